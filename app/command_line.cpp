@@ -1,0 +1,33 @@
+// command_line.cpp: reading the command line.
+#include "app/command_line.h"
+
+namespace tsv {
+
+Command ParseCommandLine(const std::vector<std::string>& arguments) {
+  Command command;
+  if (arguments.empty()) return command;
+  const std::string& first = arguments[0];
+  if (first == "--version" || first == "-v") {
+    command.kind = CommandKind::Version;
+  } else if (first == "--help" || first == "-h") {
+    command.kind = CommandKind::Help;
+  } else if (!first.empty() && first[0] == '-') {
+    command.kind = CommandKind::Invalid;
+    command.error = "unknown option " + first;
+  } else if (arguments.size() == 1) {
+    command.file = first;
+  } else {
+    command.kind = CommandKind::Batch;
+    command.name = first;
+    command.args.assign(arguments.begin() + 1, arguments.end());
+  }
+  return command;
+}
+
+std::string UsageText() {
+  return "usage: tessivar [FILE]          open the program window, optionally with FILE\n"
+         "       tessivar --version       print the version\n"
+         "       tessivar --help          print this text\n";
+}
+
+}  // namespace tsv

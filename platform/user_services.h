@@ -1,0 +1,77 @@
+// user_services.h: everything the program shows to or asks of the user, behind one interface with
+// two implementations: the SDL window, and a scripted one for tests that answers from a queue and
+// records every text shown. The free functions below are what the rest of the program calls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_spec.h"
+#include "platform/status.h"
+
+namespace tsv {
+
+// A colour setting: three 16-bit components of which the high byte is used.
+struct Rgb16 {
+  uint16_t red = 0, green = 0, blue = 0;
+};
+
+// What a file dialog offers: the types of its filter list (index 1 is the first), the proposed
+// file name and the folder it opens in.
+struct FileDialogRequest {
+  std::vector<uint32_t> types;
+  std::string proposedName;
+  std::string folder;
+};
+struct FileChoice {
+  std::string path;      // native path of the chosen file
+  int filterIndex = 1;   // 1-based index into the request's types
+};
+
+struct UserServices {
+  virtual ~UserServices() = default;
+  virtual void ShowStopMessage(std::string_view text) = 0;
+  // The "Message" box: OK and Cancel; true for OK. Escape and closing the box mean Cancel.
+  virtual bool AskMessage(std::string_view text) = 0;
+  // The "Alert" box: one OK button.
+  virtual void ShowAlert(std::string_view text) = 0;
+  // File choice; false when cancelled. Open requires an existing file; save asks before
+  // overwriting one.
+  virtual bool ChooseOpenFile(const FileDialogRequest& request, FileChoice& choice) = 0;
+  virtual bool ChooseSaveFile(const FileDialogRequest& request, FileChoice& choice) = 0;
+  virtual bool ChooseColor(Rgb16 initial, Rgb16& chosen) = 0;
+  // The progress box; `top` as for ShowProgress below.
+  virtual void ShowProgress(std::string_view text, int top) = 0;
+  virtual void AdvanceProgress(int value, int top) = 0;
+  virtual void HideProgress() = 0;
+};
+
+// The services in use. Until a window or a test installs its own, texts go to standard error and
+// every question is answered with Cancel.
+UserServices& Services();
+void SetServices(UserServices* services);  // nullptr restores the console services
+
+void ShowStopMessage(std::string_view text);
+bool AskMessage(std::string_view text);
+void ShowAlert(std::string_view text);
+
+// The open dialog over the spec's `fileTypes`, starting in the remembered folder. On success the
+// spec names the chosen file (internal form), its type entry 0 comes from the name and the chosen
+// filter index is returned in `filterIndex`; a cancelled dialog returns 1 and changes nothing.
+Status AskOpenFile(FileSpec& spec, int* filterIndex = nullptr);
+// The save dialog: the spec's name proposed, entry 0 set to the chosen filter's type, the extension
+// added, and the file created. 1 when cancelled or when the file cannot be created.
+Status AskSaveFile(FileSpec& spec);
+// The colour chooser; 8-bit choices come back widened by 256. False when cancelled.
+bool AskColor(Rgb16 initial, Rgb16& chosen);
+
+// The progress box: 200 x 70 pixels, horizontally centred; its top at `top`, or centred
+// vertically when `top` is -1, or 10 pixels below the top of the screen when `top` is -2.
+void ShowProgress(std::string_view text, int top);
+// Fills the bar to `value` (clamped to 0..128; callers scale their fraction to 128).
+void AdvanceProgress(int value, int top);
+void HideProgress();
+
+}  // namespace tsv

@@ -1,0 +1,142 @@
+// main.cpp of tessivar_resgen: writes the resource folder that ships beside tessivar, and the C++
+// constants of the string table.
+//   tessivar_resgen code STRINGS OUTDIR    -> OUTDIR/platform/string_ids.h, OUTDIR/string_table_builtin.cpp
+//   tessivar_resgen folder STRINGS ROOT    -> ROOT/Resource/english/... (data and text resources)
+#include <bit>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "resources/generator/organic_mesh.h"
+#include "resources/generator/string_source.h"
+
+namespace fs = std::filesystem;
+using namespace tsv::resgen;
+
+namespace {
+
+bool ReadWholeFile(const fs::path& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  out = buffer.str();
+  return true;
+}
+
+// Rewrites a file only when its contents change, so that generated sources do not trigger rebuilds.
+bool WriteIfChanged(const fs::path& path, const std::string& contents) {
+  std::string old;
+  if (ReadWholeFile(path, old) && old == contents) return true;
+  fs::create_directories(path.parent_path());
+  fs::path temp = path;
+  temp += ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    if (!out) return false;
+  }
+  fs::rename(temp, path);
+  return true;
+}
+
+void AppendU32BE(std::string& out, uint32_t v) {
+  out += static_cast<char>(v >> 24);
+  out += static_cast<char>(v >> 16);
+  out += static_cast<char>(v >> 8);
+  out += static_cast<char>(v);
+}
+
+void AppendF32BE(std::string& out, float f) {
+  AppendU32BE(out, std::bit_cast<uint32_t>(f));
+}
+
+std::string ResourceName(int id) {
+  char name[16];
+  std::snprintf(name, sizeof name, "res%04d", id);
+  return name;
+}
+
+bool LoadStrings(const char* path, std::vector<StringEntry>& entries) {
+  std::string contents;
+  if (!ReadWholeFile(path, contents)) {
+    std::cerr << "tessivar_resgen: cannot read " << path << "\n";
+    return false;
+  }
+  std::vector<std::string> errors;
+  entries = ParseStringSource(contents, path, errors);
+  for (const std::string& e : errors) std::cerr << e << "\n";
+  return errors.empty();
+}
+
+int WriteCode(const std::vector<StringEntry>& entries, const fs::path& outDir) {
+  if (!WriteIfChanged(outDir / "platform" / "string_ids.h", FormatStringIdsHeader(entries)) ||
+      !WriteIfChanged(outDir / "string_table_builtin.cpp", FormatBuiltinTable(entries))) {
+    std::cerr << "tessivar_resgen: cannot write into " << outDir << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+int WriteFolder(const std::vector<StringEntry>& entries, const fs::path& root) {
+  const fs::path english = root / "Resource" / "english";
+  const fs::path text = english / "Text";
+
+  // Data resources hold big-endian 32-bit words; the loader converts them to machine order.
+  OrganicMesh sphere = BuildOrganicSphere();
+  std::string topology;
+  topology.reserve(sphere.triangles.size() * 12);
+  for (const auto& t : sphere.triangles) {
+    for (uint32_t index : t) AppendU32BE(topology, index);
+  }
+  bool ok = WriteIfChanged(english / ResourceName(3004), topology);
+  for (int shape = 0; shape < kStandardShapeCount && ok; ++shape) {
+    std::string positions;
+    for (const Vec3& p : BuildStandardShape(shape, sphere)) {
+      AppendF32BE(positions, p.x);
+      AppendF32BE(positions, p.y);
+      AppendF32BE(positions, p.z);
+    }
+    ok = WriteIfChanged(english / ResourceName(200 + shape), positions);
+  }
+
+  // One text resource per block of 64 string-table ids, named by the list number of the block.
+  std::set<int32_t> lists;
+  for (const StringEntry& e : entries) lists.insert(e.list);
+  for (int32_t list : lists) {
+    if (!ok) break;
+    ok = WriteIfChanged(text / ResourceName(list), FormatTextResource(entries, list));
+  }
+  if (!ok) {
+    std::cerr << "tessivar_resgen: cannot write the resource folder " << english << "\n";
+    return 1;
+  }
+  return WriteIfChanged(root / "Resource" / ".generated", "resource folder complete\n") ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::cerr << "usage: tessivar_resgen code|folder STRINGS OUTDIR\n";
+    return 2;
+  }
+  std::vector<StringEntry> entries;
+  if (!LoadStrings(argv[2], entries)) return 1;
+  const std::string mode = argv[1];
+  try {
+    if (mode == "code") return WriteCode(entries, argv[3]);
+    if (mode == "folder") return WriteFolder(entries, argv[3]);
+  } catch (const std::exception& e) {
+    std::cerr << "tessivar_resgen: " << e.what() << "\n";
+    return 1;
+  }
+  std::cerr << "tessivar_resgen: unknown mode " << mode << "\n";
+  return 2;
+}
