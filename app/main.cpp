@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "platform/platform_state.h"
+#include "core/application.h"
 
 int main(int argc, char** argv) {
   using namespace tsv;
@@ -26,7 +26,5 @@ int main(int argc, char** argv) {
     case CommandKind::Window:
       break;
   }
-  InitPlatformDirectories();
-  std::fprintf(stderr, "tessivar: the program window is not available in this build\n");
-  return 1;
+  return AppEntry(command.file);
 }

@@ -106,11 +106,15 @@ bool FindFileInFolderTree(const std::string& folder, std::string_view name, File
   return IsFileSpecSet(found);
 }
 
-Status CreateTempFolder() {
+std::string TempFolderPath() {
   const char* base = std::getenv("TMPDIR");
   std::string folder = base != nullptr && base[0] == '/' ? base : "/tmp";
   if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  folder = JoinPath(folder, GetString(kFolderTemp) + "-" + std::to_string(::getuid()));
+  return JoinPath(folder, GetString(kFolderTemp) + "-" + std::to_string(::getuid()));
+}
+
+Status CreateTempFolder() {
+  std::string folder = TempFolderPath();
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return kWriteError;
   // The folder lives in a shared place: use it only when it is a real folder of our own.
   struct stat info;

@@ -17,6 +17,7 @@ bool FindFileInFolderTree(const std::string& folder, std::string_view name, File
 // $TMPDIR (else /tmp) plus "Tessivar temp" and the user id, created private to the user when
 // missing. A path that exists but is not our own folder is refused (returns 1).
 Status CreateTempFolder();
+std::string TempFolderPath();
 
 enum class ScratchFile {
   MorphKeyframe,  // "MorphKF0".."MorphKF7": slot 0..7

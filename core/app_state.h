@@ -1,0 +1,61 @@
+// app_state.h: the state the application core keeps for the whole run.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace tsv {
+
+// Main-loop results: what the loop does after a step.
+enum LoopResult : int {
+  kLoopContinue = 0,
+  kLoopQuit = 1,
+  kLoopRedrawView = 2,        // the quick or the full view, as the preferences say
+  kLoopRedrawViewSecond = 3,  // the current object's view in its second form
+  kLoopRedrawViewFull = 4,
+  kLoopDepthLeft = 5,         // the composer's left object as a depth view
+  kLoopDepthRight = 6,
+};
+
+// Renderer word: the renderer in use in the low byte, availability in the high bits.
+inline constexpr uint16_t kBackendSoftDraw = 0;
+inline constexpr uint16_t kBackendQuickDraw3D = 1;
+inline constexpr uint16_t kBackendOpenGL = 2;
+inline constexpr uint16_t kBackendDirect3D = 4;
+inline constexpr uint16_t kDirect3DAvailable = 0x2000;
+inline constexpr uint16_t kOpenGLAvailable = 0x4000;
+inline constexpr uint16_t kQuickDraw3DAvailable = 0x8000;
+
+// Fatal start-up codes.
+inline constexpr int kFatalCodeDisplay = 128;
+inline constexpr int kFatalCodeMemory = 129;
+
+struct AppState {
+  std::string commandLineFile;
+  bool readyToPaint = false;
+  bool trackingMouse = false;
+  int currentRoom = 1;
+  uint16_t preferredRenderer = 0;  // the low byte saved with the preferences
+  DisplayInfo display;
+  std::optional<DisplayInfo> displayOverride;  // tests stand in for the screen with this
+
+  // The composer's off-screen picture, 0x00RRGGBB.
+  std::vector<uint32_t> composerBuffer;
+  int composerWidth = 0;
+  int composerHeight = 0;
+
+  // Constants of the composer camera and of the free view's spin.
+  float cameraDistance = -25.0f;
+  float spinRates[3] = {1.0822536f, 7.575775f, 3.1830988f};
+
+  bool instanceListening = false;
+};
+
+extern AppState app;
+void ResetAppState();
+
+}  // namespace tsv

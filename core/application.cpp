@@ -1,0 +1,282 @@
+// application.cpp: entry, window, start-up in its fixed order, main loop, shutdown.
+#include "core/application.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <new>
+#include <string>
+
+#include "core/app_state.h"
+#include "core/main_loop.h"
+#include "platform/file_spec.h"
+#include "platform/folders.h"
+#include "platform/fonts.h"
+#include "platform/platform_state.h"
+#include "platform/preferences.h"
+#include "platform/sdl_services.h"
+#include "platform/single_instance.h"
+#include "platform/string_ids.h"
+#include "platform/string_table.h"
+#include "platform/user_services.h"
+#include "scene/object_table.h"
+#include "scene/organic.h"
+#include "scene/scene_state.h"
+
+namespace tsv {
+namespace {
+
+constexpr uint32_t kPanelGrey = Rgb(218, 218, 218);
+constexpr int kComposerFallbackSide = 128;
+
+SdlServices sdlServices;
+
+uint32_t ColourOf(const Rgb16& c) { return Rgb(uint8_t(c.red >> 8), uint8_t(c.green >> 8), uint8_t(c.blue >> 8)); }
+
+// The composer picture at the size of the preferences, or 128 x 128 when that cannot be had.
+bool AllocateComposerBuffer() {
+  auto tryAllocate = [](int width, int height) {
+    if (width <= 0 || height <= 0) return false;
+    try {
+      app.composerBuffer.assign(size_t(width) * size_t(height), 0);
+    } catch (const std::bad_alloc&) {
+      app.composerBuffer.clear();
+      return false;
+    }
+    app.composerWidth = width;
+    app.composerHeight = height;
+    return true;
+  };
+  return tryAllocate(preferences.composerBufferWidth, preferences.composerBufferHeight) ||
+         tryAllocate(kComposerFallbackSide, kComposerFallbackSide);
+}
+
+// The availability bits of the hardware back ends. QuickDraw3D never exists here; the OpenGL and
+// second hardware back ends answer for themselves once they are built.
+uint16_t ProbeRenderers() { return 0; }
+
+// The start-up object: an organic sphere in slot 0, made current.
+bool CreateStartupSphere() {
+  std::unique_ptr<SceneObject> sphere = NewOrganicSceneObject();
+  if (!sphere || !FillOrganicShape(*sphere, 0)) return false;
+  return StoreObjectInSlot(0, std::move(sphere));
+}
+
+void RunStartupAction() {
+  if (!app.commandLineFile.empty()) {
+    OpenFileByType(app.commandLineFile);
+    return;
+  }
+  // Actions 2 and 3 (open a project, open an object) ask for the file with the open dialog.
+  switch (preferences.startupAction) {
+    case 2:
+    case 3: {
+      FileSpec spec;
+      spec.typeCount = 1;
+      spec.fileTypes[0] = preferences.startupAction == 2 ? FourCC("CMA ") : FourCC("CMF ");
+      if (AskOpenFile(spec) == kNoError) OpenFileByType(PathOfSpec(spec));
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+int CheckDisplay(const DisplayInfo& display) {
+  if (display.width < 800 || display.height < 600 || display.bitsPerPixel < 16) return kFatalCodeDisplay;
+  return 0;
+}
+
+uint16_t ChooseRenderer(uint16_t preferred, uint16_t availability) {
+  uint16_t renderer = kBackendSoftDraw;
+  if ((availability & kQuickDraw3DAvailable) && (preferred & 1)) renderer = kBackendQuickDraw3D;
+  if ((availability & kOpenGLAvailable) && (preferred & 2)) renderer = kBackendOpenGL;
+  if ((availability & kDirect3DAvailable) && (preferred & 4)) renderer = kBackendDirect3D;
+  return renderer;
+}
+
+void ShowFatalMessage(int code) {
+  int id = code >= 128 && code <= 131 ? code : 132;
+  ShowStopMessage(GetStringById(id));
+}
+
+WindowResult CreateMainWindow() {
+  std::string error;
+  if (!StartVideo(&error)) {
+    ShowStopMessage(FormatString(kFatalNoWindow, {error}));
+    return WindowResult::Failed;
+  }
+  switch (ClaimSingleInstance(InstanceSocketPath(), app.commandLineFile)) {
+    case InstanceRole::Second:
+      StopVideo();
+      return WindowResult::SecondInstance;
+    case InstanceRole::First:
+      app.instanceListening = true;
+      break;
+    case InstanceRole::Alone:
+      break;
+  }
+  if (!CreateProgramWindow(GetString(kWindowTitle).c_str(), kPanelGrey)) {
+    ShowStopMessage(FormatString(kFatalNoWindow, {SDL_GetError()}));
+    ReleaseSingleInstance();
+    StopVideo();
+    return WindowResult::Failed;
+  }
+  InitInterfaceFonts();
+  sdlServices.window = mainWindow.window;
+  sdlServices.screen = &mainWindow.frame;
+  sdlServices.present = PresentFrame;
+  SetServices(&sdlServices);
+  return WindowResult::Created;
+}
+
+void DestroyMainWindow() {
+  if (platform.services == &sdlServices) SetServices(nullptr);
+  sdlServices = SdlServices{};
+  DestroyProgramWindow();
+  if (app.instanceListening) ReleaseSingleInstance();
+  app.instanceListening = false;
+  StopVideo();
+}
+
+int InitializeApplication() {
+  // Platform start: the temporary folder first; without it nothing can go on.
+  if (CreateTempFolder() != kNoError) {
+    ShowStopMessage(FormatString(kFatalNoTempFolder, {TempFolderPath()}));
+    return kFatalCodeMemory;
+  }
+  ReadPreferences();
+
+  // The modeling state starts empty: no objects, no current object, no keyframe owner.
+  scene.currentObject = nullptr;
+  scene.currentObjectIndex = -1;
+  scene.keyframeOwner = nullptr;
+  app.cameraDistance = -25.0f;
+  app.spinRates[0] = 1.0822536f;
+  app.spinRates[1] = 7.575775f;
+  app.spinRates[2] = 3.1830988f;
+
+  app.preferredRenderer = preferences.rendererWord & 0x00FF;
+  preferences.rendererWord &= 0xFF00;
+  app.display = app.displayOverride ? *app.displayOverride : GetDisplayInfo();
+  if (int code = CheckDisplay(app.display)) {
+    ShowFatalMessage(code);
+    return code;
+  }
+
+  if (!LoadOrganicTopology()) {
+    ShowFatalMessage(kFatalCodeMemory);
+    return kFatalCodeMemory;
+  }
+  app.currentRoom = 1;
+
+  if (!AllocateComposerBuffer()) {
+    ShowFatalMessage(kFatalCodeMemory);
+    return kFatalCodeMemory;
+  }
+
+  uint16_t availability = ProbeRenderers();
+  preferences.rendererWord = uint16_t((preferences.rendererWord & 0x1FFF) | availability);
+  preferences.rendererWord = uint16_t((preferences.rendererWord & 0xFF00) | ChooseRenderer(app.preferredRenderer, availability));
+
+  // The object table, the undo copy and the work arrays, then the start-up sphere.
+  if (!InitScene() || !CreateStartupSphere()) {
+    ShowFatalMessage(kFatalCodeMemory);
+    return kFatalCodeMemory;
+  }
+  scene.projectModified = false;
+  if (!app.commandLineFile.empty() || preferences.startupAction != 1) DisposeSceneObject(scene.objectTable[0]);
+
+  app.readyToPaint = true;
+  DrawInterface();
+  if (scene.discardKeyframeShapes) scene.discardKeyframeShapes();
+  RunStartupAction();
+  return 0;
+}
+
+void RunMainLoop() {
+  int result = kLoopContinue;
+  do {
+    result = MainLoopStep(kLoopContinue);
+    while (result == kLoopContinue) result = MainLoopStep(result);
+    if (result != kLoopQuit) ActOnLoopResult(result);
+  } while (result != kLoopQuit);
+}
+
+void ShutdownApplication() {
+  // The keyframe shapes go first, then the preferences are written while everything else stands.
+  scene.keyframeOwner = nullptr;
+  if (scene.discardKeyframeShapes) scene.discardKeyframeShapes();
+  WritePreferences();
+
+  // Every object, the undo copy, the work arrays and the organic topology.
+  ShutdownScene();
+
+  app.composerBuffer.clear();
+  app.composerBuffer.shrink_to_fit();
+  app.readyToPaint = false;
+  DrainInput();
+}
+
+void RunApplication() {
+  if (InitializeApplication() == 0) RunMainLoop();
+  ShutdownApplication();
+}
+
+void OpenFileByType(const std::string& path) {
+  uint32_t type = FileTypeFromName(path);
+  if (type == 0) {
+    ShowStopMessage(FormatString(kErrCantOpenFile, {path, GetString(kResUnknownFileType)}));
+    return;
+  }
+  ShowStopMessage(FormatString(kErrCantOpenKind, {path}));
+}
+
+void DrawInterface() {
+  Canvas& frame = mainWindow.frame;
+  if (frame.width == 0) return;
+  SyncFrameToWindow(kPanelGrey);
+  FillRect(frame, {0, 0, frame.width, frame.height}, kPanelGrey);
+  // The modeling view and its thumbnail, centred; the rooms and panels draw around them.
+  int left = (frame.width - 511) / 2;
+  int top = (frame.height - 400) / 2;
+  uint32_t background = ColourOf(preferences.modelingBackground);
+  FillRect(frame, {left, top, 400, 400}, background);
+  FillRect(frame, {left + 411, top, 100, 100}, background);
+  if (const SceneObject* object = scene.currentObject) {
+    // The current object's name and kind above the view, its preview picture in the thumbnail.
+    std::string title = CountedToText(object->name) + "  (" + ObjectTypeText(*object) + ")";
+    DrawText(frame, FontKind::Bold, left, top - 20, title, Rgb(0, 0, 0));
+    if (object->preview.size() == size_t(kPreviewSide) * kPreviewSide) {
+      Canvas preview{kPreviewSide, kPreviewSide, object->preview};
+      PasteArea(frame, preview, left + 411, top);
+    }
+  }
+  PresentFrame();
+}
+
+int AppEntry(const std::string& commandLineFile) {
+  // A later start may run in another folder than the first: hand over absolute paths only.
+  std::error_code error;
+  app.commandLineFile = commandLineFile.empty() ? "" : std::filesystem::absolute(commandLineFile, error).string();
+  if (error) app.commandLineFile = commandLineFile;
+  InitPlatformDirectories();
+  LoadStringTable();
+  switch (CreateMainWindow()) {
+    case WindowResult::SecondInstance:
+      return 0;
+    case WindowResult::Failed:
+      return 1;
+    case WindowResult::Created:
+      break;
+  }
+  platform.rememberedFolder = platform.startDirectory;
+  RunApplication();
+  DestroyMainWindow();
+  return 0;
+}
+
+}  // namespace tsv

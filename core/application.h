@@ -1,0 +1,44 @@
+// application.h: the program's entry, its window, the ordered start-up of every subsystem, the main
+// loop and the orderly shutdown.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/window.h"
+
+namespace tsv {
+
+enum class WindowResult {
+  Created,
+  SecondInstance,  // another instance runs and was handed the command-line file
+  Failed,          // no window could be made; the reason was shown
+};
+
+// Runs the whole program for one command-line file (empty for none); returns the exit status.
+int AppEntry(const std::string& commandLineFile);
+
+WindowResult CreateMainWindow();
+void DestroyMainWindow();
+
+// Start-up, main loop and shutdown. Start-up failures show their fatal message and go straight to
+// shutdown.
+void RunApplication();
+// The start-up steps alone: 0, or the fatal code that stopped them (already shown).
+int InitializeApplication();
+void RunMainLoop();
+// Tolerates a start-up that stopped anywhere.
+void ShutdownApplication();
+
+// 128 for a screen narrower than 800, lower than 600 or with fewer than 16 bits a pixel, else 0.
+int CheckDisplay(const DisplayInfo& display);
+// The renderer in use from the preferred byte and the availability bits; the last match wins.
+uint16_t ChooseRenderer(uint16_t preferred, uint16_t availability);
+void ShowFatalMessage(int code);
+
+// Opens a file by its type, as for a command-line file or a file handed over by a later start.
+void OpenFileByType(const std::string& path);
+// Redraws the whole window.
+void DrawInterface();
+
+}  // namespace tsv

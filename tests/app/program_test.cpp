@@ -1,0 +1,127 @@
+// The real program, started as its own process: the command line, the start-up of the window (SDL's
+// offscreen video), the hand-over of a later start, and the orderly shutdown on a quit request.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "tests/support/temp_dir.h"
+
+extern char** environ;
+
+namespace tsv {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Process {
+  pid_t pid = -1;
+};
+
+// Starts the program with extra environment settings, its output going to two files.
+Process Start(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment,
+              const std::string& outPath, const std::string& errPath) {
+  std::vector<std::string> args{TESSIVAR_TEST_PROGRAM};
+  args.insert(args.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    std::string entry = *e;
+    bool replaced = false;
+    for (const std::string& extra : extraEnvironment) {
+      if (entry.substr(0, entry.find('=') + 1) == extra.substr(0, extra.find('=') + 1)) replaced = true;
+    }
+    if (!replaced) env.push_back(entry);
+  }
+  env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  Process process;
+  if (posix_spawn(&process.pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) process.pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return process;
+}
+
+// The exit status, or -1 when the process did not end in time (it is then killed).
+int WaitForExit(Process& process, std::chrono::milliseconds timeout) {
+  auto end = std::chrono::steady_clock::now() + timeout;
+  int status = 0;
+  while (std::chrono::steady_clock::now() < end) {
+    pid_t done = ::waitpid(process.pid, &status, WNOHANG);
+    if (done == process.pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::this_thread::sleep_for(20ms);
+  }
+  ::kill(process.pid, SIGKILL);
+  ::waitpid(process.pid, &status, 0);
+  return -1;
+}
+
+bool WaitForFile(const std::string& path, std::chrono::milliseconds timeout) {
+  auto end = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < end) {
+    if (std::filesystem::exists(path)) return true;
+    std::this_thread::sleep_for(20ms);
+  }
+  return false;
+}
+
+class Program : public testing::Test {
+ protected:
+  std::vector<std::string> Environment() {
+    return {"SDL_VIDEODRIVER=offscreen", "XDG_RUNTIME_DIR=" + dir.str(), "XDG_CONFIG_HOME=" + (dir / "config"),
+            "TMPDIR=" + dir.str(), "HOME=" + dir.str()};
+  }
+  std::string SocketPath() { return dir / ("tessivar-" + std::to_string(::getuid()) + ".socket"); }
+  test::TempDir dir;
+};
+
+TEST_F(Program, VersionAndBadOptions) {
+  Process version = Start({"--version"}, Environment(), dir / "out", dir / "err");
+  EXPECT_EQ(WaitForExit(version, 30s), 0);
+  EXPECT_EQ(test::ReadFileText(dir / "out"), "Tessivar 1.0.0\n");
+  Process bad = Start({"--frobnicate"}, Environment(), dir / "out", dir / "err");
+  EXPECT_EQ(WaitForExit(bad, 30s), 1);
+  EXPECT_NE(test::ReadFileText(dir / "err").find("unknown option --frobnicate"), std::string::npos);
+}
+
+TEST_F(Program, RunsUntilAskedToQuitHandsOverLaterStartsAndWritesItsPreferences) {
+  Process first = Start({}, Environment(), dir / "first.out", dir / "first.err");
+  ASSERT_GT(first.pid, 0);
+  ASSERT_TRUE(WaitForFile(SocketPath(), 60s)) << test::ReadFileText(dir / "first.err");
+
+  // A second start hands its file to the first and ends without a window of its own.
+  std::string handed = dir / "handed-over.xyz";
+  Process second = Start({handed}, Environment(), dir / "second.out", dir / "second.err");
+  EXPECT_EQ(WaitForExit(second, 30s), 0);
+  std::string firstErr;
+  for (int i = 0; i < 200 && firstErr.find(handed) == std::string::npos; ++i) {
+    std::this_thread::sleep_for(50ms);
+    firstErr = test::ReadFileText(dir / "first.err");
+  }
+  EXPECT_NE(firstErr.find("Can't open " + handed + ": Unknown file type."), std::string::npos) << firstErr;
+
+  // The system's quit request goes through the same orderly shutdown as closing the window.
+  ASSERT_EQ(::kill(first.pid, SIGTERM), 0);
+  EXPECT_EQ(WaitForExit(first, 60s), 0) << test::ReadFileText(dir / "first.err");
+  EXPECT_EQ(test::ReadFileBytes(dir / "config/Tessivar/Tessivar 1.0 Prefs").size(), 156u);
+  EXPECT_FALSE(std::filesystem::exists(SocketPath()));
+}
+
+}  // namespace
+}  // namespace tsv
