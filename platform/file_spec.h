@@ -25,7 +25,7 @@ inline constexpr size_t kFileSpecSize = 300;
 struct FileSpec {
   uint16_t volumeRef = 0;
   uint32_t directoryId = 0;
-  CountedString name;  // the full path in internal form; empty when the spec names no file
+  CountedString name;  // the full path in internal form; empty when the file spec names no file
   uint16_t typeCount = 0;
   uint32_t fileTypes[kMaxFileTypes] = {};
 };

@@ -29,10 +29,10 @@ enum class SeekFrom { Start = 0, Current = 1, End = 2 };
 // Creates or truncates the file; 0 or 1.
 Status CreateFile(const FileSpec& spec);
 Status DeleteFile(const FileSpec& spec);
-// Renames within the file's folder; the spec then names the new file.
+// Renames within the file's folder; the file spec then names the new file.
 Status RenameFile(FileSpec& spec, std::string_view newName);
 
-// -43 when the file cannot be opened. On success entry 0 of the spec's types comes from its name.
+// -43 when the file cannot be opened. On success entry 0 of the file spec's types comes from its name.
 Status OpenFile(FileSpec& spec, FileMode mode, FileRef& file);
 Status CloseFile(FileRef& file);
 Status SetEndOfFile(FileRef& file);  // at the current position

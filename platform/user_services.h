@@ -57,11 +57,11 @@ void ShowStopMessage(std::string_view text);
 bool AskMessage(std::string_view text);
 void ShowAlert(std::string_view text);
 
-// The open dialog over the spec's `fileTypes`, starting in the remembered folder. On success the
+// The open dialog over the file spec's `fileTypes`, starting in the remembered folder. On success the
 // spec names the chosen file (internal form), its type entry 0 comes from the name and the chosen
 // filter index is returned in `filterIndex`; a cancelled dialog returns 1 and changes nothing.
 Status AskOpenFile(FileSpec& spec, int* filterIndex = nullptr);
-// The save dialog: the spec's name proposed, entry 0 set to the chosen filter's type, the extension
+// The save dialog: the file spec's name proposed, entry 0 set to the chosen filter's type, the extension
 // added, and the file created. 1 when cancelled or when the file cannot be created.
 Status AskSaveFile(FileSpec& spec);
 // The colour chooser; 8-bit choices come back widened by 256. False when cancelled.
