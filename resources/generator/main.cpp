@@ -1,7 +1,8 @@
 // main.cpp of tessivar_resgen: writes the resource folder that ships beside tessivar, and the C++
 // constants of the string table.
-//   tessivar_resgen code STRINGS OUTDIR    -> OUTDIR/platform/string_ids.h, OUTDIR/string_table_builtin.cpp
-//   tessivar_resgen folder STRINGS ROOT    -> ROOT/Resource/english/... (data and text resources)
+//   tessivar_resgen code STRINGS LAYOUT OUTDIR  -> OUTDIR/platform/string_ids.h,
+//                                                  OUTDIR/string_table_builtin.cpp, OUTDIR/ui/layout_ids.h
+//   tessivar_resgen folder STRINGS LAYOUT ROOT  -> ROOT/Resource/english/... (data and text resources)
 #include <bit>
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "resources/generator/layout_source.h"
 #include "resources/generator/organic_mesh.h"
 #include "resources/generator/string_source.h"
 
@@ -75,16 +77,29 @@ bool LoadStrings(const char* path, std::vector<StringEntry>& entries) {
   return errors.empty();
 }
 
-int WriteCode(const std::vector<StringEntry>& entries, const fs::path& outDir) {
+bool LoadLayout(const char* path, const std::vector<StringEntry>& strings, InterfaceLayout& layout) {
+  std::string contents;
+  if (!ReadWholeFile(path, contents)) {
+    std::cerr << "tessivar_resgen: cannot read " << path << "\n";
+    return false;
+  }
+  std::vector<std::string> errors;
+  layout = ParseLayoutSource(contents, path, strings, errors);
+  for (const std::string& e : errors) std::cerr << e << "\n";
+  return errors.empty();
+}
+
+int WriteCode(const std::vector<StringEntry>& entries, const InterfaceLayout& layout, const fs::path& outDir) {
   if (!WriteIfChanged(outDir / "platform" / "string_ids.h", FormatStringIdsHeader(entries)) ||
-      !WriteIfChanged(outDir / "string_table_builtin.cpp", FormatBuiltinTable(entries))) {
+      !WriteIfChanged(outDir / "string_table_builtin.cpp", FormatBuiltinTable(entries)) ||
+      !WriteIfChanged(outDir / "ui" / "layout_ids.h", FormatLayoutHeader(layout))) {
     std::cerr << "tessivar_resgen: cannot write into " << outDir << "\n";
     return 1;
   }
   return 0;
 }
 
-int WriteFolder(const std::vector<StringEntry>& entries, const fs::path& root) {
+int WriteFolder(const std::vector<StringEntry>& entries, const InterfaceLayout& layout, const fs::path& root) {
   const fs::path english = root / "Resource" / "english";
   const fs::path text = english / "Text";
 
@@ -106,6 +121,14 @@ int WriteFolder(const std::vector<StringEntry>& entries, const fs::path& root) {
     ok = WriteIfChanged(english / ResourceName(200 + shape), positions);
   }
 
+  // The room and panel layouts: the table, then an item map and a picture per panel layout.
+  if (ok) ok = WriteIfChanged(english / ResourceName(kLayoutTableResource), FormatLayoutTable(layout));
+  for (size_t k = 0; k < layout.panels.size() && ok; ++k) {
+    ok = WriteIfChanged(english / ResourceName(kFirstItemMapResource + int(k)), FormatItemMap(layout.panels[k])) &&
+         WriteIfChanged(english / ResourceName(kFirstPanelPictureResource + int(k)),
+                        FormatPanelPicture(layout.panels[k]));
+  }
+
   // One text resource per block of 64 string-table ids, named by the list number of the block.
   std::set<int32_t> lists;
   for (const StringEntry& e : entries) lists.insert(e.list);
@@ -123,16 +146,18 @@ int WriteFolder(const std::vector<StringEntry>& entries, const fs::path& root) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::cerr << "usage: tessivar_resgen code|folder STRINGS OUTDIR\n";
+  if (argc != 5) {
+    std::cerr << "usage: tessivar_resgen code|folder STRINGS LAYOUT OUTDIR\n";
     return 2;
   }
   std::vector<StringEntry> entries;
   if (!LoadStrings(argv[2], entries)) return 1;
+  InterfaceLayout layout;
+  if (!LoadLayout(argv[3], entries, layout)) return 1;
   const std::string mode = argv[1];
   try {
-    if (mode == "code") return WriteCode(entries, argv[3]);
-    if (mode == "folder") return WriteFolder(entries, argv[3]);
+    if (mode == "code") return WriteCode(entries, layout, argv[4]);
+    if (mode == "folder") return WriteFolder(entries, layout, argv[4]);
   } catch (const std::exception& e) {
     std::cerr << "tessivar_resgen: " << e.what() << "\n";
     return 1;
