@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,8 +38,11 @@ inline constexpr int kFatalCodeMemory = 129;
 struct AppState {
   std::string commandLineFile;
   bool readyToPaint = false;
-  bool trackingMouse = false;
-  int currentRoom = 1;
+  uint16_t partCode = 0;    // the part code of the last press (not with the right button)
+  int trackedPanel = 0;     // the panel that follows the press being tracked
+  bool recordingTasks = false;  // set by the task recorder while it records
+  // The panel handlers (panel, phase, part code); tests put a recorder in their place.
+  std::function<int(int, int, uint16_t)> panelHandler;
   uint16_t preferredRenderer = 0;  // the low byte saved with the preferences
   DisplayInfo display;
   std::optional<DisplayInfo> displayOverride;  // tests stand in for the screen with this

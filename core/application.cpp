@@ -10,6 +10,7 @@
 
 #include "core/app_state.h"
 #include "core/main_loop.h"
+#include "platform/events.h"
 #include "platform/file_spec.h"
 #include "platform/folders.h"
 #include "platform/fonts.h"
@@ -23,6 +24,7 @@
 #include "scene/object_table.h"
 #include "scene/organic.h"
 #include "scene/scene_state.h"
+#include "ui/rooms.h"
 
 namespace tsv {
 namespace {
@@ -31,8 +33,6 @@ constexpr uint32_t kPanelGrey = Rgb(218, 218, 218);
 constexpr int kComposerFallbackSide = 128;
 
 SdlServices sdlServices;
-
-uint32_t ColourOf(const Rgb16& c) { return Rgb(uint8_t(c.red >> 8), uint8_t(c.green >> 8), uint8_t(c.blue >> 8)); }
 
 // The composer picture at the size of the preferences, or 128 x 128 when that cannot be had.
 bool AllocateComposerBuffer() {
@@ -167,11 +167,13 @@ int InitializeApplication() {
     return code;
   }
 
-  if (!LoadOrganicTopology()) {
+  // The shared data: the organic topology and the rooms' panels (their failures have been shown).
+  if (!LoadOrganicTopology() || !LoadInterface()) {
     ShowFatalMessage(kFatalCodeMemory);
     return kFatalCodeMemory;
   }
-  app.currentRoom = 1;
+  ResetUiState();
+  SetCurrentRoom(1);
 
   if (!AllocateComposerBuffer()) {
     ShowFatalMessage(kFatalCodeMemory);
@@ -191,7 +193,7 @@ int InitializeApplication() {
   if (!app.commandLineFile.empty() || preferences.startupAction != 1) DisposeSceneObject(scene.objectTable[0]);
 
   app.readyToPaint = true;
-  DrawInterface();
+  RedrawWindow();
   if (scene.discardKeyframeShapes) scene.discardKeyframeShapes();
   RunStartupAction();
   return 0;
@@ -235,26 +237,10 @@ void OpenFileByType(const std::string& path) {
   ShowStopMessage(FormatString(kErrCantOpenKind, {path}));
 }
 
-void DrawInterface() {
-  Canvas& frame = mainWindow.frame;
-  if (frame.width == 0) return;
+void RedrawWindow() {
+  if (mainWindow.frame.width == 0) return;
   SyncFrameToWindow(kPanelGrey);
-  FillRect(frame, {0, 0, frame.width, frame.height}, kPanelGrey);
-  // The modeling view and its thumbnail, centred; the rooms and panels draw around them.
-  int left = (frame.width - 511) / 2;
-  int top = (frame.height - 400) / 2;
-  uint32_t background = ColourOf(preferences.modelingBackground);
-  FillRect(frame, {left, top, 400, 400}, background);
-  FillRect(frame, {left + 411, top, 100, 100}, background);
-  if (const SceneObject* object = scene.currentObject) {
-    // The current object's name and kind above the view, its preview picture in the thumbnail.
-    std::string title = CountedToText(object->name) + "  (" + ObjectTypeText(*object) + ")";
-    DrawText(frame, FontKind::Bold, left, top - 20, title, Rgb(0, 0, 0));
-    if (object->preview.size() == size_t(kPreviewSide) * kPreviewSide) {
-      Canvas preview{kPreviewSide, kPreviewSide, object->preview};
-      PasteArea(frame, preview, left + 411, top);
-    }
-  }
+  DrawInterface(mainWindow.frame);
   PresentFrame();
 }
 

@@ -38,7 +38,7 @@ void ShowFatalMessage(int code);
 
 // Opens a file by its type, as for a command-line file or a file handed over by a later start.
 void OpenFileByType(const std::string& path);
-// Redraws the whole window.
-void DrawInterface();
+// Redraws the whole window and shows it.
+void RedrawWindow();
 
 }  // namespace tsv

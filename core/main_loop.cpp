@@ -1,59 +1,196 @@
-// main_loop.cpp: waiting for input, the close request, hand-overs from later starts, redraws.
+// main_loop.cpp: events to panels and keys, and the free-view motion.
 #include "core/main_loop.h"
 
-#include <SDL.h>
+#include <cmath>
+#include <numbers>
 
 #include "core/app_state.h"
 #include "core/application.h"
+#include "platform/clock.h"
+#include "platform/events.h"
 #include "platform/single_instance.h"
+#include "platform/string_ids.h"
+#include "platform/string_table.h"
+#include "platform/user_services.h"
 #include "platform/window.h"
+#include "scene/scene_state.h"
+#include "ui/panels.h"
+#include "ui/rooms.h"
 
 namespace tsv {
 namespace {
 
-// How long one step waits for input before it looks at the hand-over socket again.
-constexpr int kWaitMs = 50;
+// How long an idle step waits for input: long enough to sleep, short enough for hover texts and
+// hand-overs; nothing waits while a motion runs.
+constexpr int kIdleWaitMs = 30;
+constexpr int kTrackingWaitMs = 10;
+constexpr uint32_t kHoverDelayMs = 600;
+constexpr float kTwoPi = 2.0f * std::numbers::pi_v<float>;
+// Radians per pixel of pointer movement when the free view follows the mouse.
+constexpr float kFollowRadiansPerPixel = std::numbers::pi_v<float> / 200.0f;
 
-int HandleWindowEvent(const SDL_WindowEvent& event) {
-  switch (event.event) {
-    case SDL_WINDOWEVENT_CLOSE:
-      return HandleQuitRequest();
-    case SDL_WINDOWEVENT_SIZE_CHANGED:
-    case SDL_WINDOWEVENT_RESIZED:
-    case SDL_WINDOWEVENT_EXPOSED:
-    case SDL_WINDOWEVENT_RESTORED:
-    case SDL_WINDOWEVENT_MAXIMIZED:
-      if (app.readyToPaint) DrawInterface();
-      return kLoopContinue;
-    default:
-      return kLoopContinue;
+int lastPointerX = -1, lastPointerY = -1;
+bool hoverShown = false;
+
+float Wrap(float angle) {
+  angle = std::fmod(angle, kTwoPi);
+  return angle < 0 ? angle + kTwoPi : angle;
+}
+
+bool Animating() {
+  return scene.currentObject != nullptr && ui.freeViewMode != FreeViewMode::Off;
+}
+
+// The hover bookkeeping of an idle step: which item the pointer rests on and since when; asks for
+// a redraw when the hover text appears or goes.
+int UpdateHover(uint16_t partCode) {
+  const int panel = partCode >> 8, item = partCode & 0xFF;
+  const uint32_t now = TickCount();
+  if (panel != ui.hoverPanel || item != ui.hoverItem) {
+    bool wasShown = hoverShown;
+    ui.hoverPanel = panel;
+    ui.hoverItem = item;
+    ui.hoverSince = now;
+    hoverShown = false;
+    return wasShown || panel != 0 ? kLoopRedrawViewFull : kLoopContinue;
   }
+  if (!hoverShown && panel != 0 && now - ui.hoverSince >= kHoverDelayMs) {
+    hoverShown = true;
+    return kLoopRedrawViewFull;
+  }
+  return kLoopContinue;
+}
+
+int CallPanel(int panel, int phase, uint16_t partCode) {
+  return app.panelHandler ? app.panelHandler(panel, phase, partCode) : HandlePanel(panel, phase, partCode);
+}
+
+int AskToQuit() {
+  if (app.recordingTasks && !AskMessage(GetString(kAskStopRecording))) {
+    input.quitRequested = false;
+    return kLoopContinue;
+  }
+  return kLoopQuit;
 }
 
 }  // namespace
 
-int HandleQuitRequest() { return kLoopQuit; }
+int DispatchPress(uint16_t partCode) {
+  if ((input.modifiers & kRightButtonBit) == 0) app.partCode = partCode;
+  for (int panel = 1; panel <= 16; ++panel) {
+    int result = CallPanel(panel, kPhasePress, partCode);
+    if (result == kNotMine) continue;
+    if (ui.trackingMouse) app.trackedPanel = panel;
+    return result;
+  }
+  // The view areas: the modeling view's tools and the composer's view moves come with their
+  // subsystems; a press there selects nothing yet.
+  return kLoopContinue;
+}
 
-int MainLoopStep(int /*previous*/) {
-  int result = kLoopContinue;
-  SDL_Event event;
-  if (SDL_WaitEventTimeout(&event, kWaitMs)) {
-    switch (event.type) {
-      case SDL_QUIT:  // the last window closed, or SIGINT / SIGTERM
-        result = HandleQuitRequest();
-        break;
-      case SDL_WINDOWEVENT:
-        result = HandleWindowEvent(event.window);
-        break;
-      default:
-        break;
+int HandleKey(int /*previous*/) {
+  const EventRecord& e = input.event;
+  if (e.what != kKeyDown) return -1;
+  const uint32_t c = e.message;
+  if (e.modifiers & kControlBit) {
+    switch (c) {
+      case 'q': return AskToQuit();
+      case 'p': return OpenPreferences();
+      default: return -1;  // the file, optics, import and export commands come with their subsystems
     }
   }
-  if (result == kLoopContinue) {
-    for (const std::string& path : PollInstanceMessages()) {
-      RaiseProgramWindow();
-      if (!path.empty()) OpenFileByType(path);
+  switch (c) {
+    case kCharDelete: return DeleteCurrentObject();
+    case kCharTab: return CycleAxisLock();
+    case kCharUp: return SelectAdjacentObject(-1);
+    case kCharDown: return SelectAdjacentObject(+1);
+    case '1': case '2': case '3': case '4': case '5': case '6': case '7':
+      // The composer and the Quorvels room have views of their own, which come with them.
+      if (ui.currentRoom == kComposerRoomNumber || ui.currentRoom == kQuorvelsRoomNumber) return -1;
+      return ChooseView(int(c - '1'));
+    // The top-row letters choose the rooms, as the tabs of the top strip do.
+    case 'e': return ChooseRoom(1);
+    case 'r': return ChooseRoom(2);
+    case 't': return ChooseRoom(3);
+    case 'y': return ChooseRoom(4);
+    case 'o': return ChooseRoom(5);
+    case 'q': return ChooseRoom(6);
+    case 'i': return ChooseRoom(7);
+    case 'u': return ChooseRoom(8);
+    case 'w': return ChooseRoom(9);
+    case 'k': return ChooseRoom(10);
+    case 'm': return StepZoom(+1);
+    case 'n': return StepZoom(-1);
+    case 'p': return CycleFreeViewMode();
+    default: return -1;
+  }
+}
+
+int FreeViewStep() {
+  SceneObject* object = scene.currentObject;
+  if (object == nullptr || ui.freeViewMode == FreeViewMode::Off) {
+    lastPointerX = lastPointerY = -1;
+    return kLoopContinue;
+  }
+  ObjectView& view = object->views[6];
+  constexpr float kStep = std::numbers::pi_v<float> / 1000.0f;
+  switch (ui.freeViewMode) {
+    case FreeViewMode::Spinning:
+      for (int axis = 0; axis < 3; ++axis) view.angles[axis] = Wrap(view.angles[axis] + app.spinRates[axis] * kStep);
+      break;
+    case FreeViewMode::Turning:
+      view.angles[1] = Wrap(view.angles[1] + app.spinRates[1] * kStep);
+      break;
+    case FreeViewMode::Following: {
+      const int dx = lastPointerX < 0 ? 0 : input.mouseX - lastPointerX;
+      const int dy = lastPointerY < 0 ? 0 : input.mouseY - lastPointerY;
+      lastPointerX = input.mouseX;
+      lastPointerY = input.mouseY;
+      const float vertical = (ui.axisLock & 1) ? 0.0f : float(dy) * kFollowRadiansPerPixel;
+      const float horizontal = (ui.axisLock & 2) ? 0.0f : float(dx) * kFollowRadiansPerPixel;
+      if (vertical == 0 && horizontal == 0) return kLoopContinue;
+      view.angles[0] = Wrap(view.angles[0] + vertical);
+      view.angles[1] = Wrap(view.angles[1] + horizontal);
+      break;
     }
+    case FreeViewMode::Off:
+      break;
+  }
+  object->dirtyFlags = kAllDirty;
+  return kLoopRedrawView;
+}
+
+int MainLoopStep(int previous) {
+  const int wait = ui.trackingMouse ? kTrackingWaitMs : Animating() ? 0 : kIdleWaitMs;
+  const bool gotEvent = GetNextEvent(wait);
+  for (const std::string& path : PollInstanceMessages()) {
+    RaiseProgramWindow();
+    if (!path.empty()) OpenFileByType(path);
+    input.redrawRequested = true;
+  }
+  ui.pointerX = input.mouseX;
+  ui.pointerY = input.mouseY;
+  const uint16_t partCode = HitTest(input.mouseX, input.mouseY);
+
+  // Motion modes show the free view.
+  if (Animating() && scene.currentObject->currentView != 6) scene.currentObject->currentView = 6;
+
+  int result = kLoopContinue;
+  if (ui.trackingMouse) {
+    result = CallPanel(app.trackedPanel, StillDown() ? kPhaseDrag : kPhaseRelease, partCode);
+    if (!ui.trackingMouse) app.trackedPanel = 0;
+  } else if (gotEvent && input.event.what == kMouseDown) {
+    result = DispatchPress(partCode);
+  } else if (gotEvent && input.event.what == kKeyDown) {
+    result = HandleKey(previous);
+    if (result < 0) result = kLoopContinue;
+  } else {
+    result = UpdateHover(partCode);
+  }
+  if (result == kLoopContinue && input.redrawRequested) result = kLoopRedrawViewFull;
+  input.redrawRequested = false;
+  if (scene.currentObject != nullptr) {
+    if (int motion = FreeViewStep(); motion != kLoopContinue && result == kLoopContinue) result = motion;
   }
   return result;
 }
@@ -65,17 +202,11 @@ void ActOnLoopResult(int result) {
     case kLoopRedrawViewFull:
     case kLoopDepthLeft:
     case kLoopDepthRight:
-      DrawInterface();
+      RedrawWindow();
       break;
     default:
       break;
   }
-}
-
-void DrainInput() {
-  SDL_PumpEvents();
-  SDL_FlushEvents(SDL_MOUSEMOTION, SDL_MOUSEWHEEL);
-  SDL_FlushEvents(SDL_KEYDOWN, SDL_TEXTINPUT);
 }
 
 }  // namespace tsv

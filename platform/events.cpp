@@ -93,6 +93,17 @@ void KeyDown(const SDL_KeyboardEvent& key) {
   }
 }
 
+// The next SDL event without waiting. SDL_PollEvent is not used: it leaves a marker in SDL's queue
+// when a caller stops before the queue is empty (as the pump does at every significant event), and
+// the next poll then reports an empty queue although events wait.
+bool NextSdlEvent(SDL_Event& event) {
+  for (;;) {
+    if (SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) <= 0) SDL_PumpEvents();
+    if (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) <= 0) return false;
+    if (event.type != SDL_POLLSENTINEL) return true;
+  }
+}
+
 }  // namespace
 
 bool ProcessSdlEvent(const SDL_Event& event) {
@@ -179,7 +190,7 @@ void PumpEvents(int waitMs) {
   for (;;) {
     size_t queued = input.queue.size();
     bool button = input.buttonDown;
-    if (!SDL_PollEvent(&event)) return;
+    if (!NextSdlEvent(event)) return;
     ProcessSdlEvent(event);
     if (significant(event, queued, button)) return;
   }
@@ -218,7 +229,11 @@ bool IsKeyDown(char key) {
 }
 
 bool CancelRequested() {
-  PumpEvents(0);
+  // Everything waiting is looked at: the gesture may come after other input.
+  if (SDL_WasInit(SDL_INIT_EVENTS)) {
+    SDL_Event event;
+    while (NextSdlEvent(event)) ProcessSdlEvent(event);
+  }
   auto cancel = std::find_if(input.queue.begin(), input.queue.end(), [](const EventRecord& e) {
     return e.what == kKeyDown && e.message == kCharCancel && (e.modifiers & kControlBit);
   });
@@ -230,7 +245,7 @@ bool CancelRequested() {
 void DrainInput() {
   if (SDL_WasInit(SDL_INIT_EVENTS)) {
     SDL_Event event;
-    while (SDL_PollEvent(&event)) ProcessSdlEvent(event);
+    while (NextSdlEvent(event)) ProcessSdlEvent(event);
   }
   // A close request waiting among them is kept: the program still has to answer it.
   input.queue.erase(std::remove_if(input.queue.begin(), input.queue.end(),

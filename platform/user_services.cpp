@@ -93,7 +93,11 @@ Status AskSaveFile(FileSpec& spec) {
   chosen.name = internal;
   if (chosen.typeCount == 0) chosen.typeCount = 1;
   chosen.fileTypes[0] = type;
-  if (CreateFile(chosen) != kNoError) {
+  // An existing file is left as it is: the save that follows writes beside it and replaces it only
+  // when the whole write succeeded.
+  struct stat existing;
+  const bool exists = ::stat(PathOfSpec(chosen).c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+  if (!exists && CreateFile(chosen) != kNoError) {
     ShowStopMessage(GetString(kErrFileError));
     return kWriteError;
   }

@@ -62,7 +62,8 @@ void ShowAlert(std::string_view text);
 // filter index is returned in `filterIndex`; a cancelled dialog returns 1 and changes nothing.
 Status AskOpenFile(FileSpec& spec, int* filterIndex = nullptr);
 // The save dialog: the file spec's name proposed, entry 0 set to the chosen filter's type, the extension
-// added, and the file created. 1 when cancelled or when the file cannot be created.
+// added, and the file created when it does not exist yet (an existing one is left untouched for
+// the save to replace). 1 when cancelled or when the file cannot be created.
 Status AskSaveFile(FileSpec& spec);
 // The colour chooser; 8-bit choices come back widened by 256. False when cancelled.
 bool AskColor(Rgb16 initial, Rgb16& chosen);

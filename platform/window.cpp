@@ -95,6 +95,8 @@ void PresentFrame() {
   SDL_RenderPresent(mainWindow.renderer);
 }
 
+bool HasProgramWindow() { return mainWindow.window != nullptr; }
+
 void RaiseProgramWindow() {
   if (mainWindow.window == nullptr) return;
   if (SDL_GetWindowFlags(mainWindow.window) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(mainWindow.window);

@@ -44,6 +44,8 @@ void DestroyProgramWindow();
 bool SyncFrameToWindow(uint32_t background);
 // Shows the frame buffer.
 void PresentFrame();
+// True while the program window exists (false in batch commands and tests).
+bool HasProgramWindow();
 // Brings the window to the front, restoring it when minimised.
 void RaiseProgramWindow();
 

@@ -13,6 +13,7 @@
 #include "platform/scripted_services.h"
 #include "platform/single_instance.h"
 #include "scene/scene_state.h"
+#include "ui/rooms.h"
 #include "tests/support/temp_dir.h"
 
 namespace tsv {
@@ -149,7 +150,9 @@ TEST_F(Application, TheWindowsCloseRequestEndsTheLoopThroughTheOrderlyShutdown) 
   SetServices(&services);
   ASSERT_EQ(InitializeApplication(), 0);
   EXPECT_GT(mainWindow.frame.width, 0);
-  EXPECT_EQ(PixelAt(mainWindow.frame, 0, 0), Rgb(218, 218, 218));
+  // The room is drawn: the top strip's panel over the grey frame, the view in its background colour.
+  EXPECT_NE(PixelAt(mainWindow.frame, 0, 0), PixelAt(mainWindow.frame, ui.viewRect.left + 1, ui.viewRect.top + 1));
+  EXPECT_EQ(PixelAt(mainWindow.frame, ui.viewRect.left + 1, ui.viewRect.top + 1), 0u);
 
   SDL_Event close{};
   close.type = SDL_WINDOWEVENT;

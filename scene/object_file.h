@@ -1,0 +1,85 @@
+// object_file.h: the object file ('CMF ', "cmf"): one scene object as a flat run of tagged chunks,
+// each with its own length, so a reader skips what it does not know. Writing, reading, and the
+// open and save commands with their dialogs. Keyframe chunks ("KFR0".."KFR7") are skipped on
+// reading and not written; the keyframe code brings them.
+//
+// Chunk: tag (4 ASCII bytes), length (u32, the bytes that follow), body; big-endian throughout.
+// Written in this order: HEAD SNAP OPTC VIEW PSTN TEXT ISCL VERT COLV MASK TEXV [TRIP] [HCHY] END.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/counted_string.h"
+#include "platform/file_spec.h"
+#include "platform/files.h"
+#include "platform/status.h"
+#include "scene/scene_object.h"
+
+namespace tsv {
+
+inline constexpr uint32_t kObjectFileType = FourCC("CMF ");
+
+// Chunk lengths of the fixed-size chunks as written.
+inline constexpr uint32_t kHeadChunkLength = 1300;
+inline constexpr uint32_t kSnapChunkLength = 256;
+inline constexpr uint32_t kOpticsChunkLength = 36;
+inline constexpr uint32_t kViewChunkLength = 36;
+inline constexpr uint32_t kPlacementChunkLength = 28;
+inline constexpr uint32_t kTextureChunkLength = 286;
+inline constexpr uint32_t kImportScaleChunkLength = 4;
+inline constexpr uint32_t kHierarchyEntryLength = 276;  // the bytes after an entry's length word
+
+// Writes every chunk to an open file from its current position, with the "Saving object..."
+// progress box advanced after each chunk. 0, or the write failure (already shown by the file
+// layer); an object whose arrays do not match its counts is refused with the file error shown.
+Status WriteObjectFile(FileRef& file, const SceneObject& object);
+
+// Reads chunks from the file's current position up to "END " (or the older "CMFE") into an object
+// whose arrays already have the sizes its counts call for. Short fixed-size chunks fill what they
+// cover and leave the other fields as they were; an array chunk must have exactly the size the
+// counts give. 0, -39 (read failure or a chunk running past the end of the file) or 1 (malformed:
+// a short "HEAD", a "HEAD" whose counts differ from the object's, a wrong array size). A hierarchy
+// whose ranges do not fit the object is dropped with "Invalid object hierarchy, so disabling
+// hierarchy altogether.". `tagsSeen`, when given, receives every chunk tag in file order.
+Status ReadObjectChunks(FileRef& file, SceneObject& object, std::vector<uint32_t>* tagsSeen = nullptr);
+
+// Reads the object file `spec` names into a new object (not entered into the table): organic
+// objects share the organic topology, others get their corner lists, and the texture picture is
+// loaded through the picture hook. Null after "Error: Can't open object." when the file cannot be
+// opened or read or is malformed.
+std::unique_ptr<SceneObject> ReadObjectFile(const FileSpec& spec, std::vector<uint32_t>* tagsSeen = nullptr);
+
+// The whole open: a file that is missing is looked for by name in `searchFolder` and its
+// subfolders, then the user is asked to locate it (a cancelled dialog fails without a message).
+std::unique_ptr<SceneObject> OpenObjectFileSearching(const FileSpec& spec, const std::string& searchFolder);
+// The same, searching the folder of the current project file.
+std::unique_ptr<SceneObject> OpenObjectFile(const FileSpec& spec);
+
+// The "open object" command: the open dialog for object files, then OpenObjectFile. Null when
+// cancelled or when the open fails. The caller enters the object into a free slot.
+std::unique_ptr<SceneObject> AskAndOpenObject();
+
+// Writes the object to `target` through a temporary file, then: `fileSpec` names the target,
+// `hasUnsavedChanges` is cleared and the preview file is written beside it. On failure the
+// previous file stays intact, `fileSpec` is cleared and the result is false.
+bool SaveObjectToFile(SceneObject& object, const FileSpec& target);
+
+// Saves to the object's own file, or asks like SaveObjectAs when it has none.
+bool SaveObject(SceneObject& object);
+
+// The save dialog (the object's name proposed, starting in the project's "Objects" folder), the
+// new name taken from the chosen file, then the save. False when cancelled (nothing changed) or
+// when the save fails.
+bool SaveObjectAs(SceneObject& object);
+
+// An object's name from its file: the text after the last ':' of the internal path, without the
+// "cmf" extension (C:Work:Rock.cmf and :home:ann:Rock.cmf both give Rock).
+CountedString ObjectNameOfFile(const FileSpec& spec);
+
+// The four characters of a chunk tag ("HEAD").
+std::string TagText(uint32_t tag);
+
+}  // namespace tsv

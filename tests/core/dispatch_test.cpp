@@ -1,0 +1,167 @@
+// The main loop's dispatch: press, drag and release to panels, keys, and the quit question.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include "core/app_state.h"
+#include "core/main_loop.h"
+#include "platform/events.h"
+#include "platform/platform_state.h"
+#include "platform/scripted_services.h"
+#include "platform/window.h"
+#include "scene/object_table.h"
+#include "scene/scene_state.h"
+#include "ui/panels.h"
+#include "ui/rooms.h"
+
+namespace tsv {
+namespace {
+
+class Dispatch : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0);
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    ResetInput();
+    ResetAppState();
+    ResetScene();
+    platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
+    if (ui.layout.panels.empty()) {
+      ASSERT_TRUE(LoadInterface());
+    }
+    ResetUiState();
+    ResizeCanvas(mainWindow.frame, 1024, 768);
+    SetCurrentRoom(1);
+    PlaceRoom(1024, 768, true);
+  }
+  void TearDown() override {
+    ResetAppState();
+    ResetScene();
+    ResetInput();
+    mainWindow.frame = Canvas{};
+    SDL_QuitSubSystem(SDL_INIT_EVENTS);
+  }
+  static void Push(Uint32 type, int x, int y) {
+    SDL_Event e{};
+    e.type = type;
+    if (type == SDL_MOUSEMOTION) {
+      e.motion.x = x;
+      e.motion.y = y;
+    } else {
+      e.button.button = SDL_BUTTON_LEFT;
+      e.button.x = x;
+      e.button.y = y;
+    }
+    SDL_PushEvent(&e);
+  }
+  static void PushKey(SDL_Keycode sym, Uint16 mod = 0) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = sym;
+    e.key.keysym.mod = mod;
+    SDL_PushEvent(&e);
+    if (sym >= '0' && sym <= 'z' && mod == 0) {
+      SDL_Event t{};
+      t.type = SDL_TEXTINPUT;
+      t.text.text[0] = char(sym);
+      SDL_PushEvent(&t);
+    }
+  }
+  ScriptedServices services;
+};
+
+TEST_F(Dispatch, APressDragAndReleaseReachThePanelInOrder) {
+  std::vector<std::pair<int, int>> calls;
+  app.panelHandler = [&](int panel, int phase, uint16_t part) {
+    if (phase == kPhasePress && (part >> 8) != panel) return kNotMine;
+    calls.push_back({panel, phase});
+    ui.trackingMouse = phase != kPhaseRelease;
+    return 0;
+  };
+  const PlacedPanel* tools = FindPlacedPanel(5);
+  ASSERT_NE(tools, nullptr);
+  const int x = tools->rect.left + 20, y = tools->rect.top + 30;  // on the first tool
+  Push(SDL_MOUSEMOTION, x, y);
+  Push(SDL_MOUSEBUTTONDOWN, x, y);
+  Push(SDL_MOUSEMOTION, x + 5, y);
+  Push(SDL_MOUSEMOTION, x + 9, y + 2);
+  Push(SDL_MOUSEBUTTONUP, x + 9, y + 2);
+  for (int step = 0; step < 20 && (calls.empty() || calls.back().second != kPhaseRelease); ++step) MainLoopStep(0);
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls.front(), std::make_pair(5, int(kPhasePress)));
+  for (size_t i = 1; i + 1 < calls.size(); ++i) EXPECT_EQ(calls[i], std::make_pair(5, int(kPhaseDrag)));
+  EXPECT_EQ(calls.back(), std::make_pair(5, int(kPhaseRelease)));
+  EXPECT_EQ(app.partCode, (5 << 8) | 1);
+  EXPECT_FALSE(ui.trackingMouse);
+}
+
+TEST_F(Dispatch, ThreeChoosesTheThirdViewOfTheCurrentObject) {
+  ASSERT_NE(NewObjectInTable(false, 3, 1), nullptr);
+  PushKey(SDLK_3);
+  int result = 0;
+  for (int step = 0; step < 5 && result == 0; ++step) result = MainLoopStep(0);
+  EXPECT_EQ(result, 4);
+  EXPECT_EQ(scene.currentObject->currentView, 2);
+}
+
+TEST_F(Dispatch, KeysWithoutAnObjectOrMeaningAreNotUsed) {
+  input.event = EventRecord{kKeyDown, '3', 0, 0, 0, 0};
+  EXPECT_EQ(HandleKey(0), -1);  // no current object
+  input.event = EventRecord{kKeyDown, 'x', 0, 0, 0, 0};
+  EXPECT_EQ(HandleKey(0), -1);
+  input.event = EventRecord{kKeyDown, 'y', 0, 0, 0, 0};
+  EXPECT_EQ(HandleKey(0), 4);
+  EXPECT_EQ(ui.currentRoom, 4);  // 'y' is the paint room's tab
+  input.event = EventRecord{kKeyDown, kCharTab, 0, 0, 0, 0};
+  EXPECT_EQ(HandleKey(0), 4);
+  EXPECT_EQ(ui.axisLock, 1);
+}
+
+TEST_F(Dispatch, ClosingWhileRecordingAsksAndKeepsRunningWhenRefused) {
+  app.recordingTasks = true;
+  services.messageAnswers = {false, true};
+  SDL_Event close{};
+  close.type = SDL_WINDOWEVENT;
+  close.window.event = SDL_WINDOWEVENT_CLOSE;
+  SDL_PushEvent(&close);
+  int result = 0;
+  for (int step = 0; step < 5 && services.Texts(ShownKind::Message).empty(); ++step) result = MainLoopStep(0);
+  EXPECT_NE(result, 1);
+  ASSERT_EQ(services.Texts(ShownKind::Message).size(), 1u);
+  EXPECT_EQ(services.Texts(ShownKind::Message)[0],
+            "Warning: Proceeding will stop recording tasks. Do you want to continue?");
+  SDL_PushEvent(&close);
+  for (int step = 0; step < 5 && result != 1; ++step) result = MainLoopStep(0);
+  EXPECT_EQ(result, 1);
+}
+
+TEST_F(Dispatch, QuitWithoutRecordingAsksNothing) {
+  input.event = EventRecord{kKeyDown, 'q', 0, 0, 0, kControlBit};
+  EXPECT_EQ(HandleKey(0), 1);
+  EXPECT_TRUE(services.shown.empty());
+}
+
+TEST_F(Dispatch, SpinningTurnsTheFreeViewByTheSpinRatesAndWraps) {
+  ASSERT_NE(NewObjectInTable(false, 3, 1), nullptr);
+  ui.freeViewMode = FreeViewMode::Spinning;
+  ObjectView& view = scene.currentObject->views[6];
+  view.angles[1] = 6.28f;
+  EXPECT_EQ(FreeViewStep(), 2);
+  EXPECT_FLOAT_EQ(view.angles[0], 1.0822536f * 3.14159265f / 1000.0f);
+  EXPECT_LT(view.angles[1], 0.03f);  // past a whole turn it starts again from 0
+  ui.freeViewMode = FreeViewMode::Off;
+  EXPECT_EQ(FreeViewStep(), 0);
+}
+
+TEST(ZoomScale, PositionsAndZoomsConvertBothWays) {
+  EXPECT_NEAR(ZoomFromPosition(0), 0.1f, 1e-6);
+  EXPECT_NEAR(ZoomFromPosition(128), 1.0f, 1e-3);
+  EXPECT_NEAR(ZoomFromPosition(256), 10.0f, 1e-2);
+  EXPECT_NEAR(PositionFromZoom(1.0f), 128.0f, 0.05f);
+  EXPECT_EQ(PositionFromZoom(1000.0f), 256.0f);  // clamped
+  EXPECT_EQ(PositionFromZoom(0.0f), 0.0f);
+  EXPECT_NEAR(ZoomFromPosition(-40), 0.1f, 1e-6);
+}
+
+}  // namespace
+}  // namespace tsv

@@ -1,0 +1,220 @@
+// Rooms and panels: placing, hit testing, drawing, the object list and the object pop-up list.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include "platform/events.h"
+#include "platform/platform_state.h"
+#include "platform/preferences.h"
+#include "platform/scripted_services.h"
+#include "platform/window.h"
+#include "scene/object_table.h"
+#include "scene/scene_state.h"
+#include "ui/layout_ids.h"
+#include "ui/object_list.h"
+#include "ui/panels.h"
+#include "ui/rooms.h"
+
+namespace tsv {
+namespace {
+
+class Rooms : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0);
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    ResetInput();
+    ResetScene();
+    SetDefaultPreferences(preferences);
+    platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
+    if (ui.layout.panels.empty()) {
+      ASSERT_TRUE(LoadInterface());
+    }
+    ResetUiState();
+    ResizeCanvas(mainWindow.frame, 1024, 768);
+    SetCurrentRoom(1);
+    PlaceRoom(1024, 768, true);
+  }
+  void TearDown() override {
+    ResetScene();
+    ResetInput();
+    mainWindow.frame = Canvas{};
+    SDL_QuitSubSystem(SDL_INIT_EVENTS);
+  }
+  static void Push(Uint32 type, int x, int y) {
+    SDL_Event e{};
+    e.type = type;
+    if (type == SDL_MOUSEMOTION) {
+      e.motion.x = x;
+      e.motion.y = y;
+    } else {
+      e.button.button = SDL_BUTTON_LEFT;
+      e.button.x = x;
+      e.button.y = y;
+    }
+    SDL_PushEvent(&e);
+  }
+  ScriptedServices services;
+};
+
+TEST_F(Rooms, EveryRoomPlacesItsPanelsInsideTheWindowWithoutOverlap) {
+  for (int room = 1; room <= kRoomCount; ++room) {
+    SetCurrentRoom(room);
+    ASSERT_FALSE(ui.placed.empty()) << room;
+    for (size_t i = 0; i < ui.placed.size(); ++i) {
+      const Rect& a = ui.placed[i].rect;
+      EXPECT_GE(a.left, 0) << room;
+      EXPECT_GE(a.top, 0) << room;
+      EXPECT_LE(a.left + a.width, 1024) << room << " " << LayoutOf(ui.placed[i]).name;
+      EXPECT_LE(a.top + a.height, 768) << room << " " << LayoutOf(ui.placed[i]).name;
+      for (size_t j = i + 1; j < ui.placed.size(); ++j) {
+        const Rect& b = ui.placed[j].rect;
+        bool overlap = a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
+                       b.top < a.top + a.height;
+        EXPECT_FALSE(overlap) << "room " << room << ": " << LayoutOf(ui.placed[i]).name << " and "
+                              << LayoutOf(ui.placed[j]).name;
+      }
+      // No panel covers the modeling view or the thumbnail.
+      for (const Rect& v : {ui.viewRect, ui.thumbnailRect}) {
+        if (room == kComposerRoomNumber) break;
+        bool overlap = a.left < v.left + v.width && v.left < a.left + a.width && a.top < v.top + v.height &&
+                       v.top < a.top + a.height;
+        EXPECT_FALSE(overlap) << "room " << room << ": " << LayoutOf(ui.placed[i]).name;
+      }
+    }
+  }
+}
+
+TEST_F(Rooms, HitTestFindsItemsAndTheViewAreas) {
+  const PlacedPanel* strip = FindPlacedPanel(1);
+  ASSERT_NE(strip, nullptr);
+  EXPECT_EQ(HitTest(strip->rect.left + 10, strip->rect.top + 10), (1 << 8) | layout::TopStrip::kModeling);
+  EXPECT_EQ(HitTest(strip->rect.left + 1, strip->rect.top + 1), 0);  // panel, but no item
+  const PlacedPanel* tools = FindPlacedPanel(5);
+  ASSERT_NE(tools, nullptr);
+  EXPECT_EQ(HitTest(tools->rect.left + 12, tools->rect.top + 24), (5 << 8) | layout::DeformTools::kScale);
+  EXPECT_EQ(HitTest(ui.viewRect.left + 200, ui.viewRect.top + 200), kPartModelingView);
+  EXPECT_EQ(HitTest(ui.thumbnailRect.left + 50, ui.thumbnailRect.top + 50), 0);
+
+  // The strip over the view; its second item over the thumbnail only with the preference.
+  EXPECT_EQ(HitTest(ui.stripRect.left + 5, ui.stripRect.top + 5), (kStripPanel << 8) | 1);
+  EXPECT_EQ(HitTest(ui.stripRect.left + kThumbnailOffset + 5, ui.stripRect.top + 5), 0);
+  preferences.showSecondStripItem = 1;
+  EXPECT_EQ(HitTest(ui.stripRect.left + kThumbnailOffset + 5, ui.stripRect.top + 5), (kStripPanel << 8) | 2);
+
+  // In the composer the view areas are the composer's.
+  SetCurrentRoom(kComposerRoomNumber);
+  EXPECT_EQ(HitTest(ui.composerViewRect.left + 5, ui.composerViewRect.top + 5), kPartComposerView);
+  EXPECT_EQ(HitTest(ui.stripRect.left + kThumbnailOffset + 5, ui.stripRect.top + 5), 0);
+}
+
+TEST_F(Rooms, LaterPanelsReplaceEarlierOnes) {
+  // Two panels on top of each other: the later one's item wins where both have one.
+  const int toolsLayout = FindPlacedPanel(5)->layout;
+  ui.placed = {ui.placed[0], ui.placed[0]};
+  ui.placed[1].layout = toolsLayout;
+  ui.placed[1].rect = {0, 0, LayoutOf(ui.placed[1]).width, LayoutOf(ui.placed[1]).height};
+  ui.viewRect = {2000, 2000, 1, 1};
+  ui.stripRect = {2000, 2000, 1, 1};
+  EXPECT_EQ(HitTest(12, 24) >> 8, 5);
+  EXPECT_EQ(HitTest(600, 10) >> 8, 1);  // only the strip there
+}
+
+TEST_F(Rooms, TheWindowDrawsEveryRoomAndGreysWhatIsNotAvailable) {
+  for (int room = 1; room <= kRoomCount; ++room) {
+    SetCurrentRoom(room);
+    DrawInterface(mainWindow.frame);
+  }
+  SetCurrentRoom(1);
+  const PlacedPanel* tools = FindPlacedPanel(5);
+  const PanelLayout& layout = LayoutOf(*tools);
+  EXPECT_FALSE(ItemEnabled(layout, *FindItem(layout, layout::DeformTools::kTwist)));
+  const PlacedPanel* top = FindPlacedPanel(1);
+  EXPECT_TRUE(ItemEnabled(LayoutOf(*top), *FindItem(LayoutOf(*top), layout::TopStrip::kPaint)));
+  EXPECT_EQ(HoverTextOf((1 << 8) | layout::TopStrip::kPaint),
+            "Paint room: paint points, procedural colour and map apply (key y)");
+  EXPECT_EQ(HoverTextOf((6 << 8) | 1), "Brush type: Brush");
+}
+
+TEST_F(Rooms, ATabClickChangesTheRoom) {
+  const PlacedPanel* top = FindPlacedPanel(1);
+  const PanelItem* tab = FindItem(LayoutOf(*top), layout::TopStrip::kComposer);
+  const int x = top->rect.left + tab->rect.left + 5, y = top->rect.top + tab->rect.top + 5;
+  input.mouseX = x;
+  input.mouseY = y;
+  const uint16_t part = HitTest(x, y);
+  EXPECT_EQ(HandlePanel(1, kPhasePress, part), 4);
+  EXPECT_TRUE(ui.trackingMouse);
+  EXPECT_EQ(HandlePanel(1, kPhaseRelease, part), 4);
+  EXPECT_EQ(ui.currentRoom, kComposerRoomNumber);
+  EXPECT_EQ(HandlePanel(2, kPhasePress, part), kNotMine);
+}
+
+TEST_F(Rooms, AClickInTheObjectListMakesThatObjectCurrent) {
+  for (int i = 0; i < 3; ++i) ASSERT_NE(NewObjectInTable(false, 3, 1), nullptr);
+  ASSERT_EQ(scene.currentObjectIndex, 2);
+  const PlacedPanel* list = FindPlacedPanel(10);
+  const PanelItem* item = FindItem(LayoutOf(*list), layout::ObjectList::kList);
+  input.mouseX = list->rect.left + item->rect.left + 40;
+  input.mouseY = list->rect.top + item->rect.top + 1 + kObjectRowHeight + 10;  // the second row
+  EXPECT_EQ(HandlePanel(10, kPhasePress, uint16_t((10 << 8) | layout::ObjectList::kList)), 4);
+  EXPECT_EQ(scene.currentObjectIndex, 1);
+  EXPECT_EQ(scene.currentObject, scene.objectTable[1].get());
+}
+
+TEST_F(Rooms, DeletingTheCurrentObjectMakesTheNextOneCurrent) {
+  for (int i = 0; i < 3; ++i) ASSERT_NE(NewObjectInTable(false, 3, 1), nullptr);
+  SetCurrentObject(1);
+  EXPECT_EQ(DeleteCurrentObject(), 4);
+  EXPECT_EQ(scene.objectTable[1], nullptr);
+  EXPECT_EQ(scene.currentObjectIndex, 2);
+  EXPECT_EQ(SelectAdjacentObject(-1), 4);
+  EXPECT_EQ(scene.currentObjectIndex, 0);
+}
+
+TEST_F(Rooms, ThePopUpListOfThreeObjectsEndsWhereTenRowsWould) {
+  PopUpGeometry g = ObjectPopUpGeometry(3, 100, 50);
+  EXPECT_EQ(g.rows, 3);
+  EXPECT_EQ(g.list.height, 90);
+  EXPECT_EQ(g.list.top + g.list.height, 50 + 300);
+  EXPECT_EQ(ObjectPopUpGeometry(12, 100, 50).list.height, 300);
+  EXPECT_EQ(ObjectPopUp(100, 50), nullptr);  // no objects: nothing to choose
+}
+
+TEST_F(Rooms, HoldingThePointerBelowThePopUpScrollsToTheLastObject) {
+  for (int i = 0; i < 12; ++i) ASSERT_NE(NewObjectInTable(false, 3, 1), nullptr);
+  const PopUpGeometry g = ObjectPopUpGeometry(12, 100, 50);
+  const Canvas before = mainWindow.frame;
+  // The pointer rests just below the list; the list scrolls a row at a time until the twelfth
+  // object shows in the last row, where the click then lands.
+  input.mouseX = 150;
+  input.mouseY = g.list.top + g.list.height + 5;
+  // The click comes a while later, from a timer, as a user's would.
+  static int lastRowY;
+  lastRowY = g.list.top + g.list.height - 10;
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_TIMER), 0);
+  SDL_TimerID timer = SDL_AddTimer(
+      500,
+      [](Uint32, void*) -> Uint32 {
+        Push(SDL_MOUSEMOTION, 150, lastRowY);
+        Push(SDL_MOUSEBUTTONDOWN, 150, lastRowY);
+        Push(SDL_MOUSEBUTTONUP, 150, lastRowY);
+        return 0;
+      },
+      nullptr);
+  EXPECT_EQ(ObjectPopUp(100, 50), scene.objectTable[11].get());
+  SDL_RemoveTimer(timer);
+  SDL_QuitSubSystem(SDL_INIT_TIMER);
+  EXPECT_EQ(mainWindow.frame.pixels, before.pixels);  // the screen beneath is back
+}
+
+TEST_F(Rooms, APopUpReleaseOutsideChoosesNothing) {
+  for (int i = 0; i < 3; ++i) ASSERT_NE(NewObjectInTable(false, 3, 1), nullptr);
+  Push(SDL_MOUSEMOTION, 700, 700);
+  Push(SDL_MOUSEBUTTONDOWN, 700, 700);
+  Push(SDL_MOUSEBUTTONUP, 700, 700);
+  EXPECT_EQ(ObjectPopUp(100, 50), nullptr);
+}
+
+}  // namespace
+}  // namespace tsv

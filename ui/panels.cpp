@@ -1,0 +1,322 @@
+// panels.cpp: the items' commands and states, and the press-drag-release protocol of the panels.
+#include "ui/panels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+
+#include "platform/events.h"
+#include "platform/preferences.h"
+#include "platform/string_ids.h"
+#include "platform/string_table.h"
+#include "scene/object_table.h"
+#include "scene/organic.h"
+#include "scene/scene_state.h"
+#include "ui/layout_ids.h"
+#include "ui/menus.h"
+#include "ui/object_list.h"
+#include "ui/preferences_dialog.h"
+#include "ui/rooms.h"
+#include "ui/widgets.h"
+
+namespace tsv {
+namespace {
+
+constexpr int kRedraw = 4;  // the loop result that redraws the window
+constexpr int kZoomPositions = 256;
+
+bool Is(const PanelLayout& panel, std::string_view name) { return panel.name == name; }
+
+ObjectView* CurrentView() {
+  SceneObject* object = scene.currentObject;
+  if (object == nullptr || object->currentView > 6) return nullptr;
+  return &object->views[object->currentView];
+}
+
+// The screen rectangle of an item of a placed panel.
+Rect ItemRect(const PlacedPanel& placed, const PanelItem& item) {
+  return {placed.rect.left + item.rect.left, placed.rect.top + item.rect.top, item.rect.width, item.rect.height};
+}
+
+// The slider part of a slider item (the label takes the left part, as it is drawn).
+Rect SliderTrack(Rect rect, bool hasLabel) {
+  const int labelWidth = hasLabel ? std::min(92, rect.width / 3) : 0;
+  return {rect.left + labelWidth, rect.top, rect.width - labelWidth, rect.height};
+}
+
+void SetItemValue(const PanelLayout& panel, const PanelItem& item, int value) {
+  if (Is(panel, "Views") && item.id == layout::Views::kZoom) {
+    if (ObjectView* view = CurrentView()) view->zoom = ZoomFromPosition(float(std::clamp(value, 0, kZoomPositions)));
+  }
+}
+
+int RoomOfTab(int item) {
+  using namespace layout::TopStrip;
+  switch (item) {
+    case kModeling: return 1;
+    case kHeightMap: return 2;
+    case kMorph: return 3;
+    case kPaint: return 4;
+    case kComposer: return 5;
+    case kOptics: return 6;
+    case kQuorvels: return 7;
+    case kLiquify: return 8;
+    case kLetters: return 9;
+    case kMask: return 10;
+    default: return 0;
+  }
+}
+
+// The command of a click (press and release on the same item).
+int Click(const PlacedPanel& placed, const PanelItem& item) {
+  const PanelLayout& panel = LayoutOf(placed);
+  const int id = item.id;
+  if (Is(panel, "TopStrip")) {
+    if (int room = RoomOfTab(id)) return ChooseRoom(room);
+    if (id == layout::TopStrip::kPreferences) return OpenPreferences();
+  } else if (Is(panel, "Views")) {
+    using namespace layout::Views;
+    if (id >= kView1 && id <= kView7) return ChooseView(id - kView1);
+    if (id == layout::Views::kFreeView) return CycleFreeViewMode();
+    if (id == layout::Views::kAxisLock) return CycleAxisLock();
+    if (id == kTextured) {
+      ui.texturedObjects = !ui.texturedObjects;
+      return kRedraw;
+    }
+    if (id == kDepthView) {
+      ui.depthView = !ui.depthView;
+      return kRedraw;
+    }
+  } else if (Is(panel, "DeformTools")) {
+    if (id == layout::DeformTools::kAxes) return CycleAxisLock();
+  } else if (Is(panel, "ObjectTools")) {
+    using namespace layout::ObjectTools;
+    if (id == kDelete) return DeleteCurrentObject();
+    if (id == kNewOrganic) {
+      const Rect r = ItemRect(placed, item);
+      std::vector<std::string> shapes;
+      for (StringId s : {kShapeSphere, kShapeTetrahedron, kShapeCylinder, kShapeCube, kShapeCylinderWithCaps}) {
+        shapes.push_back(GetString(s));
+      }
+      int shape = PopUpMenu(shapes, r.left, r.top + r.height);
+      return shape >= 0 ? NewOrganicObject(shape) : kRedraw;
+    }
+  } else if (Is(panel, "Shapes")) {
+    using namespace layout::Shapes;
+    if (id >= kSphere && id <= kCylinderWithCaps) return NewOrganicObject(id - kSphere);
+  }
+  return 0;
+}
+
+int HandleObjectList(const PlacedPanel& placed, const PanelItem& item, int phase) {
+  if (phase != kPhasePress) return 0;
+  const Rect r = ItemRect(placed, item);
+  const int slot = ObjectListSlotAt(r, input.mouseX, input.mouseY);
+  if (slot < 0 || slot == scene.currentObjectIndex) return kRedraw;
+  SetCurrentObject(slot);
+  return kRedraw;
+}
+
+}  // namespace
+
+float ZoomFromPosition(float position) {
+  return 0.1f * std::exp(0.0179889f * std::clamp(position, 0.0f, float(kZoomPositions)));
+}
+
+float PositionFromZoom(float zoom) {
+  if (!(zoom > 0)) return 0;
+  return std::clamp(55.5898f * std::log(10.0f * zoom), 0.0f, float(kZoomPositions));
+}
+
+bool ItemEnabled(const PanelLayout& panel, const PanelItem& item) {
+  const int id = item.id;
+  const bool hasObject = scene.currentObject != nullptr;
+  if (Is(panel, "TopStrip")) {
+    return RoomOfTab(id) != 0 || id == layout::TopStrip::kPreferences || id == layout::TopStrip::kObjectName;
+  }
+  if (Is(panel, "Views")) {
+    using namespace layout::Views;
+    if (id >= kView1 && id <= kView7) return hasObject;
+    return id == kZoom ? hasObject
+                       : id == layout::Views::kFreeView || id == kAxisLock || id == kTextured || id == kDepthView ||
+                             id == kRenderer;
+  }
+  if (Is(panel, "ObjectList")) return true;
+  if (Is(panel, "DeformTools")) return id == layout::DeformTools::kAxes;
+  if (Is(panel, "ObjectTools")) {
+    using namespace layout::ObjectTools;
+    return id == kNewOrganic || (id == kDelete && hasObject);
+  }
+  if (Is(panel, "Shapes")) {
+    using namespace layout::Shapes;
+    return id >= kSphere && id <= kCylinderWithCaps;
+  }
+  return false;
+}
+
+bool ItemChecked(const PanelLayout& panel, const PanelItem& item) {
+  if (Is(panel, "TopStrip")) return RoomOfTab(item.id) == ui.currentRoom;
+  if (Is(panel, "Views")) {
+    if (item.id == layout::Views::kTextured) return ui.texturedObjects;
+    if (item.id == layout::Views::kDepthView) return ui.depthView;
+  }
+  return false;
+}
+
+std::string ItemText(const PanelLayout& panel, const PanelItem& item) {
+  if (Is(panel, "TopStrip") && item.id == layout::TopStrip::kObjectName) {
+    const SceneObject* object = scene.currentObject;
+    if (object == nullptr) return GetString(kUiNoCurrentObject);
+    std::string text = CountedToText(object->name);
+    if (object->hasUnsavedChanges || scene.projectModified) text += " " + GetString(kUiModifiedMark);
+    return text;
+  }
+  if ((Is(panel, "Views") && item.id == layout::Views::kAxisLock) ||
+      (Is(panel, "DeformTools") && item.id == layout::DeformTools::kAxes)) {
+    static constexpr StringId kAxes[4] = {kUiAxisNone, kUiAxisNoVertical, kUiAxisNoHorizontal, kUiAxisLocked};
+    return GetString(kAxes[ui.axisLock & 3]);
+  }
+  if (Is(panel, "Views") && item.id == layout::Views::kFreeView) {
+    static constexpr StringId kModes[4] = {kUiFreeViewOff, kUiFreeViewTurning, kUiFreeViewSpinning, kUiFreeViewFollowing};
+    return GetString(kModes[int(ui.freeViewMode) & 3]);
+  }
+  return item.label ? GetStringById(item.label) : std::string();
+}
+
+int ItemValue(const PanelLayout& panel, const PanelItem& item) {
+  if (Is(panel, "Views") && item.id == layout::Views::kZoom) {
+    const ObjectView* view = CurrentView();
+    return view ? int(std::lround(PositionFromZoom(view->zoom))) : 128;
+  }
+  return 0;
+}
+
+int ItemMaximum(const PanelLayout&, const PanelItem&) { return kZoomPositions; }
+
+int HandlePanel(int panelNumber, int phase, uint16_t partCode) {
+  if (phase == kPhasePress && (partCode >> 8) != panelNumber) return kNotMine;
+  const PlacedPanel* placed = FindPlacedPanel(panelNumber);
+  if (placed == nullptr) return kNotMine;
+  const PanelLayout& panel = LayoutOf(*placed);
+  const int itemId = phase == kPhasePress ? (partCode & 0xFF) : ui.pressedItem;
+  const PanelItem* item = FindItem(panel, itemId);
+  if (item == nullptr || !ItemEnabled(panel, *item)) return 0;  // taken, but nothing to do
+  if (item->kind == ItemKind::List && panel.number == 10) return HandleObjectList(*placed, *item, phase);
+
+  const Rect rect = ItemRect(*placed, *item);
+  const bool inside = input.mouseX >= rect.left && input.mouseY >= rect.top && input.mouseX < rect.left + rect.width &&
+                      input.mouseY < rect.top + rect.height;
+  if (item->kind == ItemKind::Slider) {
+    // Sliders follow the pointer for as long as the button is held.
+    const Rect track = SliderTrack(rect, item->label != 0);
+    SetItemValue(panel, *item, SliderValueAt(track, ItemMaximum(panel, *item), input.mouseX));
+    ui.trackingMouse = phase != kPhaseRelease;
+    ui.pressedPanel = phase == kPhaseRelease ? 0 : panelNumber;
+    ui.pressedItem = item->id;
+    ui.pressedInside = true;
+    return kRedraw;
+  }
+  switch (phase) {
+    case kPhasePress:
+      ui.pressedPanel = panelNumber;
+      ui.pressedItem = item->id;
+      ui.pressedInside = true;
+      ui.trackingMouse = true;
+      return kRedraw;
+    case kPhaseDrag:
+      if (inside != ui.pressedInside) {
+        ui.pressedInside = inside;
+        return kRedraw;
+      }
+      return 0;
+    default: {
+      ui.trackingMouse = false;
+      ui.pressedPanel = ui.pressedItem = 0;
+      const bool click = inside;
+      ui.pressedInside = false;
+      int result = click ? Click(*placed, *item) : 0;
+      return result != 0 ? result : kRedraw;
+    }
+  }
+}
+
+int ChooseRoom(int room) {
+  if (room < 1 || room > kRoomCount) return -1;
+  SetCurrentRoom(room);
+  return kRedraw;
+}
+
+int ChooseView(int view) {
+  SceneObject* object = scene.currentObject;
+  if (object == nullptr || view < 0 || view > 6) return -1;
+  object->currentView = uint16_t(view);
+  object->dirtyFlags = kAllDirty;
+  return kRedraw;
+}
+
+int DeleteCurrentObject() {
+  const int slot = scene.currentObjectIndex;
+  if (slot < 0 || !scene.objectTable[size_t(slot)]) return -1;
+  DisposeSceneObject(scene.objectTable[size_t(slot)]);
+  // The next object in the table becomes current, else the one before.
+  for (int next = slot + 1; next < kObjectSlotCount; ++next) {
+    if (scene.objectTable[size_t(next)]) {
+      SetCurrentObject(next);
+      return kRedraw;
+    }
+  }
+  for (int previous = slot - 1; previous >= 0; --previous) {
+    if (scene.objectTable[size_t(previous)]) {
+      SetCurrentObject(previous);
+      return kRedraw;
+    }
+  }
+  return kRedraw;
+}
+
+int SelectAdjacentObject(int direction) {
+  const std::vector<int> slots = ListedSlots();
+  if (slots.empty()) return -1;
+  auto at = std::find(slots.begin(), slots.end(), int(scene.currentObjectIndex));
+  int index = at == slots.end() ? (direction > 0 ? 0 : int(slots.size()) - 1)
+                                : std::clamp(int(at - slots.begin()) + direction, 0, int(slots.size()) - 1);
+  SetCurrentObject(slots[size_t(index)]);
+  return kRedraw;
+}
+
+int CycleFreeViewMode() {
+  ui.freeViewMode = FreeViewMode((int(ui.freeViewMode) + 1) % 4);
+  return kRedraw;
+}
+
+int CycleAxisLock() {
+  ui.axisLock = (ui.axisLock + 1) % 4;
+  return kRedraw;
+}
+
+int StepZoom(int steps) {
+  ObjectView* view = CurrentView();
+  if (view == nullptr) return -1;
+  view->zoom = ZoomFromPosition(PositionFromZoom(view->zoom) + 16.0f * float(steps));
+  return kRedraw;
+}
+
+int OpenPreferences() {
+  RunPreferencesDialog();
+  return kRedraw;
+}
+
+int NewOrganicObject(int shape) {
+  SceneObject* object = NewObjectInTable(true);
+  if (object == nullptr) return kRedraw;  // the reason has been shown
+  const int slot = SlotOfObject(object);
+  if (FillOrganicShape(*object, shape)) {
+    SetCurrentObject(slot);
+  } else {
+    // The shape could not be read (shown): an object without a shape is of no use to anyone.
+    DisposeSceneObject(scene.objectTable[size_t(slot)]);
+  }
+  return kRedraw;
+}
+
+}  // namespace tsv

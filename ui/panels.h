@@ -1,0 +1,46 @@
+// panels.h: what the items of the panels do: whether each is available now, its state, value and
+// text, and the panel handlers that the main loop calls with press (phase 0), drag steps (1) and
+// release (2). Items whose command is not built are greyed and do nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ui/interface_layout.h"
+
+namespace tsv {
+
+// A handler's answer for an event that is not its own.
+inline constexpr int kNotMine = 12345;
+
+enum PanelPhase { kPhasePress = 0, kPhaseDrag = 1, kPhaseRelease = 2 };
+
+// Panel handler n (1..16): the loop result of the event, or kNotMine.
+int HandlePanel(int panelNumber, int phase, uint16_t partCode);
+
+bool ItemEnabled(const PanelLayout& panel, const PanelItem& item);
+// Toggles and tabs: on or off.
+bool ItemChecked(const PanelLayout& panel, const PanelItem& item);
+// The text an item shows: its label, or what a menu or label shows now.
+std::string ItemText(const PanelLayout& panel, const PanelItem& item);
+// Sliders: the value 0..ItemMaximum.
+int ItemValue(const PanelLayout& panel, const PanelItem& item);
+int ItemMaximum(const PanelLayout& panel, const PanelItem& item);
+
+// Commands that keys share with panel items.
+int ChooseRoom(int room);                // the room's tab
+int ChooseView(int view);                // views 0..6 of the current object; 4, or -1 without one
+int DeleteCurrentObject();               // the Delete key and the panel's Delete
+int SelectAdjacentObject(int direction); // Up (-1) and Down (+1)
+int CycleFreeViewMode();                 // 'p'
+int CycleAxisLock();                     // Tab
+int StepZoom(int steps);                 // 'm' nearer, 'n' farther: 16 zoom positions a step
+int OpenPreferences();                   // Ctrl+P
+// Makes a new organic object of standard shape 0..4 current.
+int NewOrganicObject(int shape);
+
+// Zoom of the views on a logarithmic position 0..256 (128 is 1.0).
+float ZoomFromPosition(float position);
+float PositionFromZoom(float zoom);
+
+}  // namespace tsv

@@ -1,0 +1,46 @@
+// preferences_dialog.h: the preferences dialog (Ctrl+P): every labelled member of the preferences
+// record in titled groups. OK stores the edited values, forced into their ranges; Cancel keeps the
+// record as it was.
+#pragma once
+
+#include "platform/preferences.h"
+#include "ui/dialog.h"
+
+namespace tsv {
+
+// The ids of the dialog's items (DialogItem::id), for the code and the tests that look them up.
+enum PreferencesItemId : int {
+  kPrefItemDisplay = 1,
+  kPrefItemOnStartup,
+  kPrefItemBackgroundAlignment,
+  kPrefItemAffectPressure,
+  kPrefItemAffectRadius,
+  kPrefItemTiltEnable,
+  kPrefItemModelingBackground,
+  kPrefItemComposerBackground,
+  kPrefItemComposerWireframe,
+  kPrefItemComposerSelected,
+  kPrefItemComposerAnim,
+  kPrefItemInitialObjectColor,
+  kPrefItemTextureQuality,
+  kPrefItemWallpaper,
+  kPrefItemBufferSize,
+  kPrefItemSmoothness,
+  kPrefItemLightness,
+  kPrefItemShadowQuality,
+  kPrefItemSnapRadius,
+  kPrefItemBreakingAngle,
+  kPrefItemRealTime,
+  kPrefItemFinal,
+  kPrefItemMorphQuality,
+};
+
+// The dialog showing `prefs`.
+Dialog MakePreferencesDialog(const Preferences& prefs);
+// The dialog's values over `prefs` (members it does not show are kept), then the ranges applied.
+void ReadPreferencesDialog(const Dialog& dialog, Preferences& prefs);
+// Runs the dialog over the main window. True when closed with OK: `prefs` then holds the edited
+// values; after Cancel it is unchanged.
+bool RunPreferencesDialog(Preferences& prefs = preferences);
+
+}  // namespace tsv

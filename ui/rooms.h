@@ -1,0 +1,93 @@
+// rooms.h: the interface's state, the placing of the current room's panels in the window, hit
+// testing against their item maps, and the drawing of the whole window.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "platform/canvas.h"
+#include "ui/interface_layout.h"
+
+namespace tsv {
+
+// Part codes of the two view areas (panel 0), and of the strip over the view.
+inline constexpr uint16_t kPartModelingView = 10;
+inline constexpr uint16_t kPartComposerView = 11;
+inline constexpr int kStripPanel = 16;
+inline constexpr int kStripHeight = 20;
+
+inline constexpr int kRoomCount = 10;
+inline constexpr int kComposerRoomNumber = 5;
+inline constexpr int kQuorvelsRoomNumber = 7;
+inline constexpr int kMaskRoomNumber = 10;
+
+inline constexpr int kViewSize = 400;
+inline constexpr int kThumbnailSize = 100;
+inline constexpr int kThumbnailOffset = 411;  // the thumbnail's left edge, right of the view's
+
+struct PlacedPanel {
+  int layout = 0;  // index into ui.layout.panels
+  Rect rect;       // on the screen
+};
+
+// Free-view motion modes, cycled by 'p'.
+enum class FreeViewMode { Off = 0, Turning, Spinning, Following };
+
+struct UiState {
+  InterfaceLayout layout;
+  int currentRoom = 1;
+  std::vector<PlacedPanel> placed;  // the current room's panels in their order
+  int frameWidth = 0, frameHeight = 0;
+  Rect viewRect, thumbnailRect, stripRect, composerViewRect;
+
+  // The item under the pointer and since when it rests there (for the hover text).
+  int hoverPanel = 0, hoverItem = 0;
+  uint32_t hoverSince = 0;
+  int pointerX = -1, pointerY = -1;
+  // A panel follows a press with drag steps and a release while this is set.
+  bool trackingMouse = false;
+  // The item a press started on, and whether the pointer is still over it.
+  int pressedPanel = 0, pressedItem = 0;
+  bool pressedInside = false;
+
+  // View settings that belong to the interface.
+  FreeViewMode freeViewMode = FreeViewMode::Off;
+  int axisLock = 0;  // 0 none, 1 no vertical, 2 no horizontal, 3 both
+  bool texturedObjects = true;
+  bool depthView = false;
+  int objectListFirst = 0;  // first row shown in the object list
+
+  // Draws the modeling view of the current object into the canvas rectangle (the renderer).
+  std::function<void(Canvas&, Rect)> drawModelingView;
+  // Draws the thumbnail of the current object (the renderer); without it the object's preview.
+  std::function<void(Canvas&, Rect)> drawThumbnail;
+};
+
+extern UiState ui;
+// Back to a fresh state with the layout kept (tests).
+void ResetUiState();
+
+// Loads the layout resources into `ui.layout`; false when they are missing or damaged.
+bool LoadInterface();
+
+// Places the current room's panels for a window of the given size (nothing happens when neither
+// the room nor the size changed since the last time).
+void PlaceRoom(int frameWidth, int frameHeight, bool force = false);
+void SetCurrentRoom(int room);
+const RoomLayout* CurrentRoomLayout();
+
+// The placed panel of the current room with that number, or null.
+const PlacedPanel* FindPlacedPanel(int panelNumber);
+const PanelLayout& LayoutOf(const PlacedPanel& placed);
+
+// The part code (panel x 256 + item) under a point of the window, 0 for none: panels in their
+// order with later ones replacing earlier ones, then the view areas (10, or 11 in the composer).
+uint16_t HitTest(int x, int y);
+
+// Draws the whole window into `canvas`.
+void DrawInterface(Canvas& canvas);
+// The hover text of a part code (the item's text with its label filled in), empty for none.
+std::string HoverTextOf(uint16_t partCode);
+
+}  // namespace tsv
