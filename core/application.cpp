@@ -23,6 +23,7 @@
 #include "platform/user_services.h"
 #include "scene/object_table.h"
 #include "scene/organic.h"
+#include "scene/project.h"
 #include "scene/scene_state.h"
 #include "ui/rooms.h"
 
@@ -189,7 +190,7 @@ int InitializeApplication() {
     ShowFatalMessage(kFatalCodeMemory);
     return kFatalCodeMemory;
   }
-  scene.projectModified = false;
+  ResetProject();
   if (!app.commandLineFile.empty() || preferences.startupAction != 1) DisposeSceneObject(scene.objectTable[0]);
 
   app.readyToPaint = true;

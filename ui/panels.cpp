@@ -180,6 +180,9 @@ std::string ItemText(const PanelLayout& panel, const PanelItem& item) {
     static constexpr StringId kModes[4] = {kUiFreeViewOff, kUiFreeViewTurning, kUiFreeViewSpinning, kUiFreeViewFollowing};
     return GetString(kModes[int(ui.freeViewMode) & 3]);
   }
+  if (Is(panel, "Animation") && item.id >= layout::Animation::kKey1 && item.id <= layout::Animation::kKey8) {
+    return GetStringById(item.label) + " " + std::to_string(item.id - layout::Animation::kKey1 + 1);
+  }
   return item.label ? GetStringById(item.label) : std::string();
 }
 
