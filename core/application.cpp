@@ -25,6 +25,7 @@
 #include "scene/organic.h"
 #include "scene/project.h"
 #include "scene/scene_state.h"
+#include "ui/file_commands.h"
 #include "ui/rooms.h"
 
 namespace tsv {
@@ -69,19 +70,9 @@ void RunStartupAction() {
     OpenFileByType(app.commandLineFile);
     return;
   }
-  // Actions 2 and 3 (open a project, open an object) ask for the file with the open dialog.
-  switch (preferences.startupAction) {
-    case 2:
-    case 3: {
-      FileSpec spec;
-      spec.typeCount = 1;
-      spec.fileTypes[0] = preferences.startupAction == 2 ? FourCC("CMA ") : FourCC("CMF ");
-      if (AskOpenFile(spec) == kNoError) OpenFileByType(PathOfSpec(spec));
-      break;
-    }
-    default:
-      break;
-  }
+  // Actions 2 and 3 ask for a project or an object with the open dialog.
+  if (preferences.startupAction == 2) AskAndOpenProject();
+  if (preferences.startupAction == 3) CommandOpenObject();
 }
 
 }  // namespace
@@ -230,12 +221,8 @@ void RunApplication() {
 }
 
 void OpenFileByType(const std::string& path) {
-  uint32_t type = FileTypeFromName(path);
-  if (type == 0) {
-    ShowStopMessage(FormatString(kErrCantOpenFile, {path, GetString(kResUnknownFileType)}));
-    return;
-  }
-  ShowStopMessage(FormatString(kErrCantOpenKind, {path}));
+  OpenFileOfType(path);
+  RedrawWindow();
 }
 
 void RedrawWindow() {

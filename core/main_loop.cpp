@@ -14,6 +14,7 @@
 #include "platform/user_services.h"
 #include "platform/window.h"
 #include "scene/scene_state.h"
+#include "ui/file_commands.h"
 #include "ui/panels.h"
 #include "ui/rooms.h"
 
@@ -66,7 +67,7 @@ int CallPanel(int panel, int phase, uint16_t partCode) {
 }
 
 int AskToQuit() {
-  if (app.recordingTasks && !AskMessage(GetString(kAskStopRecording))) {
+  if ((app.recordingTasks && !AskMessage(GetString(kAskStopRecording))) || !ConfirmDiscardChanges()) {
     input.quitRequested = false;
     return kLoopContinue;
   }
@@ -96,7 +97,12 @@ int HandleKey(int /*previous*/) {
     switch (c) {
       case 'q': return AskToQuit();
       case 'p': return OpenPreferences();
-      default: return -1;  // the file, optics, import and export commands come with their subsystems
+      case 'n': return CommandNewProject();
+      case 'o': return CommandOpenProject();
+      case 's': return CommandSaveProject();
+      case 'c': return CommandCopyOptics();
+      case 'v': return CommandPasteOptics();
+      default: return -1;  // import, export and the tools' commands come with their subsystems
     }
   }
   switch (c) {

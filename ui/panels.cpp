@@ -12,6 +12,8 @@
 #include "scene/object_table.h"
 #include "scene/organic.h"
 #include "scene/scene_state.h"
+#include "scene/optics_file.h"
+#include "ui/file_commands.h"
 #include "ui/layout_ids.h"
 #include "ui/menus.h"
 #include "ui/object_list.h"
@@ -72,8 +74,18 @@ int Click(const PlacedPanel& placed, const PanelItem& item) {
   const PanelLayout& panel = LayoutOf(placed);
   const int id = item.id;
   if (Is(panel, "TopStrip")) {
+    using namespace layout::TopStrip;
     if (int room = RoomOfTab(id)) return ChooseRoom(room);
-    if (id == layout::TopStrip::kPreferences) return OpenPreferences();
+    switch (id) {
+      case kPreferences: return OpenPreferences();
+      case kNewProject: return CommandNewProject();
+      case kOpenProject: return CommandOpenProject();
+      case kSaveProject: return CommandSaveProject();
+      case kOpenObject: return CommandOpenObject();
+      case kSaveObject: return CommandSaveObject();
+      case kSaveObjectAs: return CommandSaveObjectAs();
+      default: break;
+    }
   } else if (Is(panel, "Views")) {
     using namespace layout::Views;
     if (id >= kView1 && id <= kView7) return ChooseView(id - kView1);
@@ -85,6 +97,19 @@ int Click(const PlacedPanel& placed, const PanelItem& item) {
     }
     if (id == kDepthView) {
       ui.depthView = !ui.depthView;
+      return kRedraw;
+    }
+  } else if (Is(panel, "OpticsTools")) {
+    using namespace layout::OpticsTools;
+    if (scene.currentObject == nullptr) return 0;
+    if (id == kCopy) return CommandCopyOptics();
+    if (id == kPaste) return CommandPasteOptics();
+    if (id == kOpen) {
+      OpenOptics(*scene.currentObject);
+      return kRedraw;
+    }
+    if (id == kSave) {
+      SaveOptics(*scene.currentObject);
       return kRedraw;
     }
   } else if (Is(panel, "DeformTools")) {
@@ -132,7 +157,10 @@ bool ItemEnabled(const PanelLayout& panel, const PanelItem& item) {
   const int id = item.id;
   const bool hasObject = scene.currentObject != nullptr;
   if (Is(panel, "TopStrip")) {
-    return RoomOfTab(id) != 0 || id == layout::TopStrip::kPreferences || id == layout::TopStrip::kObjectName;
+    using namespace layout::TopStrip;
+    if (id == kSaveObject || id == kSaveObjectAs) return hasObject;
+    return RoomOfTab(id) != 0 || id == kPreferences || id == kObjectName || id == kNewProject || id == kOpenProject ||
+           id == kSaveProject || id == kOpenObject;
   }
   if (Is(panel, "Views")) {
     using namespace layout::Views;
@@ -143,6 +171,10 @@ bool ItemEnabled(const PanelLayout& panel, const PanelItem& item) {
   }
   if (Is(panel, "ObjectList")) return true;
   if (Is(panel, "DeformTools")) return id == layout::DeformTools::kAxes;
+  if (Is(panel, "OpticsTools")) {
+    using namespace layout::OpticsTools;
+    return hasObject && (id == kCopy || id == kPaste || id == kOpen || id == kSave);
+  }
   if (Is(panel, "ObjectTools")) {
     using namespace layout::ObjectTools;
     return id == kNewOrganic || (id == kDelete && hasObject);

@@ -1,0 +1,27 @@
+// file_commands.h: the project and object file commands of the top strip and their keys, the
+// optics clipboard keys, and opening a file by its type (command line, a later start's hand-over).
+// Each returns a loop result (4 redraws the window).
+#pragma once
+
+#include <string>
+
+namespace tsv {
+
+// True when nothing is unsaved, or the user agrees to go on without saving.
+bool ConfirmDiscardChanges();
+bool HasUnsavedChanges();
+
+int CommandNewProject();   // Ctrl+N
+int CommandOpenProject();  // Ctrl+O
+int CommandSaveProject();  // Ctrl+S
+int CommandOpenObject();
+int CommandSaveObject();
+int CommandSaveObjectAs();
+int CommandCopyOptics();   // Ctrl+C
+int CommandPasteOptics();  // Ctrl+V
+
+// Opens an object or project file (by the type its name gives); false (after the reason was
+// shown) for other types and failures.
+bool OpenFileOfType(const std::string& path);
+
+}  // namespace tsv
