@@ -26,6 +26,9 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
 
 std::string UsageText() {
   return "usage: tessivar [FILE]          open the program window, optionally with FILE\n"
+         "       tessivar info FILE       what an object, project, optics or preview file holds\n"
+         "       tessivar project OUT.cma OBJECT.cmf...\n"
+         "                                a project of those objects, saved with its folders\n"
          "       tessivar --version       print the version\n"
          "       tessivar --help          print this text\n";
 }

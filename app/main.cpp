@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/batch.h"
 #include "app/command_line.h"
 #include "core/application.h"
 
@@ -21,8 +22,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "tessivar: %s\n%s", command.error.c_str(), UsageText().c_str());
       return 1;
     case CommandKind::Batch:
-      std::fprintf(stderr, "tessivar: unknown command %s\n%s", command.name.c_str(), UsageText().c_str());
-      return 1;
+      return RunBatchCommand(command.name, command.args);
     case CommandKind::Window:
       break;
   }

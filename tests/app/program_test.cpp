@@ -12,6 +12,10 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/platform_state.h"
+#include "scene/object_file.h"
+#include "scene/object_table.h"
+#include "scene/scene_state.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
@@ -121,6 +125,30 @@ TEST_F(Program, RunsUntilAskedToQuitHandsOverLaterStartsAndWritesItsPreferences)
   EXPECT_EQ(WaitForExit(first, 60s), 0) << test::ReadFileText(dir / "first.err");
   EXPECT_EQ(test::ReadFileBytes(dir / "config/Tessivar/Tessivar 1.0 Prefs").size(), 156u);
   EXPECT_FALSE(std::filesystem::exists(SocketPath()));
+}
+
+TEST_F(Program, BatchInfoAndProjectUseTheNativeFiles) {
+  // An object file written by the program's own writer.
+  platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
+  ASSERT_TRUE(InitScene());
+  {
+    std::unique_ptr<SceneObject> object = NewSceneObject(3, 1);
+    ASSERT_TRUE(object);
+    ASSERT_TRUE(SaveObjectToFile(*object, FileSpecForPath(dir / "Rock.cmf", kObjectFileType)));
+    DisposeSceneObject(object);
+  }
+  ShutdownScene();
+
+  Process project = Start({"project", dir / "Scene.cma", dir / "Rock.cmf"}, Environment(), dir / "out", dir / "err");
+  ASSERT_EQ(WaitForExit(project, 60s), 0) << test::ReadFileText(dir / "err");
+  EXPECT_TRUE(std::filesystem::exists(dir / "Objects/Rock.cmf"));
+  Process info = Start({"info", dir / "Scene.cma"}, Environment(), dir / "out", dir / "err");
+  ASSERT_EQ(WaitForExit(info, 60s), 0) << test::ReadFileText(dir / "err");
+  EXPECT_NE(test::ReadFileText(dir / "out").find("Rock"), std::string::npos) << test::ReadFileText(dir / "out");
+
+  Process missing = Start({"info", dir / "Nothing.cmf"}, Environment(), dir / "out", dir / "err");
+  EXPECT_EQ(WaitForExit(missing, 60s), 1);
+  EXPECT_NE(test::ReadFileText(dir / "err").find("Error:"), std::string::npos);
 }
 
 }  // namespace
