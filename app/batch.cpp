@@ -2,13 +2,23 @@
 #include "app/batch.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 
 #include "app/command_line.h"
 #include "platform/folders.h"
 #include "platform/platform_state.h"
 #include "platform/preferences.h"
 #include "platform/string_table.h"
+#include "formats/picture_writers.h"
+#include "platform/file_spec.h"
+#include "platform/string_ids.h"
+#include "render/render_state.h"
+#include "render/soft_draw.h"
 #include "scene/native_file_info.h"
+#include "scene/object_file.h"
+#include "scene/object_table.h"
+#include "scene/organic.h"
 #include "scene/project.h"
 #include "scene/scene_state.h"
 
@@ -40,6 +50,62 @@ int Info(const std::vector<std::string>& args) {
   return info.ok ? 0 : 1;
 }
 
+// tessivar view IN OUT.png|bmp [--view N] [--zoom Z] [--mode M] [--quarter]
+int View(const std::vector<std::string>& args) {
+  if (args.size() < 2) return Usage("view takes an object file (or sphere) and a picture file");
+  int view = 0;
+  float zoom = 1.0f;
+  ViewMode mode = ViewMode::Shaded;
+  bool quarter = false;
+  for (size_t i = 2; i < args.size(); ++i) {
+    const std::string& option = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (option == "--quarter") {
+      quarter = true;
+    } else if (option == "--view" && hasValue) {
+      char* end = nullptr;
+      long n = std::strtol(args[++i].c_str(), &end, 10);
+      if (*end != '\0' || n < 1 || n > 7) return Usage("--view takes 1 to 7");
+      view = int(n) - 1;
+    } else if (option == "--zoom" && hasValue) {
+      char* end = nullptr;
+      zoom = std::strtof(args[++i].c_str(), &end);
+      if (*end != '\0' || !(zoom > 0.0f) || zoom > 1000.0f) return Usage("--zoom takes a positive number");
+    } else if (option == "--mode" && hasValue) {
+      std::optional<ViewMode> m = ViewModeFromName(args[++i]);
+      if (!m) return Usage("--mode takes shaded, painted, textured, depth or mask");
+      mode = *m;
+    } else {
+      return Usage(("unknown option " + option).c_str());
+    }
+  }
+  const std::string& out = args[1];
+  const uint32_t outType = FileTypeFromName(out);
+  if (outType != FourCC("PNGf") && outType != FourCC("BMP ")) return Usage("the picture file must end in .png or .bmp");
+  if (!InitSoftDraw()) return 1;
+
+  std::unique_ptr<SceneObject> object;
+  if (args[0] == "sphere") {
+    object = NewOrganicSceneObject();
+    if (object && !FillOrganicShape(*object, 0)) object.reset();
+  } else {
+    object = OpenObjectFile(FileSpecForPath(args[0], FileTypeFromName(args[0])));
+  }
+  int status = 1;
+  std::vector<uint32_t> pixels;
+  if (object && RenderObjectView(*object, view, zoom, mode, quarter, pixels)) {
+    Status written = outType == FourCC("PNGf") ? WritePngFile(out, pixels, 400, 400) : WriteBmpFile(out, pixels, 400, 400);
+    if (written == kNoError) {
+      status = 0;
+    } else {
+      std::fprintf(stderr, "%s\n", FormatString(kErrCantOpenFile, {out, GetString(kErrFileError)}).c_str());
+    }
+  }
+  DisposeSceneObject(object);
+  ShutdownSoftDraw();
+  return status;
+}
+
 int Project(const std::vector<std::string>& args) {
   if (args.size() < 2) return Usage("project takes the project file and at least one object file");
   std::vector<std::string> objects(args.begin() + 1, args.end());
@@ -49,12 +115,12 @@ int Project(const std::vector<std::string>& args) {
 }  // namespace
 
 int RunBatchCommand(const std::string& name, const std::vector<std::string>& args) {
-  if (name != "info" && name != "project") return Usage(("unknown command " + name).c_str());
+  if (name != "info" && name != "project" && name != "view") return Usage(("unknown command " + name).c_str());
   if (!StartBatch()) {
     std::fputs("tessivar: not enough memory to start\n", stderr);
     return 1;
   }
-  int status = name == "info" ? Info(args) : Project(args);
+  int status = name == "info" ? Info(args) : name == "view" ? View(args) : Project(args);
   ShutdownScene();
   return status;
 }

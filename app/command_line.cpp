@@ -29,6 +29,8 @@ std::string UsageText() {
          "       tessivar info FILE       what an object, project, optics or preview file holds\n"
          "       tessivar project OUT.cma OBJECT.cmf...\n"
          "                                a project of those objects, saved with its folders\n"
+         "       tessivar view IN OUT.png|bmp [--view N] [--zoom Z] [--mode shaded|painted|textured|depth|mask]\n"
+         "                    [--quarter]  the modeling view of an object file (or of the sphere)\n"
          "       tessivar --version       print the version\n"
          "       tessivar --help          print this text\n";
 }

@@ -21,6 +21,7 @@
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "platform/user_services.h"
+#include "render/render_state.h"
 #include "scene/object_table.h"
 #include "scene/organic.h"
 #include "scene/project.h"
@@ -177,7 +178,7 @@ int InitializeApplication() {
   preferences.rendererWord = uint16_t((preferences.rendererWord & 0xFF00) | ChooseRenderer(app.preferredRenderer, availability));
 
   // The object table, the undo copy and the work arrays, then the start-up sphere.
-  if (!InitScene() || !CreateStartupSphere()) {
+  if (!InitScene() || !InitSoftDraw() || !CreateStartupSphere()) {
     ShowFatalMessage(kFatalCodeMemory);
     return kFatalCodeMemory;
   }
@@ -206,8 +207,9 @@ void ShutdownApplication() {
   if (scene.discardKeyframeShapes) scene.discardKeyframeShapes();
   WritePreferences();
 
-  // Every object, the undo copy, the work arrays and the organic topology.
+  // Every object, the undo copy, the work arrays and the organic topology; the view buffers.
   ShutdownScene();
+  ShutdownSoftDraw();
 
   app.composerBuffer.clear();
   app.composerBuffer.shrink_to_fit();

@@ -8,6 +8,7 @@
 #include "core/application.h"
 #include "platform/clock.h"
 #include "platform/events.h"
+#include "platform/preferences.h"
 #include "platform/single_instance.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
@@ -204,6 +205,11 @@ int MainLoopStep(int previous) {
 void ActOnLoopResult(int result) {
   switch (result) {
     case kLoopRedrawView:
+      // The quick view while something moves, unless the preferences ask for full redraws.
+      ui.fullDetail = preferences.drawFullOnRedraw != 0;
+      RedrawWindow();
+      ui.fullDetail = true;
+      break;
     case kLoopRedrawViewSecond:
     case kLoopRedrawViewFull:
     case kLoopDepthLeft:

@@ -1,10 +1,8 @@
-// shade_ramp.cpp: an interim shade ramp, good enough to show objects until the software renderer
-// brings the ramp that matches its lighting tables; it will replace this file.
-//
-// Shade index i runs from the unlit side (low) to the light (high). Below the ambient level only
-// the ambient colour shows; above it the colour rises toward the diffuse colour (scaled by the
-// diffuse strength), and over the upper half a specular highlight is added whose width follows
-// the shininess.
+// shade_ramp.cpp: the shade palette of the 8-bit modeling view. Shade index i runs from the unlit
+// side (low) through 128 (light at right angles) to the light (high). Each entry mixes the
+// ambient tint toward full light by the diffuse weight, multiplies by the object colour and, over
+// the upper half, adds the highlight. The same weights drive the renderer's light tables, so the
+// 8-bit picture and the 32-bit painted and textured pictures light alike.
 #include "scene/shade_ramp.h"
 
 #include <algorithm>
@@ -21,30 +19,43 @@ int HighByte(uint16_t component) { return component >> 8; }
 
 }  // namespace
 
+double SpecularExponent(uint16_t shininess) {
+  const int s = std::min<int>(shininess, 256);
+  return std::exp(std::log(9801.0) * double(256 - s) * 0.00390625);
+}
+
+int AmbientThreshold(uint16_t ambientLevel) { return std::min<int>(ambientLevel, 254); }
+
+int DiffuseWeight(int i, uint16_t ambientLevel, uint16_t diffuseStrength) {
+  const int threshold = AmbientThreshold(ambientLevel);
+  if (i <= threshold) return 0;
+  return (i - threshold) * std::min<int>(diffuseStrength, 256) / (255 - threshold);
+}
+
 void BuildShadeRamp(SceneObject& object) {
   if (object.shadeRamp.size() != size_t(kShadeRampSize)) return;
   const Optics& optics = object.optics;
-  const int ambientTop = std::min<int>(optics.ambientLevel, 255);
-  const int strength = std::min<int>(optics.diffuseStrength, 256);
-  // A higher shininess gives a narrower highlight: the exponent runs from 1 to 17.
-  const double exponent = 1.0 + std::min<int>(optics.shininess, 256) / 16.0;
-  const Rgb16& ambient = optics.ambientColor;
-  const Rgb16& diffuse = optics.diffuseColor;
-  const Rgb16& specular = optics.specularColor;
+  const double n = SpecularExponent(optics.shininess);
+  const int ambient[3] = {HighByte(optics.ambientColor.red), HighByte(optics.ambientColor.green),
+                          HighByte(optics.ambientColor.blue)};
+  const int diffuse[3] = {HighByte(optics.diffuseColor.red), HighByte(optics.diffuseColor.green),
+                          HighByte(optics.diffuseColor.blue)};
+  const int specular[3] = {HighByte(optics.specularColor.red), HighByte(optics.specularColor.green),
+                           HighByte(optics.specularColor.blue)};
 
   for (int i = 0; i < kShadeRampSize; ++i) {
-    // Diffuse weight 0..strength across the lit part of the ramp.
-    int lit = 0;
-    if (i > ambientTop && ambientTop < 255) lit = (i - ambientTop) * strength / (255 - ambientTop);
+    const int lit = DiffuseWeight(i, optics.ambientLevel, optics.diffuseStrength);
+    // The palette uses a highlight of full scale 256 and no clamp of its own; the channel clamp
+    // below catches the top entry.
     int highlight = 0;
-    if (i >= 128) highlight = int(256.0 * std::pow((i - 128) / 127.0, exponent));
-    auto channel = [&](uint16_t a, uint16_t d, uint16_t s) {
-      int base = HighByte(a) + (HighByte(d) - HighByte(a)) * lit / 256;
-      return uint8_t(std::clamp(base + HighByte(s) * highlight / 256, 0, 255));
-    };
-    object.shadeRamp[size_t(i)] = Rgb(channel(ambient.red, diffuse.red, specular.red),
-                                      channel(ambient.green, diffuse.green, specular.green),
-                                      channel(ambient.blue, diffuse.blue, specular.blue));
+    if (i >= 128) highlight = int(256.0 * HighlightCurve((i - 128) / 127.0, n));
+    uint8_t channel[3];
+    for (int c = 0; c < 3; ++c) {
+      int x = ((((256 - lit) * ambient[c]) >> 8) + lit) * diffuse[c] >> 8;
+      if (i >= 128) x += specular[c] * highlight >> 8;
+      channel[c] = uint8_t(std::min(x, 255));
+    }
+    object.shadeRamp[size_t(i)] = Rgb(channel[0], channel[1], channel[2]);
   }
   const Rgb16& background = preferences.modelingBackground;
   object.shadeRamp[0] = Rgb(uint8_t(HighByte(background.red)), uint8_t(HighByte(background.green)),

@@ -24,7 +24,7 @@ constexpr uint32_t kScrollRepeatMs = 80;
 
 void DrawObjectRow(Canvas& canvas, int left, int top, int width, const SceneObject& object, bool current) {
   if (current) FillRect(canvas, {left, top, width, kObjectRowHeight}, kCurrentRowColour);
-  DrawObjectThumbnail(canvas, object, left + 2, top + 2);
+  DrawObjectListThumbnail(canvas, object, left + 2, top + 2);
   DrawTextClipped(canvas, {left + 35, top, width - 37, kObjectRowHeight}, FontKind::Normal, left + 35, top + 2,
                   FitText(FontKind::Normal, CountedToText(object.name), width - 37), kTextColour);
   DrawTextClipped(canvas, {left + 35, top, width - 37, kObjectRowHeight}, FontKind::Small, left + 35, top + 14,
@@ -50,7 +50,7 @@ std::vector<int> ListedSlots() {
   return slots;
 }
 
-void DrawObjectThumbnail(Canvas& canvas, const SceneObject& object, int left, int top) {
+void DrawObjectListThumbnail(Canvas& canvas, const SceneObject& object, int left, int top) {
   // Each thumbnail pixel is the mean of a 4 x 4 block of the 100 x 100 preview.
   if (object.preview.size() != size_t(kThumbnailSize) * kThumbnailSize) {
     FillRect(canvas, {left, top, kObjectThumbnailSide, kObjectThumbnailSide}, 0);

@@ -13,7 +13,7 @@ inline constexpr int kObjectThumbnailSide = 25;
 // The slots of the table's objects in slot order.
 std::vector<int> ListedSlots();
 // The 25 x 25 thumbnail of an object from its preview, at (left, top).
-void DrawObjectThumbnail(Canvas& canvas, const SceneObject& object, int left, int top);
+void DrawObjectListThumbnail(Canvas& canvas, const SceneObject& object, int left, int top);
 // "  Project Object ( Organic )" and its siblings.
 std::string PopUpTypeText(const SceneObject& object);
 

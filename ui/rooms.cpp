@@ -8,6 +8,8 @@
 #include "platform/preferences.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "render/render_state.h"
+#include "render/soft_draw.h"
 #include "scene/scene_object.h"
 #include "scene/scene_state.h"
 #include "ui/object_list.h"
@@ -128,6 +130,26 @@ void DrawItem(Canvas& canvas, const PanelLayout& panel, const PanelItem& item, R
   }
 }
 
+// The current object through the renderer, its thumbnail redrawn with it, and the time or speed
+// of the redraw in the view's corner when the preferences ask for it.
+void DrawModelingView(Canvas& canvas) {
+  SoftDrawOptions options;
+  options.texturedObjects = ui.texturedObjects;
+  options.depthView = ui.depthView;
+  options.maskRoom = ui.currentRoom == kMaskRoomNumber;
+  options.fullDetail = ui.fullDetail;
+  options.updateThumbnail = true;
+  options.renderer = uint8_t(preferences.rendererWord & 0xFF);
+  if (!SoftDraw(scene.currentObject, options)) return;
+  Canvas picture{kViewSize, kViewSize, renderState.viewPicture};
+  PasteArea(canvas, picture, ui.viewRect.left, ui.viewRect.top);
+  const std::string readout = RedrawReadoutText(preferences.displayChoice);
+  if (!readout.empty()) {
+    DrawLabel(canvas, {ui.viewRect.left + 6, ui.viewRect.top + 4, 120, 16}, readout,
+              {TextAlign::Left, FontKind::Small, true, Rgb(200, 200, 200)});
+  }
+}
+
 void DrawStrip(Canvas& canvas) {
   FillRect(canvas, ui.stripRect, kPanelColour);
   const SceneObject* object = scene.currentObject;
@@ -148,10 +170,8 @@ void DrawViews(Canvas& canvas) {
   FillRect(canvas, ui.viewRect, background);
   FillRect(canvas, ui.thumbnailRect, background);
   if (scene.currentObject == nullptr) return;
-  if (ui.drawModelingView) ui.drawModelingView(canvas, ui.viewRect);
-  if (ui.drawThumbnail) {
-    ui.drawThumbnail(canvas, ui.thumbnailRect);
-  } else if (scene.currentObject->preview.size() == size_t(kThumbnailSize) * kThumbnailSize) {
+  DrawModelingView(canvas);
+  if (scene.currentObject->preview.size() == size_t(kThumbnailSize) * kThumbnailSize) {
     Canvas preview{kThumbnailSize, kThumbnailSize, scene.currentObject->preview};
     PasteArea(canvas, preview, ui.thumbnailRect.left, ui.thumbnailRect.top);
   }

@@ -58,10 +58,9 @@ struct UiState {
   bool depthView = false;
   int objectListFirst = 0;  // first row shown in the object list
 
-  // Draws the modeling view of the current object into the canvas rectangle (the renderer).
-  std::function<void(Canvas&, Rect)> drawModelingView;
-  // Draws the thumbnail of the current object (the renderer); without it the object's preview.
-  std::function<void(Canvas&, Rect)> drawThumbnail;
+  // The next redraw of the modeling view draws every triangle (else the quick four-to-one
+  // outline of Fast Synthetic objects).
+  bool fullDetail = true;
 };
 
 extern UiState ui;

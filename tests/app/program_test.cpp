@@ -151,5 +151,21 @@ TEST_F(Program, BatchInfoAndProjectUseTheNativeFiles) {
   EXPECT_NE(test::ReadFileText(dir / "err").find("Error:"), std::string::npos);
 }
 
+TEST_F(Program, BatchViewDrawsTheSphereAsTheModelingViewDoes) {
+  Process view = Start({"view", "sphere", dir / "sphere.bmp", "--view", "3", "--mode", "depth"}, Environment(),
+                       dir / "out", dir / "err");
+  ASSERT_EQ(WaitForExit(view, 60s), 0) << test::ReadFileText(dir / "err");
+  std::vector<uint8_t> bmp = test::ReadFileBytes(dir / "sphere.bmp");
+  ASSERT_EQ(bmp.size(), 54u + 400 * 400 * 3);
+  // The centre of the view shows the sphere, a corner the black background.
+  auto pixel = [&](int x, int y) { return bmp[54 + size_t(399 - y) * 1200 + size_t(x) * 3 + 1]; };
+  EXPECT_GT(pixel(200, 200), 0);
+  EXPECT_EQ(pixel(2, 2), 0);
+
+  Process bad = Start({"view", "sphere", dir / "x.png", "--mode", "wireframe"}, Environment(), dir / "out", dir / "err");
+  EXPECT_EQ(WaitForExit(bad, 60s), 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
+}
+
 }  // namespace
 }  // namespace tsv

@@ -250,7 +250,7 @@ TEST_F(SceneObjectRecord, FlatObjectGetsZeroInsteadOfDividingByZero) {
   }
 }
 
-TEST_F(SceneObjectRecord, InterimShadeRampRunsFromAmbientToHighlight) {
+TEST_F(SceneObjectRecord, ShadeRampRunsFromAmbientToHighlight) {
   preferences.modelingBackground = {0x1100, 0x2200, 0x3300};
   auto object = NewSceneObject(0, 0);
   ASSERT_TRUE(object);
@@ -259,7 +259,7 @@ TEST_F(SceneObjectRecord, InterimShadeRampRunsFromAmbientToHighlight) {
   BuildShadeRamp(*object);
   const std::vector<uint32_t>& ramp = object->shadeRamp;
   EXPECT_EQ(ramp[0], Rgb(0x11, 0x22, 0x33));
-  EXPECT_EQ(ramp[64], Rgb(0x20, 0x20, 0x20));  // below the ambient level of 128
+  EXPECT_EQ(ramp[64], Rgb(0x18, 0x10, 0x08));  // below the ambient level: the ambient tint of the colour
   // Brightness never falls along the ramp, and the top carries the highlight above the diffuse.
   auto sum = [](uint32_t c) { return int((c >> 16) & 255) + int((c >> 8) & 255) + int(c & 255); };
   for (int i = 2; i < 256; ++i) EXPECT_GE(sum(ramp[size_t(i)]), sum(ramp[size_t(i - 1)])) << i;

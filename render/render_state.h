@@ -1,0 +1,97 @@
+// render_state.h: the modeling-view renderer's global state in one record: the fixed view buffers
+// (depth, 8-bit shade, 32-bit colour, the 256 x 256 texture work image), the finished picture, the
+// view rotation, light vector and light tables of the redraw in progress, the time of the last
+// redraw and the entries of the hardware back ends. Start-up, shutdown and the test reset.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace tsv {
+
+struct SceneObject;
+
+inline constexpr int kViewSide = 400;  // every modeling view is 400 x 400 pixels
+inline constexpr int kViewPixelCount = kViewSide * kViewSide;
+inline constexpr int kViewBottomRow = kViewSide - 1;
+inline constexpr int kThumbnailSide = 100;
+inline constexpr int kTextureSide = 256;  // the texture work image repeats every 256 texels
+inline constexpr int kTexturePixelCount = kTextureSide * kTextureSide;
+// Depth: larger is nearer. Empty pixels hold kEmptyDepth; anything at or above kDrawnDepth has
+// been drawn (the margin keeps float noise near the empty value from counting).
+inline constexpr float kEmptyDepth = -100000.0f;
+inline constexpr float kDrawnDepth = -99000.0f;
+// The light of a new project: from the upper left, in front of the object.
+inline constexpr std::array<float, 3> kDefaultLightAngles = {-0.7853982f, 0.0f, 0.7853982f};
+
+// A clip rectangle, half-open: columns left <= j < right, rows top <= r < bottom, in buffer rows
+// (row r is element r * 400 of a buffer; larger rows are higher on the screen).
+struct ClipRect {
+  int left = 0, top = 0, right = kViewSide, bottom = kViewSide;
+};
+inline constexpr ClipRect kViewClip{0, 0, kViewSide, kViewSide};
+// An empty rectangle that any drawn pixel widens.
+inline constexpr ClipRect kNothingDrawn{kViewSide, kViewSide, 0, 0};
+inline constexpr ClipRect kThumbnailClip{0, 0, kThumbnailSide, kThumbnailSide};
+
+// The renderer choice of the view's "Draw options" menu (low three bits of the renderer byte).
+inline constexpr uint8_t kRendererChoiceSoftDraw = 0;
+inline constexpr uint8_t kRendererChoiceQuickDraw3D =
+    1;  // nothing is drawn; only the depth is cleared
+inline constexpr uint8_t kRendererChoiceOpenGL = 2;
+inline constexpr uint8_t kRendererChoiceDirect3D = 4;
+
+// A hardware back end's view entry: draws `object` (projected and lit already) into the view or
+// thumbnail given by the clip rectangle.
+using HardwareViewEntry = void (*)(const ClipRect& clip, SceneObject& object, bool fullDetail);
+
+// How long the last redraw took. framesPerSecond is 1,000,000 / microseconds, shown as at most
+// 9999 (also when no time could be measured).
+struct RedrawTiming {
+  uint32_t microseconds = 0;
+  uint32_t framesPerSecond = 0;
+};
+
+struct RenderState {
+  // The view buffers, allocated once at start-up (InitSoftDraw) and never resized.
+  std::vector<float> depthBuffer;      // 400 x 400
+  std::vector<uint8_t> shadeBuffer;    // 400 x 400 shade indices, 0 = background
+  std::vector<uint32_t> colourBuffer;  // 400 x 400 pixels 0x00RRGGBB
+  // 256 x 256 texels 0xWWRRGGBB: W is the weight the vertex colour keeps, RGB the texture colour
+  // already scaled by its opacity, so a pixel is vertex colour x W / 256 + texel colour.
+  std::vector<uint32_t> textureWorkImage;
+  // The finished 400 x 400 picture of the last software redraw, 0x00RRGGBB, top row first.
+  std::vector<uint32_t> viewPicture;
+
+  // Valid between the set-up steps and the rasterisers of one redraw. `viewRotation` is R of the
+  // view's angles after BuildViewRotation and its transpose after BuildInverseViewRotation;
+  // row-major.
+  std::array<float, 9> viewRotation{1, 0, 0, 0, 1, 0, 0, 0, 1};
+  std::array<float, 3> lightVector{0, 0, 126};
+  std::array<int16_t, 256> specularRamp{};
+  std::array<int16_t, 256> diffuseRamp{};
+  // Every rasteriser widens this to cover the pixels it may have written (within its clip);
+  // the redraw empties it when it clears the buffers, so presenting can skip what stayed empty.
+  ClipRect drawnBounds = kNothingDrawn;
+
+  RedrawTiming lastRedraw;
+
+  // Registered by the hardware back ends that started; null when absent.
+  HardwareViewEntry openGLDrawView = nullptr;
+  HardwareViewEntry direct3DDrawView = nullptr;
+};
+
+extern RenderState renderState;
+
+// Start-up: allocates the view buffers and the texture work image, builds the light of a new
+// project and lets the scene prepare the texture work image of every object it activates. False
+// when memory runs out (nothing is left allocated then); the caller stops the program with its
+// out-of-memory message.
+bool InitSoftDraw();
+// Shutdown: frees the buffers and withdraws the scene hook.
+void ShutdownSoftDraw();
+// A freshly started renderer, for tests.
+void ResetRenderState();
+
+}  // namespace tsv
