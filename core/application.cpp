@@ -122,6 +122,12 @@ WindowResult CreateMainWindow() {
   sdlServices.window = mainWindow.window;
   sdlServices.screen = &mainWindow.frame;
   sdlServices.present = PresentFrame;
+  // After a message box the click that closed it must not reach a panel, and the window is redrawn.
+  sdlServices.afterModal = [] {
+    DrainInput();
+    input.buttonDown = false;
+    RedrawWindow();
+  };
   SetServices(&sdlServices);
   return WindowResult::Created;
 }

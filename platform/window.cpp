@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <string>
 
 namespace tsv {
@@ -53,9 +54,9 @@ bool CreateProgramWindow(const char* title, uint32_t background) {
   DisplayInfo display = GetDisplayInfo();
   int width = display.width > 0 ? display.width : 1024;
   int height = display.height > 0 ? display.height : 768;
-  mainWindow.window = SDL_CreateWindow(title, 0, 0, width, height,
-                                       SDL_WINDOW_MAXIMIZED | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+  mainWindow.window = SDL_CreateWindow(title, 0, 0, width, height, SDL_WINDOW_MAXIMIZED | SDL_WINDOW_RESIZABLE);
   if (mainWindow.window == nullptr) return false;
+  SDL_SetWindowMinimumSize(mainWindow.window, kMinimumWidth, kMinimumHeight);
   mainWindow.renderer = SDL_CreateRenderer(mainWindow.window, -1, 0);
   if (mainWindow.renderer == nullptr) {
     DestroyProgramWindow();
@@ -79,9 +80,13 @@ void DestroyProgramWindow() {
 
 bool SyncFrameToWindow(uint32_t background) {
   if (mainWindow.window == nullptr) return false;
-  int width = 0, height = 0;
-  SDL_GetRendererOutputSize(mainWindow.renderer, &width, &height);
+  int outputWidth = 0, outputHeight = 0;
+  SDL_GetWindowSize(mainWindow.window, &outputWidth, &outputHeight);
+  // The panels are laid out for 1024 x 768. A smaller window shows that whole frame scaled down
+  // (SDL maps the pointer back into the frame), so every control stays reachable.
+  const int width = std::max(outputWidth, kDesignWidth), height = std::max(outputHeight, kDesignHeight);
   if (width == mainWindow.frame.width && height == mainWindow.frame.height && mainWindow.texture) return false;
+  SDL_RenderSetLogicalSize(mainWindow.renderer, width, height);
   ResizeCanvas(mainWindow.frame, width, height, background);
   MakeTexture(width, height);
   return true;

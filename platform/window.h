@@ -14,6 +14,12 @@ struct SDL_Texture;
 
 namespace tsv {
 
+// The size the interface is laid out for, and the smallest window the program accepts.
+inline constexpr int kDesignWidth = 1024;
+inline constexpr int kDesignHeight = 768;
+inline constexpr int kMinimumWidth = 800;
+inline constexpr int kMinimumHeight = 600;
+
 struct DisplayInfo {
   int width = 0;
   int height = 0;

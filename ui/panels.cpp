@@ -69,6 +69,38 @@ int RoomOfTab(int item) {
   }
 }
 
+// The view's draw options: the renderers there are (only SoftDraw until a hardware back end
+// reports itself), "Textured Objects", the depth view and what the view's corner shows.
+int DrawOptionsMenu(Rect under) {
+  auto mark = [](bool on, std::string text) { return (on ? "\xE2\x9C\x93 " : "    ") + text; };
+  const std::vector<std::string> entries = {
+      mark(true, GetString(kRendererSoftDraw)),
+      mark(ui.texturedObjects, GetString(kOptionTexturedObjects)),
+      mark(ui.depthView, GetString(kUiDepthView)),
+      mark(preferences.displayChoice == 0, GetString(kPrefDisplayNothing)),
+      mark(preferences.displayChoice == 1, GetString(kPrefDisplayTime)),
+      mark(preferences.displayChoice == 2, GetString(kPrefDisplayFps)),
+  };
+  const int choice = PopUpMenu(entries, under.left, under.top + under.height);
+  if (choice == 1) ui.texturedObjects = !ui.texturedObjects;
+  if (choice == 2) ui.depthView = !ui.depthView;
+  if (choice >= 3) preferences.displayChoice = uint16_t(choice - 3);
+  return kRedraw;
+}
+
+// The strip over the view: a click opens the object pop-up list under it to choose the current
+// object.
+int HandleStrip(int phase) {
+  if (phase != kPhasePress) return 0;
+  // The pop-up list keeps its lower edge where ten rows would end; place that so the list, however
+  // long, opens right under the strip.
+  const int rows = std::min(int(ListedSlots().size()), 10);
+  const int below = ui.stripRect.top + ui.stripRect.height;
+  SceneObject* chosen = ObjectPopUp(ui.stripRect.left, below - (10 - rows) * kObjectRowHeight);
+  if (chosen != nullptr) SetCurrentObject(SlotOfObject(chosen));
+  return kRedraw;
+}
+
 // The command of a click (press and release on the same item).
 int Click(const PlacedPanel& placed, const PanelItem& item) {
   const PanelLayout& panel = LayoutOf(placed);
@@ -89,6 +121,7 @@ int Click(const PlacedPanel& placed, const PanelItem& item) {
   } else if (Is(panel, "Views")) {
     using namespace layout::Views;
     if (id >= kView1 && id <= kView7) return ChooseView(id - kView1);
+    if (id == kRenderer) return DrawOptionsMenu(ItemRect(placed, item));
     if (id == layout::Views::kFreeView) return CycleFreeViewMode();
     if (id == layout::Views::kAxisLock) return CycleAxisLock();
     if (id == kTextured) {
@@ -230,6 +263,7 @@ int ItemMaximum(const PanelLayout&, const PanelItem&) { return kZoomPositions; }
 
 int HandlePanel(int panelNumber, int phase, uint16_t partCode) {
   if (phase == kPhasePress && (partCode >> 8) != panelNumber) return kNotMine;
+  if (panelNumber == kStripPanel) return HandleStrip(phase);
   const PlacedPanel* placed = FindPlacedPanel(panelNumber);
   if (placed == nullptr) return kNotMine;
   const PanelLayout& panel = LayoutOf(*placed);

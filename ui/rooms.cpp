@@ -8,6 +8,7 @@
 #include "platform/preferences.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "platform/window.h"
 #include "render/render_state.h"
 #include "render/soft_draw.h"
 #include "scene/scene_object.h"
@@ -27,7 +28,6 @@ constexpr int kLeftColumnRight = 304;
 constexpr int kRightColumnWidth = 200;
 constexpr int kViewBlockWidth = kThumbnailOffset + kThumbnailSize;
 constexpr int kViewTop = 84;
-constexpr int kDesignHeight = 768;
 // The hover text appears when the pointer has rested this long on an item.
 constexpr uint32_t kHoverDelayMs = 600;
 
