@@ -13,19 +13,13 @@
 namespace tsv {
 namespace {
 
-enum ButtonId { kOk = 1, kCancel = 2 };
-
 // Shows one box; returns the button chosen, or kCancel when no box could be shown (the text then
 // goes to standard error so it is never lost).
 int ShowBox(SDL_Window* window, Uint32 flags, const std::string& title, std::string_view text, bool withCancel) {
   std::string message(text);
-  // With one button, Escape means OK as well.
-  Uint32 okFlags = SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
-  if (!withCancel) okFlags |= Uint32(SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
-  SDL_MessageBoxButtonData buttons[2] = {
-      {okFlags, kOk, "OK"},
-      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, kCancel, "Cancel"},
-  };
+  const std::string okText = GetString(kDialogOk), cancelText = GetString(kDialogCancel);
+  SDL_MessageBoxButtonData buttons[2];
+  MessageBoxButtons(withCancel, okText.c_str(), cancelText.c_str(), buttons);
   SDL_MessageBoxData data{};
   data.flags = flags;
   data.window = window;
@@ -33,16 +27,25 @@ int ShowBox(SDL_Window* window, Uint32 flags, const std::string& title, std::str
   data.message = message.c_str();
   data.numbuttons = withCancel ? 2 : 1;
   data.buttons = buttons;
-  int chosen = kCancel;
+  int chosen = kMessageBoxCancel;
   if (SDL_ShowMessageBox(&data, &chosen) != 0) {
     std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
-    return kCancel;
+    return kMessageBoxCancel;
   }
-  // Closing the box without a button counts as Cancel.
-  return chosen == kOk ? kOk : kCancel;
+  return chosen;
 }
 
 }  // namespace
+
+void MessageBoxButtons(bool withCancel, const char* okText, const char* cancelText, SDL_MessageBoxButtonData (&buttons)[2]) {
+  // Return means OK; Escape means Cancel, or OK when OK is the only button.
+  Uint32 okFlags = SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+  if (!withCancel) okFlags |= Uint32(SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
+  buttons[0] = {okFlags, kMessageBoxOk, okText};
+  buttons[1] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, kMessageBoxCancel, cancelText};
+}
+
+bool IsOkAnswer(int chosenButton) { return chosenButton == kMessageBoxOk; }
 
 void SdlServices::ShowStopMessage(std::string_view text) {
   ShowBox(window, SDL_MESSAGEBOX_ERROR, GetString(kWindowTitle), text, false);
@@ -50,7 +53,7 @@ void SdlServices::ShowStopMessage(std::string_view text) {
 }
 
 bool SdlServices::AskMessage(std::string_view text) {
-  bool ok = ShowBox(window, SDL_MESSAGEBOX_WARNING, GetString(kTitleMessage), text, true) == kOk;
+  bool ok = IsOkAnswer(ShowBox(window, SDL_MESSAGEBOX_WARNING, GetString(kTitleMessage), text, true));
   if (afterModal) afterModal();
   return ok;
 }

@@ -9,8 +9,16 @@
 #include "platform/user_services.h"
 
 struct SDL_Window;
+#include <SDL_messagebox.h>
 
 namespace tsv {
+
+// The buttons of the message boxes: OK, and Cancel for the question box. Escape and closing the
+// box answer Cancel (closing reports no button at all).
+inline constexpr int kMessageBoxOk = 1;
+inline constexpr int kMessageBoxCancel = 2;
+void MessageBoxButtons(bool withCancel, const char* okText, const char* cancelText, SDL_MessageBoxButtonData (&buttons)[2]);
+bool IsOkAnswer(int chosenButton);
 
 struct SdlServices final : UserServices {
   SDL_Window* window = nullptr;     // owner of the boxes; may be null
