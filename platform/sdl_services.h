@@ -3,13 +3,14 @@
 // program's own panels; until they are installed the choosers answer Cancel.
 #pragma once
 
+#include <SDL_messagebox.h>
+
 #include <functional>
 
 #include "platform/canvas.h"
 #include "platform/user_services.h"
 
 struct SDL_Window;
-#include <SDL_messagebox.h>
 
 namespace tsv {
 
