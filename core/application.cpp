@@ -26,7 +26,9 @@
 #include "scene/organic.h"
 #include "scene/project.h"
 #include "scene/scene_state.h"
+#include "ui/colour_dialog.h"
 #include "ui/file_commands.h"
+#include "ui/file_dialog.h"
 #include "ui/rooms.h"
 
 namespace tsv {
@@ -122,6 +124,9 @@ WindowResult CreateMainWindow() {
   sdlServices.window = mainWindow.window;
   sdlServices.screen = &mainWindow.frame;
   sdlServices.present = PresentFrame;
+  sdlServices.openDialog = ChooseFileToOpen;
+  sdlServices.saveDialog = ChooseFileToSave;
+  sdlServices.colorDialog = ChooseColour;
   // After a message box the click that closed it must not reach a panel, and the window is redrawn.
   sdlServices.afterModal = [] {
     DrainInput();

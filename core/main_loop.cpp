@@ -103,6 +103,7 @@ int HandleKey(int /*previous*/) {
       case 's': return CommandSaveProject();
       case 'c': return CommandCopyOptics();
       case 'v': return CommandPasteOptics();
+      case 'd': return OpenProjectInformation();
       default: return -1;  // import, export and the tools' commands come with their subsystems
     }
   }

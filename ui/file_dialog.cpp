@@ -42,11 +42,12 @@ constexpr uint32_t kObjectFileType = FourCC("CMF ");
 // Two presses on the same row within this time open it, as the desktop's double-click does.
 constexpr uint32_t kDoubleClickTicks = TicksFromMilliseconds(500);
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
 std::string Lower(std::string_view text) {
   std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  }
+  for (char& c : lower) c = LowerAscii(c);
   return lower;
 }
 
@@ -56,10 +57,31 @@ bool EndsWithExtension(std::string_view name, std::string_view extension) {
          std::string_view(lower).substr(lower.size() - extension.size()) == extension;
 }
 
-// Case-insensitive order for ASCII letters; names equal that way keep a fixed order by bytes.
+// The order of names in the list: letters without regard to case, and runs of digits by their
+// value, so that "shape 2" comes before "shape 10". Names equal that way keep a fixed order by
+// their bytes.
 bool NameBefore(const std::string& a, const std::string& b) {
-  std::string la = Lower(a), lb = Lower(b);
-  return la != lb ? la < lb : a < b;
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (IsDigit(a[i]) && IsDigit(b[j])) {
+      size_t endA = i, endB = j;
+      while (endA < a.size() && IsDigit(a[endA])) ++endA;
+      while (endB < b.size() && IsDigit(b[endB])) ++endB;
+      while (i + 1 < endA && a[i] == '0') ++i;
+      while (j + 1 < endB && b[j] == '0') ++j;
+      if (endA - i != endB - j) return endA - i < endB - j;
+      if (int order = a.compare(i, endA - i, b, j, endB - j); order != 0) return order < 0;
+      i = endA;
+      j = endB;
+      continue;
+    }
+    const unsigned char ca = uint8_t(LowerAscii(a[i])), cb = uint8_t(LowerAscii(b[j]));
+    if (ca != cb) return ca < cb;
+    ++i;
+    ++j;
+  }
+  if ((i == a.size()) != (j == b.size())) return i == a.size();
+  return a < b;
 }
 
 std::string HomeFolder() {

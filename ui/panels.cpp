@@ -14,6 +14,7 @@
 #include "scene/scene_state.h"
 #include "scene/optics_file.h"
 #include "ui/file_commands.h"
+#include "ui/info_dialogs.h"
 #include "ui/layout_ids.h"
 #include "ui/menus.h"
 #include "ui/object_list.h"
@@ -110,6 +111,7 @@ int Click(const PlacedPanel& placed, const PanelItem& item) {
     if (int room = RoomOfTab(id)) return ChooseRoom(room);
     switch (id) {
       case kPreferences: return OpenPreferences();
+      case kObjectName: return OpenObjectInformation();
       case kNewProject: return CommandNewProject();
       case kOpenProject: return CommandOpenProject();
       case kSaveProject: return CommandSaveProject();
@@ -150,6 +152,7 @@ int Click(const PlacedPanel& placed, const PanelItem& item) {
   } else if (Is(panel, "ObjectTools")) {
     using namespace layout::ObjectTools;
     if (id == kDelete) return DeleteCurrentObject();
+    if (id == kInformation) return OpenObjectInformation();
     if (id == kNewOrganic) {
       const Rect r = ItemRect(placed, item);
       std::vector<std::string> shapes;
@@ -210,7 +213,7 @@ bool ItemEnabled(const PanelLayout& panel, const PanelItem& item) {
   }
   if (Is(panel, "ObjectTools")) {
     using namespace layout::ObjectTools;
-    return id == kNewOrganic || (id == kDelete && hasObject);
+    return id == kNewOrganic || ((id == kDelete || id == kInformation) && hasObject);
   }
   if (Is(panel, "Shapes")) {
     using namespace layout::Shapes;
@@ -372,6 +375,17 @@ int StepZoom(int steps) {
 
 int OpenPreferences() {
   RunPreferencesDialog();
+  return kRedraw;
+}
+
+int OpenObjectInformation() {
+  if (scene.currentObject == nullptr) return -1;
+  RunObjectInfoDialog(*scene.currentObject);
+  return kRedraw;
+}
+
+int OpenProjectInformation() {
+  RunProjectInfoDialog();
   return kRedraw;
 }
 

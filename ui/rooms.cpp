@@ -281,7 +281,7 @@ std::string HoverTextOf(uint16_t partCode) {
   const int panelNumber = partCode >> 8, itemId = partCode & 0xFF;
   if (partCode == kPartModelingView) return GetString(kHoverModelingView);
   if (partCode == kPartComposerView) return GetString(kHoverComposerView);
-  if (panelNumber == kStripPanel) return GetString(kHoverObjectName);
+  if (panelNumber == kStripPanel) return GetString(kHoverStrip);
   const PlacedPanel* placed = FindPlacedPanel(panelNumber);
   if (placed == nullptr) return {};
   const PanelItem* item = FindItem(LayoutOf(*placed), itemId);
