@@ -193,8 +193,8 @@ int InitializeApplication() {
     ShowFatalMessage(kFatalCodeMemory);
     return kFatalCodeMemory;
   }
-  ResetProject();
   if (!app.commandLineFile.empty() || preferences.startupAction != 1) DisposeSceneObject(scene.objectTable[0]);
+  ResetProject();  // also clears the "modified" mark the start-up sphere left
 
   app.readyToPaint = true;
   RedrawWindow();

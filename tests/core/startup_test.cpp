@@ -12,6 +12,8 @@
 #include "platform/preferences.h"
 #include "platform/scripted_services.h"
 #include "platform/single_instance.h"
+#include "scene/object_file.h"
+#include "scene/object_table.h"
 #include "scene/scene_state.h"
 #include "ui/rooms.h"
 #include "tests/support/temp_dir.h"
@@ -107,6 +109,23 @@ TEST_F(Application, ACommandLineFileTakesPrecedenceOverTheSphere) {
   EXPECT_EQ(scene.currentObject, nullptr);
   ASSERT_EQ(services.Texts(ShownKind::Stop).size(), 1u);
   EXPECT_EQ(services.Texts(ShownKind::Stop)[0], "Can't open " + (dir / "picture.xyz") + ": Unknown file type.");
+  ShutdownApplication();
+}
+
+TEST_F(Application, ACommandLineObjectOpensWithoutAskingAboutTheSphereItReplaces) {
+  {
+    ASSERT_TRUE(InitScene());
+    std::unique_ptr<SceneObject> object = NewSceneObject(3, 1);
+    ASSERT_TRUE(SaveObjectToFile(*object, FileSpecForPath(dir / "Rock.cmf", kObjectFileType)));
+    DisposeSceneObject(object);
+    ResetScene();
+  }
+  services.shown.clear();  // the save's progress
+  app.commandLineFile = dir / "Rock.cmf";
+  ASSERT_EQ(InitializeApplication(), 0);
+  EXPECT_TRUE(services.shown.empty());
+  ASSERT_NE(scene.currentObject, nullptr);
+  EXPECT_EQ(scene.currentObject->pointCount, 3);
   ShutdownApplication();
 }
 
