@@ -11,6 +11,7 @@
 #include "platform/preferences.h"
 #include "platform/string_table.h"
 #include "formats/picture_writers.h"
+#include "mesh/shape_files.h"
 #include "platform/file_spec.h"
 #include "platform/string_ids.h"
 #include "render/render_state.h"
@@ -106,6 +107,14 @@ int View(const std::vector<std::string>& args) {
   return status;
 }
 
+// tessivar new organic:SHAPE|synthetic:SHAPE OUT.cmf [--x N] [--y N] [--b N] [--f F]
+int New(const std::vector<std::string>& args) {
+  if (args.size() < 2) return Usage("new takes a shape (organic:SHAPE or synthetic:SHAPE) and an object file");
+  NewShapeOptions options;
+  if (!ParseNewShapeOptions(std::span<const std::string>(args).subspan(2), options)) return 1;
+  return NewShapeFile(args[0], args[1], options) == kNoError ? 0 : 1;
+}
+
 int Project(const std::vector<std::string>& args) {
   if (args.size() < 2) return Usage("project takes the project file and at least one object file");
   std::vector<std::string> objects(args.begin() + 1, args.end());
@@ -115,12 +124,17 @@ int Project(const std::vector<std::string>& args) {
 }  // namespace
 
 int RunBatchCommand(const std::string& name, const std::vector<std::string>& args) {
-  if (name != "info" && name != "project" && name != "view") return Usage(("unknown command " + name).c_str());
+  if (name != "info" && name != "project" && name != "view" && name != "new") {
+    return Usage(("unknown command " + name).c_str());
+  }
   if (!StartBatch()) {
     std::fputs("tessivar: not enough memory to start\n", stderr);
     return 1;
   }
-  int status = name == "info" ? Info(args) : name == "view" ? View(args) : Project(args);
+  int status = name == "info"   ? Info(args)
+               : name == "view" ? View(args)
+               : name == "new"  ? New(args)
+                                : Project(args);
   ShutdownScene();
   return status;
 }

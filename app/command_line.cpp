@@ -31,6 +31,10 @@ std::string UsageText() {
          "                                a project of those objects, saved with its folders\n"
          "       tessivar view IN OUT.png|bmp [--view N] [--zoom Z] [--mode shaded|painted|textured|depth|mask]\n"
          "                    [--quarter]  the modeling view of an object file (or of the sphere)\n"
+         "       tessivar new organic:SHAPE OUT.cmf\n"
+         "                                SHAPE: sphere, tetrahedron, cylinder, cube, capped-cylinder\n"
+         "       tessivar new synthetic:SHAPE OUT.cmf [--x N] [--y N] [--b N] [--f F]\n"
+         "                                SHAPE: front-plain, both-plain, sphere, cylinder, cube, cone, doughnut\n"
          "       tessivar --version       print the version\n"
          "       tessivar --help          print this text\n";
 }

@@ -12,6 +12,7 @@
 #include "scene/object_table.h"
 #include "scene/organic.h"
 #include "scene/scene_state.h"
+#include "mesh/synthetic_shapes.h"
 #include "scene/optics_file.h"
 #include "ui/file_commands.h"
 #include "ui/info_dialogs.h"
@@ -19,6 +20,7 @@
 #include "ui/menus.h"
 #include "ui/object_list.h"
 #include "ui/preferences_dialog.h"
+#include "ui/shape_dialog.h"
 #include "ui/rooms.h"
 #include "ui/widgets.h"
 
@@ -152,6 +154,7 @@ int Click(const PlacedPanel& placed, const PanelItem& item) {
   } else if (Is(panel, "ObjectTools")) {
     using namespace layout::ObjectTools;
     if (id == kDelete) return DeleteCurrentObject();
+    if (id == kNewSynthetic) return NewSyntheticFromDialog();
     if (id == kInformation) return OpenObjectInformation();
     if (id == kNewOrganic) {
       const Rect r = ItemRect(placed, item);
@@ -165,6 +168,7 @@ int Click(const PlacedPanel& placed, const PanelItem& item) {
   } else if (Is(panel, "Shapes")) {
     using namespace layout::Shapes;
     if (id >= kSphere && id <= kCylinderWithCaps) return NewOrganicObject(id - kSphere);
+    if (id == kSynthetic) return NewSyntheticFromDialog();
   }
   return 0;
 }
@@ -213,11 +217,11 @@ bool ItemEnabled(const PanelLayout& panel, const PanelItem& item) {
   }
   if (Is(panel, "ObjectTools")) {
     using namespace layout::ObjectTools;
-    return id == kNewOrganic || ((id == kDelete || id == kInformation) && hasObject);
+    return id == kNewOrganic || id == kNewSynthetic || ((id == kDelete || id == kInformation) && hasObject);
   }
   if (Is(panel, "Shapes")) {
     using namespace layout::Shapes;
-    return id >= kSphere && id <= kCylinderWithCaps;
+    return id >= kSphere && id <= kSynthetic;
   }
   return false;
 }
@@ -390,15 +394,13 @@ int OpenProjectInformation() {
 }
 
 int NewOrganicObject(int shape) {
-  SceneObject* object = NewObjectInTable(true);
-  if (object == nullptr) return kRedraw;  // the reason has been shown
-  const int slot = SlotOfObject(object);
-  if (FillOrganicShape(*object, shape)) {
-    SetCurrentObject(slot);
-  } else {
-    // The shape could not be read (shown): an object without a shape is of no use to anyone.
-    DisposeSceneObject(scene.objectTable[size_t(slot)]);
-  }
+  NewOrganicShapeObject(shape);  // a failure has been shown
+  return kRedraw;
+}
+
+int NewSyntheticFromDialog() {
+  // The dialog starts from the settings used last time.
+  if (RunShapeDialog(ui.lastShapeSettings)) NewSyntheticObject(ui.lastShapeSettings);
   return kRedraw;
 }
 

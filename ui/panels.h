@@ -40,6 +40,8 @@ int OpenObjectInformation();             // the object panel's Information, a cl
 int OpenProjectInformation();            // Ctrl+D
 // Makes a new organic object of standard shape 0..4 current.
 int NewOrganicObject(int shape);
+// The standard shape dialog, then a new synthetic object of the chosen shape.
+int NewSyntheticFromDialog();
 
 // Zoom of the views on a logarithmic position 0..256 (128 is 1.0).
 float ZoomFromPosition(float position);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "mesh/synthetic_shapes.h"
 #include "platform/canvas.h"
 #include "ui/interface_layout.h"
 
@@ -61,6 +62,9 @@ struct UiState {
   // The next redraw of the modeling view draws every triangle (else the quick four-to-one
   // outline of Fast Synthetic objects).
   bool fullDetail = true;
+
+  // The standard shape dialog starts from the settings used last.
+  SyntheticShapeSettings lastShapeSettings;
 };
 
 extern UiState ui;

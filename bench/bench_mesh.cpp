@@ -1,0 +1,123 @@
+// bench_mesh.cpp: joining points and correcting normals on meshes of a million triangles: a closed
+// torus, and the same torus as a triangle soup (every triangle with its own three points, the
+// way importers deliver meshes), coordinates within +-256.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "mesh/correct_normals.h"
+#include "mesh/join_points.h"
+#include "scene/object_table.h"
+#include "scene/scene_state.h"
+
+namespace tsv {
+namespace {
+
+constexpr int32_t kAround = 1024;  // points around the ring
+constexpr int32_t kAcross = 512;   // points around the tube: 2 x 1024 x 512 = 1,048,576 triangles
+
+// A torus with ring radius 176 and tube radius 80, winding outward.
+std::unique_ptr<SceneObject> ClosedTorus() {
+  auto object = NewSceneObject(kAround * kAcross, 2 * kAround * kAcross);
+  if (!object) return nullptr;
+  for (int32_t i = 0; i < kAround; ++i) {
+    const double a = 2 * M_PI * i / kAround;
+    for (int32_t j = 0; j < kAcross; ++j) {
+      const double b = 2 * M_PI * j / kAcross, reach = 176 + 80 * std::cos(b);
+      object->points[size_t(i * kAcross + j)] = {float(reach * std::cos(a)), float(80 * std::sin(b)),
+                                                 float(reach * std::sin(a))};
+    }
+  }
+  Topology* topology = MutableTopology(*object);
+  size_t t = 0;
+  for (int32_t i = 0; i < kAround; ++i) {
+    for (int32_t j = 0; j < kAcross; ++j) {
+      const uint32_t a = uint32_t(i * kAcross + j), b = uint32_t(i * kAcross + (j + 1) % kAcross);
+      const uint32_t c = uint32_t(((i + 1) % kAround) * kAcross + (j + 1) % kAcross);
+      const uint32_t d = uint32_t(((i + 1) % kAround) * kAcross + j);
+      topology->triangles[t++] = {a, b, c};
+      topology->triangles[t++] = {a, c, d};
+    }
+  }
+  BuildCornerLists(*object);
+  return object;
+}
+
+// The same triangles, each with three points of its own.
+std::unique_ptr<SceneObject> Soup(const SceneObject& closed) {
+  auto object = NewSceneObject(closed.triangleCount * 3, closed.triangleCount);
+  if (!object) return nullptr;
+  Topology* topology = MutableTopology(*object);
+  std::span<const Triangle> triangles = Triangles(closed);
+  for (size_t t = 0; t < triangles.size(); ++t) {
+    for (size_t k = 0; k < 3; ++k) object->points[t * 3 + k] = closed.points[triangles[t][k]];
+    topology->triangles[t] = {uint32_t(t * 3), uint32_t(t * 3 + 1), uint32_t(t * 3 + 2)};
+  }
+  BuildCornerLists(*object);
+  return object;
+}
+
+// A third of the triangles turned inside out.
+void Scramble(SceneObject& object) {
+  std::mt19937 random(17);
+  Topology* topology = MutableTopology(object);
+  for (Triangle& t : topology->triangles) {
+    if (random() % 3 == 0) std::swap(t[1], t[2]);
+  }
+  BuildCornerLists(object);
+}
+
+struct Meshes {
+  std::unique_ptr<SceneObject> closed, scrambled, soup;
+  Meshes() {
+    InitScene();
+    closed = ClosedTorus();
+    soup = Soup(*closed);
+    scrambled = std::make_unique<SceneObject>(*closed);
+    Scramble(*scrambled);
+  }
+};
+
+Meshes& TheMeshes() {
+  static Meshes meshes;
+  return meshes;
+}
+
+void RunJoin(benchmark::State& state, const SceneObject& source, int32_t expectedPoints) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    SceneObject object = source;
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(JoinPoints(&object));
+    if (object.pointCount != expectedPoints) state.SkipWithError("unexpected point count");
+  }
+  state.counters["triangles"] = double(source.triangleCount);
+}
+
+void RunCorrection(benchmark::State& state, const SceneObject& source) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    SceneObject object = source;
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(CorrectNormals(&object));
+  }
+  state.counters["triangles"] = double(source.triangleCount);
+}
+
+void BM_JoinPointsSoup(benchmark::State& state) { RunJoin(state, *TheMeshes().soup, kAround * kAcross); }
+void BM_JoinPointsClosed(benchmark::State& state) { RunJoin(state, *TheMeshes().closed, kAround * kAcross); }
+void BM_CorrectNormalsClosedScrambled(benchmark::State& state) { RunCorrection(state, *TheMeshes().scrambled); }
+void BM_CorrectNormalsSoup(benchmark::State& state) { RunCorrection(state, *TheMeshes().soup); }
+
+BENCHMARK(BM_JoinPointsSoup)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_JoinPointsClosed)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CorrectNormalsClosedScrambled)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CorrectNormalsSoup)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+}  // namespace tsv
