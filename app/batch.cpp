@@ -22,6 +22,7 @@
 #include "scene/organic.h"
 #include "scene/project.h"
 #include "scene/scene_state.h"
+#include "tools/deform_batch.h"
 
 namespace tsv {
 namespace {
@@ -115,6 +116,30 @@ int New(const std::vector<std::string>& args) {
   return NewShapeFile(args[0], args[1], options) == kNoError ? 0 : 1;
 }
 
+// tessivar deform IN.cmf OUT.cmf TOOL AMOUNT [AMOUNT_Y] [--view N]
+int Deform(const std::vector<std::string>& args) {
+  if (args.size() < 4) return Usage("deform takes IN.cmf OUT.cmf TOOL AMOUNT [AMOUNT_Y] [--view N]");
+  auto number = [](const std::string& text, long& value) {
+    char* end = nullptr;
+    value = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && *end == '\0' && value >= -32768 && value <= 32767;
+  };
+  long amount = 0, amountY = 0, view = 1;
+  if (!number(args[3], amount)) return Usage("the amount must be a whole number");
+  size_t i = 4;
+  if (i < args.size() && args[i] != "--view") {
+    if (!number(args[i], amountY)) return Usage("the second amount must be a whole number");
+    ++i;
+  }
+  if (i < args.size()) {
+    if (args[i] != "--view" || i + 2 != args.size() || !number(args[i + 1], view)) return Usage("expected --view N");
+  }
+  if (!InitSoftDraw()) return 1;
+  Status status = DeformObjectFile(args[0], args[1], args[2], int16_t(amount), int16_t(amountY), int(view) - 1);
+  ShutdownSoftDraw();
+  return status == kNoError ? 0 : 1;
+}
+
 int Project(const std::vector<std::string>& args) {
   if (args.size() < 2) return Usage("project takes the project file and at least one object file");
   std::vector<std::string> objects(args.begin() + 1, args.end());
@@ -124,7 +149,7 @@ int Project(const std::vector<std::string>& args) {
 }  // namespace
 
 int RunBatchCommand(const std::string& name, const std::vector<std::string>& args) {
-  if (name != "info" && name != "project" && name != "view" && name != "new") {
+  if (name != "info" && name != "project" && name != "view" && name != "new" && name != "deform") {
     return Usage(("unknown command " + name).c_str());
   }
   if (!StartBatch()) {
@@ -134,6 +159,7 @@ int RunBatchCommand(const std::string& name, const std::vector<std::string>& arg
   int status = name == "info"   ? Info(args)
                : name == "view" ? View(args)
                : name == "new"  ? New(args)
+               : name == "deform" ? Deform(args)
                                 : Project(args);
   ShutdownScene();
   return status;

@@ -35,6 +35,8 @@ std::string UsageText() {
          "                                SHAPE: sphere, tetrahedron, cylinder, cube, capped-cylinder\n"
          "       tessivar new synthetic:SHAPE OUT.cmf [--x N] [--y N] [--b N] [--f F]\n"
          "                                SHAPE: front-plain, both-plain, sphere, cylinder, cube, cone, doughnut\n"
+         "       tessivar deform IN.cmf OUT.cmf TOOL AMOUNT [AMOUNT_Y] [--view N]\n"
+         "                                one deformation tool (its name or two-letter code)\n"
          "       tessivar --version       print the version\n"
          "       tessivar --help          print this text\n";
 }

@@ -23,6 +23,7 @@
 #include "platform/user_services.h"
 #include "render/render_state.h"
 #include "scene/object_table.h"
+#include "tools/tool_state.h"
 #include "scene/organic.h"
 #include "scene/project.h"
 #include "scene/scene_state.h"
@@ -124,6 +125,12 @@ WindowResult CreateMainWindow() {
   sdlServices.window = mainWindow.window;
   sdlServices.screen = &mainWindow.frame;
   sdlServices.present = PresentFrame;
+  // A tool's drag shows each redraw of the view (already drawn by the tool) and its readout.
+  toolState.present = [] {
+    Canvas picture{400, 400, renderState.viewPicture};
+    PasteArea(mainWindow.frame, picture, ui.viewRect.left, ui.viewRect.top);
+    PresentFrame();
+  };
   sdlServices.openDialog = ChooseFileToOpen;
   sdlServices.saveDialog = ChooseFileToSave;
   sdlServices.colorDialog = ChooseColour;

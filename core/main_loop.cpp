@@ -104,6 +104,7 @@ int HandleKey(int /*previous*/) {
       case 'c': return CommandCopyOptics();
       case 'v': return CommandPasteOptics();
       case 'd': return OpenProjectInformation();
+      case 'z': return UndoLastChange();
       default: return -1;  // import, export and the tools' commands come with their subsystems
     }
   }

@@ -14,6 +14,10 @@
 #include "scene/scene_state.h"
 #include "mesh/synthetic_shapes.h"
 #include "scene/optics_file.h"
+#include "tools/deform_table.h"
+#include "tools/deform_tools.h"
+#include "tools/tool_frame.h"
+#include "tools/tool_state.h"
 #include "ui/file_commands.h"
 #include "ui/info_dialogs.h"
 #include "ui/layout_ids.h"
@@ -101,6 +105,26 @@ int HandleStrip(int phase) {
   const int below = ui.stripRect.top + ui.stripRect.height;
   SceneObject* chosen = ObjectPopUp(ui.stripRect.left, below - (10 - rows) * kObjectRowHeight);
   if (chosen != nullptr) SetCurrentObject(SlotOfObject(chosen));
+  return kRedraw;
+}
+
+// A deformation tool or the trackball follows the mouse in its own loop until the button is
+// released; the change is then committed, so that "To undo" and Ctrl+Z can take it back.
+int RunToolDrag(const PlacedPanel& placed, const DeformToolEntry& tool) {
+  const PanelLayout& panel = LayoutOf(placed);
+  if (const PanelItem* readout = FindItem(panel, layout::DeformTools::kAmount)) {
+    toolState.readoutRect = ItemRect(placed, *readout);
+  }
+  toolState.axisLock = ui.axisLock;
+  toolState.drawOptions.texturedObjects = ui.texturedObjects;
+  toolState.drawOptions.depthView = ui.depthView;
+  toolState.drawOptions.maskRoom = ui.currentRoom == kMaskRoomNumber;
+  toolState.drawOptions.renderer = uint8_t(preferences.rendererWord & 0xFF);
+  SceneObject* object = scene.currentObject;
+  RunDeformTool(tool, object, scene.workObject.get(), kAmountInteractive);
+  if (object != nullptr) CommitObjectChange(object, scene.workObject.get());
+  ShowAmountReadout(kNoReadoutValue, kNoReadoutValue);
+  ui.fullDetail = true;
   return kRedraw;
 }
 
@@ -210,7 +234,7 @@ bool ItemEnabled(const PanelLayout& panel, const PanelItem& item) {
                              id == kRenderer;
   }
   if (Is(panel, "ObjectList")) return true;
-  if (Is(panel, "DeformTools")) return id == layout::DeformTools::kAxes;
+  if (Is(panel, "DeformTools")) return true;
   if (Is(panel, "OpticsTools")) {
     using namespace layout::OpticsTools;
     return hasObject && (id == kCopy || id == kPaste || id == kOpen || id == kSave);
@@ -279,6 +303,9 @@ int HandlePanel(int panelNumber, int phase, uint16_t partCode) {
   if (item == nullptr || !ItemEnabled(panel, *item)) return 0;  // taken, but nothing to do
   if (item->kind == ItemKind::List && panel.number == 10) return HandleObjectList(*placed, *item, phase);
 
+  if (Is(panel, "DeformTools") && phase == kPhasePress) {
+    if (const DeformToolEntry* tool = FindDeformToolByItem(item->id)) return RunToolDrag(*placed, *tool);
+  }
   const Rect rect = ItemRect(*placed, *item);
   const bool inside = input.mouseX >= rect.left && input.mouseY >= rect.top && input.mouseX < rect.left + rect.width &&
                       input.mouseY < rect.top + rect.height;
@@ -379,6 +406,12 @@ int StepZoom(int steps) {
 
 int OpenPreferences() {
   RunPreferencesDialog();
+  return kRedraw;
+}
+
+int UndoLastChange() {
+  if (scene.currentObject == nullptr) return -1;
+  UndoRedo();
   return kRedraw;
 }
 

@@ -36,6 +36,7 @@ int CycleFreeViewMode();                 // 'p'
 int CycleAxisLock();                     // Tab
 int StepZoom(int steps);                 // 'm' nearer, 'n' farther: 16 zoom positions a step
 int OpenPreferences();                   // Ctrl+P
+int UndoLastChange();                    // Ctrl+Z: "To undo" at full amount; again redoes
 int OpenObjectInformation();             // the object panel's Information, a click on the name
 int OpenProjectInformation();            // Ctrl+D
 // Makes a new organic object of standard shape 0..4 current.

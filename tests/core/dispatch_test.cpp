@@ -3,14 +3,19 @@
 
 #include <SDL.h>
 
+#include <cmath>
+
 #include "core/app_state.h"
 #include "core/main_loop.h"
 #include "platform/events.h"
 #include "platform/platform_state.h"
 #include "platform/scripted_services.h"
 #include "platform/window.h"
+#include "render/render_state.h"
 #include "scene/object_table.h"
+#include "scene/organic.h"
 #include "scene/scene_state.h"
+#include "ui/layout_ids.h"
 #include "ui/panels.h"
 #include "ui/rooms.h"
 
@@ -151,6 +156,33 @@ TEST_F(Dispatch, SpinningTurnsTheFreeViewByTheSpinRatesAndWraps) {
   EXPECT_LT(view.angles[1], 0.03f);  // past a whole turn it starts again from 0
   ui.freeViewMode = FreeViewMode::Off;
   EXPECT_EQ(FreeViewStep(), 0);
+}
+
+TEST_F(Dispatch, DraggingTheScaleControlGrowsTheObjectAndCtrlZTakesItBack) {
+  ASSERT_TRUE(InitSoftDraw());
+  SceneObject* sphere = NewObjectInTable(true);
+  ASSERT_NE(sphere, nullptr);
+  ASSERT_TRUE(FillOrganicShape(*sphere, 0));
+  ASSERT_TRUE(SetCurrentObject(0));
+  const float radius = std::hypot(sphere->points[0].x, sphere->points[0].y, sphere->points[0].z);
+
+  const PlacedPanel* tools = FindPlacedPanel(5);
+  const PanelItem* scale = FindItem(LayoutOf(*tools), layout::DeformTools::kScale);
+  const int x = tools->rect.left + scale->rect.left + 10, y = tools->rect.top + scale->rect.top + 10;
+  Push(SDL_MOUSEMOTION, x, y);
+  Push(SDL_MOUSEBUTTONDOWN, x, y);
+  for (int step = 1; step <= 30; ++step) Push(SDL_MOUSEMOTION, x + step, y);
+  Push(SDL_MOUSEBUTTONUP, x + 30, y);
+  for (int step = 0; step < 10; ++step) MainLoopStep(0);
+  const float grown = std::hypot(sphere->points[0].x, sphere->points[0].y, sphere->points[0].z);
+  EXPECT_GT(grown, radius * 1.05f);
+
+  input.event = EventRecord{kKeyDown, 'z', 0, 0, 0, kControlBit};
+  EXPECT_EQ(HandleKey(0), 4);
+  EXPECT_NEAR(std::hypot(sphere->points[0].x, sphere->points[0].y, sphere->points[0].z), radius, 0.01f);
+  EXPECT_EQ(HandleKey(0), 4);  // again: redone
+  EXPECT_NEAR(std::hypot(sphere->points[0].x, sphere->points[0].y, sphere->points[0].z), grown, 0.01f);
+  ShutdownSoftDraw();
 }
 
 TEST(ZoomScale, PositionsAndZoomsConvertBothWays) {

@@ -128,7 +128,9 @@ TEST_F(Rooms, TheWindowDrawsEveryRoomAndGreysWhatIsNotAvailable) {
   SetCurrentRoom(1);
   const PlacedPanel* tools = FindPlacedPanel(5);
   const PanelLayout& layout = LayoutOf(*tools);
-  EXPECT_FALSE(ItemEnabled(layout, *FindItem(layout, layout::DeformTools::kTwist)));
+  EXPECT_TRUE(ItemEnabled(layout, *FindItem(layout, layout::DeformTools::kTwist)));
+  const PlacedPanel* brushes = FindPlacedPanel(6);
+  EXPECT_FALSE(ItemEnabled(LayoutOf(*brushes), *FindItem(LayoutOf(*brushes), layout::Brushes::kTypeSmudge)));
   const PlacedPanel* top = FindPlacedPanel(1);
   EXPECT_TRUE(ItemEnabled(LayoutOf(*top), *FindItem(LayoutOf(*top), layout::TopStrip::kPaint)));
   EXPECT_EQ(HoverTextOf((1 << 8) | layout::TopStrip::kPaint),
