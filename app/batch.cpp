@@ -10,13 +10,16 @@
 #include "platform/platform_state.h"
 #include "platform/preferences.h"
 #include "platform/string_table.h"
-#include "formats/picture_writers.h"
+#include "formats/object_texture.h"
+#include "formats/picture.h"
+#include "formats/picture_files.h"
 #include "mesh/shape_files.h"
 #include "platform/file_spec.h"
 #include "platform/string_ids.h"
 #include "render/render_state.h"
 #include "render/soft_draw.h"
 #include "scene/native_file_info.h"
+#include "scene/native_files.h"
 #include "scene/object_file.h"
 #include "scene/object_table.h"
 #include "scene/organic.h"
@@ -36,7 +39,21 @@ bool StartBatch() {
   CreateTempFolder();
   if (!InitScene()) return false;
   ResetProject();
+  nativeFiles.loadTexturePicture = LoadObjectTexturePicture;
   return true;
+}
+
+bool IsWritablePictureType(uint32_t type) {
+  return type == FourCC("BMP ") || type == FourCC("PNGf") || type == FourCC("GIFf") || type == FourCC("TIFF") ||
+         type == FourCC("EIDI");
+}
+
+// Writes 32-bit pixels (0x00RRGGBB or with alpha) as the picture type of the file's extension.
+bool WritePictureFile(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height,
+                      const PictureSaveOptions& options) {
+  const FileSpec spec = FileSpecForPath(path, FileTypeFromName(path));
+  const PixelRect rect{0, 0, int16_t(height), int16_t(width)};
+  return SavePicture(spec, pixels, rect, size_t(width) * 4, options) == kNoError;
 }
 
 int Usage(const char* message) {
@@ -82,8 +99,9 @@ int View(const std::vector<std::string>& args) {
     }
   }
   const std::string& out = args[1];
-  const uint32_t outType = FileTypeFromName(out);
-  if (outType != FourCC("PNGf") && outType != FourCC("BMP ")) return Usage("the picture file must end in .png or .bmp");
+  if (!IsWritablePictureType(FileTypeFromName(out))) {
+    return Usage("the picture file must end in .png, .bmp, .gif, .tif or .img");
+  }
   if (!InitSoftDraw()) return 1;
 
   std::unique_ptr<SceneObject> object;
@@ -96,12 +114,9 @@ int View(const std::vector<std::string>& args) {
   int status = 1;
   std::vector<uint32_t> pixels;
   if (object && RenderObjectView(*object, view, zoom, mode, quarter, pixels)) {
-    Status written = outType == FourCC("PNGf") ? WritePngFile(out, pixels, 400, 400) : WriteBmpFile(out, pixels, 400, 400);
-    if (written == kNoError) {
-      status = 0;
-    } else {
-      std::fprintf(stderr, "%s\n", FormatString(kErrCantOpenFile, {out, GetString(kErrFileError)}).c_str());
-    }
+    for (uint32_t& pixel : pixels) pixel |= 0xFF000000u;  // the view is opaque
+    PictureSaveOptions options;
+    if (WritePictureFile(out, pixels, kViewSide, kViewSide, options)) status = 0;
   }
   DisposeSceneObject(object);
   ShutdownSoftDraw();
@@ -140,6 +155,35 @@ int Deform(const std::vector<std::string>& args) {
   return status == kNoError ? 0 : 1;
 }
 
+// tessivar picture IN OUT [--interlaced] [--alpha] [--dither|--no-dither] [--compressed]
+int ConvertPicture(const std::vector<std::string>& args) {
+  if (args.size() < 2) return Usage("picture takes the picture to read and the picture to write");
+  PictureSaveOptions options;
+  for (size_t i = 2; i < args.size(); ++i) {
+    const std::string& option = args[i];
+    if (option == "--interlaced") {
+      options.interlaced = true;
+    } else if (option == "--alpha") {
+      options.includeAlpha = true;
+    } else if (option == "--dither") {
+      options.dithered = true;
+    } else if (option == "--no-dither") {
+      options.dithered = false;
+    } else if (option == "--compressed") {
+      options.compressed = true;
+    } else {
+      return Usage(("unknown option " + option).c_str());
+    }
+  }
+  if (!IsWritablePictureType(FileTypeFromName(args[1]))) {
+    return Usage("the picture to write must end in .png, .bmp, .gif, .tif or .img");
+  }
+  FileSpec in = FileSpecForPath(args[0], FileTypeFromName(args[0]));
+  Picture picture;
+  if (LoadPicture(in, picture) != kNoError) return 1;  // the loader has said why
+  return WritePictureFile(args[1], picture.pixels, picture.width, picture.height, options) ? 0 : 1;
+}
+
 int Project(const std::vector<std::string>& args) {
   if (args.size() < 2) return Usage("project takes the project file and at least one object file");
   std::vector<std::string> objects(args.begin() + 1, args.end());
@@ -149,7 +193,8 @@ int Project(const std::vector<std::string>& args) {
 }  // namespace
 
 int RunBatchCommand(const std::string& name, const std::vector<std::string>& args) {
-  if (name != "info" && name != "project" && name != "view" && name != "new" && name != "deform") {
+  if (name != "info" && name != "project" && name != "view" && name != "new" && name != "deform" &&
+      name != "picture") {
     return Usage(("unknown command " + name).c_str());
   }
   if (!StartBatch()) {
@@ -160,7 +205,9 @@ int RunBatchCommand(const std::string& name, const std::vector<std::string>& arg
                : name == "view" ? View(args)
                : name == "new"  ? New(args)
                : name == "deform" ? Deform(args)
+               : name == "picture" ? ConvertPicture(args)
                                 : Project(args);
+  nativeFiles.loadTexturePicture = nullptr;
   ShutdownScene();
   return status;
 }

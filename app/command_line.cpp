@@ -29,7 +29,7 @@ std::string UsageText() {
          "       tessivar info FILE       what an object, project, optics or preview file holds\n"
          "       tessivar project OUT.cma OBJECT.cmf...\n"
          "                                a project of those objects, saved with its folders\n"
-         "       tessivar view IN OUT.png|bmp [--view N] [--zoom Z] [--mode shaded|painted|textured|depth|mask]\n"
+         "       tessivar view IN OUT.png|bmp|gif|tif|img [--view N] [--zoom Z] [--mode shaded|painted|textured|depth|mask]\n"
          "                    [--quarter]  the modeling view of an object file (or of the sphere)\n"
          "       tessivar new organic:SHAPE OUT.cmf\n"
          "                                SHAPE: sphere, tetrahedron, cylinder, cube, capped-cylinder\n"
@@ -37,6 +37,8 @@ std::string UsageText() {
          "                                SHAPE: front-plain, both-plain, sphere, cylinder, cube, cone, doughnut\n"
          "       tessivar deform IN.cmf OUT.cmf TOOL AMOUNT [AMOUNT_Y] [--view N]\n"
          "                                one deformation tool (its name or two-letter code)\n"
+         "       tessivar picture IN OUT [--interlaced] [--alpha] [--dither|--no-dither] [--compressed]\n"
+         "                                convert a picture (bmp, gif, tif, img, png, jpg) to bmp, gif, tif, img or png\n"
          "       tessivar --version       print the version\n"
          "       tessivar --help          print this text\n";
 }

@@ -10,6 +10,7 @@
 
 #include "core/app_state.h"
 #include "core/main_loop.h"
+#include "formats/object_texture.h"
 #include "platform/events.h"
 #include "platform/file_spec.h"
 #include "platform/folders.h"
@@ -25,6 +26,7 @@
 #include "scene/object_table.h"
 #include "tools/tool_state.h"
 #include "scene/organic.h"
+#include "scene/native_files.h"
 #include "scene/project.h"
 #include "scene/scene_state.h"
 #include "ui/colour_dialog.h"
@@ -195,6 +197,9 @@ int InitializeApplication() {
   preferences.rendererWord = uint16_t((preferences.rendererWord & 0x1FFF) | availability);
   preferences.rendererWord = uint16_t((preferences.rendererWord & 0xFF00) | ChooseRenderer(app.preferredRenderer, availability));
 
+  // An object opened from a file brings its texture picture with it.
+  nativeFiles.loadTexturePicture = LoadObjectTexturePicture;
+
   // The object table, the undo copy and the work arrays, then the start-up sphere.
   if (!InitScene() || !InitSoftDraw() || !CreateStartupSphere()) {
     ShowFatalMessage(kFatalCodeMemory);
@@ -228,6 +233,7 @@ void ShutdownApplication() {
   // Every object, the undo copy, the work arrays and the organic topology; the view buffers.
   ShutdownScene();
   ShutdownSoftDraw();
+  nativeFiles.loadTexturePicture = nullptr;
 
   app.composerBuffer.clear();
   app.composerBuffer.shrink_to_fit();

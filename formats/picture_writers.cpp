@@ -1,24 +1,25 @@
-// picture_writers.cpp: BMP by hand, PNG through libpng.
+// picture_writers.cpp: the BMP and PNG encoders, and a quiet replace-on-success file write.
 #include "formats/picture_writers.h"
 
-#include <png.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
-#include "platform/byte_order.h"
+#include "formats/bmp_picture.h"
+#include "formats/library_pictures.h"
+#include "formats/picture_files.h"
 
 namespace tsv {
 namespace {
 
-// A temporary file beside `path` that replaces it when `write` succeeded.
-template <typename Write>
-Status WriteReplacing(const std::string& path, Write write) {
+// Writes `bytes` to a temporary file beside `path` and renames it over `path` when all went well.
+Status WriteReplacing(const std::string& path, const std::vector<uint8_t>& bytes) {
   const std::string temp = path + ".tmp" + std::to_string(::getpid());
   std::FILE* file = std::fopen(temp.c_str(), "wb");
   if (file == nullptr) return kWriteError;
-  bool ok = write(file);
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   ok = std::fclose(file) == 0 && ok;
   std::error_code error;
   if (ok) std::filesystem::rename(temp, path, error);
@@ -29,58 +30,30 @@ Status WriteReplacing(const std::string& path, Write write) {
   return kNoError;
 }
 
-}  // namespace
-
-std::vector<uint8_t> EncodeBmp(std::span<const uint32_t> pixels, int width, int height) {
-  const size_t rowBytes = (size_t(width) * 3 + 3) & ~size_t(3);
-  const size_t size = 54 + rowBytes * size_t(height);
-  std::vector<uint8_t> out(size, 0);
-  uint8_t* p = out.data();
-  p[0] = 'B';
-  p[1] = 'M';
-  StoreU32LE(p + 2, uint32_t(size));
-  StoreU32LE(p + 10, 54);
-  StoreU32LE(p + 14, 40);
-  StoreU32LE(p + 18, uint32_t(width));
-  StoreU32LE(p + 22, uint32_t(height));
-  StoreU16LE(p + 26, 1);
-  StoreU16LE(p + 28, 24);
-  for (int y = 0; y < height; ++y) {
-    uint8_t* row = p + 54 + rowBytes * size_t(height - 1 - y);
-    for (int x = 0; x < width; ++x) {
-      uint32_t c = pixels[size_t(y) * size_t(width) + size_t(x)];
-      row[x * 3 + 0] = uint8_t(c);
-      row[x * 3 + 1] = uint8_t(c >> 8);
-      row[x * 3 + 2] = uint8_t(c >> 16);
-    }
-  }
-  return out;
+template <typename Encode>
+Status EncodeAndWrite(const std::string& path, std::span<const uint32_t> pixels, int width, int height, Encode encode) {
+  if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide) return kWriteError;
+  const PixelRect rect{0, 0, int16_t(height), int16_t(width)};
+  std::vector<uint8_t> bytes;
+  if (encode(pixels, rect, size_t(width) * 4, bytes) != kNoError) return kWriteError;
+  return WriteReplacing(path, bytes);
 }
 
+}  // namespace
+
 Status WriteBmpFile(const std::string& path, std::span<const uint32_t> pixels, int width, int height) {
-  if (width <= 0 || height <= 0 || pixels.size() < size_t(width) * size_t(height)) return kWriteError;
-  const std::vector<uint8_t> image = EncodeBmp(pixels, width, height);
-  return WriteReplacing(path, [&](std::FILE* file) { return std::fwrite(image.data(), 1, image.size(), file) == image.size(); });
+  return EncodeAndWrite(path, pixels, width, height,
+                        [](std::span<const uint32_t> p, PixelRect r, size_t stride, std::vector<uint8_t>& out) {
+                          return EncodeBmp(p, r, stride, out);
+                        });
 }
 
 Status WritePngFile(const std::string& path, std::span<const uint32_t> pixels, int width, int height) {
-  if (width <= 0 || height <= 0 || pixels.size() < size_t(width) * size_t(height)) return kWriteError;
-  std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3);
-  for (size_t i = 0; i < size_t(width) * size_t(height); ++i) {
-    rgb[i * 3 + 0] = uint8_t(pixels[i] >> 16);
-    rgb[i * 3 + 1] = uint8_t(pixels[i] >> 8);
-    rgb[i * 3 + 2] = uint8_t(pixels[i]);
-  }
-  return WriteReplacing(path, [&](std::FILE* file) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = png_uint_32(width);
-    image.height = png_uint_32(height);
-    image.format = PNG_FORMAT_RGB;
-    bool ok = png_image_write_to_stdio(&image, file, 0, rgb.data(), 0, nullptr) != 0;
-    png_image_free(&image);
-    return ok;
-  });
+  // The pixels carry no alpha (the top byte is 0): an opaque RGB file.
+  return EncodeAndWrite(path, pixels, width, height,
+                        [](std::span<const uint32_t> p, PixelRect r, size_t stride, std::vector<uint8_t>& out) {
+                          return EncodePng(p, r, stride, PictureSaveOptions{}, out);
+                        });
 }
 
 }  // namespace tsv

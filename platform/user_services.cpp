@@ -59,8 +59,9 @@ void ShowStopMessage(std::string_view text) { Services().ShowStopMessage(text); 
 bool AskMessage(std::string_view text) { return Services().AskMessage(text); }
 void ShowAlert(std::string_view text) { Services().ShowAlert(text); }
 
-Status AskOpenFile(FileSpec& spec, int* filterIndex) {
+Status AskOpenFile(FileSpec& spec, int* filterIndex, std::string_view title) {
   FileDialogRequest request = RequestFor(spec);
+  request.title = std::string(title);
   FileChoice choice;
   if (!Services().ChooseOpenFile(request, choice)) return kWriteError;
   struct stat info;

@@ -24,6 +24,7 @@ struct FileDialogRequest {
   std::vector<uint32_t> types;
   std::string proposedName;
   std::string folder;
+  std::string title;  // empty: the dialog's usual "Open" or "Save"
 };
 struct FileChoice {
   std::string path;      // native path of the chosen file
@@ -60,7 +61,7 @@ void ShowAlert(std::string_view text);
 // The open dialog over the file spec's `fileTypes`, starting in the remembered folder. On success the
 // spec names the chosen file (internal form), its type entry 0 comes from the name and the chosen
 // filter index is returned in `filterIndex`; a cancelled dialog returns 1 and changes nothing.
-Status AskOpenFile(FileSpec& spec, int* filterIndex = nullptr);
+Status AskOpenFile(FileSpec& spec, int* filterIndex = nullptr, std::string_view title = {});
 // The save dialog: the file spec's name proposed, entry 0 set to the chosen filter's type, the extension
 // added, and the file created when it does not exist yet (an existing one is left untouched for
 // the save to replace). 1 when cancelled or when the file cannot be created.

@@ -353,7 +353,8 @@ void WatchPresses(Chooser& chooser, const Canvas& screen, const Dialog& shown) {
 Dialog MakeLayout(Chooser& chooser) {
   const FileDialogRequest& request = chooser.request;
   Dialog dialog;
-  dialog.title = GetString(chooser.save ? kFileDialogSaveTitle : kFileDialogOpenTitle);
+  dialog.title = !request.title.empty() ? request.title
+                                        : GetString(chooser.save ? kFileDialogSaveTitle : kFileDialogOpenTitle);
   dialog.width = kWidth;
   dialog.height = kHeight;
   auto withId = [&dialog](int index, int id) {

@@ -4,10 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/canvas.h"
+
 namespace tsv {
 
 // Opens below (left, top) and follows the pointer until the button is released (or pressed and
 // released again when it was up); Escape or a release outside closes it with -1.
 int PopUpMenu(const std::vector<std::string>& entries, int left, int top);
+
+// A pop-up grid of small pictures (`columns` across, each shown in a `cell` x `cell` square, the
+// entry `current` marked), used like PopUpMenu: the chosen index or -1.
+int PopUpPictureGrid(const std::vector<Canvas>& pictures, int columns, int cell, int current, int left, int top);
 
 }  // namespace tsv

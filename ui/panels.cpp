@@ -21,8 +21,10 @@
 #include "ui/file_commands.h"
 #include "ui/info_dialogs.h"
 #include "ui/layout_ids.h"
+#include "ui/material_panels.h"
 #include "ui/menus.h"
 #include "ui/object_list.h"
+#include "ui/picture_save_dialog.h"
 #include "ui/preferences_dialog.h"
 #include "ui/shape_dialog.h"
 #include "ui/rooms.h"
@@ -56,6 +58,10 @@ Rect SliderTrack(Rect rect, bool hasLabel) {
 void SetItemValue(const PanelLayout& panel, const PanelItem& item, int value) {
   if (Is(panel, "Views") && item.id == layout::Views::kZoom) {
     if (ObjectView* view = CurrentView()) view->zoom = ZoomFromPosition(float(std::clamp(value, 0, kZoomPositions)));
+  } else if (Is(panel, "OpticsTools")) {
+    SetOpticsItemValue(item.id, value);
+  } else if (Is(panel, "TextureTools")) {
+    SetTextureItemValue(item.id, value);
   }
 }
 
@@ -87,11 +93,13 @@ int DrawOptionsMenu(Rect under) {
       mark(preferences.displayChoice == 0, GetString(kPrefDisplayNothing)),
       mark(preferences.displayChoice == 1, GetString(kPrefDisplayTime)),
       mark(preferences.displayChoice == 2, GetString(kPrefDisplayFps)),
+      "    " + GetString(kUiSaveViewPicture),
   };
   const int choice = PopUpMenu(entries, under.left, under.top + under.height);
   if (choice == 1) ui.texturedObjects = !ui.texturedObjects;
   if (choice == 2) ui.depthView = !ui.depthView;
-  if (choice >= 3) preferences.displayChoice = uint16_t(choice - 3);
+  if (choice >= 3 && choice <= 5) preferences.displayChoice = uint16_t(choice - 3);
+  if (choice == 6) return CommandSaveViewPicture();
   return kRedraw;
 }
 
@@ -160,9 +168,12 @@ int Click(const PlacedPanel& placed, const PanelItem& item) {
       ui.depthView = !ui.depthView;
       return kRedraw;
     }
+  } else if (Is(panel, "TextureTools")) {
+    return TextureItemClick(id);
   } else if (Is(panel, "OpticsTools")) {
     using namespace layout::OpticsTools;
     if (scene.currentObject == nullptr) return 0;
+    if (int result = OpticsItemClick(id)) return result;
     if (id == kCopy) return CommandCopyOptics();
     if (id == kPaste) return CommandPasteOptics();
     if (id == kOpen) {
@@ -235,10 +246,8 @@ bool ItemEnabled(const PanelLayout& panel, const PanelItem& item) {
   }
   if (Is(panel, "ObjectList")) return true;
   if (Is(panel, "DeformTools")) return true;
-  if (Is(panel, "OpticsTools")) {
-    using namespace layout::OpticsTools;
-    return hasObject && (id == kCopy || id == kPaste || id == kOpen || id == kSave);
-  }
+  if (Is(panel, "OpticsTools")) return OpticsItemEnabled(id);
+  if (Is(panel, "TextureTools")) return TextureItemEnabled(id);
   if (Is(panel, "ObjectTools")) {
     using namespace layout::ObjectTools;
     return id == kNewOrganic || id == kNewSynthetic || ((id == kDelete || id == kInformation) && hasObject);
@@ -252,6 +261,8 @@ bool ItemEnabled(const PanelLayout& panel, const PanelItem& item) {
 
 bool ItemChecked(const PanelLayout& panel, const PanelItem& item) {
   if (Is(panel, "TopStrip")) return RoomOfTab(item.id) == ui.currentRoom;
+  if (Is(panel, "OpticsTools")) return OpticsItemChecked(item.id);
+  if (Is(panel, "TextureTools")) return TextureItemChecked(item.id);
   if (Is(panel, "Views")) {
     if (item.id == layout::Views::kTextured) return ui.texturedObjects;
     if (item.id == layout::Views::kDepthView) return ui.depthView;
@@ -287,10 +298,24 @@ int ItemValue(const PanelLayout& panel, const PanelItem& item) {
     const ObjectView* view = CurrentView();
     return view ? int(std::lround(PositionFromZoom(view->zoom))) : 128;
   }
+  if (Is(panel, "OpticsTools")) return OpticsItemValue(item.id);
+  if (Is(panel, "TextureTools")) return TextureItemValue(item.id);
   return 0;
 }
 
+// Zoom positions and the 0..256 settings of the material panels share one range.
 int ItemMaximum(const PanelLayout&, const PanelItem&) { return kZoomPositions; }
+
+uint32_t ItemColour(const PanelLayout& panel, const PanelItem& item) {
+  if (Is(panel, "OpticsTools")) return OpticsItemColour(item.id);
+  return 0x808080;
+}
+
+const Canvas& ItemPicture(const PanelLayout& panel, const PanelItem& item) {
+  static const Canvas kNone;
+  if (Is(panel, "TextureTools") && item.id == layout::TextureTools::kPicture) return TextureThumbnail();
+  return kNone;
+}
 
 int HandlePanel(int panelNumber, int phase, uint16_t partCode) {
   if (phase == kPhasePress && (partCode >> 8) != panelNumber) return kNotMine;
@@ -305,6 +330,15 @@ int HandlePanel(int panelNumber, int phase, uint16_t partCode) {
 
   if (Is(panel, "DeformTools") && phase == kPhasePress) {
     if (const DeformToolEntry* tool = FindDeformToolByItem(item->id)) return RunToolDrag(*placed, *tool);
+  }
+  if (Is(panel, "TextureTools") && item->id == layout::TextureTools::kOffset) {
+    // The offset area pans the texture for as long as the button is held.
+    ui.trackingMouse = phase != kPhaseRelease;
+    ui.pressedPanel = phase == kPhaseRelease ? 0 : panelNumber;
+    ui.pressedItem = phase == kPhaseRelease ? 0 : item->id;
+    ui.pressedInside = phase != kPhaseRelease;
+    const int result = TextureOffsetDrag(phase, input.mouseX, input.mouseY);
+    return phase == kPhaseRelease ? kRedraw : result;
   }
   const Rect rect = ItemRect(*placed, *item);
   const bool inside = input.mouseX >= rect.left && input.mouseY >= rect.top && input.mouseX < rect.left + rect.width &&

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/canvas.h"
 #include "ui/interface_layout.h"
 
 namespace tsv {
@@ -26,6 +27,10 @@ std::string ItemText(const PanelLayout& panel, const PanelItem& item);
 // Sliders: the value 0..ItemMaximum.
 int ItemValue(const PanelLayout& panel, const PanelItem& item);
 int ItemMaximum(const PanelLayout& panel, const PanelItem& item);
+// Swatches: the colour shown, 0xRRGGBB.
+uint32_t ItemColour(const PanelLayout& panel, const PanelItem& item);
+// Picture items: what they show (an empty canvas shows an empty box).
+const Canvas& ItemPicture(const PanelLayout& panel, const PanelItem& item);
 
 // Commands that keys share with panel items.
 int ChooseRoom(int room);                // the room's tab

@@ -95,7 +95,7 @@ void DrawItem(Canvas& canvas, const PanelLayout& panel, const PanelItem& item, R
       break;
     case ItemKind::Swatch: {
       DrawLabel(canvas, {rect.left, rect.top, rect.width, 14}, text, {TextAlign::Left, FontKind::Small, look.enabled});
-      DrawColourSwatch(canvas, {rect.left, rect.top + 14, rect.width, rect.height - 14}, 0x808080, look);
+      DrawColourSwatch(canvas, {rect.left, rect.top + 14, rect.width, rect.height - 14}, ItemColour(panel, item), look);
       break;
     }
     case ItemKind::Trackball:
@@ -119,7 +119,7 @@ void DrawItem(Canvas& canvas, const PanelLayout& panel, const PanelItem& item, R
         DrawLabel(canvas, {rect.left, rect.top, rect.width, 14}, text, {TextAlign::Left, FontKind::Small, look.enabled});
         rect = {rect.left, rect.top + 14, rect.width, rect.height - 14};
       }
-      DrawPictureBox(canvas, rect, Canvas{}, look);
+      DrawPictureBox(canvas, rect, ItemPicture(panel, item), look);
       break;
     }
     case ItemKind::Field:

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -165,6 +166,70 @@ TEST_F(Program, BatchViewDrawsTheSphereAsTheModelingViewDoes) {
   Process bad = Start({"view", "sphere", dir / "x.png", "--mode", "wireframe"}, Environment(), dir / "out", dir / "err");
   EXPECT_EQ(WaitForExit(bad, 60s), 1);
   EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
+}
+
+// A 3 x 2 picture as the program writes a 24-bit BMP: red, green, blue over white, black, yellow.
+std::vector<uint8_t> SmallBmp() {
+  std::vector<uint8_t> bmp = {'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0,
+                              1, 0, 24, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  // Rows bottom-up, blue, green, red, each padded to 12 bytes.
+  const uint8_t rows[2][12] = {{255, 255, 255, 0, 0, 0, 0, 255, 255, 0, 0, 0}, {0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 0}};
+  for (const auto& row : rows) bmp.insert(bmp.end(), row, row + 12);
+  return bmp;
+}
+
+TEST_F(Program, BatchPictureConvertsEveryWritableTypeAndBack) {
+  const std::vector<uint8_t> source = SmallBmp();
+  test::WriteFileBytes(dir / "in.bmp", source);
+  const bool haveImageMagick = std::system("command -v convert > /dev/null 2>&1") == 0;
+  const std::vector<uint8_t> rgb = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255, 0, 0, 0, 255, 255, 0};
+  struct Case {
+    const char* name;
+    std::vector<std::string> options;
+    bool imageMagickReads;
+  };
+  const Case cases[] = {{"plain.png", {}, true},
+                        {"plain.gif", {"--no-dither"}, true},
+                        {"dithered.gif", {"--dither", "--interlaced", "--alpha"}, true},
+                        {"plain.tif", {}, true},
+                        {"alpha.tif", {"--alpha"}, true},
+                        {"plain.img", {}, false},
+                        {"packed.img", {"--compressed", "--alpha"}, false},
+                        {"copy.bmp", {}, true}};
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"picture", dir / "in.bmp", dir / c.name};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    Process convert = Start(args, Environment(), dir / "out", dir / "err");
+    ASSERT_EQ(WaitForExit(convert, 60s), 0) << c.name << ": " << test::ReadFileText(dir / "err");
+    Process back = Start({"picture", dir / c.name, dir / "back.bmp"}, Environment(), dir / "out", dir / "err");
+    ASSERT_EQ(WaitForExit(back, 60s), 0) << c.name << ": " << test::ReadFileText(dir / "err");
+    EXPECT_EQ(test::ReadFileBytes(dir / "back.bmp"), source) << c.name;
+    if (haveImageMagick && c.imageMagickReads) {
+      const std::string command = "convert '" + (dir / c.name) + "' -depth 8 'rgb:" + (dir / "raw") + "' 2>/dev/null";
+      ASSERT_EQ(std::system(command.c_str()), 0) << c.name;
+      EXPECT_EQ(test::ReadFileBytes(dir / "raw"), rgb) << c.name << " as ImageMagick reads it";
+    }
+  }
+}
+
+TEST_F(Program, BatchPictureRefusesWhatItCannotReadOrWrite) {
+  Process missing = Start({"picture", dir / "none.png", dir / "out.bmp"}, Environment(), dir / "out", dir / "err");
+  EXPECT_EQ(WaitForExit(missing, 60s), 1);
+  EXPECT_NE(test::ReadFileText(dir / "err").find("Error: Couldn't load picture."), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.bmp"));
+
+  test::WriteFileBytes(dir / "in.bmp", SmallBmp());
+  Process pict = Start({"picture", dir / "in.bmp", dir / "out.pct"}, Environment(), dir / "out", dir / "err");
+  EXPECT_EQ(WaitForExit(pict, 60s), 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.pct"));
+
+  std::vector<uint8_t> broken = SmallBmp();
+  broken.resize(60);
+  test::WriteFileBytes(dir / "broken.bmp", broken);
+  test::WriteFileBytes(dir / "keep.png", {1, 2, 3});
+  Process bad = Start({"picture", dir / "broken.bmp", dir / "keep.png"}, Environment(), dir / "out", dir / "err");
+  EXPECT_EQ(WaitForExit(bad, 60s), 1);
+  EXPECT_EQ(test::ReadFileBytes(dir / "keep.png"), (std::vector<uint8_t>{1, 2, 3})) << "the target is left alone";
 }
 
 }  // namespace

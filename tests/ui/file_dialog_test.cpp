@@ -58,7 +58,7 @@ class FileDialogTest : public testing::Test {
   void Touch(const std::string& name) { std::ofstream(Path(name)) << "x"; }
   void Folder(const std::string& name) { std::filesystem::create_directories(Path(name)); }
   FileDialogRequest Request(std::vector<uint32_t> types, std::string proposed = {}) const {
-    return {std::move(types), std::move(proposed), root};
+    return {std::move(types), std::move(proposed), root, {}};
   }
 
   // Runs a chooser over the queued input, keeping every dialog it showed.

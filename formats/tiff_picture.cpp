@@ -1,0 +1,362 @@
+// tiff_picture.cpp: the TIFF writer, the fallback reader and the choice between it and libtiff.
+#include "formats/tiff_picture.h"
+
+#include <algorithm>
+#include <array>
+#include <new>
+#include <optional>
+
+#include "formats/library_pictures.h"
+#include "formats/picture_files.h"
+#include "platform/byte_order.h"
+
+namespace tsv {
+namespace {
+
+// Field types and the tags we write or read.
+constexpr uint16_t kTypeByte = 1;
+constexpr uint16_t kTypeShort = 3;
+constexpr uint16_t kTypeLong = 4;
+constexpr uint16_t kTypeRational = 5;
+
+constexpr uint16_t kTagImageWidth = 256;
+constexpr uint16_t kTagImageLength = 257;
+constexpr uint16_t kTagBitsPerSample = 258;
+constexpr uint16_t kTagCompression = 259;
+constexpr uint16_t kTagPhotometric = 262;
+constexpr uint16_t kTagStripOffsets = 273;
+constexpr uint16_t kTagOrientation = 274;
+constexpr uint16_t kTagSamplesPerPixel = 277;
+constexpr uint16_t kTagRowsPerStrip = 278;
+constexpr uint16_t kTagStripByteCounts = 279;
+constexpr uint16_t kTagXResolution = 282;
+constexpr uint16_t kTagYResolution = 283;
+constexpr uint16_t kTagPlanarConfiguration = 284;
+constexpr uint16_t kTagResolutionUnit = 296;
+constexpr uint16_t kTagPredictor = 317;
+constexpr uint16_t kTagTileWidth = 322;
+
+constexpr uint32_t kCompressionNone = 1;
+constexpr uint32_t kCompressionPackBits = 32773;
+constexpr uint32_t kPhotometricWhiteIsZero = 0;
+constexpr uint32_t kPhotometricBlackIsZero = 1;
+constexpr uint32_t kPhotometricRgb = 2;
+
+constexpr int kWrittenEntryCount = 12;
+
+// ---------------------------------------------------------------------------------------------
+// Fallback reader
+
+struct TiffEntry {
+  uint16_t type = 0;
+  uint32_t count = 0;
+  size_t valueOffset = 0;  // where the values are: inside the entry when they fit 4 bytes
+};
+
+struct TiffFile {
+  std::span<const uint8_t> bytes;
+  bool bigEndian = false;
+
+  bool Has(uint64_t offset, uint64_t count) const { return offset <= bytes.size() && count <= bytes.size() - offset; }
+  uint16_t U16(size_t at) const { return bigEndian ? LoadU16BE(&bytes[at]) : LoadU16LE(&bytes[at]); }
+  uint32_t U32(size_t at) const { return bigEndian ? LoadU32BE(&bytes[at]) : LoadU32LE(&bytes[at]); }
+
+  // Value `index` of an integer field; nullopt when the field is too short, of another type, or
+  // its values lie outside the file.
+  std::optional<uint32_t> Value(const TiffEntry& e, uint32_t index) const {
+    if (index >= e.count) return std::nullopt;
+    switch (e.type) {
+      case kTypeByte:
+        if (!Has(e.valueOffset + index, 1)) return std::nullopt;
+        return bytes[e.valueOffset + index];
+      case kTypeShort:
+        if (!Has(e.valueOffset + uint64_t(index) * 2, 2)) return std::nullopt;
+        return U16(e.valueOffset + size_t(index) * 2);
+      case kTypeLong:
+        if (!Has(e.valueOffset + uint64_t(index) * 4, 4)) return std::nullopt;
+        return U32(e.valueOffset + size_t(index) * 4);
+      default: return std::nullopt;
+    }
+  }
+};
+
+size_t TypeSize(uint16_t type) {
+  switch (type) {
+    case 1: case 2: case 6: case 7: return 1;    // BYTE, ASCII, SBYTE, UNDEFINED
+    case 3: case 8: return 2;                    // SHORT, SSHORT
+    case 4: case 9: case 11: case 13: return 4;  // LONG, SLONG, FLOAT, IFD
+    case 5: case 10: case 12: return 8;          // RATIONAL, SRATIONAL, DOUBLE
+    default: return 0;
+  }
+}
+
+struct TiffLayout {
+  TiffFile file;
+  int width = 0;
+  int height = 0;
+  int samples = 1;
+  uint32_t compression = kCompressionNone;
+  uint32_t photometric = kPhotometricBlackIsZero;
+  uint32_t rowsPerStrip = 0;
+  uint32_t stripCount = 0;
+  TiffEntry stripOffsets;
+  std::optional<TiffEntry> stripByteCounts;
+};
+
+Status ParseTiff(std::span<const uint8_t> bytes, TiffLayout& layout) {
+  TiffFile& f = layout.file;
+  f.bytes = bytes;
+  if (bytes.size() < 8) return kReadError;
+  if (bytes[0] == 'M' && bytes[1] == 'M') {
+    f.bigEndian = true;
+  } else if (!(bytes[0] == 'I' && bytes[1] == 'I')) {
+    return kWriteError;
+  }
+  if (f.U16(2) != 42) return kWriteError;
+  const uint32_t directory = f.U32(4);
+  if (!f.Has(directory, 2)) return kReadError;
+  const uint16_t entryCount = f.U16(directory);
+  if (!f.Has(uint64_t(directory) + 2, uint64_t(entryCount) * 12)) return kReadError;
+
+  // The tags that matter, by tag number; all others are passed over.
+  std::array<std::optional<TiffEntry>, 400> tags;
+  for (uint16_t i = 0; i < entryCount; ++i) {
+    const size_t at = directory + 2 + size_t(i) * 12;
+    const uint16_t tag = f.U16(at);
+    TiffEntry e;
+    e.type = f.U16(at + 2);
+    e.count = f.U32(at + 4);
+    const uint64_t total = uint64_t(e.count) * TypeSize(e.type);
+    e.valueOffset = total <= 4 ? at + 8 : f.U32(at + 8);
+    if (tag < tags.size()) tags[tag] = e;
+  }
+  auto value = [&](uint16_t tag, uint32_t fallback) -> std::optional<uint32_t> {
+    if (!tags[tag]) return fallback;
+    return f.Value(*tags[tag], 0);
+  };
+
+  if (!tags[kTagImageWidth] || !tags[kTagImageLength] || !tags[kTagStripOffsets]) return kWriteError;
+  // Tiled pictures are libtiff's alone.
+  if (tags[kTagTileWidth]) return kWriteError;
+  const auto width = value(kTagImageWidth, 0);
+  const auto height = value(kTagImageLength, 0);
+  const auto samples = value(kTagSamplesPerPixel, 1);
+  const auto compression = value(kTagCompression, kCompressionNone);
+  const auto planar = value(kTagPlanarConfiguration, 1);
+  const auto predictor = value(kTagPredictor, 1);
+  const auto orientation = value(kTagOrientation, 1);
+  if (!width || !height || !samples || !compression || !planar || !predictor || !orientation) return kWriteError;
+  if (Status s = CheckPictureSize(*width, *height); s != kNoError) return s;
+  if (*samples < 1 || *samples > 4 || *planar != 1 || *predictor != 1 || *orientation != 1) return kWriteError;
+  if (*compression != kCompressionNone && *compression != kCompressionPackBits) return kWriteError;
+  const auto photometric = value(kTagPhotometric, *samples >= 3 ? kPhotometricRgb : kPhotometricBlackIsZero);
+  if (!photometric) return kWriteError;
+  const bool rgb = *photometric == kPhotometricRgb && *samples >= 3;
+  const bool grey =
+      (*photometric == kPhotometricBlackIsZero || *photometric == kPhotometricWhiteIsZero) && *samples <= 2;
+  if (!rgb && !grey) return kWriteError;
+  // Every sample 8 bits (one value standing for all is common).
+  if (tags[kTagBitsPerSample]) {
+    const TiffEntry& bits = *tags[kTagBitsPerSample];
+    if (bits.count == 0) return kWriteError;
+    for (uint32_t i = 0; i < std::min<uint32_t>(bits.count, *samples); ++i) {
+      if (f.Value(bits, i) != 8u) return kWriteError;
+    }
+  } else {
+    return kWriteError;  // one bit per sample by default
+  }
+
+  layout.width = int(*width);
+  layout.height = int(*height);
+  layout.samples = int(*samples);
+  layout.compression = *compression;
+  layout.photometric = *photometric;
+  const auto rowsPerStrip = value(kTagRowsPerStrip, uint32_t(*height));
+  if (!rowsPerStrip || *rowsPerStrip == 0) return kWriteError;
+  layout.rowsPerStrip = std::min<uint32_t>(*rowsPerStrip, *height);
+  layout.stripCount = (*height + layout.rowsPerStrip - 1) / layout.rowsPerStrip;
+  layout.stripOffsets = *tags[kTagStripOffsets];
+  if (layout.stripOffsets.count < layout.stripCount) return kWriteError;
+  layout.stripByteCounts = tags[kTagStripByteCounts];
+  if (layout.stripByteCounts && layout.stripByteCounts->count < layout.stripCount) return kWriteError;
+  if (!layout.stripByteCounts && layout.compression != kCompressionNone) return kWriteError;
+  return kNoError;
+}
+
+// PackBits: a count byte n, then n + 1 literal bytes (n 0..127) or one byte repeated 1 - n times
+// (n -127..-1); -128 is no operation. False when the input ends before `out` is full.
+bool UnpackBits(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize) {
+  size_t i = 0;
+  size_t o = 0;
+  while (o < outSize) {
+    if (i >= inSize) return false;
+    const int n = int8_t(in[i++]);
+    if (n >= 0) {
+      const size_t count = size_t(n) + 1;
+      if (inSize - i < count) return false;
+      const size_t copied = std::min(count, outSize - o);
+      std::copy_n(in + i, copied, out + o);
+      i += count;
+      o += copied;
+    } else if (n != -128) {
+      if (i >= inSize) return false;
+      const size_t count = std::min(size_t(1 - n), outSize - o);
+      std::fill_n(out + o, count, in[i++]);
+      o += count;
+    }
+  }
+  return true;
+}
+
+void ConvertRow(const TiffLayout& layout, const uint8_t* s, uint32_t* out) {
+  const int n = layout.samples;
+  for (int x = 0; x < layout.width; ++x, s += n) {
+    if (layout.photometric == kPhotometricRgb) {
+      const uint32_t alpha = n == 4 ? s[3] : 255;
+      out[x] = (alpha << 24) | (uint32_t(s[0]) << 16) | (uint32_t(s[1]) << 8) | s[2];
+    } else {
+      const uint32_t v = layout.photometric == kPhotometricWhiteIsZero ? 255u - s[0] : s[0];
+      const uint32_t alpha = n == 2 ? s[1] : 255;
+      out[x] = (alpha << 24) | (v << 16) | (v << 8) | v;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writer
+
+void StoreEntry(uint8_t* p, uint16_t tag, uint16_t type, uint32_t value) {
+  StoreU16BE(p, tag);
+  StoreU16BE(p + 2, type);
+  StoreU32BE(p + 4, 1);
+  // A SHORT sits in the first two bytes of the value field.
+  if (type == kTypeShort) {
+    StoreU16BE(p + 8, uint16_t(value));
+    StoreU16BE(p + 10, 0);
+  } else {
+    StoreU32BE(p + 8, value);
+  }
+}
+
+}  // namespace
+
+Status GetTiffSizeFallback(std::span<const uint8_t> file, int& width, int& height) {
+  TiffLayout layout;
+  if (Status s = ParseTiff(file, layout); s != kNoError) return s;
+  width = layout.width;
+  height = layout.height;
+  return kNoError;
+}
+
+Status DecodeTiffFallback(std::span<const uint8_t> file, const PixelBuffer& destination) {
+  TiffLayout layout;
+  if (Status s = ParseTiff(file, layout); s != kNoError) return s;
+  if (!PictureFitsBuffer(destination, layout.width, layout.height)) return kWriteError;
+  const TiffFile& f = layout.file;
+  const size_t rowBytes = size_t(layout.width) * size_t(layout.samples);
+  std::vector<uint8_t> strip;
+  try {
+    if (layout.compression == kCompressionPackBits) strip.resize(rowBytes * layout.rowsPerStrip);
+  } catch (const std::bad_alloc&) {
+    return kPictureNoMemory;
+  }
+  for (uint32_t s = 0; s < layout.stripCount; ++s) {
+    const uint32_t firstRow = s * layout.rowsPerStrip;
+    const uint32_t rows = std::min<uint32_t>(layout.rowsPerStrip, uint32_t(layout.height) - firstRow);
+    const size_t need = rowBytes * rows;
+    const auto offset = f.Value(layout.stripOffsets, s);
+    if (!offset) return kReadError;
+    const uint8_t* data = nullptr;
+    if (layout.compression == kCompressionNone) {
+      if (!f.Has(*offset, need)) return kReadError;
+      data = f.bytes.data() + *offset;
+    } else {
+      const auto count = f.Value(*layout.stripByteCounts, s);
+      if (!count || !f.Has(*offset, *count)) return kReadError;
+      if (!UnpackBits(f.bytes.data() + *offset, *count, strip.data(), need)) return kReadError;
+      data = strip.data();
+    }
+    for (uint32_t r = 0; r < rows; ++r) {
+      ConvertRow(layout, data + r * rowBytes, destination.pixels.data() + size_t(firstRow + r) * destination.stride);
+    }
+  }
+  return kNoError;
+}
+
+Status GetTiffSize(std::span<const uint8_t> file, int& width, int& height) {
+  const Status library = GetTiffSizeLibrary(file, width, height);
+  if (library == kNoError) return kNoError;
+  const Status own = GetTiffSizeFallback(file, width, height);
+  return own == kNoError || library != kPictureNoMemory ? own : library;
+}
+
+Status DecodeTiff(std::span<const uint8_t> file, const PixelBuffer& destination) {
+  const Status library = DecodeTiffLibrary(file, destination);
+  if (library == kNoError) return kNoError;
+  const Status own = DecodeTiffFallback(file, destination);
+  return own == kNoError || library != kPictureNoMemory ? own : library;
+}
+
+Status EncodeTiff(std::span<const uint32_t> pixels, PixelRect rect, size_t strideBytes,
+                  const PictureSaveOptions& options, std::vector<uint8_t>& out) {
+  if (!IsPictureSourceValid(pixels, rect, strideBytes)) return kWriteError;
+  const uint32_t width = uint32_t(rect.Width());
+  const uint32_t height = uint32_t(rect.Height());
+  const uint32_t samples = options.includeAlpha ? 4 : 3;
+  const uint64_t dataBytes = uint64_t(width) * height * samples;
+  try {
+    out.assign(kTiffDataOffset + dataBytes, 0);
+  } catch (const std::bad_alloc&) {
+    out.clear();
+    return kPictureNoMemory;
+  }
+  uint8_t* p = out.data();
+  p[0] = 'M';
+  p[1] = 'M';
+  StoreU16BE(p + 2, 42);
+  StoreU32BE(p + 4, 8);
+  StoreU16BE(p + 8, kWrittenEntryCount);
+  uint8_t* e = p + 10;
+  auto entry = [&e](uint16_t tag, uint16_t type, uint32_t value) {
+    StoreEntry(e, tag, type, value);
+    e += 12;
+  };
+  entry(kTagImageWidth, kTypeLong, width);
+  entry(kTagImageLength, kTypeLong, height);
+  entry(kTagBitsPerSample, kTypeShort, 8);
+  entry(kTagCompression, kTypeShort, kCompressionNone);
+  entry(kTagPhotometric, kTypeShort, kPhotometricRgb);
+  entry(kTagStripOffsets, kTypeLong, uint32_t(kTiffDataOffset));
+  entry(kTagSamplesPerPixel, kTypeShort, samples);
+  entry(kTagRowsPerStrip, kTypeLong, height);
+  entry(kTagStripByteCounts, kTypeLong, uint32_t(dataBytes));
+  entry(kTagXResolution, kTypeRational, uint32_t(kTiffXResolutionOffset));
+  entry(kTagYResolution, kTypeRational, uint32_t(kTiffYResolutionOffset));
+  entry(kTagResolutionUnit, kTypeShort, 2);
+  StoreU32BE(e, 0);  // no further directory
+  // 300 dots per inch, both ways.
+  StoreU32BE(p + kTiffXResolutionOffset, 300);
+  StoreU32BE(p + kTiffXResolutionOffset + 4, 1);
+  StoreU32BE(p + kTiffYResolutionOffset, 300);
+  StoreU32BE(p + kTiffYResolutionOffset + 4, 1);
+  uint8_t* d = p + kTiffDataOffset;
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      const uint32_t c = SourcePixel(pixels, strideBytes, int(x), int(y));
+      *d++ = uint8_t(c >> 16);
+      *d++ = uint8_t(c >> 8);
+      *d++ = uint8_t(c);
+      if (options.includeAlpha) *d++ = uint8_t(c >> 24);
+    }
+  }
+  return kNoError;
+}
+
+Status WriteTiffPicture(const FileSpec& spec, std::span<const uint32_t> pixels, PixelRect rect, size_t strideBytes,
+                        const PictureSaveOptions& options) {
+  std::vector<uint8_t> bytes;
+  const Status encoded = EncodeTiff(pixels, rect, strideBytes, options, bytes);
+  return FinishPictureWrite(spec, encoded, bytes);
+}
+
+}  // namespace tsv
