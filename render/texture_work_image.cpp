@@ -9,13 +9,15 @@
 namespace tsv {
 namespace {
 
-// Source column (or row) for work column `i` of a picture `size` pixels across.
+// The picture is fitted into one tile of half the work image, which the modeling view's mapping
+// (u = texture coordinate x zoom / 2) spans once at zoom 1, as the composer shows it; the other
+// three tiles repeat it or, when repetition is off, mirror it so that neighbouring tiles meet
+// without a seam. Source column (or row) for work column `i` of a picture `size` pixels across:
 int SourceIndex(int i, int size, bool repeat) {
-  if (size >= kTextureSide) return int(int64_t(i) * size / kTextureSide);
-  if (repeat) return i % size;
-  // Mirrored: forward, then backward, so neighbouring tiles meet without a seam.
-  const int k = i % (2 * size);
-  return k < size ? k : 2 * size - 1 - k;
+  constexpr int kTile = kTextureSide / 2;
+  int within = i % kTile;
+  if (!repeat && (i / kTile) % 2 == 1) within = kTile - 1 - within;
+  return int(int64_t(within) * size / kTile);
 }
 
 }  // namespace

@@ -14,9 +14,9 @@ struct SceneObject;
 int TexelOpacity(int alpha, uint16_t strength);
 
 // Fills renderState.textureWorkImage from the object's `textureImage` (32-bit pixels 0xAARRGGBB,
-// `textureImageSize` wide and high). A picture larger than 256 in a direction is sampled down to
-// 256; a smaller one is repeated (bit value 2 of `textureFlags` set) or mirrored (clear) across the
-// work image. The picture's alpha counts when bit 0 of `textureUsesAlpha` is set, inverted when
+// `textureImageSize` wide and high). The picture is sampled (nearest texel) into a 128 x 128 tile,
+// so that the modeling view's mapping shows it once across the object at zoom 1; the four tiles of
+// the work image repeat it (bit value 2 of `textureFlags` set) or mirror it (clear). The picture's alpha counts when bit 0 of `textureUsesAlpha` is set, inverted when
 // bit 1 is; otherwise every texel is opaque. Each texel is stored as 0xWWRRGGBB: W = 255 - opacity
 // (the part of the vertex colour that shows through) and RGB = colour x opacity / 255. Without a
 // usable picture every texel is 0xFF000000, which leaves the vertex colour almost unchanged.

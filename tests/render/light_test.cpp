@@ -91,7 +91,7 @@ TEST_F(LightTables, TextureStrengthScalesOpacityAndRaisesItAbove128) {
   EXPECT_EQ(TexelOpacity(0, 256), 255);
 }
 
-TEST_F(LightTables, TextureWorkImageRepeatsMirrorsOrSamplesThePicture) {
+TEST_F(LightTables, TextureWorkImageHoldsThePictureAsATileRepeatedOrMirrored) {
   std::unique_ptr<SceneObject> object = NewSceneObject(0, 0);
   ASSERT_TRUE(object);
   const std::vector<uint32_t>& work = renderState.textureWorkImage;
@@ -101,20 +101,27 @@ TEST_F(LightTables, TextureWorkImageRepeatsMirrorsOrSamplesThePicture) {
   EXPECT_EQ(work[0], 0xFF000000u);
   EXPECT_EQ(work[kTexturePixelCount - 1], 0xFF000000u);
 
-  // A 3 x 1 opaque picture: red, green, blue.
-  object->textureImage = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu};
-  object->textureImageSize = {3, 1};
+  // A 4 x 1 opaque picture: red, green, blue, white, stretched over a tile of 128 texels.
+  object->textureImage = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+  object->textureImageSize = {4, 1};
   object->textureFlags = 2;  // repeat
   PrepareTextureWorkImage(*object);
-  const uint32_t red = 0x00FF0000u, green = 0x0000FF00u, blue = 0x000000FFu;
-  EXPECT_EQ(std::vector<uint32_t>(work.begin(), work.begin() + 7),
-            (std::vector<uint32_t>{red, green, blue, red, green, blue, red}));
-  EXPECT_EQ(work[size_t(255) * kTextureSide + 3], red);  // every row is the one picture row
+  const uint32_t red = 0x00FF0000u, green = 0x0000FF00u, blue = 0x000000FFu, white = 0x00FFFFFFu;
+  auto at = [&](int row, int column) { return work[size_t(row) * kTextureSide + size_t(column)]; };
+  EXPECT_EQ(at(0, 0), red);
+  EXPECT_EQ(at(0, 31), red);
+  EXPECT_EQ(at(0, 32), green);
+  EXPECT_EQ(at(0, 64), blue);
+  EXPECT_EQ(at(0, 127), white);
+  EXPECT_EQ(at(0, 128), red);    // the second tile repeats the first
+  EXPECT_EQ(at(255, 200), blue);  // every row is the one picture row
 
   object->textureFlags = 0;  // mirror
   PrepareTextureWorkImage(*object);
-  EXPECT_EQ(std::vector<uint32_t>(work.begin(), work.begin() + 7),
-            (std::vector<uint32_t>{red, green, blue, blue, green, red, red}));
+  EXPECT_EQ(at(0, 127), white);
+  EXPECT_EQ(at(0, 128), white);  // the second tile runs backwards, so the tiles meet without a seam
+  EXPECT_EQ(at(0, 255), red);
+  EXPECT_EQ(at(255, 255), red);
 
   // Alpha: used as it is, inverted, or ignored; strength 64 halves it.
   object->textureImage = {0x40FF0000u};
@@ -130,13 +137,14 @@ TEST_F(LightTables, TextureWorkImageRepeatsMirrorsOrSamplesThePicture) {
   PrepareTextureWorkImage(*object);
   EXPECT_EQ(work[77], 0x807F0000u);  // opacity 127
 
-  // Larger than the work image: sampled down. 512 columns, column c has blue = c / 2.
+  // Larger than a tile: sampled down. 512 columns, column c has blue = c / 4.
   object->textureParams[0] = 128;
   object->textureImage.assign(512, 0);
-  for (uint32_t c = 0; c < 512; ++c) object->textureImage[c] = 0xFF000000u | (c / 2);
+  for (uint32_t c = 0; c < 512; ++c) object->textureImage[c] = 0xFF000000u | (c / 4);
   object->textureImageSize = {512, 1};
+  object->textureFlags = 2;
   PrepareTextureWorkImage(*object);
-  for (int c = 0; c < kTextureSide; ++c) ASSERT_EQ(work[size_t(c)], uint32_t(c)) << c;
+  for (int c = 0; c < kTextureSide; ++c) ASSERT_EQ(work[size_t(c)], uint32_t(c % 128)) << c;
 
   // Sizes that do not match the pixels count as no picture.
   object->textureImageSize = {600, 1};
