@@ -24,6 +24,8 @@
 #include "platform/user_services.h"
 #include "render/render_state.h"
 #include "scene/object_table.h"
+#include "tools/brush.h"
+#include "tools/brush_settings.h"
 #include "tools/tool_state.h"
 #include "scene/organic.h"
 #include "scene/native_files.h"
@@ -201,10 +203,11 @@ int InitializeApplication() {
   nativeFiles.loadTexturePicture = LoadObjectTexturePicture;
 
   // The object table, the undo copy and the work arrays, then the start-up sphere.
-  if (!InitScene() || !InitSoftDraw() || !CreateStartupSphere()) {
+  if (!InitScene() || !InitSoftDraw() || !PrepareBrushEngine() || !CreateStartupSphere()) {
     ShowFatalMessage(kFatalCodeMemory);
     return kFatalCodeMemory;
   }
+  BuildBrushProfile(brushSettings.shape);
   if (!app.commandLineFile.empty() || preferences.startupAction != 1) DisposeSceneObject(scene.objectTable[0]);
   ResetProject();  // also clears the "modified" mark the start-up sphere left
 
@@ -233,6 +236,7 @@ void ShutdownApplication() {
   // Every object, the undo copy, the work arrays and the organic topology; the view buffers.
   ShutdownScene();
   ShutdownSoftDraw();
+  ResetBrushEngine();
   nativeFiles.loadTexturePicture = nullptr;
 
   app.composerBuffer.clear();

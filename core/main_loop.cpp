@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "core/app_state.h"
+#include "ui/brush_panel.h"
 #include "core/application.h"
 #include "platform/clock.h"
 #include "platform/events.h"
@@ -64,6 +65,7 @@ int UpdateHover(uint16_t partCode) {
 }
 
 int CallPanel(int panel, int phase, uint16_t partCode) {
+  if (panel == kModelingViewHandler) return HandleModelingView(phase, input.mouseX, input.mouseY);
   return app.panelHandler ? app.panelHandler(panel, phase, partCode) : HandlePanel(panel, phase, partCode);
 }
 
@@ -85,8 +87,13 @@ int DispatchPress(uint16_t partCode) {
     if (ui.trackingMouse) app.trackedPanel = panel;
     return result;
   }
-  // The view areas: the modeling view's tools and the composer's view moves come with their
-  // subsystems; a press there selects nothing yet.
+  // The view areas: the modeling view strokes with the brush in the rooms that have one; the
+  // composer's view moves come with the composer.
+  if (partCode == kPartModelingView && ui.currentRoom != kQuorvelsRoomNumber) {
+    const int result = HandleModelingView(kPhasePress, input.mouseX, input.mouseY);
+    if (ui.trackingMouse) app.trackedPanel = kModelingViewHandler;
+    return result;
+  }
   return kLoopContinue;
 }
 

@@ -18,6 +18,7 @@
 #include "tools/deform_tools.h"
 #include "tools/tool_frame.h"
 #include "tools/tool_state.h"
+#include "ui/brush_panel.h"
 #include "ui/file_commands.h"
 #include "ui/info_dialogs.h"
 #include "ui/layout_ids.h"
@@ -27,6 +28,7 @@
 #include "ui/picture_save_dialog.h"
 #include "ui/preferences_dialog.h"
 #include "ui/shape_dialog.h"
+#include "ui/room_panels.h"
 #include "ui/rooms.h"
 #include "ui/widgets.h"
 
@@ -62,6 +64,10 @@ void SetItemValue(const PanelLayout& panel, const PanelItem& item, int value) {
     SetOpticsItemValue(item.id, value);
   } else if (Is(panel, "TextureTools")) {
     SetTextureItemValue(item.id, value);
+  } else if (Is(panel, "Brushes")) {
+    SetBrushItemValue(item.id, value);
+  } else if (Is(panel, "HeightMap")) {
+    SetHeightMapItemValue(item.id, value);
   }
 }
 
@@ -170,6 +176,18 @@ int Click(const PlacedPanel& placed, const PanelItem& item) {
     }
   } else if (Is(panel, "TextureTools")) {
     return TextureItemClick(id);
+  } else if (Is(panel, "Brushes")) {
+    const Rect r = ItemRect(placed, item);
+    return BrushItemClick(id, r.left, r.top + r.height);
+  } else if (Is(panel, "HeightMap")) {
+    return HeightMapItemClick(id);
+  } else if (Is(panel, "Morphing")) {
+    const Rect r = ItemRect(placed, item);
+    return MorphItemClick(id, r.left, r.top + r.height);
+  } else if (Is(panel, "MaskTools")) {
+    return MaskItemClick(id);
+  } else if (Is(panel, "PaintTools")) {
+    return PaintItemClick(id);
   } else if (Is(panel, "OpticsTools")) {
     using namespace layout::OpticsTools;
     if (scene.currentObject == nullptr) return 0;
@@ -248,6 +266,11 @@ bool ItemEnabled(const PanelLayout& panel, const PanelItem& item) {
   if (Is(panel, "DeformTools")) return true;
   if (Is(panel, "OpticsTools")) return OpticsItemEnabled(id);
   if (Is(panel, "TextureTools")) return TextureItemEnabled(id);
+  if (Is(panel, "Brushes")) return BrushItemEnabled(id);
+  if (Is(panel, "HeightMap")) return HeightMapItemEnabled(id);
+  if (Is(panel, "Morphing")) return MorphItemEnabled(id);
+  if (Is(panel, "MaskTools")) return MaskItemEnabled(id);
+  if (Is(panel, "PaintTools")) return PaintItemEnabled(id);
   if (Is(panel, "ObjectTools")) {
     using namespace layout::ObjectTools;
     return id == kNewOrganic || id == kNewSynthetic || ((id == kDelete || id == kInformation) && hasObject);
@@ -263,6 +286,11 @@ bool ItemChecked(const PanelLayout& panel, const PanelItem& item) {
   if (Is(panel, "TopStrip")) return RoomOfTab(item.id) == ui.currentRoom;
   if (Is(panel, "OpticsTools")) return OpticsItemChecked(item.id);
   if (Is(panel, "TextureTools")) return TextureItemChecked(item.id);
+  if (Is(panel, "Brushes")) return BrushItemChecked(item.id);
+  if (Is(panel, "HeightMap")) return HeightMapItemChecked(item.id);
+  if (Is(panel, "Morphing")) return MorphItemChecked(item.id);
+  if (Is(panel, "MaskTools")) return MaskItemChecked(item.id);
+  if (Is(panel, "PaintTools")) return PaintItemChecked(item.id);
   if (Is(panel, "Views")) {
     if (item.id == layout::Views::kTextured) return ui.texturedObjects;
     if (item.id == layout::Views::kDepthView) return ui.depthView;
@@ -287,6 +315,7 @@ std::string ItemText(const PanelLayout& panel, const PanelItem& item) {
     static constexpr StringId kModes[4] = {kUiFreeViewOff, kUiFreeViewTurning, kUiFreeViewSpinning, kUiFreeViewFollowing};
     return GetString(kModes[int(ui.freeViewMode) & 3]);
   }
+  if (Is(panel, "Brushes") && item.id == layout::Brushes::kRepeat) return BrushItemText(item.id);
   if (Is(panel, "Animation") && item.id >= layout::Animation::kKey1 && item.id <= layout::Animation::kKey8) {
     return GetStringById(item.label) + " " + std::to_string(item.id - layout::Animation::kKey1 + 1);
   }
@@ -300,6 +329,8 @@ int ItemValue(const PanelLayout& panel, const PanelItem& item) {
   }
   if (Is(panel, "OpticsTools")) return OpticsItemValue(item.id);
   if (Is(panel, "TextureTools")) return TextureItemValue(item.id);
+  if (Is(panel, "Brushes")) return BrushItemValue(item.id);
+  if (Is(panel, "HeightMap")) return HeightMapItemValue(item.id);
   return 0;
 }
 
@@ -308,12 +339,17 @@ int ItemMaximum(const PanelLayout&, const PanelItem&) { return kZoomPositions; }
 
 uint32_t ItemColour(const PanelLayout& panel, const PanelItem& item) {
   if (Is(panel, "OpticsTools")) return OpticsItemColour(item.id);
+  if (Is(panel, "Brushes")) return BrushItemColour(item.id);
+  if (Is(panel, "PaintTools")) return PaintItemColour(item.id);
   return 0x808080;
 }
 
 const Canvas& ItemPicture(const PanelLayout& panel, const PanelItem& item) {
   static const Canvas kNone;
   if (Is(panel, "TextureTools") && item.id == layout::TextureTools::kPicture) return TextureThumbnail();
+  if (Is(panel, "Brushes") && item.id == layout::Brushes::kShape) return BrushShapePicture();
+  if (Is(panel, "HeightMap") && item.id == layout::HeightMap::kPicture) return HeightMapPicture();
+  if (Is(panel, "Morphing")) return MorphObjectPicture(item.id);
   return kNone;
 }
 

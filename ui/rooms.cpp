@@ -15,6 +15,7 @@
 #include "scene/scene_state.h"
 #include "ui/object_list.h"
 #include "ui/panels.h"
+#include "ui/room_panels.h"
 #include "ui/widgets.h"
 
 namespace tsv {
@@ -143,6 +144,7 @@ void DrawModelingView(Canvas& canvas) {
   if (!SoftDraw(scene.currentObject, options)) return;
   Canvas picture{kViewSize, kViewSize, renderState.viewPicture};
   PasteArea(canvas, picture, ui.viewRect.left, ui.viewRect.top);
+  DrawViewOverlay(canvas);
   const std::string readout = RedrawReadoutText(preferences.displayChoice);
   if (!readout.empty()) {
     DrawLabel(canvas, {ui.viewRect.left + 6, ui.viewRect.top + 4, 120, 16}, readout,

@@ -129,8 +129,13 @@ TEST_F(Rooms, TheWindowDrawsEveryRoomAndGreysWhatIsNotAvailable) {
   const PlacedPanel* tools = FindPlacedPanel(5);
   const PanelLayout& layout = LayoutOf(*tools);
   EXPECT_TRUE(ItemEnabled(layout, *FindItem(layout, layout::DeformTools::kTwist)));
+  // The brush types belong to the modeling room, the paint colours to the paint room.
   const PlacedPanel* brushes = FindPlacedPanel(6);
-  EXPECT_FALSE(ItemEnabled(LayoutOf(*brushes), *FindItem(LayoutOf(*brushes), layout::Brushes::kTypeSmudge)));
+  EXPECT_TRUE(ItemEnabled(LayoutOf(*brushes), *FindItem(LayoutOf(*brushes), layout::Brushes::kTypeSmudge)));
+  EXPECT_FALSE(ItemEnabled(LayoutOf(*brushes), *FindItem(LayoutOf(*brushes), layout::Brushes::kPaintColor)));
+  // What is not built yet is greyed: the object panel's Mirror.
+  const PlacedPanel* objects = FindPlacedPanel(9);
+  EXPECT_FALSE(ItemEnabled(LayoutOf(*objects), *FindItem(LayoutOf(*objects), layout::ObjectTools::kMirror)));
   const PlacedPanel* top = FindPlacedPanel(1);
   EXPECT_TRUE(ItemEnabled(LayoutOf(*top), *FindItem(LayoutOf(*top), layout::TopStrip::kPaint)));
   EXPECT_EQ(HoverTextOf((1 << 8) | layout::TopStrip::kPaint),

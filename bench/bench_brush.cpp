@@ -1,0 +1,218 @@
+// The brush stroke engine on the start-up sphere: one dab of every kind at size 1 in the middle of
+// the view, a 100-segment stroke (spacing 128, repeat mode 5: six copies of every segment) through
+// the engine with the refresh after each segment, and the same stroke through the session with
+// its redraws, steps and commit. Every benchmark counts the allocations made while it runs
+// (global operator new is replaced by a counting one): a stroke must make none.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/platform_state.h"
+#include "platform/preferences.h"
+#include "render/rasterisers.h"
+#include "render/render_state.h"
+#include "render/work_data.h"
+#include "scene/object_table.h"
+#include "scene/organic.h"
+#include "scene/scene_object.h"
+#include "scene/scene_state.h"
+#include "tools/brush.h"
+#include "tools/brush_session.h"
+#include "tools/brush_settings.h"
+
+namespace {
+// Allocations through operator new since the program started.
+uint64_t allocationCount = 0;
+}  // namespace
+
+void* operator new(std::size_t size) {
+  ++allocationCount;
+  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+  throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+
+namespace tsv {
+namespace {
+
+bool StartScene() {
+  static const bool started = [] {
+    ResetPlatformState();
+    platform.resourceDirectory = TESSIVAR_BENCH_RESOURCE_ROOT;
+    SetDefaultPreferences(preferences);
+    return InitScene() && InitSoftDraw();
+  }();
+  return started;
+}
+
+// The start-up sphere in slot 0, current, refreshed, with the view's depth buffer drawn.
+SceneObject* StartupSphere() {
+  if (!StartScene()) return nullptr;
+  for (auto& slot : scene.objectTable) DisposeSceneObject(slot);
+  std::unique_ptr<SceneObject> sphere = NewOrganicSceneObject();
+  if (!sphere || !FillOrganicShape(*sphere, 0)) return nullptr;
+  if (!StoreObjectInSlot(0, std::move(sphere))) return nullptr;
+  SceneObject* object = scene.objectTable[0].get();
+  RefreshWorkData(*object);
+  std::fill(renderState.depthBuffer.begin(), renderState.depthBuffer.end(), kEmptyDepth);
+  DrawDepthTriangles(renderState.depthBuffer, kViewClip, object, true);
+  ResetBrushSettings();
+  ResetBrushEngine();
+  PrepareBrushEngine();
+  BuildBrushProfile(brushSettings.shape);
+  return object;
+}
+
+// What the fusion rooms read: a grey ramp for the height map, the sphere's own depth for the
+// morph object.
+void GiveFusionInputs() {
+  HeightMap& map = brushSettings.heightMap;
+  map.width = 256;
+  map.height = 256;
+  map.bytes.resize(size_t(256) * 256);
+  for (size_t i = 0; i < map.bytes.size(); ++i) map.bytes[i] = uint8_t(i % 256);
+  for (MorphFusionSource& source : brushSettings.morphObjects) {
+    source.depthBuffer = renderState.depthBuffer;
+    source.depthMin = -128;
+    source.depthMax = 128;
+  }
+}
+
+void ReportAllocations(benchmark::State& state, uint64_t before) {
+  state.counters["allocations"] = double(allocationCount - before);
+}
+
+struct DabCase {
+  const char* name;
+  DabKind kind;
+};
+constexpr DabCase kDabs[] = {
+    {"Brush", DabKind::Push},      {"Smudge", DabKind::Smudge},
+    {"Smooth", DabKind::Smooth},   {"Spheric", DabKind::Spheric},
+    {"Normal", DabKind::Normal},   {"Paint", DabKind::Paint},
+    {"Mask", DabKind::Mask},       {"Liquify", DabKind::Liquify},
+    {"HeightMapFusion", DabKind::HeightMapFusion}, {"MorphFusion", DabKind::MorphFusion},
+};
+
+// One dab at size 1 in the middle of the view. The pressure and the advance change sign from
+// dab to dab, so the sphere stays where it is.
+void OneDab(benchmark::State& state, const DabCase* dab) {
+  SceneObject* sphere = StartupSphere();
+  if (sphere == nullptr) {
+    state.SkipWithError("no sphere");
+    return;
+  }
+  GiveFusionInputs();
+  int64_t pass = 0;
+  const uint64_t before = allocationCount;
+  for (auto _ : state) {
+    const float sign = (pass++ & 1) ? -1.0f : 1.0f;
+    BrushDab(dab->kind, sphere, 200, 200, 4 * sign, 2 * sign, 0.25f * sign, 1.0f,
+             renderState.depthBuffer);
+  }
+  ReportAllocations(state, before);
+  state.counters["points"] = double(brushEngine.lastDabPoints);
+}
+
+constexpr int kSegments = 100;
+
+// The stroke's segments: 5 pixels each, along an arc around the middle of the view.
+void SegmentAt(int k, int& x, int& y, int& dx, int& dy) {
+  auto place = [](int j, int& px, int& py) {
+    const double angle = 0.01 * j;
+    px = 200 + int(std::lround(60 * std::cos(angle)));
+    py = 200 + int(std::lround(60 * std::sin(angle) + 0.5 * j));
+  };
+  int nx = 0, ny = 0;
+  place(k, x, y);
+  place(k + 1, nx, ny);
+  dx = nx - x + 5;
+  dy = ny - y;
+}
+
+void StrokeSettings() {
+  brushSettings.spacing = 128;
+  brushSettings.repeat = 5;
+}
+
+// A 100-segment stroke through the engine, each segment that moved points followed by the refresh
+// of the derived data, without drawing.
+void EngineStroke(benchmark::State& state) {
+  SceneObject* sphere = StartupSphere();
+  if (sphere == nullptr) {
+    state.SkipWithError("no sphere");
+    return;
+  }
+  StrokeSettings();
+  int64_t stroke = 0;
+  uint64_t dabs = 0;
+  const uint64_t before = allocationCount;
+  for (auto _ : state) {
+    const float pressure = (stroke++ & 1) ? -0.25f : 0.25f;
+    brushEngine.accumulator = 0;
+    const uint64_t dabsBefore = brushEngine.dabCount;
+    for (int k = 0; k < kSegments; ++k) {
+      int x, y, dx, dy;
+      SegmentAt(k, x, y, dx, dy);
+      BrushStroke(sphere, kBrushRoomModeling, float(x), float(y), float(dx), float(dy), pressure,
+                  1.0f, renderState.depthBuffer);
+      if (sphere->dirtyFlags & kDirtyNormals) RefreshWorkData(*sphere);
+    }
+    dabs += brushEngine.dabCount - dabsBefore;
+  }
+  ReportAllocations(state, before);
+  state.counters["dabs_per_stroke"] =
+      benchmark::Counter(double(dabs), benchmark::Counter::kAvgIterations);
+}
+
+// The same stroke as the user makes it: BeginStroke, 100 ContinueStroke (each with the refresh,
+// the full-detail redraw and the depth buffer for the next segment), EndStroke with the commit.
+void SessionStroke(benchmark::State& state) {
+  SceneObject* sphere = StartupSphere();
+  if (sphere == nullptr) {
+    state.SkipWithError("no sphere");
+    return;
+  }
+  StrokeSettings();
+  int64_t stroke = 0;
+  uint64_t allocations = 0;
+  for (auto _ : state) {
+    brushSettings.depth = (stroke++ & 1) ? 160 : 96;
+    const uint64_t before = allocationCount;
+    BeginStroke(kBrushRoomModeling, 260, 200);
+    for (int k = 0; k < kSegments; ++k) {
+      int x, y, dx, dy;
+      SegmentAt(k, x, y, dx, dy);
+      ContinueStroke(x, y, dx, dy);
+    }
+    EndStroke();
+    allocations += allocationCount - before;
+  }
+  state.counters["allocations_per_stroke"] =
+      benchmark::Counter(double(allocations), benchmark::Counter::kAvgIterations);
+  state.counters["segment"] =
+      benchmark::Counter(double(kSegments), benchmark::Counter::kIsIterationInvariantRate |
+                                                benchmark::Counter::kInvert);
+}
+
+const bool registered = [] {
+  for (const DabCase& dab : kDabs) {
+    benchmark::RegisterBenchmark((std::string("Dab/") + dab.name).c_str(), OneDab, &dab)
+        ->Unit(benchmark::kMicrosecond);
+  }
+  benchmark::RegisterBenchmark("Stroke100/Engine/Spacing128/Repeat5", EngineStroke)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Stroke100/Session/Spacing128/Repeat5", SessionStroke)
+      ->Unit(benchmark::kMillisecond);
+  return true;
+}();
+
+}  // namespace
+}  // namespace tsv

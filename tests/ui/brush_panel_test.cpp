@@ -1,0 +1,135 @@
+// The brush panel and strokes over the modeling view.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/platform_state.h"
+#include "platform/preferences.h"
+#include "platform/scripted_services.h"
+#include "render/render_state.h"
+#include "render/soft_draw.h"
+#include "scene/object_table.h"
+#include "scene/scene_state.h"
+#include "scene/task_steps.h"
+#include "tools/brush.h"
+#include "tools/brush_session.h"
+#include "tools/brush_settings.h"
+#include "ui/brush_panel.h"
+#include "ui/layout_ids.h"
+#include "ui/panels.h"
+#include "ui/rooms.h"
+
+namespace tsv {
+namespace {
+
+class BrushPanel : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetScene();
+    SetDefaultPreferences(preferences);
+    platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
+    ResetUiState();
+    ResetBrushSettings();
+    ResetBrushSession();
+    ASSERT_TRUE(InitSoftDraw());
+    ASSERT_TRUE(PrepareBrushEngine());
+    taskSteps.hook = [this](uint16_t code, int16_t, int16_t, int16_t, int16_t) { codes.push_back(code); };
+    NewOrganicObject(0);
+    ASSERT_NE(scene.currentObject, nullptr);
+    ui.viewRect = {300, 84, 400, 400};
+  }
+  void TearDown() override {
+    ResetTaskSteps();
+    ResetBrushSession();
+    ResetBrushEngine();
+    ResetScene();
+    ShutdownSoftDraw();
+    ResetPlatformState();
+  }
+  ScriptedServices services;
+  std::vector<uint16_t> codes;
+};
+
+TEST_F(BrushPanel, ItemsSetTheBrushAndOnlyWhereTheyApply) {
+  using namespace layout::Brushes;
+  ui.currentRoom = 1;
+  BrushItemClick(kTypeSmooth, 0, 0);
+  EXPECT_EQ(brushSettings.type, brush_type::kSmooth);
+  EXPECT_TRUE(BrushItemChecked(kTypeSmooth));
+  BrushItemClick(kSideSymmetric, 0, 0);
+  EXPECT_EQ(brushSettings.side, brush_side::kSymmetric);
+  SetBrushItemValue(kSize, 999);
+  EXPECT_EQ(brushSettings.size, 256);
+  SetBrushItemValue(kDepth, -3);
+  EXPECT_EQ(BrushItemValue(kDepth), 0);
+  BrushItemClick(kTilt, 0, 0);
+  EXPECT_TRUE(BrushItemChecked(kTilt));
+  EXPECT_TRUE(MakeBrushTilt(brushSettings.tilt[0], brushSettings.tilt[1]).active);
+  BrushItemClick(kTilt, 0, 0);
+  EXPECT_FALSE(BrushItemChecked(kTilt));
+  // The modeling room's types, the paint room's colours and the mask room's erase switch.
+  EXPECT_TRUE(BrushItemEnabled(kTypeBrush));
+  EXPECT_FALSE(BrushItemEnabled(kPaintColor));
+  EXPECT_FALSE(BrushItemEnabled(kMaskErase));
+  ui.currentRoom = 4;
+  EXPECT_FALSE(BrushItemEnabled(kTypeBrush));
+  EXPECT_TRUE(BrushItemEnabled(kPaintColor));
+  services.colorAnswers = {Rgb16{0xFF00, 0, 0}};
+  BrushItemClick(kPaintColor, 0, 0);
+  EXPECT_EQ(BrushItemColour(kPaintColor), 0xFF0000u);
+  ui.currentRoom = 10;
+  BrushItemClick(kMaskErase, 0, 0);
+  EXPECT_EQ(brushSettings.maskErase, kMaskEraseOn);
+  ui.currentRoom = 6;
+  EXPECT_FALSE(BrushItemEnabled(kSize));
+  EXPECT_EQ(BrushItemText(kRepeat), "No repeat");
+}
+
+TEST_F(BrushPanel, EveryShapeHasAPictureDarkestAtItsCentre) {
+  for (int shape = 1; shape <= kBrushShapeCount; ++shape) {
+    const Canvas& picture = BrushShapePictureOf(shape);
+    ASSERT_EQ(picture.width, 32) << shape;
+    const uint32_t centre = PixelAt(picture, 16, 16), corner = PixelAt(picture, 0, 0);
+    // The ring shapes are empty in the middle; shape 25 is random.
+    if (shape != 19 && shape != 20 && shape != 22 && shape != 23 && shape != 24 && shape != 25) {
+      EXPECT_LT(centre & 0xFF00, corner & 0xFF00) << "shape " << shape;
+    }
+  }
+  // Drawing the pictures leaves the profile of the shape in force.
+  brushSettings.shape = 7;
+  BuildBrushProfile(7);
+  const float before = brushEngine.brushProfile[100];
+  (void)BrushShapePictureOf(1);
+  EXPECT_EQ(brushEngine.brushProfile[100], before);
+}
+
+TEST_F(BrushPanel, AStrokeOverTheViewIsRecordedAndCommittedAsOneChange) {
+  ui.currentRoom = 1;
+  SceneObject* object = scene.currentObject;
+  const std::vector<Vec3f> before = object->points;
+  EXPECT_EQ(HandleModelingView(kPhasePress, 480, 260), 0);
+  EXPECT_TRUE(ui.trackingMouse);
+  for (int i = 1; i <= 10; ++i) HandleModelingView(kPhaseDrag, 480 + 4 * i, 260 + 2 * i);
+  EXPECT_EQ(HandleModelingView(kPhaseRelease, 530, 285), 4);
+  EXPECT_FALSE(ui.trackingMouse);
+  ASSERT_GE(codes.size(), 3u);
+  EXPECT_EQ(codes.front(), kStepBrushFirst);
+  EXPECT_EQ(codes[1], kStepBrushSegment);
+  EXPECT_EQ(codes.back(), kStepBrushEnd);
+  size_t moved = 0;
+  for (size_t i = 0; i < before.size(); ++i) moved += before[i].z != object->points[i].z ? 1 : 0;
+  EXPECT_GT(moved, 0u);
+  // Ctrl+Z takes the whole stroke back.
+  UndoLastChange();
+  for (size_t i = 0; i < before.size(); ++i) ASSERT_NEAR(object->points[i].z, before[i].z, 1e-3f) << i;
+}
+
+TEST_F(BrushPanel, RoomsWithoutABrushDoNotStroke) {
+  ui.currentRoom = 6;
+  EXPECT_EQ(HandleModelingView(kPhasePress, 480, 260), 0);
+  EXPECT_FALSE(ui.trackingMouse);
+  EXPECT_TRUE(codes.empty());
+}
+
+}  // namespace
+}  // namespace tsv

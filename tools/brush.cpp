@@ -1,0 +1,876 @@
+// brush.cpp: profile, falloff, visibility, the dabs, spacing and the stroke copies.
+//
+// Coordinates. A brush position (x, y) is in view pixels with y running down from the top of the
+// view, as the mouse reports it. Screen rows of the work records (sy) run up from the bottom, so
+// the row under the brush is 399 - y and the brush centre in view units is ((x - centre x) /
+// zoom, (centre y - y) / zoom). Depth is zoom x vz, larger nearer.
+#include "tools/brush.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <new>
+#include <numbers>
+
+#include "platform/preferences.h"
+#include "platform/tablet.h"
+#include "render/rasterisers.h"
+#include "render/work_data.h"
+#include "scene/scene_object.h"
+#include "scene/topology.h"
+#include "tools/brush_settings.h"
+
+namespace tsv {
+
+BrushEngineState brushEngine;
+
+void ResetBrushEngine() { brushEngine = BrushEngineState{}; }
+
+bool PrepareBrushEngine() {
+  if (brushEngine.mirrorDepthBuffer.size() == size_t(kViewPixelCount)) return true;
+  try {
+    brushEngine.mirrorDepthBuffer.assign(size_t(kViewPixelCount), kEmptyDepth);
+  } catch (const std::bad_alloc&) {
+    brushEngine.mirrorDepthBuffer = {};
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+constexpr float kTwoPiF = float(2.0 * std::numbers::pi);
+constexpr float kViewCentre = 200.0f;  // the repeat modes turn and mirror about this pixel
+constexpr float kViewWidth = float(kViewSide);
+// The stretch of the tilted frame along the tilt, per unit of offset and of tilt.
+constexpr float kTiltStretch = 0.00015f;
+// The fall of the push per unit of pressure and zoom: s = -10 / zoom x pressure.
+constexpr float kPushPerPressure = -10.0f;
+constexpr float kSmudgeStrength = 0.6f;
+constexpr float kLiquifyStrength = 1.3f;
+// The normal and spheric brushes pick a point as visible up to this far behind the drawn depth.
+constexpr float kPickDepthMargin = 3.0f;
+// A dab position is an integer pixel; positions beyond this are far off the view anyway and are
+// held here so that the conversion stays defined.
+constexpr float kFarPixel = 1.0e6f;
+
+bool IsPolygonShape(int shape) { return (shape >= 9 && shape <= 15) || shape == 17; }
+
+// ---------------------------------------------------------------- profile
+
+double ProfileValue(int shape, double u) {
+  switch (shape) {
+    case 2: return 1.0 / (std::exp(4.0 * std::log(99.0) * (u - 0.75)) + 1.0);
+    case 3: case 13: case 14: case 15: case 17: return 1.0;
+    // The square roots are held at 0 past the rim (the last sample lies at u = 513 / 512).
+    case 4: return std::sqrt(std::max(0.0, 1.0 - 0.5 * u * u));
+    case 5: return std::sqrt(std::max(0.0, 1.0 - u * u));
+    case 6: case 9: case 10: case 11: case 12: return 1.0 - u;
+    case 7: case 25: return std::exp(-4.58 * u);
+    case 8: return u < 0.5 ? 1.0 : 2.0 * (1.0 - u);
+    case 16: return u < 0.25 ? 1.0 : u < 0.5 ? 0.75 : u < 0.75 ? 0.5 : 0.25;
+    case 18: return u < 0.333 ? 1.0 : u < 0.666 ? 0.666 : 0.333;
+    case 19: return u < 0.75 ? 0.0 : 1.0;
+    case 20: return u < 0.5 ? 0.0 : 1.0;
+    case 21: return 0.5 - 0.5 * std::cos(2.0 * kPi * u);
+    case 22: return u < 0.5 ? 0.0 : 2.0 * u - 1.0;
+    case 23: return 1.0 - std::sqrt(std::max(0.0, 1.0 - 0.5 * u * u));
+    case 24: return 1.0 - std::sqrt(std::max(0.0, 1.0 - u * u));
+    case 26: return std::exp(-4.58 * u) * (0.5 + 0.5 * std::cos(6.0 * kPi * u));
+    default: return std::exp(-4.58 * u * u);  // shape 1
+  }
+}
+
+// Sides, first-vertex angle and cone-or-hard of the polygon shapes: 9..12 cones over the
+// triangle, hexagon, square and pentagon; 14, 13, 15, 17 the same polygons hard-edged.
+struct PolygonShape {
+  int sides;
+  double firstAngle;
+  bool cone;
+};
+PolygonShape PolygonOf(int shape) {
+  constexpr double kTriangle = kPi / 2, kHexagon = 0.0, kSquare = kPi / 4, kPentagon = 5.969026;
+  switch (shape) {
+    case 9: return {3, kTriangle, true};
+    case 10: return {6, kHexagon, true};
+    case 11: return {4, kSquare, true};
+    case 12: return {5, kPentagon, true};
+    case 14: return {3, kTriangle, false};
+    case 13: return {6, kHexagon, false};
+    case 15: return {4, kSquare, false};
+    case 17: return {5, kPentagon, false};
+    default: return {0, 0.0, false};
+  }
+}
+
+// e = 1 at the centre, 0 on the polygon's edge (circumradius R), negative outside.
+float PolygonEdgeWeight(const BrushEngineState& e, float x, float y, float r, float R) {
+  const int sides = e.polygonSides;
+  float alpha = std::acos(std::clamp(x / r, -1.0f, 1.0f));
+  if (y < 0) alpha = kTwoPiF - alpha;
+  alpha -= e.polygonFirstAngle;
+  alpha = std::fmod(alpha, kTwoPiF);
+  if (alpha < 0) alpha += kTwoPiF;
+  const int k = std::clamp(int(float(sides) * alpha / kTwoPiF), 0, sides - 1);
+  const float x1 = e.polygonX[size_t(k)], y1 = e.polygonY[size_t(k)];
+  const float x2 = e.polygonX[size_t(k + 1)], y2 = e.polygonY[size_t(k + 1)];
+  return ((y2 - y1) * x + (x1 - x2) * y) / ((y1 * x2 - y2 * x1) * R) + 1.0f;
+}
+
+// ---------------------------------------------------------------- views
+
+// The view a dab works in: the rotation from object space into view space, the zoom and the
+// screen centre in pixels.
+struct BrushView {
+  std::array<float, 9> rotation;  // row-major
+  float zoom;
+  int32_t centreX;
+  int32_t centreY;
+};
+
+// The object's current view, or its mirror image while the mirrored pass runs. The mirror turns
+// the object over its own x = 0 plane and the picture over the view's vertical centre line: the
+// rotation becomes M R M with M = diag(-1, 1, 1) (the first row and the first column negated,
+// their shared corner twice), which is again a proper rotation, so the faces keep their winding
+// and the depth pass draws the side that faces the mirrored viewer; the horizontal centre
+// becomes 400 - centre. A brush at (400 - x, y) moving (-dx, dy) in that view then touches
+// exactly the mirror images of the points the brush at (x, y) touches in the real view, moving
+// them by the mirror image of their motion.
+BrushView ViewForBrush(const SceneObject& object, bool mirrored) {
+  const int index = object.currentView < kObjectViewCount ? object.currentView : 0;
+  const ObjectView& view = object.views[size_t(index)];
+  BrushView result{ViewRotationMatrix(view.angles), view.zoom, view.centerX, view.centerY};
+  if (mirrored) {
+    std::array<float, 9>& r = result.rotation;
+    r[1] = -r[1];
+    r[2] = -r[2];
+    r[3] = -r[3];
+    r[6] = -r[6];
+    result.centreX = kViewSide - result.centreX;
+  }
+  return result;
+}
+
+// trunc(value) + offset within 16 bits, saturating rather than wrapping (NaN lands at the low
+// end, off the view).
+int16_t ScreenCoordinate(float value, int32_t offset) {
+  const float low = float(INT16_MIN - offset), high = float(INT16_MAX - offset);
+  value = value > low ? value : low;
+  value = value < high ? value : high;
+  return int16_t(int32_t(value) + offset);
+}
+
+// View position, screen position and depth of every point from its object-space position.
+void ProjectForBrush(PointWork* work, size_t count, const BrushView& view) {
+  const std::array<float, 9> r = view.rotation;
+  const float zoom = view.zoom;
+  const int32_t columnOffset = view.centreX;
+  const int32_t rowOffset = kViewBottomRow - view.centreY;
+  for (size_t i = 0; i < count; ++i) {
+    PointWork& p = work[i];
+    p.vx = r[0] * p.x + r[1] * p.y + r[2] * p.z;
+    p.vy = r[3] * p.x + r[4] * p.y + r[5] * p.z;
+    p.vz = r[6] * p.x + r[7] * p.y + r[8] * p.z;
+    p.sx = ScreenCoordinate(zoom * p.vx, columnOffset);
+    p.sy = ScreenCoordinate(zoom * p.vy, rowOffset);
+    p.depth = zoom * p.vz;
+  }
+}
+
+bool IsPositiveNumber(float value) { return value > 0.0f && std::isfinite(value); }
+
+// A dab position: the pixel, truncated toward zero.
+float DabPixel(float value) { return std::trunc(std::clamp(value, -kFarPixel, kFarPixel)); }
+
+// ---------------------------------------------------------------- one dab
+
+// What every dab works from: the points, the view it is drawn in, the brush and the topology.
+struct DabFrame {
+  SceneObject* object = nullptr;
+  PointWork* work = nullptr;
+  size_t count = 0;
+  const uint8_t* mask = nullptr;  // null: every point free
+  BrushView view{};
+  float radius = 0;               // R in view units
+  float centreU = 0, centreV = 0;  // the brush centre in view units
+  float brushColumn = 0, brushRow = 0;  // the brush position in screen rows (for picking)
+  bool through = false;
+  std::span<const float> depth;
+  bool hasDepth = false;
+  const Triangle* triangles = nullptr;
+  size_t triangleCount = 0;
+  std::span<const uint32_t> firstCorner;
+  std::span<const uint32_t> nextCorner;
+  TriangleWork* faces = nullptr;
+  bool changed = false;
+
+  float Weight(size_t i) const { return mask != nullptr ? float(mask[i]) * (1.0f / 255.0f) : 1.0f; }
+  float Visibility(const PointWork& p) const {
+    return through ? 1.0f : DepthVisibility(depth, p.sx, p.sy, p.depth);
+  }
+};
+
+bool MakeDabFrame(SceneObject* object, float x, float y, float size,
+                  std::span<const float> depthBuffer, DabFrame& f) {
+  if (object == nullptr || !HasWorkRecords(*object)) return false;
+  if (!std::isfinite(x) || !std::isfinite(y)) return false;
+  f.view = ViewForBrush(*object, brushEngine.mirrored);
+  const float zoom = f.view.zoom;
+  if (!IsPositiveNumber(zoom) || !IsPositiveNumber(size)) return false;
+  f.radius = kBrushExtentPerSize * size / zoom;
+  if (!IsPositiveNumber(f.radius)) return false;
+  f.object = object;
+  f.work = object->pointWork->data();
+  f.count = size_t(object->pointCount);
+  f.mask = object->pointMask.size() >= f.count ? object->pointMask.data() : nullptr;
+  f.centreU = (x - float(f.view.centreX)) / zoom;
+  f.centreV = (float(f.view.centreY) - y) / zoom;
+  f.brushColumn = x;
+  f.brushRow = float(kViewBottomRow) - y;
+  f.through = brushSettings.side == brush_side::kThrough;
+  f.depth = depthBuffer;
+  f.hasDepth = depthBuffer.size() >= size_t(kViewPixelCount);
+  const std::span<const Triangle> triangles = Triangles(*object);
+  f.triangles = triangles.data();
+  f.triangleCount = std::min(triangles.size(), size_t(std::max(object->triangleCount, 0)));
+  f.firstCorner = PointFirstCorner(*object);
+  f.nextCorner = TriangleNextCorner(*object);
+  f.faces = object->triangleWork->data();
+  return true;
+}
+
+// Calls visit(t) for every triangle t around `point`. The walk is bounded by the number of
+// corners, so a damaged list can neither loop nor read outside the arrays.
+template <class Visit>
+void ForEachTriangleAround(const DabFrame& f, size_t point, Visit visit) {
+  const size_t walkLimit = f.triangleCount * 3;
+  uint32_t corner = point < f.firstCorner.size() ? f.firstCorner[point] : kEndOfCornerList;
+  for (size_t steps = 0; CornerNumber(corner) != 3 && steps < walkLimit; ++steps) {
+    const uint32_t t = CornerTriangle(corner);
+    const size_t slot = CornerSlot(corner);
+    if (t >= f.triangleCount || slot >= f.nextCorner.size()) return;
+    visit(t);
+    corner = f.nextCorner[slot];
+  }
+}
+
+void Widen(ClipRect& rect, int sx, int sy) {
+  sx = std::clamp(sx, 0, kViewSide - 1);
+  sy = std::clamp(sy, 0, kViewSide - 1);
+  rect.left = std::min(rect.left, sx);
+  rect.right = std::max(rect.right, sx + 1);
+  rect.top = std::min(rect.top, sy);
+  rect.bottom = std::max(rect.bottom, sy + 1);
+}
+
+// Marks every triangle around a changed point and widens the changed rectangle over it.
+void MarkChanged(DabFrame& f, size_t point) {
+  f.changed = true;
+  ClipRect& rect = brushEngine.changedRect;
+  const uint32_t pointCount = uint32_t(f.count);
+  ForEachTriangleAround(f, point, [&](uint32_t t) {
+    f.faces[t].flags = 1;
+    for (const uint32_t corner : f.triangles[t]) {
+      if (corner < pointCount) Widen(rect, f.work[corner].sx, f.work[corner].sy);
+    }
+  });
+}
+
+// After a dab moved the view position of a point: its object-space position (the transposed
+// rotation undoes the view's) and depth follow, and its triangles are marked.
+void PointMoved(DabFrame& f, size_t i) {
+  PointWork& p = f.work[i];
+  const std::array<float, 9>& r = f.view.rotation;
+  const float x = r[0] * p.vx + r[3] * p.vy + r[6] * p.vz;
+  const float y = r[1] * p.vx + r[4] * p.vy + r[7] * p.vz;
+  const float z = r[2] * p.vx + r[5] * p.vy + r[8] * p.vz;
+  p.x = x;
+  p.y = y;
+  p.z = z;
+  p.depth = f.view.zoom * p.vz;
+  MarkChanged(f, i);
+}
+
+// Visits every point on the view within the brush, with its falloff f (points where f is below
+// 0 are skipped; with kSkipZero where f is 0 as well). The effect gets the point and f.
+template <bool kSkipZero, class Effect>
+void VisitBrushPoints(DabFrame& f, Effect effect) {
+  uint32_t weighed = 0;
+  for (size_t i = 0; i < f.count; ++i) {
+    PointWork& p = f.work[i];
+    if (uint16_t(p.sx) >= kViewSide || uint16_t(p.sy) >= kViewSide) continue;  // negatives wrap
+    const float falloff = BrushFalloff(p.vx - f.centreU, p.vy - f.centreV, f.radius);
+    if (kSkipZero ? !(falloff > 0.0f) : !(falloff >= 0.0f)) continue;
+    ++weighed;
+    effect(i, p, falloff);
+  }
+  brushEngine.lastDabPoints = weighed;
+}
+
+// The pushes along the view axis: plain, height-map and morph fusion differ only in a factor per
+// point (`shape`, negative to leave the point alone). The plain push passes over points of
+// weight 0 as well.
+template <bool kSkipZero, class Shape>
+void PushAlongView(DabFrame& f, float pressure, Shape shape) {
+  const float push = kPushPerPressure / f.view.zoom * pressure;
+  VisitBrushPoints<kSkipZero>(f, [&](size_t i, PointWork& p, float falloff) {
+    const float factor = shape(p);
+    if (!(factor >= 0.0f)) return;
+    const float s = f.Weight(i) * falloff * factor * push * f.Visibility(p);
+    if (s == 0.0f || !std::isfinite(s)) return;
+    p.vz += s;
+    PointMoved(f, i);
+  });
+}
+
+void DabPush(DabFrame& f, float pressure) {
+  PushAlongView<true>(f, pressure, [](const PointWork&) { return 1.0f; });
+}
+
+// The map cell under a point: the picture lies upright over the whole view. Rows of the view
+// count up from the bottom and the map's rows are stored bottom-up too, so the cell's row is
+// found from the view row counted from the top and then flipped into the stored order.
+void DabHeightMapFusion(DabFrame& f, float pressure) {
+  const HeightMap& map = brushSettings.heightMap;
+  if (!HasHeightMap(map)) return;
+  const int64_t width = map.width, height = map.height;
+  const float q = float(256 - map.contrast) / 256.0f;
+  const int level = map.level - 128;
+  PushAlongView<false>(f, pressure, [&](const PointWork& p) {
+    const int64_t fromTop = kViewBottomRow - p.sy;
+    const int64_t mx = std::clamp<int64_t>(int64_t(p.sx) * width / kViewSide, 0, width - 1);
+    const int64_t my = std::clamp<int64_t>(fromTop * height / kViewSide, 0, height - 1);
+    int value = int(map.bytes[size_t((height - 1 - my) * width + mx)]) + level;
+    float grey;
+    if (value >= 128) {
+      grey = 255.0f - float(255 - std::min(value, 255)) * q;
+    } else {
+      grey = float(std::max(value, 0)) * q;
+    }
+    return std::exp((grey / 255.0f - 1.0f) * kHeightMapFusionContrast);
+  });
+}
+
+void DabMorphFusion(DabFrame& f, float pressure) {
+  const MorphFusionSource& source =
+      brushSettings.morphObjects[brushSettings.fusionSide == kFusionSideRight ? 1 : 0];
+  if (!HasMorphFusionSource(source)) return;
+  const float dmin = source.depthMin, range = source.depthMax - source.depthMin;
+  const float* depth = source.depthBuffer.data();
+  PushAlongView<false>(f, pressure, [&](const PointWork& p) {
+    const float b = depth[size_t(p.sy) * kViewSide + size_t(p.sx)];
+    if (b <= kDrawnDepth) return -1.0f;  // the morph object does not cover this pixel
+    return std::exp((dmin - b) / range);
+  });
+}
+
+void DabSmudge(DabFrame& f, float stepX, float stepY, float pressure) {
+  const float strength = std::fabs(pressure) * kSmudgeStrength / f.view.zoom;
+  VisitBrushPoints<false>(f, [&](size_t i, PointWork& p, float falloff) {
+    const float s = f.Weight(i) * falloff * strength * f.Visibility(p);
+    if (s == 0.0f || !std::isfinite(s)) return;
+    p.vx += stepX * s;
+    p.vy -= stepY * s;
+    PointMoved(f, i);
+  });
+}
+
+// In place and in index order: a point sees the smoothed positions of the points before it.
+void DabSmooth(DabFrame& f) {
+  const uint32_t pointCount = uint32_t(f.count);
+  VisitBrushPoints<false>(f, [&](size_t i, PointWork& p, float falloff) {
+    const float s = f.Weight(i) * falloff * f.Visibility(p);
+    if (s == 0.0f || !std::isfinite(s)) return;
+    float sx = p.vx, sy = p.vy, sz = p.vz;
+    int triangles = 0;
+    bool intact = true;
+    ForEachTriangleAround(f, i, [&](uint32_t t) {
+      for (const uint32_t corner : f.triangles[t]) {
+        if (corner >= pointCount) {
+          intact = false;
+          continue;
+        }
+        const PointWork& c = f.work[corner];
+        sx += c.vx;
+        sy += c.vy;
+        sz += c.vz;
+      }
+      ++triangles;
+    });
+    if (triangles == 0 || !intact) return;
+    const float n = 1.0f + 3.0f * float(triangles);
+    p.vx = sx / n * s + p.vx * (1.0f - s);
+    p.vy = sy / n * s + p.vy * (1.0f - s);
+    p.vz = sz / n * s + p.vz * (1.0f - s);
+    PointMoved(f, i);
+  });
+}
+
+// The normal and spheric brushes push along one axis n for the whole dab, measuring the brush in
+// the plane through the picked point across n.
+void DabAlongAxis(DabFrame& f, bool spheric, float pressure) {
+  // The visible on-screen point nearest the brush; the last of equally near points wins, as
+  // the search runs backwards and only a strictly nearer point replaces the one found.
+  size_t picked = f.count;
+  int64_t best = std::numeric_limits<int64_t>::max();
+  const int64_t column = int64_t(f.brushColumn), row = int64_t(f.brushRow);
+  for (size_t k = f.count; k-- > 0;) {
+    const PointWork& p = f.work[k];
+    if (uint16_t(p.sx) >= kViewSide || uint16_t(p.sy) >= kViewSide) continue;
+    if (f.hasDepth) {
+      const float b = f.depth[size_t(p.sy) * kViewSide + size_t(p.sx)];
+      if (!(b <= kDrawnDepth || b < p.depth + kPickDepthMargin)) continue;
+    }
+    const int64_t dx = p.sx - column, dy = p.sy - row;
+    const int64_t distance = dx * dx + dy * dy;
+    if (distance < best) {
+      best = distance;
+      picked = k;
+    }
+  }
+  // No visible point: nothing to push along.
+  if (picked == f.count) return;
+  const PointWork& centre = f.work[picked];
+  const float px = centre.vx, py = centre.vy, pz = centre.vz;
+
+  double ax = 0, ay = 0, az = 0;
+  if (spheric) {
+    double cx = 0, cy = 0, cz = 0;
+    for (size_t i = 0; i < f.count; ++i) {
+      cx += f.work[i].vx;
+      cy += f.work[i].vy;
+      cz += f.work[i].vz;
+    }
+    const double n = double(f.count);
+    ax = px - cx / n;
+    ay = py - cy / n;
+    az = pz - cz / n;
+  } else {
+    // The face normals (object space) of every triangle around each corner of every triangle
+    // around the picked point, turned into the view.
+    double ox = 0, oy = 0, oz = 0;
+    const uint32_t pointCount = uint32_t(f.count);
+    ForEachTriangleAround(f, picked, [&](uint32_t t) {
+      for (const uint32_t corner : f.triangles[t]) {
+        if (corner >= pointCount) continue;
+        ForEachTriangleAround(f, corner, [&](uint32_t u) {
+          ox += f.faces[u].nx;
+          oy += f.faces[u].ny;
+          oz += f.faces[u].nz;
+        });
+      }
+    });
+    const std::array<float, 9>& r = f.view.rotation;
+    ax = r[0] * ox + r[1] * oy + r[2] * oz;
+    ay = r[3] * ox + r[4] * oy + r[5] * oz;
+    az = r[6] * ox + r[7] * oy + r[8] * oz;
+  }
+  // n points into the object; a zero axis stays zero and moves nothing.
+  const double length = std::sqrt(ax * ax + ay * ay + az * az);
+  float nx = 0, ny = 0, nz = 0;
+  if (length > 0 && std::isfinite(length)) {
+    nx = float(-ax / length);
+    ny = float(-ay / length);
+    nz = float(-az / length);
+  }
+  // Two axes across n.
+  float e1x = 0, e1y = 0, e1z = -1, e2x = 1, e2y = 0, e2z = 0;
+  const float t = std::sqrt(nx * nx + nz * nz);
+  if (t > 0) {
+    const float k = -ny / t;
+    e1x = nx * k;
+    e1y = std::sqrt(std::max(0.0f, 1.0f - ny * ny));
+    e1z = nz * k;
+    e2x = ny * e1z - nz * e1y;
+    e2y = nz * e1x - nx * e1z;
+    e2z = nx * e1y - ny * e1x;
+  }
+
+  const float push = kPushPerPressure / f.view.zoom * pressure;
+  uint32_t weighed = 0;
+  for (size_t i = 0; i < f.count; ++i) {
+    PointWork& p = f.work[i];
+    if (uint16_t(p.sx) >= kViewSide || uint16_t(p.sy) >= kViewSide) continue;
+    const float qx = p.vx - px, qy = p.vy - py, qz = p.vz - pz;
+    const float h = qx * nx + qy * ny + qz * nz;
+    const float rx = qx - h * nx, ry = qy - h * ny, rz = qz - h * nz;
+    const float falloff =
+        BrushFalloff(rx * e2x + ry * e2y + rz * e2z, rx * e1x + ry * e1y + rz * e1z, f.radius);
+    if (!(falloff >= 0.0f)) continue;
+    float side = -1.0f;
+    if (!f.through) {
+      if (!(std::fabs(h) <= kBrushHiddenLimit)) continue;
+      side = std::fabs(h) / kBrushHiddenLimit - 1.0f;
+    }
+    ++weighed;
+    const float s = f.Weight(i) * push * side * falloff;
+    if (s == 0.0f || !std::isfinite(s)) continue;
+    p.vx += nx * s;
+    p.vy += ny * s;
+    p.vz += nz * s;
+    PointMoved(f, i);
+  }
+  brushEngine.lastDabPoints = weighed;
+}
+
+// The opacity of paint and mask, 0..256, from f x |pressure| x 256 (the pressure scale of these
+// rooms: pressure 1 paints fully opaque in one dab, and the sign of the depth setting, which
+// chooses in or out for the shaping brushes, does not matter here).
+int PaintAlpha(float weight) {
+  const float alpha = weight * 256.0f;
+  if (!(alpha >= 1.0f)) return 0;
+  return alpha >= 256.0f ? 256 : int(alpha);
+}
+
+uint8_t Blend(uint8_t old, uint8_t target, int alpha) {
+  return uint8_t((int(old) * (256 - alpha) + int(target) * alpha) >> 8);
+}
+
+void DabPaint(DabFrame& f, float pressure) {
+  SceneObject& object = *f.object;
+  if (object.pointColors.size() < f.count) return;
+  const float opacity = std::fabs(pressure);
+  const Rgb8 colour = brushEngine.paintColour;
+  VisitBrushPoints<false>(f, [&](size_t i, PointWork& p, float falloff) {
+    const int alpha = PaintAlpha(falloff * opacity * f.Weight(i) * f.Visibility(p));
+    if (alpha == 0) return;
+    Rgb8& c = object.pointColors[i];
+    c.red = Blend(c.red, colour.red, alpha);
+    c.green = Blend(c.green, colour.green, alpha);
+    c.blue = Blend(c.blue, colour.blue, alpha);
+    MarkChanged(f, i);
+  });
+}
+
+// The mask brush leaves the point's own mask out of its opacity: weighted by it, a protected
+// point (mask 0) could never be freed again.
+void DabMask(DabFrame& f, float pressure) {
+  SceneObject& object = *f.object;
+  if (object.pointMask.size() < f.count) return;
+  const float opacity = std::fabs(pressure);
+  const uint8_t target = brushSettings.maskErase == kMaskEraseOn ? 0 : 255;
+  VisitBrushPoints<false>(f, [&](size_t i, PointWork& p, float falloff) {
+    const int alpha = PaintAlpha(falloff * opacity * f.Visibility(p));
+    if (alpha == 0) return;
+    uint8_t& m = object.pointMask[i];
+    const uint8_t blended = Blend(m, target, alpha);
+    if (blended == m) return;
+    m = blended;
+    MarkChanged(f, i);
+  });
+}
+
+void DabLiquify(DabFrame& f, float stepX, float stepY, float pressure) {
+  SceneObject& object = *f.object;
+  if (object.pointUV.size() < f.count) return;
+  const float strength = std::fabs(pressure) * kLiquifyStrength / f.view.zoom;
+  VisitBrushPoints<false>(f, [&](size_t i, PointWork& p, float falloff) {
+    const float s = f.Weight(i) * falloff * strength * f.Visibility(p);
+    if (s == 0.0f || !std::isfinite(s)) return;
+    Uv& uv = object.pointUV[i];
+    uv.u -= stepX * s;
+    uv.v -= stepY * s;
+    MarkChanged(f, i);
+  });
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- public
+
+BrushTilt MakeBrushTilt(int a, int b) {
+  BrushTilt tilt;
+  if (a == 0 && b == 0) return tilt;
+  const double m = std::sqrt(double(a) * a + double(b) * b);
+  double theta = std::acos(std::clamp(double(b) / m, -1.0, 1.0));
+  if (a < 0) theta = 2 * kPi - theta;
+  tilt.active = true;
+  tilt.length = float(m);
+  tilt.sinTheta = float(std::sin(theta));
+  tilt.cosTheta = float(std::cos(theta));
+  tilt.across = float(std::cos(std::atan(m / 32.0)));
+  return tilt;
+}
+
+BrushTilt CurrentBrushTilt() {
+  constexpr uint16_t kTiltEnabled = 4;  // the "Tilt enable" bit of the tablet preferences
+  const TabletReport tablet = QueryTablet();
+  if ((preferences.tabletFlags & kTiltEnabled) != 0 && PenInProximity(tablet)) {
+    return MakeBrushTilt(tablet.tiltA, tablet.tiltB);
+  }
+  return MakeBrushTilt(brushSettings.tilt[0], brushSettings.tilt[1]);
+}
+
+DabKind DabKindOf(int room, int type) {
+  switch (room) {
+    case kBrushRoomHeightMap: return DabKind::HeightMapFusion;
+    case kBrushRoomMorph: return DabKind::MorphFusion;
+    case kBrushRoomPaint: return DabKind::Paint;
+    case kBrushRoomLiquify: return DabKind::Liquify;
+    case kBrushRoomMask: return DabKind::Mask;
+    default: break;
+  }
+  switch (type) {
+    case brush_type::kSmudge: return DabKind::Smudge;
+    case brush_type::kSmooth: return DabKind::Smooth;
+    case brush_type::kSpheric: return DabKind::Spheric;
+    case brush_type::kNormal: return DabKind::Normal;
+    default: return DabKind::Push;
+  }
+}
+
+void BuildBrushProfile(int shape) {
+  if (shape < 1 || shape > kBrushShapeCount) shape = 1;
+  BrushEngineState& e = brushEngine;
+  for (int i = 0; i < kBrushProfileSize; ++i) {
+    e.brushProfile[size_t(i)] = float(ProfileValue(shape, double(i) / kBrushProfileSteps));
+  }
+  e.profileShape = shape;
+  const PolygonShape polygon = PolygonOf(shape);
+  e.polygonSides = polygon.sides;
+  e.polygonCone = polygon.cone;
+  e.polygonFirstAngle = float(polygon.firstAngle);
+  e.polygonX.fill(0);
+  e.polygonY.fill(0);
+  for (int k = 0; polygon.sides > 0 && k <= polygon.sides; ++k) {
+    const double angle = polygon.firstAngle + 2 * kPi * (k % polygon.sides) / polygon.sides;
+    e.polygonX[size_t(k)] = float(std::cos(angle));
+    e.polygonY[size_t(k)] = float(std::sin(angle));
+  }
+}
+
+float BrushFalloff(float u, float v, float R) {
+  const BrushEngineState& e = brushEngine;
+  if (!(R > 0.0f)) return -1.0f;
+  if (e.tilt.active) {
+    const BrushTilt& t = e.tilt;
+    const float across = t.across * (u * t.sinTheta - v * t.cosTheta);
+    const float stretch = std::exp(across * t.length * kTiltStretch);
+    const float along = stretch * (u * t.cosTheta + v * t.sinTheta);
+    u = along;
+    v = across;
+  }
+  // Every shape lies within the circle of radius R (the polygons' corners touch it), so
+  // anything further out is outside without the square root.
+  const float r2 = u * u + v * v;
+  if (!(r2 <= R * R)) return -1.0f;
+  if (IsPolygonShape(e.profileShape) && e.polygonSides > 0) {
+    if (r2 == 0.0f) return 1.0f;
+    const float edge = PolygonEdgeWeight(e, u, v, std::sqrt(r2), R);
+    if (e.polygonCone) return edge >= 0.0f ? edge : -1.0f;
+    return edge > 0.0f ? 1.0f : -1.0f;
+  }
+  const float t = std::sqrt(r2) * float(kBrushProfileSteps) / R;
+  if (!(t <= float(kBrushProfileSteps))) return -1.0f;
+  const int k = int(t);
+  const float low = e.brushProfile[size_t(k)], high = e.brushProfile[size_t(k + 1)];
+  float value = low + (high - low) * (t - float(k));
+  if (e.profileShape == 25) {
+    // A fresh factor per point, from the generator's 15-bit range: about -0.5 to 1.5.
+    value *= float(2 * (std::rand() % 32768) - 32767) / 32768.0f + 0.5f;
+  }
+  return value;
+}
+
+float DepthVisibility(std::span<const float> depthBuffer, int sx, int sy, float depth) {
+  if (sx < 0 || sy < 0 || sx >= kViewSide || sy >= kViewSide) return 1.0f;
+  if (depthBuffer.size() < size_t(kViewPixelCount)) return 1.0f;
+  const float b = depthBuffer[size_t(sy) * kViewSide + size_t(sx)];
+  if (b <= kDrawnDepth) return 1.0f;
+  const float behind = b - depth;
+  if (behind < 0.0f) return 1.0f;
+  if (!(behind <= kBrushHiddenLimit)) return 0.0f;
+  return std::exp(-kBrushVisibilitySoftness * behind * behind);
+}
+
+void BrushDab(DabKind kind, SceneObject* object, float x, float y, float stepX, float stepY,
+              float pressure, float size, std::span<const float> depthBuffer) {
+  if (!std::isfinite(pressure) || !std::isfinite(stepX) || !std::isfinite(stepY)) return;
+  DabFrame f;
+  if (!MakeDabFrame(object, x, y, size, depthBuffer, f)) return;
+  ++brushEngine.dabCount;
+  brushEngine.lastDabPoints = 0;
+  uint16_t dirty = kDirtyNormals;
+  switch (kind) {
+    case DabKind::Push: DabPush(f, pressure); break;
+    case DabKind::Smudge: DabSmudge(f, stepX, stepY, pressure); break;
+    case DabKind::Smooth: DabSmooth(f); break;
+    case DabKind::Spheric: DabAlongAxis(f, true, pressure); break;
+    case DabKind::Normal: DabAlongAxis(f, false, pressure); break;
+    case DabKind::HeightMapFusion: DabHeightMapFusion(f, pressure); break;
+    case DabKind::MorphFusion: DabMorphFusion(f, pressure); break;
+    case DabKind::Paint:
+      DabPaint(f, pressure);
+      dirty = kDirtyPointPaint;
+      break;
+    case DabKind::Mask:
+      DabMask(f, pressure);
+      dirty = kDirtyPointPaint;
+      break;
+    case DabKind::Liquify:
+      DabLiquify(f, stepX, stepY, pressure);
+      dirty = kDirtyTextureCoordinates;
+      break;
+  }
+  if (f.changed) object->dirtyFlags = uint16_t(object->dirtyFlags | dirty);
+}
+
+void BrushSegment(SceneObject* object, int room, float x, float y, float dx, float dy,
+                  float pressure, float size, std::span<const float> depthBuffer) {
+  if (object == nullptr) return;
+  const DabKind kind = DabKindOf(room, brushSettings.type);
+  float& accumulator = brushEngine.accumulator;
+  const int spacing = brushSettings.spacing;
+  if (spacing >= kBrushSettingMax) {
+    // One dab per motion; its advance is the motion itself.
+    accumulator = 0;
+    BrushDab(kind, object, DabPixel(x), DabPixel(y), dx, dy, pressure, size, depthBuffer);
+    return;
+  }
+  const float distance = std::sqrt(dx * dx + dy * dy);
+  if (!(distance >= 1.0f) || !std::isfinite(distance)) return;
+  accumulator += distance;
+  const float step =
+      2.0f * kBrushExtentPerSize * size * float(kBrushSettingMax - spacing) / 256.0f + 1.0f;
+  if (!(step >= 1.0f) || !std::isfinite(step)) return;
+  const float stepX = dx * step / distance, stepY = dy * step / distance;
+  float px = x, py = y;
+  while (accumulator >= 0.0f) {
+    BrushDab(kind, object, DabPixel(px), DabPixel(py), stepX, stepY, pressure, size, depthBuffer);
+    px += stepX;
+    py += stepY;
+    accumulator -= step;
+  }
+}
+
+namespace {
+
+// One copy of a segment: where it starts and how it moves.
+struct SegmentCopy {
+  float x, y, dx, dy;
+};
+constexpr int kMostCopies = 12;  // six sectors, each with its mirror image
+
+// (dx, dy) turned by `angle` in view pixels (y down), as the copies' positions are turned.
+SegmentCopy Turned(float cx, float cy, float ox, float oy, float dx, float dy, double angle) {
+  const double c = std::cos(angle), s = std::sin(angle);
+  return {float(cx + ox * c - oy * s), float(cy + ox * s + oy * c), float(dx * c - dy * s),
+          float(dx * s + dy * c)};
+}
+
+// The copies of the repeat mode: the segment itself first.
+int RepeatCopies(int repeat, float x, float y, float dx, float dy,
+                 std::array<SegmentCopy, kMostCopies>& copies) {
+  copies[0] = {x, y, dx, dy};
+  const float ox = x - kViewCentre, oy = y - kViewCentre;
+  if (repeat >= 1 && repeat <= 5) {
+    const int count = repeat + 1;
+    for (int j = 1; j < count; ++j) {
+      copies[size_t(j)] = Turned(kViewCentre, kViewCentre, ox, oy, dx, dy, 2 * kPi * j / count);
+    }
+    return count;
+  }
+  if (repeat == 6) {
+    copies[1] = {kViewWidth - x, y, -dx, dy};
+    return 2;
+  }
+  if (repeat >= 7 && repeat <= 11) {
+    // k sectors: the segment turned by j 2 pi / k (angle alpha + j 2 pi / k) and its mirror image
+    // over the horizontal line through the centre, turned likewise (angle j 2 pi / k - alpha).
+    const int sectors = repeat - 5;
+    int n = 1;
+    for (int j = 0; j < sectors; ++j) {
+      const double turn = 2 * kPi * j / sectors;
+      if (j > 0) copies[size_t(n++)] = Turned(kViewCentre, kViewCentre, ox, oy, dx, dy, turn);
+      copies[size_t(n++)] = Turned(kViewCentre, kViewCentre, ox, -oy, dx, -dy, turn);
+    }
+    return n;
+  }
+  return 1;
+}
+
+void ClearChangedMarks(SceneObject& object) {
+  const size_t count = std::min(object.triangleWork->size(), size_t(object.triangleCount));
+  TriangleWork* faces = object.triangleWork->data();
+  for (size_t t = 0; t < count; ++t) faces[t].flags = 0;
+}
+
+// The paint colour in force: the alternate colour while the pen's second end is down.
+Rgb8 CurrentPaintColour() {
+  const TabletReport tablet = QueryTablet();
+  const Rgb16& colour = PenInProximity(tablet) && tablet.cursorType == kTabletCursorEraser
+                            ? brushSettings.alternateColour
+                            : brushSettings.paintColour;
+  return Rgb8{uint8_t(colour.red >> 8), uint8_t(colour.green >> 8), uint8_t(colour.blue >> 8)};
+}
+
+}  // namespace
+
+void BrushStroke(SceneObject* object, int room, float x, float y, float dx, float dy,
+                 float pressure, float size, std::span<const float> depthBuffer) {
+  if (object == nullptr || !HasWorkRecords(*object)) return;
+  for (const float value : {x, y, dx, dy, pressure, size}) {
+    if (!std::isfinite(value)) return;
+  }
+  BrushEngineState& e = brushEngine;
+  if (e.profileShape != brushSettings.shape || e.profileShape == 0) {
+    BuildBrushProfile(brushSettings.shape);
+  }
+  e.tilt = CurrentBrushTilt();
+  e.paintColour = CurrentPaintColour();
+  e.changedRect = kNothingDrawn;
+  e.mirrored = false;
+  ClearChangedMarks(*object);
+
+  PointWork* work = object->pointWork->data();
+  const size_t count = size_t(object->pointCount);
+  // The dabs start from the shape as it is, in the view the user looks through.
+  const BrushView view = ViewForBrush(*object, false);
+  ProjectForBrush(work, count, view);
+
+  std::array<SegmentCopy, kMostCopies> copies;
+  const int copyCount = RepeatCopies(brushSettings.repeat, x, y, dx, dy, copies);
+  const float start = e.accumulator;
+
+  const bool symmetric = brushSettings.side == brush_side::kSymmetric;
+  if (symmetric && PrepareBrushEngine()) {
+    e.mirrored = true;
+    ProjectForBrush(work, count, ViewForBrush(*object, true));
+    std::fill(e.mirrorDepthBuffer.begin(), e.mirrorDepthBuffer.end(), kEmptyDepth);
+    DrawDepthTriangles(e.mirrorDepthBuffer, kViewClip, object, true);
+    for (int c = 0; c < copyCount; ++c) {
+      const SegmentCopy& copy = copies[size_t(c)];
+      e.accumulator = start;
+      BrushSegment(object, room, kViewWidth - copy.x, copy.y, -copy.dx, copy.dy, pressure, size,
+                   e.mirrorDepthBuffer);
+    }
+    e.mirrored = false;
+    ProjectForBrush(work, count, view);
+  }
+  for (int c = 0; c < copyCount; ++c) {
+    const SegmentCopy& copy = copies[size_t(c)];
+    e.accumulator = start;
+    BrushSegment(object, room, copy.x, copy.y, copy.dx, copy.dy, pressure, size, depthBuffer);
+  }
+  if (symmetric) e.changedRect = kViewClip;
+}
+
+void ExtendChangedRect(const SceneObject& object) {
+  if (!HasWorkRecords(object)) return;
+  const std::span<const Triangle> triangles = Triangles(object);
+  const size_t count = std::min(triangles.size(), size_t(object.triangleCount));
+  const TriangleWork* faces = object.triangleWork->data();
+  const PointWork* work = object.pointWork->data();
+  const uint32_t pointCount = uint32_t(object.pointCount);
+  ClipRect& rect = brushEngine.changedRect;
+  for (size_t t = 0; t < count; ++t) {
+    if (faces[t].flags == 0) continue;
+    for (const uint32_t corner : triangles[t]) {
+      if (corner < pointCount) Widen(rect, work[corner].sx, work[corner].sy);
+    }
+  }
+}
+
+}  // namespace tsv

@@ -1,0 +1,155 @@
+// brush_session.cpp: the stroke session: begin, segments with their steps and redraws, commit.
+#include "tools/brush_session.h"
+
+#include <algorithm>
+
+#include "platform/preferences.h"
+#include "platform/tablet.h"
+#include "render/rasterisers.h"
+#include "render/soft_draw.h"
+#include "render/work_data.h"
+#include "scene/scene_object.h"
+#include "scene/scene_state.h"
+#include "scene/task_steps.h"
+#include "tools/brush.h"
+#include "tools/brush_settings.h"
+#include "tools/tool_frame.h"
+#include "tools/tool_state.h"
+
+namespace tsv {
+
+BrushSessionState brushSession;
+
+void ResetBrushSession() { brushSession = BrushSessionState{}; }
+
+namespace {
+
+static_assert(kStepBrushFirst == TaskStepCode("BR") && kStepBrushSegment == TaskStepCode("BS") &&
+              kStepBrushEnd == TaskStepCode("BE") && kStepPaintable == TaskStepCode("CP"));
+
+constexpr uint16_t kTabletAffectsPressure = 1;
+constexpr uint16_t kTabletAffectsRadius = 2;
+
+float PenScale(uint16_t preferenceBit) {
+  const TabletReport tablet = QueryTablet();
+  if ((preferences.tabletFlags & preferenceBit) == 0 || !PenInProximity(tablet)) return 1.0f;
+  return tablet.pressure;
+}
+
+int16_t StepValue(int value) { return int16_t(std::clamp(value, INT16_MIN, INT16_MAX)); }
+
+// The view's depth buffer drawn afresh from the work records (full detail), for the visibility
+// of the next dabs when the redraw did not leave one: a hardware renderer draws elsewhere, and
+// QuickDraw3D only clears it.
+void DrawViewDepth(SceneObject& object) {
+  std::vector<float>& depth = renderState.depthBuffer;
+  if (depth.size() != size_t(kViewPixelCount)) return;
+  std::fill(depth.begin(), depth.end(), kEmptyDepth);
+  DrawDepthTriangles(depth, kViewClip, &object, true);
+}
+
+// The push brush and the rooms that paint, fuse or move the texture change the points in place:
+// redrawing the changed triangles is enough. The other brush types move points sideways.
+bool RedrawsChangedPartOnly(int room) {
+  switch (room) {
+    case kBrushRoomHeightMap:
+    case kBrushRoomMorph:
+    case kBrushRoomPaint:
+    case kBrushRoomLiquify:
+    case kBrushRoomMask: return true;
+    default: return brushSettings.type == brush_type::kBrush;
+  }
+}
+
+void RedrawAfterSegment(SceneObject& object, int room) {
+  SoftDrawOptions options = toolState.drawOptions;
+  options.fullDetail = true;
+  options.updateThumbnail = false;
+  options.maskRoom = room == kBrushRoomMask;
+  const bool drawn = SoftDraw(&object, options);
+  if (!drawn || (options.renderer & 7) != kRendererChoiceSoftDraw) DrawViewDepth(object);
+  if (brushSession.present) {
+    brushSession.present(brushSession.redrawRect);
+  } else {
+    PresentToolFrame();
+  }
+}
+
+}  // namespace
+
+float StrokePressure() {
+  return BrushPressureFromDepth(brushSettings.depth) * PenScale(kTabletAffectsPressure);
+}
+
+float StrokeSize() { return BrushSizeFactor(brushSettings.size) * PenScale(kTabletAffectsRadius); }
+
+bool MakeObjectPaintable(SceneObject* object, SceneObject* undo) {
+  if (object == nullptr || object->optics.isPainted != 0) return false;
+  object->optics.isPainted = 1;
+  RecordTaskStep(kStepPaintable, 1);
+  CommitObjectChange(object, undo);
+  return true;
+}
+
+bool BeginStroke(int room, int x, int y) {
+  if (brushSession.active) EndStroke();
+  SceneObject* object = scene.currentObject;
+  if (object == nullptr || !HasWorkRecords(*object)) return false;
+  SceneObject* undo = scene.workObject.get();
+
+  PrepareBrushEngine();
+  if (brushEngine.profileShape != brushSettings.shape || brushEngine.profileShape == 0) {
+    BuildBrushProfile(brushSettings.shape);
+  }
+  brushEngine.accumulator = 0;
+  if (room == kBrushRoomPaint) MakeObjectPaintable(object, undo);
+
+  RefreshWorkData(*object);
+  DrawViewDepth(*object);
+
+  brushSession.active = true;
+  brushSession.room = room;
+  brushSession.object = object;
+  brushSession.undo = undo;
+  brushSession.segmentCount = 0;
+  brushSession.pressX = x;
+  brushSession.pressY = y;
+  brushSession.redrawRect = kNothingDrawn;
+  return true;
+}
+
+void ContinueStroke(int x, int y, int dx, int dy) {
+  BrushSessionState& session = brushSession;
+  if (!session.active || session.object == nullptr || !HasWorkRecords(*session.object)) return;
+  SceneObject& object = *session.object;
+
+  BrushStroke(&object, session.room, float(x), float(y), float(dx), float(dy), StrokePressure(),
+              StrokeSize(), renderState.depthBuffer);
+  RecordTaskStep(session.segmentCount == 0 ? kStepBrushFirst : kStepBrushSegment, StepValue(x),
+                 StepValue(y), StepValue(dx), StepValue(dy));
+  ++session.segmentCount;
+
+  if (object.dirtyFlags & kDirtyNormals) RefreshWorkData(object);
+  ExtendChangedRect(object);
+  const ClipRect& changed = brushEngine.changedRect;
+  if (changed.left >= changed.right || changed.top >= changed.bottom) {
+    session.redrawRect = kNothingDrawn;  // no dab fell on this motion: the view stands
+    return;
+  }
+  session.redrawRect = RedrawsChangedPartOnly(session.room) ? changed : kViewClip;
+  RedrawAfterSegment(object, session.room);
+}
+
+void EndStroke() {
+  BrushSessionState& session = brushSession;
+  if (!session.active) return;
+  if (session.segmentCount > 0) {
+    RecordTaskStep(kStepBrushEnd);
+    CommitObjectChange(session.object, session.undo);
+  }
+  session.active = false;
+  session.object = nullptr;
+  session.undo = nullptr;
+}
+
+}  // namespace tsv

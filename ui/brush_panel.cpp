@@ -1,0 +1,219 @@
+// brush_panel.cpp: the brush panel and the strokes over the modeling view.
+#include "ui/brush_panel.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "platform/events.h"
+#include "platform/preferences.h"
+#include "platform/string_table.h"
+#include "platform/user_services.h"
+#include "scene/scene_state.h"
+#include "tools/brush.h"
+#include "tools/brush_session.h"
+#include "tools/brush_settings.h"
+#include "ui/layout_ids.h"
+#include "ui/menus.h"
+#include "ui/panels.h"
+#include "ui/room_panels.h"
+#include "ui/rooms.h"
+
+namespace tsv {
+namespace {
+
+constexpr int kRedraw = 4;
+constexpr int kShapePictureSide = 32;
+constexpr uint16_t kTabletTiltBit = 4;
+// The slant the Tilt switch gives the mouse: a pen leaning half-way to the right and forward.
+constexpr std::array<int16_t, 2> kMouseTilt{16, 16};
+
+int16_t* SliderSetting(int item) {
+  using namespace layout::Brushes;
+  switch (item) {
+    case kSize: return &brushSettings.size;
+    case kDepth: return &brushSettings.depth;
+    case kSpacing: return &brushSettings.spacing;
+    default: return nullptr;
+  }
+}
+
+Rgb16* ColourSetting(int item) {
+  using namespace layout::Brushes;
+  if (item == kPaintColor) return &brushSettings.paintColour;
+  if (item == kAlternateColor) return &brushSettings.alternateColour;
+  return nullptr;
+}
+
+struct ShapePictures {
+  std::array<Canvas, kBrushShapeCount> pictures;
+  bool built = false;
+};
+ShapePictures shapePictures;
+
+// Draws every tip shape once. The engine's profile is built for each in turn and then put back
+// for the shape in force, so a stroke never sees the pictures' work.
+void BuildShapePictures() {
+  const BrushTilt tilt = brushEngine.tilt;
+  brushEngine.tilt = BrushTilt{};
+  constexpr float kHalf = kShapePictureSide / 2.0f;
+  for (int shape = 1; shape <= kBrushShapeCount; ++shape) {
+    BuildBrushProfile(shape);
+    Canvas& picture = shapePictures.pictures[size_t(shape - 1)];
+    ResizeCanvas(picture, kShapePictureSide, kShapePictureSide, Rgb(255, 255, 255));
+    for (int y = 0; y < kShapePictureSide; ++y) {
+      for (int x = 0; x < kShapePictureSide; ++x) {
+        // Screen y runs down, the brush's v up.
+        const float u = (float(x) + 0.5f - kHalf) / kHalf, v = (kHalf - float(y) - 0.5f) / kHalf;
+        const float weight = BrushFalloff(u, v, 1.0f);
+        if (weight < 0) continue;
+        const int shade = 255 - int(std::clamp(weight, 0.0f, 1.0f) * 215.0f);
+        picture.pixels[size_t(y) * kShapePictureSide + size_t(x)] =
+            Rgb(uint8_t(shade), uint8_t(shade), uint8_t(std::min(255, shade + 20)));
+      }
+    }
+  }
+  brushEngine.tilt = tilt;
+  BuildBrushProfile(std::clamp<int>(brushSettings.shape, 1, kBrushShapeCount));
+  shapePictures.built = true;
+}
+
+struct StrokeTracking {
+  int lastX = 0, lastY = 0;
+};
+StrokeTracking tracking;
+
+}  // namespace
+
+bool RoomStrokes(int room) {
+  return room == kBrushRoomModeling || room == kBrushRoomHeightMap || room == kBrushRoomMorph ||
+         room == kBrushRoomPaint || room == kBrushRoomLiquify || room == kBrushRoomMask;
+}
+
+bool BrushItemEnabled(int item) {
+  using namespace layout::Brushes;
+  const int room = ui.currentRoom;
+  if (item >= kTypeBrush && item <= kTypeNormal) return room == kBrushRoomModeling;
+  if (item == kPaintColor || item == kAlternateColor) return room == kBrushRoomPaint;
+  if (item == kMaskErase) return room == kBrushRoomMask;
+  return RoomStrokes(room);
+}
+
+bool BrushItemChecked(int item) {
+  using namespace layout::Brushes;
+  if (item >= kTypeBrush && item <= kTypeNormal) return brushSettings.type == item - kTypeBrush;
+  if (item >= kSideFront && item <= kSideSymmetric) return brushSettings.side == item - kSideFront;
+  if (item == kTilt) return brushSettings.tilt != std::array<int16_t, 2>{0, 0};
+  if (item == kMaskErase) return brushSettings.maskErase == kMaskEraseOn;
+  return false;
+}
+
+int BrushItemValue(int item) {
+  const int16_t* setting = SliderSetting(item);
+  return setting ? std::clamp<int>(*setting, 0, kBrushSettingMax) : 0;
+}
+
+void SetBrushItemValue(int item, int value) {
+  if (int16_t* setting = SliderSetting(item)) *setting = int16_t(std::clamp(value, 0, int(kBrushSettingMax)));
+}
+
+uint32_t BrushItemColour(int item) {
+  const Rgb16* colour = ColourSetting(item);
+  if (colour == nullptr) return 0x808080;
+  return Rgb(uint8_t(colour->red >> 8), uint8_t(colour->green >> 8), uint8_t(colour->blue >> 8));
+}
+
+std::string BrushItemText(int item) {
+  if (item == layout::Brushes::kRepeat) return GetString(BrushRepeatModeName(brushSettings.repeat));
+  return {};
+}
+
+int BrushItemClick(int item, int left, int bottom) {
+  using namespace layout::Brushes;
+  if (item >= kTypeBrush && item <= kTypeNormal) {
+    brushSettings.type = int16_t(item - kTypeBrush);
+    return kRedraw;
+  }
+  if (item >= kSideFront && item <= kSideSymmetric) {
+    brushSettings.side = int16_t(item - kSideFront);
+    return kRedraw;
+  }
+  if (Rgb16* colour = ColourSetting(item)) {
+    Rgb16 chosen;
+    if (AskColor(*colour, chosen)) *colour = chosen;
+    return kRedraw;
+  }
+  switch (item) {
+    case kShape: {
+      std::vector<Canvas> pictures;
+      for (int shape = 1; shape <= kBrushShapeCount; ++shape) pictures.push_back(BrushShapePictureOf(shape));
+      const int chosen = PopUpPictureGrid(pictures, 9, 36, brushSettings.shape - 1, left, bottom);
+      if (chosen >= 0) {
+        brushSettings.shape = int16_t(chosen + 1);
+        BuildBrushProfile(brushSettings.shape);
+      }
+      return kRedraw;
+    }
+    case kRepeat: {
+      std::vector<std::string> entries;
+      for (int mode = 0; mode < kBrushRepeatModeCount; ++mode) {
+        entries.push_back((mode == brushSettings.repeat ? "\xE2\x9C\x93 " : "    ") + GetString(BrushRepeatModeName(mode)));
+      }
+      const int chosen = PopUpMenu(entries, left, bottom);
+      if (chosen >= 0) brushSettings.repeat = int16_t(chosen);
+      return kRedraw;
+    }
+    case kTilt: {
+      const bool on = !BrushItemChecked(kTilt);
+      brushSettings.tilt = on ? kMouseTilt : std::array<int16_t, 2>{0, 0};
+      preferences.tabletFlags = uint16_t(on ? preferences.tabletFlags | kTabletTiltBit
+                                            : preferences.tabletFlags & ~kTabletTiltBit);
+      return kRedraw;
+    }
+    case kMaskErase:
+      brushSettings.maskErase = brushSettings.maskErase == kMaskEraseOn ? 0 : kMaskEraseOn;
+      return kRedraw;
+    default:
+      return 0;
+  }
+}
+
+const Canvas& BrushShapePictureOf(int shape) {
+  if (!shapePictures.built) BuildShapePictures();
+  return shapePictures.pictures[size_t(std::clamp(shape, 1, kBrushShapeCount) - 1)];
+}
+
+const Canvas& BrushShapePicture() { return BrushShapePictureOf(brushSettings.shape); }
+
+int HandleModelingView(int phase, int mouseX, int mouseY) {
+  const int x = mouseX - ui.viewRect.left, y = mouseY - ui.viewRect.top;
+  switch (phase) {
+    case kPhasePress:
+      if (!RoomStrokes(ui.currentRoom)) return 0;
+      if (ui.currentRoom == kBrushRoomMorph) RefreshMorphFusionSource();
+      if (!BeginStroke(ui.currentRoom, x, y)) return 0;
+      tracking = {x, y};
+      ui.trackingMouse = true;
+      return 0;
+    case kPhaseDrag:
+      if (!brushSession.active) {
+        ui.trackingMouse = false;
+        return 0;
+      }
+      if (x != tracking.lastX || y != tracking.lastY) {
+        ContinueStroke(tracking.lastX, tracking.lastY, x - tracking.lastX, y - tracking.lastY);
+        tracking = {x, y};
+      }
+      return 0;
+    default:
+      ui.trackingMouse = false;
+      if (!brushSession.active) return 0;
+      if (x != tracking.lastX || y != tracking.lastY) {
+        ContinueStroke(tracking.lastX, tracking.lastY, x - tracking.lastX, y - tracking.lastY);
+      }
+      EndStroke();
+      return kRedraw;
+  }
+}
+
+}  // namespace tsv

@@ -1,0 +1,288 @@
+// room_panels.cpp: the height-map, morph, mask and paint panels' items that the brushes use.
+#include "ui/room_panels.h"
+
+#include <algorithm>
+#include <array>
+
+#include "formats/picture.h"
+#include "formats/picture_files.h"
+#include "platform/user_services.h"
+#include "render/object_depth.h"
+#include "render/render_state.h"
+#include "scene/object_table.h"
+#include "scene/scene_state.h"
+#include "scene/task_steps.h"
+#include "tools/brush_settings.h"
+#include "tools/tool_frame.h"
+#include "ui/layout_ids.h"
+#include "ui/material_panels.h"
+#include "ui/object_list.h"
+#include "ui/panels.h"
+#include "ui/rooms.h"
+
+namespace tsv {
+namespace {
+
+constexpr int kRedraw = 4;
+constexpr int kRoomHeightMap = 2;
+
+// The picture the height map was made from, as the panel and the view show it (grey, top row
+// first), and whether it is shown over the view.
+struct HeightMapView {
+  Canvas grey;
+  bool shown = false;
+};
+HeightMapView heightMapView;
+
+// A morph object is remembered by its slot and its address, so that an object deleted (and its
+// slot reused by another) is never taken for it.
+struct MorphChoice {
+  int slot = -1;
+  const SceneObject* object = nullptr;
+  Canvas picture;
+};
+std::array<MorphChoice, 2> morphChoices;
+
+uint8_t GreyOf(uint32_t pixel) {
+  // Rec. 601 luma; a transparent pixel reads as black, so it raises nothing.
+  const uint32_t alpha = pixel >> 24;
+  const uint32_t red = (pixel >> 16) & 255, green = (pixel >> 8) & 255, blue = pixel & 255;
+  const uint32_t luma = (299 * red + 587 * green + 114 * blue + 500) / 1000;
+  return uint8_t(luma * alpha / 255);
+}
+
+void MarkChanged(SceneObject& object) {
+  object.hasUnsavedChanges = 1;
+  scene.projectModified = true;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------------------------ height map
+
+void SetHeightMapFromPixels(const uint32_t* pixels, int width, int height) {
+  HeightMap& map = brushSettings.heightMap;
+  map.width = width;
+  map.height = height;
+  map.bytes.assign(size_t(width) * size_t(height), 0);
+  ResizeCanvas(heightMapView.grey, width, height);
+  for (int y = 0; y < height; ++y) {
+    // The brush reads the rows bottom-up.
+    uint8_t* row = map.bytes.data() + size_t(height - 1 - y) * size_t(width);
+    for (int x = 0; x < width; ++x) {
+      const uint8_t grey = GreyOf(pixels[size_t(y) * size_t(width) + size_t(x)]);
+      row[x] = grey;
+      heightMapView.grey.pixels[size_t(y) * size_t(width) + size_t(x)] = Rgb(grey, grey, grey);
+    }
+  }
+}
+
+bool HeightMapItemEnabled(int item) {
+  using namespace layout::HeightMap;
+  if (item == kOpenPicture) return true;
+  return HasHeightMap(brushSettings.heightMap) || item == kLevel || item == kContrast;
+}
+
+bool HeightMapItemChecked(int item) { return item == layout::HeightMap::kShowPicture && heightMapView.shown; }
+
+int HeightMapItemValue(int item) {
+  using namespace layout::HeightMap;
+  if (item == kLevel) return std::clamp<int>(brushSettings.heightMap.level, 0, 256);
+  if (item == kContrast) return std::clamp<int>(brushSettings.heightMap.contrast, 0, 256);
+  return 0;
+}
+
+void SetHeightMapItemValue(int item, int value) {
+  using namespace layout::HeightMap;
+  value = std::clamp(value, 0, 256);
+  if (item == kLevel) brushSettings.heightMap.level = int16_t(value);
+  if (item == kContrast) brushSettings.heightMap.contrast = int16_t(value);
+}
+
+int HeightMapItemClick(int item) {
+  using namespace layout::HeightMap;
+  if (item == kShowPicture) {
+    heightMapView.shown = !heightMapView.shown;
+    return kRedraw;
+  }
+  if (item != kOpenPicture) return 0;
+  FileSpec spec;
+  spec.typeCount = kTexturePictureTypeCount;
+  std::copy_n(kTexturePictureTypes, kTexturePictureTypeCount, spec.fileTypes);
+  if (AskOpenFile(spec) != kNoError) return kRedraw;
+  Picture picture;
+  if (LoadPicture(spec, picture) != kNoError) return kRedraw;  // the loader has said why
+  SetHeightMapFromPixels(picture.pixels.data(), picture.width, picture.height);
+  heightMapView.shown = true;
+  return kRedraw;
+}
+
+const Canvas& HeightMapPicture() {
+  static const Canvas kNone;
+  return HasHeightMap(brushSettings.heightMap) ? heightMapView.grey : kNone;
+}
+
+// ----------------------------------------------------------------------------------------- morph
+
+SceneObject* MorphObject(int side) {
+  if (side < 0 || side > 1) return nullptr;
+  const MorphChoice& choice = morphChoices[size_t(side)];
+  if (choice.slot < 0 || choice.slot >= kObjectSlotCount) return nullptr;
+  SceneObject* there = scene.objectTable[size_t(choice.slot)].get();
+  return there != nullptr && there == choice.object ? there : nullptr;
+}
+
+void SetMorphObject(int side, SceneObject* object) {
+  if (side < 0 || side > 1) return;
+  MorphChoice& choice = morphChoices[size_t(side)];
+  choice = {};
+  if (object == nullptr) return;
+  choice.slot = SlotOfObject(object);
+  choice.object = choice.slot >= 0 ? object : nullptr;
+  if (object->preview.size() == size_t(kThumbnailSize) * kThumbnailSize) {
+    choice.picture = Canvas{kThumbnailSize, kThumbnailSize, object->preview};
+  }
+}
+
+bool MorphItemEnabled(int item) {
+  using namespace layout::Morphing;
+  return item == kLeftObject || item == kRightObject || item == kFusionSide;
+}
+
+bool MorphItemChecked(int item) {
+  return item == layout::Morphing::kFusionSide && brushSettings.fusionSide == kFusionSideRight;
+}
+
+int MorphItemClick(int item, int left, int bottom) {
+  using namespace layout::Morphing;
+  if (item == kFusionSide) {
+    brushSettings.fusionSide = brushSettings.fusionSide == kFusionSideRight ? kFusionSideLeft : kFusionSideRight;
+    return kRedraw;
+  }
+  if (item != kLeftObject && item != kRightObject) return 0;
+  SceneObject* chosen = ObjectPopUp(left, bottom);
+  if (chosen != nullptr) SetMorphObject(item == kLeftObject ? 0 : 1, chosen);
+  return kRedraw;
+}
+
+const Canvas& MorphObjectPicture(int item) {
+  static const Canvas kNone;
+  const int side = item == layout::Morphing::kLeftObject ? 0 : item == layout::Morphing::kRightObject ? 1 : -1;
+  if (side < 0 || MorphObject(side) == nullptr) return kNone;
+  return morphChoices[size_t(side)].picture;
+}
+
+void RefreshMorphFusionSource() {
+  for (int side = 0; side < 2; ++side) {
+    MorphFusionSource& source = brushSettings.morphObjects[size_t(side)];
+    const SceneObject* object = MorphObject(side);
+    const SceneObject* current = scene.currentObject;
+    // Only the side the brush uses is drawn; the other keeps nothing.
+    if (object == nullptr || current == nullptr || object == current || side != brushSettings.fusionSide) {
+      source = MorphFusionSource{};
+      continue;
+    }
+    const ObjectView& view = current->views[std::min<size_t>(current->currentView, kObjectViewCount - 1)];
+    if (!RenderObjectDepth(*object, view, source.depthBuffer, source.depthMax, source.depthMin)) {
+      source = MorphFusionSource{};
+    }
+  }
+}
+
+// ------------------------------------------------------------------------------------------ mask
+
+bool MaskItemEnabled(int) { return scene.currentObject != nullptr; }
+
+bool MaskItemChecked(int item) {
+  return item == layout::MaskTools::kErase && brushSettings.maskErase == kMaskEraseOn;
+}
+
+int MaskItemClick(int item) {
+  using namespace layout::MaskTools;
+  SceneObject* object = scene.currentObject;
+  if (object == nullptr) return 0;
+  if (item == kErase) {
+    brushSettings.maskErase = brushSettings.maskErase == kMaskEraseOn ? 0 : kMaskEraseOn;
+    return kRedraw;
+  }
+  if (item != kFill && item != kClear) return 0;
+  // Fill protects every point (mask 0), clear frees every point (mask 255).
+  std::fill(object->pointMask.begin(), object->pointMask.end(), uint8_t(item == kFill ? 0 : 255));
+  if (object->pointWork != nullptr) {
+    for (size_t i = 0; i < object->pointWork->size() && i < object->pointMask.size(); ++i) {
+      (*object->pointWork)[i].mask = object->pointMask[i];
+    }
+  }
+  object->dirtyFlags |= 31;
+  MarkChanged(*object);
+  return kRedraw;
+}
+
+// ----------------------------------------------------------------------------------------- paint
+
+bool PaintItemEnabled(int item) {
+  using namespace layout::PaintTools;
+  if (item == kPaintColor || item == kAlternateColor) return true;
+  if (item == kPainted) return scene.currentObject != nullptr;
+  return false;
+}
+
+bool PaintItemChecked(int item) {
+  return item == layout::PaintTools::kPainted && scene.currentObject != nullptr &&
+         scene.currentObject->optics.isPainted != 0;
+}
+
+uint32_t PaintItemColour(int item) {
+  using namespace layout::PaintTools;
+  const Rgb16* colour = item == kPaintColor       ? &brushSettings.paintColour
+                        : item == kAlternateColor ? &brushSettings.alternateColour
+                                                  : nullptr;
+  if (colour == nullptr) return 0x808080;
+  return Rgb(uint8_t(colour->red >> 8), uint8_t(colour->green >> 8), uint8_t(colour->blue >> 8));
+}
+
+int PaintItemClick(int item) {
+  using namespace layout::PaintTools;
+  if (item == kPaintColor || item == kAlternateColor) {
+    Rgb16& colour = item == kPaintColor ? brushSettings.paintColour : brushSettings.alternateColour;
+    Rgb16 chosen;
+    if (AskColor(colour, chosen)) colour = chosen;
+    return kRedraw;
+  }
+  SceneObject* object = scene.currentObject;
+  if (item == kPainted && object != nullptr) {
+    object->optics.isPainted = object->optics.isPainted ? 0 : 1;
+    RecordTaskStep(TaskStepCode("CP"), int16_t(object->optics.isPainted));
+    if (scene.workObject) CommitObjectChange(object, scene.workObject.get());
+    object->dirtyFlags |= 31;
+    MarkChanged(*object);
+    return kRedraw;
+  }
+  return 0;
+}
+
+// ------------------------------------------------------------------------------------ the view
+
+void DrawViewOverlay(Canvas& canvas) {
+  if (ui.currentRoom != kRoomHeightMap || !heightMapView.shown || !HasHeightMap(brushSettings.heightMap)) return;
+  // The map is stretched over the view as the fusion brush reads it, half see-through.
+  const Canvas& grey = heightMapView.grey;
+  const Rect& view = ui.viewRect;
+  for (int y = 0; y < view.height; ++y) {
+    const int py = view.top + y;
+    if (py < 0 || py >= canvas.height) continue;
+    const size_t sy = size_t(int64_t(y) * grey.height / view.height);
+    for (int x = 0; x < view.width; ++x) {
+      const int px = view.left + x;
+      if (px < 0 || px >= canvas.width) continue;
+      const size_t sx = size_t(int64_t(x) * grey.width / view.width);
+      uint32_t& pixel = canvas.pixels[size_t(py) * size_t(canvas.width) + size_t(px)];
+      const uint32_t map = grey.pixels[sy * size_t(grey.width) + sx] & 0xFF;
+      const uint32_t red = (((pixel >> 16) & 255) + map) / 2, green = (((pixel >> 8) & 255) + map) / 2,
+                     blue = ((pixel & 255) + map) / 2;
+      pixel = (red << 16) | (green << 8) | blue;
+    }
+  }
+}
+
+}  // namespace tsv
