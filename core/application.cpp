@@ -24,6 +24,7 @@
 #include "platform/user_services.h"
 #include "render/render_state.h"
 #include "scene/object_table.h"
+#include "paint/paint_state.h"
 #include "tools/brush.h"
 #include "tools/brush_settings.h"
 #include "tools/tool_state.h"
@@ -208,6 +209,7 @@ int InitializeApplication() {
     return kFatalCodeMemory;
   }
   BuildBrushProfile(brushSettings.shape);
+  InitPaint();
   if (!app.commandLineFile.empty() || preferences.startupAction != 1) DisposeSceneObject(scene.objectTable[0]);
   ResetProject();  // also clears the "modified" mark the start-up sphere left
 

@@ -14,6 +14,7 @@
 #include <numbers>
 
 #include "platform/preferences.h"
+#include "platform/events.h"
 #include "platform/tablet.h"
 #include "render/rasterisers.h"
 #include "render/work_data.h"
@@ -800,9 +801,10 @@ void ClearChangedMarks(SceneObject& object) {
 // The paint colour in force: the alternate colour while the pen's second end is down.
 Rgb8 CurrentPaintColour() {
   const TabletReport tablet = QueryTablet();
-  const Rgb16& colour = PenInProximity(tablet) && tablet.cursorType == kTabletCursorEraser
-                            ? brushSettings.alternateColour
-                            : brushSettings.paintColour;
+  // The pen's other end, or Alt held with the mouse, paints the alternate colour.
+  const bool alternate =
+      (PenInProximity(tablet) && tablet.cursorType == kTabletCursorEraser) || (input.modifiers & kAltBit) != 0;
+  const Rgb16& colour = alternate ? brushSettings.alternateColour : brushSettings.paintColour;
   return Rgb8{uint8_t(colour.red >> 8), uint8_t(colour.green >> 8), uint8_t(colour.blue >> 8)};
 }
 

@@ -68,6 +68,8 @@ void SetItemValue(const PanelLayout& panel, const PanelItem& item, int value) {
     SetBrushItemValue(item.id, value);
   } else if (Is(panel, "HeightMap")) {
     SetHeightMapItemValue(item.id, value);
+  } else if (Is(panel, "PaintTools")) {
+    SetPaintItemValue(item.id, value);
   }
 }
 
@@ -124,16 +126,21 @@ int HandleStrip(int phase) {
 
 // A deformation tool or the trackball follows the mouse in its own loop until the button is
 // released; the change is then committed, so that "To undo" and Ctrl+Z can take it back.
-int RunToolDrag(const PlacedPanel& placed, const DeformToolEntry& tool) {
-  const PanelLayout& panel = LayoutOf(placed);
-  if (const PanelItem* readout = FindItem(panel, layout::DeformTools::kAmount)) {
-    toolState.readoutRect = ItemRect(placed, *readout);
-  }
+// What every drag that reshapes the object live needs: where its amount is shown, the axis lock
+// and the view's draw options.
+void SetUpToolDrag(Rect readout) {
+  toolState.readoutRect = readout;
   toolState.axisLock = ui.axisLock;
   toolState.drawOptions.texturedObjects = ui.texturedObjects;
   toolState.drawOptions.depthView = ui.depthView;
   toolState.drawOptions.maskRoom = ui.currentRoom == kMaskRoomNumber;
   toolState.drawOptions.renderer = uint8_t(preferences.rendererWord & 0xFF);
+}
+
+int RunToolDrag(const PlacedPanel& placed, const DeformToolEntry& tool) {
+  const PanelLayout& panel = LayoutOf(placed);
+  const PanelItem* readout = FindItem(panel, layout::DeformTools::kAmount);
+  SetUpToolDrag(readout ? ItemRect(placed, *readout) : toolState.readoutRect);
   SceneObject* object = scene.currentObject;
   RunDeformTool(tool, object, scene.workObject.get(), kAmountInteractive);
   if (object != nullptr) CommitObjectChange(object, scene.workObject.get());
@@ -331,6 +338,7 @@ int ItemValue(const PanelLayout& panel, const PanelItem& item) {
   if (Is(panel, "TextureTools")) return TextureItemValue(item.id);
   if (Is(panel, "Brushes")) return BrushItemValue(item.id);
   if (Is(panel, "HeightMap")) return HeightMapItemValue(item.id);
+  if (Is(panel, "PaintTools")) return PaintItemValue(item.id);
   return 0;
 }
 
@@ -350,6 +358,7 @@ const Canvas& ItemPicture(const PanelLayout& panel, const PanelItem& item) {
   if (Is(panel, "Brushes") && item.id == layout::Brushes::kShape) return BrushShapePicture();
   if (Is(panel, "HeightMap") && item.id == layout::HeightMap::kPicture) return HeightMapPicture();
   if (Is(panel, "Morphing")) return MorphObjectPicture(item.id);
+  if (Is(panel, "PaintTools") && item.id == layout::PaintTools::kMapPreview) return MapPicture();
   return kNone;
 }
 
@@ -366,6 +375,15 @@ int HandlePanel(int panelNumber, int phase, uint16_t partCode) {
 
   if (Is(panel, "DeformTools") && phase == kPhasePress) {
     if (const DeformToolEntry* tool = FindDeformToolByItem(item->id)) return RunToolDrag(*placed, *tool);
+  }
+  if (Is(panel, "PaintTools") && item->id == layout::PaintTools::kApply && phase == kPhasePress) {
+    // "Map apply" follows the mouse in its own loop; the amount shows in the item's corner.
+    const Rect r = ItemRect(*placed, *item);
+    SetUpToolDrag({r.left + 4, r.top + r.height - 34, 45, 30});
+    RunMapApplyDrag();
+    ShowAmountReadout(kNoReadoutValue, kNoReadoutValue);
+    ui.fullDetail = true;
+    return kRedraw;
   }
   if (Is(panel, "TextureTools") && item->id == layout::TextureTools::kOffset) {
     // The offset area pans the texture for as long as the button is held.

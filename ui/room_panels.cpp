@@ -6,6 +6,9 @@
 
 #include "formats/picture.h"
 #include "formats/picture_files.h"
+#include "paint/map_apply.h"
+#include "paint/object_paint.h"
+#include "paint/paint_state.h"
 #include "platform/user_services.h"
 #include "render/object_depth.h"
 #include "render/render_state.h"
@@ -14,6 +17,7 @@
 #include "scene/task_steps.h"
 #include "tools/brush_settings.h"
 #include "tools/tool_frame.h"
+#include "tools/tool_state.h"
 #include "ui/layout_ids.h"
 #include "ui/material_panels.h"
 #include "ui/object_list.h"
@@ -220,16 +224,48 @@ int MaskItemClick(int item) {
 
 // ----------------------------------------------------------------------------------------- paint
 
+namespace {
+
+// A grey copy of the map picture for the panel, remade when the map changes.
+struct MapPreview {
+  const uint8_t* bytes = nullptr;
+  int32_t width = 0, height = 0;
+  Canvas canvas;
+};
+MapPreview mapPreview;
+
+}  // namespace
+
 bool PaintItemEnabled(int item) {
   using namespace layout::PaintTools;
+  const bool hasObject = scene.currentObject != nullptr;
   if (item == kPaintColor || item == kAlternateColor) return true;
-  if (item == kPainted) return scene.currentObject != nullptr;
+  if (item == kPainted || (item >= kPaintObject && item <= kAddGradient)) return hasObject;
+  if (item >= kFlat && item <= kContrast) return true;
+  if (item == kMapPicture) return true;
+  if (item == kMapPreview) return HasGreyMap(paintState.map);
+  if (item == kApply) return hasObject && HasGreyMap(paintState.map);
   return false;
 }
 
 bool PaintItemChecked(int item) {
-  return item == layout::PaintTools::kPainted && scene.currentObject != nullptr &&
-         scene.currentObject->optics.isPainted != 0;
+  using namespace layout::PaintTools;
+  if (item >= kFlat && item <= kSpheric) return paintState.mappingKind == item - kFlat;
+  return item == kPainted && scene.currentObject != nullptr && scene.currentObject->optics.isPainted != 0;
+}
+
+int PaintItemValue(int item) {
+  using namespace layout::PaintTools;
+  if (item == kBrightness) return std::clamp<int>(paintState.mapBrightness, 0, 256);
+  if (item == kContrast) return std::clamp<int>(paintState.mapContrast, 0, 256);
+  return 0;
+}
+
+void SetPaintItemValue(int item, int value) {
+  using namespace layout::PaintTools;
+  value = std::clamp(value, 0, 256);
+  if (item == kBrightness) paintState.mapBrightness = int16_t(value);
+  if (item == kContrast) paintState.mapContrast = int16_t(value);
 }
 
 uint32_t PaintItemColour(int item) {
@@ -249,16 +285,60 @@ int PaintItemClick(int item) {
     if (AskColor(colour, chosen)) colour = chosen;
     return kRedraw;
   }
+  if (item >= kFlat && item <= kSpheric) {
+    paintState.mappingKind = int16_t(item - kFlat);
+    return kRedraw;
+  }
+  if (item == kMapPicture) {
+    FileSpec spec;
+    spec.typeCount = kTexturePictureTypeCount;
+    std::copy_n(kTexturePictureTypes, kTexturePictureTypeCount, spec.fileTypes);
+    if (AskOpenFile(spec) != kNoError) return kRedraw;
+    Picture picture;
+    if (LoadPicture(spec, picture) != kNoError) return kRedraw;  // the loader has said why
+    SetMapPicture(picture.pixels, picture.width, picture.height);
+    return kRedraw;
+  }
   SceneObject* object = scene.currentObject;
-  if (item == kPainted && object != nullptr) {
+  if (object == nullptr) return 0;
+  SceneObject* undo = scene.workObject.get();
+  if (item == kPainted) {
     object->optics.isPainted = object->optics.isPainted ? 0 : 1;
     RecordTaskStep(TaskStepCode("CP"), int16_t(object->optics.isPainted));
-    if (scene.workObject) CommitObjectChange(object, scene.workObject.get());
+    if (undo != nullptr) CommitObjectChange(object, undo);
     object->dirtyFlags |= 31;
     MarkChanged(*object);
     return kRedraw;
   }
+  if (item >= kPaintObject && item <= kAddGradient) {
+    const std::span<const PaintCommand> commands = PaintCommands();
+    const size_t index = size_t(item - kPaintObject);
+    if (index >= commands.size()) return 0;
+    // Colour on an object that shows no paint would be invisible: it is made painted first.
+    EnsurePaintable(object, undo, false);
+    if (RunPaintCommand(commands[index], object, undo)) MarkChanged(*object);
+    return kRedraw;
+  }
   return 0;
+}
+
+void RunMapApplyDrag() {
+  SceneObject* object = scene.currentObject;
+  if (RunMapApply(object, scene.workObject.get(), kAmountInteractive, 0) && object != nullptr) MarkChanged(*object);
+}
+
+const Canvas& MapPicture() {
+  static const Canvas kNone;
+  const GreyMap& map = paintState.map;
+  if (!HasGreyMap(map)) return kNone;
+  if (mapPreview.bytes != map.bytes.data() || mapPreview.width != map.width || mapPreview.height != map.height) {
+    ResizeCanvas(mapPreview.canvas, map.width, map.height);
+    for (size_t i = 0; i < map.bytes.size() && i < mapPreview.canvas.pixels.size(); ++i) {
+      mapPreview.canvas.pixels[i] = Rgb(map.bytes[i], map.bytes[i], map.bytes[i]);
+    }
+    mapPreview = {map.bytes.data(), map.width, map.height, std::move(mapPreview.canvas)};
+  }
+  return mapPreview.canvas;
 }
 
 // ------------------------------------------------------------------------------------ the view

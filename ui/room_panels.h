@@ -40,12 +40,17 @@ bool MaskItemEnabled(int item);
 bool MaskItemChecked(int item);
 int MaskItemClick(int item);
 
-// The paint room's colour swatches and painted switch (the paint commands come with the paint
-// subsystem).
+// The paint panel (room 4): the colours and the painted switch, the six paint commands, and
+// "Map apply" with its mapping, brightness, contrast and map picture.
 bool PaintItemEnabled(int item);
 bool PaintItemChecked(int item);
+int PaintItemValue(int item);
+void SetPaintItemValue(int item, int value);
 uint32_t PaintItemColour(int item);
 int PaintItemClick(int item);
+// The map apply drag, as the panel's "Apply map" item runs it (the readout already placed).
+void RunMapApplyDrag();
+const Canvas& MapPicture();
 
 // What the modeling view shows over the object in the current room (the height map while it is
 // shown in the height-map fusion room).

@@ -3,6 +3,8 @@
 // switch, commit and undo, and the tablet layer's answers without a tablet.
 #include <gtest/gtest.h>
 
+#include "platform/events.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -566,11 +568,12 @@ TEST_F(Brush, PaintBlendsTheColourByOpacityMaskAndPen) {
     float pressure;
     bool eraserEnd;
     int alpha;
+    bool altHeld = false;
   };
   const Case cases[] = {
       {255, 0.5f, false, 128}, {255, -0.5f, false, 128}, {128, 0.5f, false, 64},
       {255, 1.0f, false, 256}, {255, 2.0f, false, 256},  {0, 1.0f, false, 0},
-      {255, 0.0f, false, 0},   {255, 0.5f, true, 128},
+      {255, 0.0f, false, 0},   {255, 0.5f, true, 128},   {255, 0.5f, false, 128, true},
   };
   for (const Case& c : cases) {
     mesh->pointColors[0] = {10, 100, 200};
@@ -578,8 +581,10 @@ TEST_F(Brush, PaintBlendsTheColourByOpacityMaskAndPen) {
     mesh->dirtyFlags = 0;
     ResetTablet();
     if (c.eraserEnd) ReportTabletPacket({true, true, 1.0f, 0, 0, kTabletCursorEraser});
+    input.modifiers = c.altHeld ? kAltBit : 0;
     Stroke(*mesh, kBrushRoomPaint, 200, 200, 0, 0, c.pressure);
-    const Rgb8 target = c.eraserEnd ? Rgb8{0x10, 0x20, 0x30} : Rgb8{0xFF, 0x80, 0x00};
+    input.modifiers = 0;
+    const Rgb8 target = c.eraserEnd || c.altHeld ? Rgb8{0x10, 0x20, 0x30} : Rgb8{0xFF, 0x80, 0x00};
     const Rgb8& got = mesh->pointColors[0];
     EXPECT_EQ(got.red, (10 * (256 - c.alpha) + target.red * c.alpha) >> 8) << c.pressure;
     EXPECT_EQ(got.green, (100 * (256 - c.alpha) + target.green * c.alpha) >> 8) << c.pressure;
