@@ -1,6 +1,7 @@
 // batch.cpp: the batch commands.
 #include "app/batch.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -25,6 +26,7 @@
 #include "scene/organic.h"
 #include "scene/project.h"
 #include "scene/scene_state.h"
+#include "tasks/task_replay.h"
 #include "tools/deform_batch.h"
 
 namespace tsv {
@@ -184,6 +186,21 @@ int ConvertPicture(const std::vector<std::string>& args) {
   return WritePictureFile(args[1], picture.pixels, picture.width, picture.height, options) ? 0 : 1;
 }
 
+// tessivar replay TASKS.tsks IN.cmf OUT.cmf [--strength S]
+int Replay(const std::vector<std::string>& args) {
+  if (args.size() != 3 && args.size() != 5) return Usage("replay takes TASKS.tsks IN.cmf OUT.cmf [--strength S]");
+  long strength = 256;
+  if (args.size() == 5) {
+    char* end = nullptr;
+    strength = std::strtol(args[4].c_str(), &end, 10);
+    if (args[3] != "--strength" || args[4].empty() || *end != '\0') return Usage("expected --strength S");
+  }
+  if (!InitSoftDraw()) return 1;
+  const Status status = ReplayTaskFile(args[0], args[1], args[2], int(std::clamp(strength, -100000L, 100000L)));
+  ShutdownSoftDraw();
+  return status == kNoError ? 0 : 1;
+}
+
 int Project(const std::vector<std::string>& args) {
   if (args.size() < 2) return Usage("project takes the project file and at least one object file");
   std::vector<std::string> objects(args.begin() + 1, args.end());
@@ -194,7 +211,7 @@ int Project(const std::vector<std::string>& args) {
 
 int RunBatchCommand(const std::string& name, const std::vector<std::string>& args) {
   if (name != "info" && name != "project" && name != "view" && name != "new" && name != "deform" &&
-      name != "picture") {
+      name != "picture" && name != "replay") {
     return Usage(("unknown command " + name).c_str());
   }
   if (!StartBatch()) {
@@ -206,6 +223,7 @@ int RunBatchCommand(const std::string& name, const std::vector<std::string>& arg
                : name == "new"  ? New(args)
                : name == "deform" ? Deform(args)
                : name == "picture" ? ConvertPicture(args)
+               : name == "replay"  ? Replay(args)
                                 : Project(args);
   nativeFiles.loadTexturePicture = nullptr;
   ShutdownScene();

@@ -39,6 +39,8 @@ std::string UsageText() {
          "                                one deformation tool (its name or two-letter code)\n"
          "       tessivar picture IN OUT [--interlaced] [--alpha] [--dither|--no-dither] [--compressed]\n"
          "                                convert a picture (bmp, gif, tif, img, png, jpg) to bmp, gif, tif, img or png\n"
+         "       tessivar replay TASKS.tsks IN.cmf OUT.cmf [--strength S]\n"
+         "                                replay a task file on an object (strength 0..256)\n"
          "       tessivar --version       print the version\n"
          "       tessivar --help          print this text\n";
 }

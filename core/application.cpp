@@ -25,6 +25,7 @@
 #include "render/render_state.h"
 #include "scene/object_table.h"
 #include "paint/paint_state.h"
+#include "tasks/task_recorder.h"
 #include "tools/brush.h"
 #include "tools/brush_settings.h"
 #include "tools/tool_state.h"
@@ -210,6 +211,10 @@ int InitializeApplication() {
   }
   BuildBrushProfile(brushSettings.shape);
   InitPaint();
+  // The task recorder keeps its working files in the temporary folder made above.
+  taskRecorder.currentRoom = [] { return ui.currentRoom; };
+  InstallTaskRecorder();
+  NewTaskList();
   if (!app.commandLineFile.empty() || preferences.startupAction != 1) DisposeSceneObject(scene.objectTable[0]);
   ResetProject();  // also clears the "modified" mark the start-up sphere left
 
@@ -239,6 +244,7 @@ void ShutdownApplication() {
   ShutdownScene();
   ShutdownSoftDraw();
   ResetBrushEngine();
+  ResetTaskRecorder();
   nativeFiles.loadTexturePicture = nullptr;
 
   app.composerBuffer.clear();

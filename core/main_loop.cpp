@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "core/app_state.h"
+#include "tasks/task_recorder.h"
 #include "ui/brush_panel.h"
 #include "core/application.h"
 #include "platform/clock.h"
@@ -70,7 +71,8 @@ int CallPanel(int panel, int phase, uint16_t partCode) {
 }
 
 int AskToQuit() {
-  if ((app.recordingTasks && !AskMessage(GetString(kAskStopRecording))) || !ConfirmDiscardChanges()) {
+  const bool recording = app.recordingTasks || taskRecorder.taskState != kTaskIdle;
+  if ((recording && !AskMessage(GetString(kAskStopRecording))) || !ConfirmDiscardChanges()) {
     input.quitRequested = false;
     return kLoopContinue;
   }

@@ -30,6 +30,7 @@
 #include "ui/shape_dialog.h"
 #include "ui/room_panels.h"
 #include "ui/rooms.h"
+#include "ui/task_panel.h"
 #include "ui/widgets.h"
 
 namespace tsv {
@@ -70,6 +71,8 @@ void SetItemValue(const PanelLayout& panel, const PanelItem& item, int value) {
     SetHeightMapItemValue(item.id, value);
   } else if (Is(panel, "PaintTools")) {
     SetPaintItemValue(item.id, value);
+  } else if (Is(panel, "Tasks")) {
+    SetTaskItemValue(item.id, value);
   }
 }
 
@@ -195,6 +198,8 @@ int Click(const PlacedPanel& placed, const PanelItem& item) {
     return MaskItemClick(id);
   } else if (Is(panel, "PaintTools")) {
     return PaintItemClick(id);
+  } else if (Is(panel, "Tasks")) {
+    return TaskItemClick(id);
   } else if (Is(panel, "OpticsTools")) {
     using namespace layout::OpticsTools;
     if (scene.currentObject == nullptr) return 0;
@@ -278,6 +283,7 @@ bool ItemEnabled(const PanelLayout& panel, const PanelItem& item) {
   if (Is(panel, "Morphing")) return MorphItemEnabled(id);
   if (Is(panel, "MaskTools")) return MaskItemEnabled(id);
   if (Is(panel, "PaintTools")) return PaintItemEnabled(id);
+  if (Is(panel, "Tasks")) return TaskItemEnabled(id);
   if (Is(panel, "ObjectTools")) {
     using namespace layout::ObjectTools;
     return id == kNewOrganic || id == kNewSynthetic || ((id == kDelete || id == kInformation) && hasObject);
@@ -298,6 +304,7 @@ bool ItemChecked(const PanelLayout& panel, const PanelItem& item) {
   if (Is(panel, "Morphing")) return MorphItemChecked(item.id);
   if (Is(panel, "MaskTools")) return MaskItemChecked(item.id);
   if (Is(panel, "PaintTools")) return PaintItemChecked(item.id);
+  if (Is(panel, "Tasks")) return TaskItemChecked(item.id);
   if (Is(panel, "Views")) {
     if (item.id == layout::Views::kTextured) return ui.texturedObjects;
     if (item.id == layout::Views::kDepthView) return ui.depthView;
@@ -339,6 +346,7 @@ int ItemValue(const PanelLayout& panel, const PanelItem& item) {
   if (Is(panel, "Brushes")) return BrushItemValue(item.id);
   if (Is(panel, "HeightMap")) return HeightMapItemValue(item.id);
   if (Is(panel, "PaintTools")) return PaintItemValue(item.id);
+  if (Is(panel, "Tasks")) return TaskItemValue(item.id);
   return 0;
 }
 
@@ -372,6 +380,9 @@ int HandlePanel(int panelNumber, int phase, uint16_t partCode) {
   const PanelItem* item = FindItem(panel, itemId);
   if (item == nullptr || !ItemEnabled(panel, *item)) return 0;  // taken, but nothing to do
   if (item->kind == ItemKind::List && panel.number == 10) return HandleObjectList(*placed, *item, phase);
+  if (item->kind == ItemKind::List && Is(panel, "Tasks")) {
+    return phase == kPhasePress ? TaskListPress(ItemRect(*placed, *item), input.mouseX, input.mouseY) : 0;
+  }
 
   if (Is(panel, "DeformTools") && phase == kPhasePress) {
     if (const DeformToolEntry* tool = FindDeformToolByItem(item->id)) return RunToolDrag(*placed, *tool);

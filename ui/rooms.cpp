@@ -16,6 +16,7 @@
 #include "ui/object_list.h"
 #include "ui/panels.h"
 #include "ui/room_panels.h"
+#include "ui/task_panel.h"
 #include "ui/widgets.h"
 
 namespace tsv {
@@ -111,6 +112,8 @@ void DrawItem(Canvas& canvas, const PanelLayout& panel, const PanelItem& item, R
     case ItemKind::List:
       if (panel.number == 10) {
         DrawObjectList(canvas, rect);
+      } else if (panel.name == "Tasks") {
+        DrawTaskList(canvas, rect, look.enabled);
       } else {
         DrawListBox(canvas, rect, {}, ListLook{look});
       }

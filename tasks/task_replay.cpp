@@ -1,0 +1,395 @@
+// task_replay.cpp: replaying task steps, the replay commands and the replay batch procedure.
+#include "tasks/task_replay.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "paint/map_apply.h"
+#include "paint/object_paint.h"
+#include "platform/events.h"
+#include "platform/file_spec.h"
+#include "platform/string_ids.h"
+#include "platform/string_table.h"
+#include "platform/user_services.h"
+#include "render/rasterisers.h"
+#include "render/render_state.h"
+#include "render/soft_draw.h"
+#include "render/work_data.h"
+#include "scene/object_file.h"
+#include "scene/object_table.h"
+#include "scene/scene_object.h"
+#include "scene/scene_state.h"
+#include "scene/shade_ramp.h"
+#include "tasks/task_recorder.h"
+#include "tools/brush.h"
+#include "tools/brush_session.h"
+#include "tools/brush_settings.h"
+#include "tools/deform_table.h"
+#include "tools/tool_frame.h"
+#include "tools/tool_state.h"
+#include "tools/trackball.h"
+
+namespace tsv {
+
+ShapeMorphHook taskShapeMorph;
+
+namespace {
+
+constexpr size_t kNoStep = size_t(-1);
+
+ObjectView& CurrentView(SceneObject& object) {
+  return object.views[std::min<size_t>(object.currentView, object.views.size() - 1)];
+}
+
+void PresentView() {
+  if (brushSession.present) {
+    brushSession.present(kViewClip);
+  } else {
+    PresentToolFrame();
+  }
+}
+
+// A full redraw of the modeling view in its present state (nothing without a renderer).
+void RedrawView(SceneObject& object) {
+  if (HasWorkRecords(object)) RefreshWorkData(object);
+  SoftDrawOptions options = toolState.drawOptions;
+  options.fullDetail = true;
+  options.updateThumbnail = false;
+  if (SoftDraw(&object, options)) PresentView();
+}
+
+// The view's depth buffer drawn afresh from the work records, for the visibility of the dabs
+// when no software redraw left one.
+void DrawViewDepth(SceneObject& object) {
+  std::vector<float>& depth = renderState.depthBuffer;
+  if (depth.size() != size_t(kViewPixelCount)) return;
+  std::fill(depth.begin(), depth.end(), kEmptyDepth);
+  DrawDepthTriangles(depth, kViewClip, &object, true);
+}
+
+bool RedrawsChangedPartOnly(int room) {
+  switch (room) {
+    case kBrushRoomHeightMap:
+    case kBrushRoomMorph:
+    case kBrushRoomPaint:
+    case kBrushRoomLiquify:
+    case kBrushRoomMask: return true;
+    default: return brushSettings.type == brush_type::kBrush;
+  }
+}
+
+// The settings a step takes from its record and gives back afterwards.
+struct StepSettings {
+  int16_t depth, size, shape, spacing, type, side, repeat, fusionSide;
+  Rgb16 paintColour;
+  std::array<int16_t, 2> tilt;
+};
+
+StepSettings CurrentSettings() {
+  const BrushSettings& b = brushSettings;
+  return {b.depth, b.size, b.shape, b.spacing, b.type, b.side, b.repeat, b.fusionSide, b.paintColour, b.tilt};
+}
+
+void ApplySettings(const StepSettings& s) {
+  BrushSettings& b = brushSettings;
+  b.depth = s.depth;
+  b.size = s.size;
+  b.shape = s.shape;
+  b.spacing = s.spacing;
+  b.type = s.type;
+  b.side = s.side;
+  b.repeat = s.repeat;
+  b.fusionSide = s.fusionSide;
+  b.paintColour = s.paintColour;
+  b.tilt = s.tilt;
+}
+
+StepSettings SettingsOfStep(const TaskStep& step) {
+  StepSettings s;
+  s.depth = step.brushDepth;
+  s.size = step.brushSize;
+  s.shape = int16_t(std::clamp(step.Shape(), 1, kBrushShapeCount));
+  s.spacing = int16_t(step.Spacing());
+  s.type = int16_t(step.BrushType());
+  s.side = int16_t(step.Side());
+  s.repeat = int16_t(std::clamp(step.Repeat(), 0, kBrushRepeatModeCount - 1));
+  s.fusionSide = int16_t(step.FusionSide() == kFusionSideRight ? kFusionSideRight : kFusionSideLeft);
+  s.paintColour = Rgb16{step.red, step.green, step.blue};
+  s.tilt = {step.tiltFirst, step.tiltSecond};
+  return s;
+}
+
+// Takes the recorded view where it differs from the current one; redraws when anything changed.
+void TakeRecordedView(const TaskStep& step, SceneObject& object) {
+  ObjectView& view = CurrentView(object);
+  bool changed = false;
+  for (size_t i = 0; i < 3; ++i) {
+    if (view.angles[i] != step.viewAngles[i]) {
+      view.angles[i] = step.viewAngles[i];
+      changed = true;
+    }
+  }
+  // A zoom that is not a positive number would break every projection: keep the current one.
+  if (view.zoom != step.viewZoom && step.viewZoom > 0 && step.viewZoom < 1e6f) {
+    view.zoom = step.viewZoom;
+    changed = true;
+  }
+  if (view.centerX != step.centerX) {
+    view.centerX = step.centerX;
+    changed = true;
+  }
+  if (view.centerY != step.centerY) {
+    view.centerY = step.centerY;
+    changed = true;
+  }
+  if (changed) RedrawView(object);
+}
+
+// In the paint room an object that is not paintable is offered to be made so; the operation then
+// runs whatever the answer.
+void OfferPaintable(const TaskStep& step, SceneObject* object, SceneObject* undo) {
+  if (step.room != kBrushRoomPaint || object->optics.isPainted != 0) return;
+  EnsurePaintable(object, undo, true);
+  RedrawView(*object);
+}
+
+void RunBrushSegment(const TaskStep& step, SceneObject* object, SceneObject* undo, int s) {
+  if (!HasWorkRecords(*object)) return;
+  const int room = step.room;
+  OfferPaintable(step, object, undo);
+  PrepareBrushEngine();
+  BuildBrushProfile(brushSettings.shape);
+  if (step.code == kStepStrokeFirst) {
+    // A stroke begins as a pressed button begins one: from the shape as it is now.
+    brushEngine.accumulator = 0;
+    RefreshWorkData(*object);
+    DrawViewDepth(*object);
+  }
+  const float pressure = BrushPressureFromDepth(step.brushDepth) * float(s) / 256.0f;
+  BrushStroke(object, room, float(step.value1), float(step.value2), float(step.value3),
+              float(step.value4), pressure, BrushSizeFactor(step.brushSize), renderState.depthBuffer);
+  if (object->dirtyFlags & kDirtyNormals) RefreshWorkData(*object);
+  ExtendChangedRect(*object);
+  const ClipRect& changed = brushEngine.changedRect;
+  if (changed.left >= changed.right || changed.top >= changed.bottom) return;
+  const ClipRect redraw = RedrawsChangedPartOnly(room) ? changed : kViewClip;
+  SoftDrawOptions options = toolState.drawOptions;
+  options.fullDetail = true;
+  options.updateThumbnail = false;
+  options.maskRoom = room == kBrushRoomMask;
+  const bool drawn = SoftDraw(object, options);
+  if (!drawn || (options.renderer & 7) != kRendererChoiceSoftDraw) DrawViewDepth(*object);
+  if (drawn) {
+    if (brushSession.present) {
+      brushSession.present(redraw);
+    } else {
+      PresentToolFrame();
+    }
+  }
+}
+
+void RunToolStep(const DeformToolEntry& tool, const TaskStep& step, SceneObject* object,
+                 SceneObject* undo, int s) {
+  const int a = step.value1, b = step.value2;
+  int first = 0, second = 0;
+  switch (tool.kind) {
+    case DeformKind::Centred: first = ScaleCentredAmount(a, s); break;
+    case DeformKind::Rising:
+    case DeformKind::Signed: first = ScaleNeutralAmount(a, s); break;
+    case DeformKind::Flatten: first = ScaleFlattenAmount(a, s); break;
+    case DeformKind::TwoAxis:
+      first = ScaleCentredAmount(a, s);
+      second = ScaleCentredAmount(b, s);
+      break;
+    case DeformKind::Trackball: return;  // RO and RX are handled by the caller
+  }
+  // A recorded amount is never taken for the interactive marker.
+  const AmountRange range = RangeOfKind(tool.kind);
+  first = std::clamp<int>(first, range.minimum, range.maximum);
+  second = std::clamp<int>(second, range.minimum, range.maximum);
+  RunDeformTool(tool, object, undo, int16_t(first), int16_t(second));
+  CommitObjectChange(object, undo);
+}
+
+void RunColourStep(const TaskStep& step, SceneObject* object, SceneObject* undo, int s) {
+  // The components are 16-bit colour values: scaled as such, so that full strength gives back
+  // exactly the recorded colour.
+  auto scale = [s](int16_t value) { return uint16_t(uint32_t(uint16_t(value)) * uint32_t(s) / 256u); };
+  const Rgb16 colour{scale(step.value1), scale(step.value2), scale(step.value3)};
+  if (step.code == kStepSpecularColour) object->optics.specularColor = colour;
+  if (step.code == kStepDiffuseColour) object->optics.diffuseColor = colour;
+  if (step.code == kStepAmbientColour) object->optics.ambientColor = colour;
+  CommitObjectChange(object, undo);
+  BuildShadeRamp(*object);
+  RedrawView(*object);
+}
+
+// The step itself, with the settings already taken from the record.
+void DispatchStep(const TaskStep& step, SceneObject* object, SceneObject* undo, int s) {
+  const uint16_t code = step.code;
+  switch (code) {
+    case kStepRotateStart: return;  // a marker: its motions follow as RX steps
+    case kStepRotateMotion: {
+      const AmountRange range = RangeOfKind(DeformKind::Trackball);
+      const int dx = std::clamp<int>(ScaleNeutralAmount(step.value1, s), range.minimum, range.maximum);
+      const int dy = std::clamp<int>(ScaleNeutralAmount(step.value2, s), range.minimum, range.maximum);
+      RotateSession(object, undo, int16_t(dx), int16_t(dy));
+      CommitObjectChange(object, undo);
+      return;
+    }
+    case kStepStrokeFirst:
+    case kStepStrokeSegment: RunBrushSegment(step, object, undo, s); return;
+    case kStepStrokeEnd: CommitObjectChange(object, undo); return;
+    case kStepMapApply:
+      // The amount is centred on 128 like the two-end tools: weakened toward 128, so that strength
+      // 0 leaves the object as it is.
+      RunMapApply(object, undo, step.value1, int16_t(ScaleCentredAmount(step.value2, s)));
+      return;
+    case kStepMorph:
+      if (taskShapeMorph) {
+        taskShapeMorph(object, undo, step.value1, step.value2, ScaleNeutralAmount(step.value3, s),
+                       ScaleNeutralAmount(step.value4, s));
+        CommitObjectChange(object, undo);
+      }
+      return;
+    case kStepPaintableFlag:
+      object->optics.isPainted = uint16_t(step.value1);
+      CommitObjectChange(object, undo);
+      RedrawView(*object);
+      return;
+    case kStepSpecularColour:
+    case kStepDiffuseColour:
+    case kStepAmbientColour: RunColourStep(step, object, undo, s); return;
+    default: break;
+  }
+  if (FindPaintCommand(code) != nullptr) {
+    ReplayPaintStep(code, object, undo, step.room == kBrushRoomPaint);
+    return;
+  }
+  if (const DeformToolEntry* tool = FindDeformToolByCode(code)) RunToolStep(*tool, step, object, undo, s);
+  // Any other code is not one of ours (a damaged or foreign file): passed over.
+}
+
+bool NeedsObject() {
+  if (scene.currentObject != nullptr) return true;
+  return false;
+}
+
+// Reads "TaskSteps" for a replay command; the message when it does not exist.
+bool StepsForReplay(std::vector<TaskStep>& steps) {
+  const Status status = ReadTaskSteps(steps);
+  if (status == kFileNotFound) {
+    ShowStopMessage(GetString(kErrNoTaskSteps));
+    return false;
+  }
+  return status == kNoError;
+}
+
+size_t CursorIndex(const std::vector<TaskStep>& steps) {
+  const int64_t cursor = std::max<int64_t>(0, taskRecorder.taskCursor);
+  return std::min(steps.size(), size_t(cursor / int64_t(kTaskStepSize)));
+}
+
+}  // namespace
+
+int RunTaskStepOn(const TaskStep& step, SceneObject* object, SceneObject* undo) {
+  if (step.code == kStepEnd) return 0;
+  if (CancelRequested()) return 0;
+  if (object == nullptr) return 1;
+  const int s = std::clamp<int>(taskRecorder.replayStrength, 0, kReplayStrengthMax);
+  const StepSettings saved = CurrentSettings();
+  TakeRecordedView(step, *object);
+  ApplySettings(SettingsOfStep(step));
+  DispatchStep(step, object, undo, s);
+  ApplySettings(saved);
+  BuildBrushProfile(brushSettings.shape);
+  return 1;
+}
+
+int RunTaskStep(const TaskStep& step) {
+  return RunTaskStepOn(step, scene.currentObject, scene.workObject.get());
+}
+
+size_t ReplaySteps(std::span<const TaskStep> steps, size_t first, size_t end, SceneObject* object,
+                   SceneObject* undo) {
+  if (object == nullptr) return 0;
+  end = std::min(end, steps.size());
+  const ObjectView savedView = CurrentView(*object);
+  const bool wasReplaying = taskRecorder.replaying;
+  taskRecorder.replaying = true;
+  size_t run = 0;
+  for (size_t i = first; i < end; ++i) {
+    ++run;
+    if (RunTaskStepOn(steps[i], object, undo) == 0) break;
+  }
+  taskRecorder.replaying = wasReplaying;
+  CurrentView(*object) = savedView;
+  RedrawView(*object);
+  return run;
+}
+
+void RunAllSteps() {
+  std::vector<TaskStep> steps;
+  if (!NeedsObject() || !StepsForReplay(steps)) return;
+  ReplaySteps(steps, 0, steps.size(), scene.currentObject, scene.workObject.get());
+}
+
+void RunFromCursor() {
+  std::vector<TaskStep> steps;
+  if (!NeedsObject() || !StepsForReplay(steps)) return;
+  ReplaySteps(steps, CursorIndex(steps), steps.size(), scene.currentObject, scene.workObject.get());
+}
+
+void RunToCursor() {
+  std::vector<TaskStep> steps;
+  if (!NeedsObject() || !StepsForReplay(steps)) return;
+  ReplaySteps(steps, 0, CursorIndex(steps), scene.currentObject, scene.workObject.get());
+}
+
+void RunStep() {
+  std::vector<TaskStep> steps;
+  if (!NeedsObject() || !StepsForReplay(steps)) return;
+  const size_t at = CursorIndex(steps);
+  if (at >= steps.size()) return;
+  size_t end = at + 1;
+  if (LeadsContinuations(steps[at].code)) {
+    while (end < steps.size() && IsContinuationStep(steps[end].code)) ++end;
+  }
+  ReplaySteps(steps, at, end, scene.currentObject, scene.workObject.get());
+}
+
+Status ReplayTaskFile(const std::string& tasksPath, const std::string& inPath, const std::string& outPath,
+                      int strength) {
+  if (strength < 0 || strength > kReplayStrengthMax) {
+    ShowStopMessage(GetString(kErrReplayStrengthRange));
+    return kWriteError;
+  }
+  std::vector<TaskStep> steps;
+  if (const Status status = ReadTaskFile(tasksPath, steps); status != kNoError) {
+    ShowStopMessage(GetString(kErrFileError));
+    return status;
+  }
+  std::unique_ptr<SceneObject> object = ReadObjectFile(FileSpecForPath(inPath, kObjectFileType));
+  if (!object) return kReadError;
+  SceneObject* const previouslyActive = scene.activeObject;
+  if (!ActivateSceneObject(object.get())) {
+    DisposeSceneObject(object);
+    if (previouslyActive != nullptr) ActivateSceneObject(previouslyActive);
+    return kWriteError;
+  }
+  SceneObject* undo = scene.workObject.get();
+  const int16_t savedStrength = taskRecorder.replayStrength;
+  taskRecorder.replayStrength = int16_t(strength);
+  ReplaySteps(steps, 0, steps.size(), object.get(), undo);
+  taskRecorder.replayStrength = savedStrength;
+  // A list cut off inside a stroke leaves its last segments uncommitted.
+  CommitObjectChange(object.get(), undo);
+
+  const bool saved = SaveObjectToFile(*object, FileSpecForPath(outPath, kObjectFileType));
+  DisposeSceneObject(object);
+  if (previouslyActive != nullptr) ActivateSceneObject(previouslyActive);
+  return saved ? kNoError : kWriteError;
+}
+
+}  // namespace tsv

@@ -1,0 +1,56 @@
+// task_replay.h: replaying recorded task steps on an object: one step (RunTaskStep) with the
+// recorded view and brush settings and the replay strength, the four replay commands of the task
+// panel over "TaskSteps", and the replay batch procedure over a task file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "platform/status.h"
+#include "tasks/task_record.h"
+
+namespace tsv {
+
+struct SceneObject;
+
+// Amounts under the replay strength s (0..256), truncated toward zero: neutral-0 amounts a s /
+// 256, amounts centred on 128 (a - 128) s / 256 + 128, Flatten's 256 - (256 - a) s / 256.
+inline int ScaleNeutralAmount(int a, int s) { return a * s / 256; }
+inline int ScaleCentredAmount(int a, int s) { return (a - 128) * s / 256 + 128; }
+inline int ScaleFlattenAmount(int a, int s) { return 256 - (256 - a) * s / 256; }
+
+// ShapeMorph lives above the recorder's neighbours; the interface hands it down (mode, optics
+// flag, the two amounts already scaled). Empty: MO steps are passed over.
+using ShapeMorphHook = std::function<void(SceneObject* object, SceneObject* undo, int mode,
+                                          int opticsFlag, int first, int second)>;
+extern ShapeMorphHook taskShapeMorph;
+
+// One step on the current object with the undo copy: 0 when the list ends (EN, or the cancel
+// gesture), else 1. A step whose code the recorder does not know is passed over (1).
+int RunTaskStep(const TaskStep& step);
+// The same on a given object (the batch procedure's object is not in the object table).
+int RunTaskStepOn(const TaskStep& step, SceneObject* object, SceneObject* undo);
+
+// The commands over "TaskSteps". Each needs a current object; a missing "TaskSteps" shows
+// "Error: There are no recorded Task steps.". The view in force before is restored afterwards.
+void RunAllSteps();
+void RunFromCursor();
+void RunToCursor();
+void RunStep();
+
+// Replays `steps` from `first` up to, not including, `end` (clamped to the list) on `object`,
+// stopping at a 0 from RunTaskStepOn; with `wholeGroup`, `end` is widened past the continuations
+// of the last step. The view is saved and restored around the run. Returns the steps run.
+size_t ReplaySteps(std::span<const TaskStep> steps, size_t first, size_t end, SceneObject* object,
+                   SceneObject* undo);
+
+// The replay batch command: opens the object file `inPath`, replays every step of the task file
+// `tasksPath` at strength `strength` (0..256), commits and saves the result to `outPath`. A
+// strength out of range is refused with its message (1); a task file that cannot be read gives
+// its status, an object that cannot be opened -39, one that cannot be written 1.
+Status ReplayTaskFile(const std::string& tasksPath, const std::string& inPath, const std::string& outPath,
+                      int strength);
+
+}  // namespace tsv

@@ -1,0 +1,73 @@
+// task_fixture.h: the paint fixture with the task recorder installed, its working files in a
+// private temporary folder, and helpers to build task lists by hand.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "paint/paint_state.h"
+#include "platform/folders.h"
+#include "tasks/task_recorder.h"
+#include "tasks/task_replay.h"
+#include "tests/paint/paint_fixture.h"
+#include "tests/support/temp_dir.h"
+#include "tools/brush.h"
+#include "tools/brush_session.h"
+
+namespace tsv::test {
+
+class TaskFixture : public PaintFixture {
+ protected:
+  void SetUp() override {
+    PaintFixture::SetUp();
+    tmp.emplace("TMPDIR", temp.str());
+    ASSERT_EQ(CreateTempFolder(), kNoError);
+    ResetTaskRecorder();
+    ResetBrushEngine();
+    ResetBrushSession();
+    taskShapeMorph = nullptr;
+    InstallTaskRecorder();
+  }
+  void TearDown() override {
+    ResetTaskRecorder();
+    ResetBrushSession();
+    ResetBrushEngine();
+    PaintFixture::TearDown();
+    tmp.reset();
+  }
+
+  static TaskStep Step(const char (&code)[3], int a = 0, int b = 0, int g = 0, int h = 0) {
+    TaskStep s;
+    s.code = TaskStepCode(code);
+    s.value1 = int16_t(a);
+    s.value2 = int16_t(b);
+    s.value3 = int16_t(g);
+    s.value4 = int16_t(h);
+    s.brushDepth = 64;
+    s.brushSize = 128;
+    s.spacingRepeat = 128;
+    s.sideShape = 1;
+    s.room = 1;
+    return s;
+  }
+  static std::vector<uint16_t> Codes(const std::vector<TaskStep>& steps) {
+    std::vector<uint16_t> codes;
+    for (const TaskStep& s : steps) codes.push_back(s.code);
+    return codes;
+  }
+  static std::vector<uint16_t> Codes(std::initializer_list<const char*> letters) {
+    std::vector<uint16_t> codes;
+    for (const char* l : letters) codes.push_back(uint16_t((uint8_t(l[0]) << 8) | uint8_t(l[1])));
+    return codes;
+  }
+  static std::vector<TaskStep> ListOnDisk() {
+    std::vector<TaskStep> steps;
+    ReadTaskSteps(steps);
+    return steps;
+  }
+
+  TempDir temp;
+  std::optional<ScopedEnv> tmp;
+};
+
+}  // namespace tsv::test

@@ -1,0 +1,243 @@
+// Recording into the working files, the buffer, the merge in front of the cursor, the cursor,
+// deleting steps, editing strokes, the list lines and task files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/tasks/task_fixture.h"
+
+namespace tsv::test {
+namespace {
+
+using TaskRecorder = TaskFixture;
+
+TEST_F(TaskRecorder, RecordsStepsWithTheLiveStateAndEndsTheListOnStop) {
+  SceneObject* sphere = AddSphere();
+  ASSERT_NE(sphere, nullptr);
+  sphere->views[0].angles = {0.25f, 0.5f, 0.75f};
+  sphere->views[0].zoom = 1.25f;
+  sphere->views[0].centerX = 190;
+  brushSettings.size = 90;
+  brushSettings.depth = 40;
+  brushSettings.shape = 7;
+  brushSettings.side = brush_side::kThrough;
+  brushSettings.repeat = 5;
+  brushSettings.spacing = 300 & 0x1FF;
+  brushSettings.type = brush_type::kSmudge;
+  brushSettings.tilt = {3, -4};
+  brushSettings.paintColour = Rgb16{0x1200, 0x3400, 0x5600};
+  taskRecorder.currentRoom = [] { return 4; };
+  taskRecorder.brushDragValues = [] { return std::array<int16_t, 2>{200, 100}; };
+
+  RecordTaskStep(TaskStepCode("TT"), 17);  // idle: not recorded
+  NewTaskList();
+  SetRecording(kRecordStart);
+  RecordTaskStep(TaskStepCode("ST"), 10, 20, 30, 40);
+  SetRecording(kRecordStop);
+
+  const std::vector<TaskStep> list = ListOnDisk();
+  ASSERT_EQ(Codes(list), Codes({"ST", "EN"}));
+  const TaskStep& s = list[0];
+  EXPECT_EQ(s.value1, 10);
+  EXPECT_EQ(s.value2, 20);
+  EXPECT_EQ(s.value3, 30);
+  EXPECT_EQ(s.value4, 40);
+  EXPECT_EQ(s.viewAngles, (std::array<float, 3>{0.25f, 0.5f, 0.75f}));
+  EXPECT_EQ(s.viewZoom, 1.25f);
+  EXPECT_EQ(s.centerX, 190);
+  EXPECT_EQ(s.brushSize, 90);
+  EXPECT_EQ(s.brushDepth, 40);
+  EXPECT_EQ(s.Shape(), 7);
+  EXPECT_EQ(s.Side(), brush_side::kThrough);
+  EXPECT_EQ(s.Repeat(), 5);
+  EXPECT_EQ(s.Spacing(), 300 & 0x1FF);
+  EXPECT_EQ(s.BrushType(), brush_type::kSmudge);
+  EXPECT_EQ(s.tiltFirst, 3);
+  EXPECT_EQ(s.tiltSecond, -4);
+  EXPECT_EQ(s.room, 4);
+  EXPECT_EQ(s.dragFirst, 200);
+  EXPECT_EQ(s.dragSecond, 100);
+  EXPECT_EQ(s.red, 0x1200);
+  EXPECT_EQ(s.blue, 0x5600);
+  EXPECT_EQ(taskRecorder.taskState, kTaskIdle);
+  EXPECT_TRUE(taskRecorder.taskHasEnd);
+  EXPECT_EQ(taskRecorder.taskStepCount, 2);
+
+  // Paused steps are not recorded; a second stop adds no second end.
+  SetRecording(kRecordStart);
+  SetRecording(kRecordPauseResume);
+  EXPECT_EQ(taskRecorder.taskState, kTaskPaused);
+  RecordTaskStep(TaskStepCode("TT"), 5);
+  SetRecording(kRecordPauseResume);
+  RecordTaskStep(TaskStepCode("TW"), 6);
+  SetRecording(kRecordStop);
+  EXPECT_EQ(Codes(ListOnDisk()), Codes({"TW", "ST", "EN"}));
+}
+
+TEST_F(TaskRecorder, The128thBufferedStepFlushesAtOnce) {
+  ASSERT_NE(AddSphere(), nullptr);
+  NewTaskList();
+  SetRecording(kRecordStart);
+  for (int i = 0; i < 127; ++i) RecordTaskStep(TaskStepCode("TT"), int16_t(i));
+  EXPECT_EQ(taskRecorder.bufferCount, 127);
+  EXPECT_EQ(std::filesystem::file_size(TaskStepsSessionPath()), 0u);
+  RecordTaskStep(TaskStepCode("TT"), 127);
+  EXPECT_EQ(taskRecorder.bufferCount, 0);
+  EXPECT_EQ(std::filesystem::file_size(TaskStepsSessionPath()), 128u * kTaskStepSize);
+  RecordTaskStep(TaskStepCode("TW"), 1);
+  EXPECT_EQ(taskRecorder.bufferCount, 1);
+  SetRecording(kRecordStop);
+  const std::vector<TaskStep> list = ListOnDisk();
+  ASSERT_EQ(list.size(), 130u);
+  for (int i = 0; i < 128; ++i) ASSERT_EQ(list[size_t(i)].value1, i);
+  EXPECT_EQ(list[128].code, TaskStepCode("TW"));
+  EXPECT_EQ(list[129].code, kStepEnd);
+}
+
+TEST_F(TaskRecorder, RecordingWithTheCursorMidListInsertsBeforeTheSelectedStep) {
+  ASSERT_NE(AddSphere(), nullptr);
+  NewTaskList();
+  SetRecording(kRecordStart);
+  RecordTaskStep(TaskStepCode("SC"), 200);
+  RecordTaskStep(TaskStepCode("RO"));
+  RecordTaskStep(TaskStepCode("RX"), 3, 4);
+  RecordTaskStep(TaskStepCode("TT"), 30);
+  SetRecording(kRecordStop);
+  ASSERT_EQ(Codes(ListOnDisk()), Codes({"SC", "RO", "RX", "TT", "EN"}));
+  CursorDown();
+  CursorDown();  // past the RX onto TT
+  EXPECT_EQ(taskRecorder.taskCursor, 3 * int64_t(kTaskStepSize));
+  EXPECT_EQ(CursorLine(), 2);
+
+  SetRecording(kRecordStart);
+  RecordTaskStep(TaskStepCode("BL"), 9);
+  SetRecording(kRecordStop);
+  EXPECT_EQ(Codes(ListOnDisk()), Codes({"SC", "RO", "RX", "BL", "TT", "EN"}));
+  EXPECT_EQ(taskRecorder.taskStepCount, 5);
+}
+
+TEST_F(TaskRecorder, DeletingAStrokeRemovesItsSegmentsAndTheCursorLandsOnTheNextStep) {
+  const std::vector<TaskStep> list = {Step("SC", 200), Step("BR", 10, 10, 2, 0), Step("BS", 12, 10, 2, 0),
+                                      Step("BS", 14, 10, 2, 0), Step("BE"), Step("TT", 20), Step("EN")};
+  ASSERT_TRUE(WriteTaskSteps(list));
+  EXPECT_EQ(CountSteps(), 4);
+  CursorDown();
+  ASSERT_EQ(taskRecorder.taskCursor, int64_t(kTaskStepSize));
+  CursorDown();  // skips BS, BS, BE
+  EXPECT_EQ(taskRecorder.taskCursor, 5 * int64_t(kTaskStepSize));
+  CursorUp();
+  ASSERT_EQ(taskRecorder.taskCursor, int64_t(kTaskStepSize));
+
+  DeleteStep();
+  EXPECT_EQ(Codes(ListOnDisk()), Codes({"SC", "TT", "EN"}));
+  EXPECT_EQ(taskRecorder.taskCursor, int64_t(kTaskStepSize));  // on TT
+  EXPECT_EQ(taskRecorder.taskStepCount, 3);
+
+  CursorDown();
+  CursorDown();  // stays on EN, the last record
+  EXPECT_EQ(taskRecorder.taskCursor, 2 * int64_t(kTaskStepSize));
+  DeleteStep();  // the end is never deleted
+  EXPECT_EQ(Codes(ListOnDisk()), Codes({"SC", "TT", "EN"}));
+}
+
+TEST_F(TaskRecorder, EditingAStrokeRewritesItsSegmentsOnly) {
+  ASSERT_TRUE(WriteTaskSteps({Step("BR", 1, 1, 1, 1), Step("BS"), Step("BE"), Step("BR"), Step("EN")}));
+  BrushStepEdit edit;
+  edit.kind = 6;  // right morph fusion
+  edit.paintColour = Rgb16{0x1000, 0x2000, 0x3000};
+  edit.shape = 9;
+  edit.side = brush_side::kSymmetric;
+  edit.pressure = 2.0f;  // clamped: depth 256
+  edit.size = 0.5f;
+  edit.spacing = -1.0f;  // clamped: 0
+  EXPECT_FALSE(EditBrushStep(int64_t(kTaskStepSize), edit));  // a BS is no stroke's start
+  EXPECT_FALSE(EditBrushStep(7, edit));
+  ASSERT_TRUE(EditBrushStep(0, edit));
+  const std::vector<TaskStep> list = ListOnDisk();
+  for (size_t i : {0u, 1u}) {
+    EXPECT_EQ(list[i].room, 3);
+    EXPECT_EQ(list[i].FusionSide(), kFusionSideRight);
+    EXPECT_EQ(BrushStepKind(list[i]), 6);
+    EXPECT_EQ(list[i].Shape(), 9);
+    EXPECT_EQ(list[i].Side(), brush_side::kSymmetric);
+    EXPECT_EQ(list[i].brushDepth, 256);
+    EXPECT_EQ(list[i].brushSize, 128);
+    EXPECT_EQ(list[i].Spacing(), 0);
+    EXPECT_EQ(list[i].green, 0x2000);
+  }
+  EXPECT_EQ(list[2].room, 1);  // BE and the next stroke are left alone
+  EXPECT_EQ(list[3].room, 1);
+  EXPECT_EQ(TaskStepName(list[0]), "Right morph object fusion");
+}
+
+TEST_F(TaskRecorder, ListLinesShowNamesReadoutsSwatchesAndTheCursor) {
+  TaskStep paint = Step("BR");
+  paint.room = 4;
+  TaskStep smooth = Step("BR");
+  smooth.typeFusion = uint16_t(brush_type::kSmooth << 8);
+  ASSERT_TRUE(WriteTaskSteps({Step("SC", 192), Step("TT", -64), Step("FL", 128), Step("ST", 64, 192), paint,
+                              Step("BS"), Step("BE"), smooth, Step("MA", 2, 160),
+                              Step("KD", 0x1234, 0x5678, 0x9ABC), Step("CP", 1), Step("PM"), Step("EN")}));
+  taskRecorder.visibleLineCount = 20;
+  CursorDown();
+  const std::vector<TaskListLine> lines = VisibleTaskLines();
+  std::vector<std::string> texts;
+  for (const TaskListLine& l : lines) texts.push_back(l.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"Scale    50", "Twist    -50", "Flatten    50", "Stretch    -50   50",
+                                             "Paint session", "Smooth session", "Map apply: Spheric    25",
+                                             "Diffuse color    18   86   154", "Paintable object", "Add Marble",
+                                             "<The End>"}));
+  ASSERT_EQ(lines.size(), 11u);
+  EXPECT_TRUE(lines[1].selected);
+  EXPECT_EQ(lines[1].textColour.red, 0);
+  EXPECT_EQ(lines[0].textColour.red, 16384);
+  ASSERT_TRUE(lines[7].swatch.has_value());
+  EXPECT_EQ(lines[7].swatch->blue, 0x9ABC);
+
+  taskRecorder.visibleLineCount = 3;
+  taskRecorder.firstVisibleLine = 0;
+  for (int i = 0; i < 4; ++i) CursorDown();  // line 5 (Smooth session)
+  EXPECT_EQ(CursorLine(), 5);
+  EXPECT_EQ(taskRecorder.firstVisibleLine, 3);
+  EXPECT_EQ(VisibleTaskLines().back().text, "Smooth session");
+}
+
+TEST_F(TaskRecorder, TaskFilesRoundTripAndBadFilesAreHandled) {
+  ASSERT_TRUE(WriteTaskSteps({Step("TT", 20), Step("SC", 100), Step("EN")}));
+  const std::string path = temp / "list.tsks";
+  ASSERT_EQ(SaveTaskFileTo(path), kNoError);
+  EXPECT_EQ(std::filesystem::file_size(path), 180u);
+  NewTaskList();
+  EXPECT_TRUE(ListOnDisk().empty());
+  ASSERT_EQ(OpenTaskFileAt(path), kNoError);
+  EXPECT_EQ(Codes(ListOnDisk()), Codes({"TT", "SC", "EN"}));
+  EXPECT_TRUE(taskRecorder.taskHasEnd);
+  EXPECT_EQ(taskRecorder.taskStepCount, 3);
+
+  // A file whose length is no multiple of 60 keeps its whole records.
+  std::vector<uint8_t> bytes = ReadFileBytes(path);
+  bytes.resize(150);
+  WriteFileBytes(path, bytes);
+  ASSERT_EQ(OpenTaskFileAt(path), kNoError);
+  EXPECT_EQ(Codes(ListOnDisk()), Codes({"TT", "SC"}));
+
+  // A save that cannot be made leaves the previous file; a missing file cannot be opened.
+  EXPECT_NE(SaveTaskFileTo(temp / "missing-folder/list.tsks"), kNoError);
+  EXPECT_EQ(std::filesystem::file_size(path), 150u);
+  services.shown.clear();
+  EXPECT_EQ(OpenTaskFileAt(temp / "nothing.tsks"), kFileNotFound);
+  EXPECT_EQ(Stops(), std::vector<std::string>{"Error: File error has occured."});
+  EXPECT_EQ(Codes(ListOnDisk()), Codes({"TT", "SC"}));
+}
+
+TEST_F(TaskRecorder, ReplayStrengthStaysWithinItsRange) {
+  ChangeReplayStrength(-300);
+  EXPECT_EQ(taskRecorder.replayStrength, 0);
+  ChangeReplayStrength(128);
+  EXPECT_EQ(ReplayStrengthReadout(), 50);
+  ChangeReplayStrength(1000);
+  EXPECT_EQ(taskRecorder.replayStrength, 256);
+}
+
+}  // namespace
+}  // namespace tsv::test

@@ -1,0 +1,191 @@
+// Replaying steps: strength, the recorded view, trackball drags, the record/save/open/replay round
+// trip on a second object, and the replay batch procedure.
+#include <gtest/gtest.h>
+
+#include "paint/object_paint.h"
+#include "scene/object_file.h"
+#include "tests/tasks/task_fixture.h"
+#include "tools/deform_batch.h"
+#include "tools/deform_table.h"
+#include "tools/deform_tools.h"
+#include "tools/trackball.h"
+
+namespace tsv::test {
+namespace {
+
+using TaskReplay = TaskFixture;
+
+void ExpectSamePoints(const std::vector<Vec3f>& a, const std::vector<Vec3f>& b) {
+  ASSERT_EQ(a.size(), b.size());
+  for (size_t i = 0; i < a.size(); ++i) ASSERT_TRUE(SamePosition(a[i], b[i])) << i;
+}
+
+TEST_F(TaskReplay, StrengthZeroLeavesTheObjectUnchanged) {
+  SceneObject* sphere = AddSphere();
+  ASSERT_NE(sphere, nullptr);
+  const std::vector<Vec3f> before = sphere->points;
+  ASSERT_TRUE(WriteTaskSteps({Step("SC", 220), Step("TT", 90), Step("FL", 40), Step("ST", 30, 250),
+                              Step("NO", 200), Step("BU", 10), Step("RO"), Step("RX", 30, -12), Step("UN", 256),
+                              Step("EN"), Step("TW", 100)}));
+  taskRecorder.replayStrength = 0;
+  RunAllSteps();
+  ExpectSamePoints(sphere->points, before);
+  EXPECT_TRUE(Stops().empty());
+
+  // At full strength the same list changes it; the run stops at the end step.
+  taskRecorder.replayStrength = 256;
+  RunAllSteps();
+  EXPECT_FALSE(SamePosition(sphere->points[5], before[5]) && SamePosition(sphere->points[900], before[900]));
+}
+
+TEST_F(TaskReplay, ScalingFollowsTheAmountKinds) {
+  EXPECT_EQ(ScaleNeutralAmount(-100, 128), -50);
+  EXPECT_EQ(ScaleNeutralAmount(-3, 128), -1);  // toward zero
+  EXPECT_EQ(ScaleCentredAmount(200, 0), 128);
+  EXPECT_EQ(ScaleCentredAmount(27, 128), 78);  // (-101) * 128 / 256 = -50
+  EXPECT_EQ(ScaleFlattenAmount(0, 64), 192);
+  EXPECT_EQ(ScaleFlattenAmount(0, 0), 256);
+}
+
+TEST_F(TaskReplay, AStepRunsAtTheStrengthThroughTheTool) {
+  SceneObject* sphere = AddSphere();
+  ASSERT_NE(sphere, nullptr);
+  const std::vector<Vec3f> start = sphere->points;
+  DeformTwist(sphere, Undo(), 45);  // 90 at half strength
+  CommitObjectChange(sphere, Undo());
+  const std::vector<Vec3f> expected = sphere->points;
+  sphere->points = start;
+  ASSERT_TRUE(ActivateSceneObject(sphere));
+  taskRecorder.replayStrength = 128;
+  EXPECT_EQ(RunTaskStep(Step("TT", 90)), 1);
+  ExpectSamePoints(sphere->points, expected);
+  EXPECT_EQ(RunTaskStep(Step("EN")), 0);
+  EXPECT_EQ(RunTaskStep(Step("ZZ", 5)), 1);  // unknown codes are passed over
+  ExpectSamePoints(sphere->points, expected);
+}
+
+TEST_F(TaskReplay, ARecordedViewIsTakenBeforeItsStepAndTheViewRestoredAfterwards) {
+  SceneObject* sphere = AddSphere();
+  ASSERT_NE(sphere, nullptr);
+  const std::vector<Vec3f> start = sphere->points;
+  sphere->views[0].angles = {0.7f, 0.2f, 0.0f};
+  DeformBend(sphere, Undo(), 80);
+  CommitObjectChange(sphere, Undo());
+  const std::vector<Vec3f> expected = sphere->points;
+  sphere->views[0] = DefaultObjectView(0);
+  sphere->points = start;
+  ASSERT_TRUE(ActivateSceneObject(sphere));
+
+  TaskStep bend = Step("BA", 80);
+  bend.viewAngles = {0.7f, 0.2f, 0.0f};
+  ASSERT_TRUE(WriteTaskSteps({bend, Step("EN")}));
+  RunStep();
+  ExpectSamePoints(sphere->points, expected);
+  EXPECT_EQ(sphere->views[0].angles, DefaultObjectView(0).angles);
+}
+
+TEST_F(TaskReplay, OneRotateStepRunsEveryMotionOfItsDrag) {
+  SceneObject* sphere = AddSphere();
+  ASSERT_NE(sphere, nullptr);
+  const std::vector<Vec3f> start = sphere->points;
+  for (auto [dx, dy] : {std::pair{12, -5}, std::pair{-3, 20}, std::pair{7, 7}}) {
+    RotateSession(sphere, Undo(), int16_t(dx), int16_t(dy));
+    CommitObjectChange(sphere, Undo());
+  }
+  const std::vector<Vec3f> expected = sphere->points;
+  sphere->points = start;
+  ASSERT_TRUE(ActivateSceneObject(sphere));
+  ASSERT_TRUE(WriteTaskSteps({Step("SC", 128), Step("RO"), Step("RX", 12, -5), Step("RX", -3, 20),
+                              Step("RX", 7, 7), Step("TT", 100), Step("EN")}));
+  CursorDown();
+  ASSERT_EQ(taskRecorder.taskCursor, int64_t(kTaskStepSize));
+  RunStep();
+  ExpectSamePoints(sphere->points, expected);  // and not the Twist after it
+}
+
+TEST_F(TaskReplay, ReplayWithoutAListSaysSo) {
+  ASSERT_NE(AddSphere(), nullptr);
+  std::filesystem::remove(TaskStepsPath());
+  RunAllSteps();
+  EXPECT_EQ(Stops(), std::vector<std::string>{"Error: There are no recorded Task steps."});
+}
+
+TEST_F(TaskReplay, ARecordedSessionReplaysExactlyOnASecondObject) {
+  SceneObject* first = AddSphere();
+  ASSERT_NE(first, nullptr);
+  brushSettings.depth = 20;
+  brushSettings.size = 160;
+  brushSettings.spacing = 64;
+  SetPaintColour(200, 40, 90);
+  NewTaskList();
+  SetRecording(kRecordStart);
+  // A tool by drag, a brush stroke, a paint command.
+  ScriptDrag({{25, 0}, {60, 0}});
+  DeformTwist(first, Undo(), kAmountInteractive);
+  CommitObjectChange(first, Undo());
+  ASSERT_TRUE(BeginStroke(1, 180, 190));
+  ContinueStroke(180, 190, 15, 4);
+  ContinueStroke(195, 194, 12, -6);
+  EndStroke();
+  ASSERT_TRUE(EnsurePaintable(first, Undo(), false));
+  ASSERT_TRUE(RunPaintCommand(*FindPaintCommand(kStepAddClouds), first, Undo()));
+  SetRecording(kRecordStop);
+  EXPECT_EQ(Codes(ListOnDisk()), Codes({"TT", "BR", "BS", "BE", "CP", "PC", "EN"}));
+  const std::string path = temp / "session.tsks";
+  ASSERT_EQ(SaveTaskFileTo(path), kNoError);
+
+  // Other settings now: the replay takes the recorded ones and gives these back.
+  ResetBrushSettings();
+  SetPaintColour(0, 0, 0);
+  SeedPaintRandom(1);
+  NewTaskList();
+  ASSERT_EQ(OpenTaskFileAt(path), kNoError);
+  SceneObject* second = AddSphere();
+  ASSERT_NE(second, nullptr);
+  ASSERT_EQ(scene.currentObject, second);
+  // The first run drew its paint offsets after the seed the fixture set; so does the replay.
+  SeedPaintRandom(1);
+  const std::vector<Vec3f> firstPoints = first->points;
+  const std::vector<Rgb8> firstColours = first->pointColors;
+  RunAllSteps();
+  ExpectSamePoints(second->points, firstPoints);
+  ASSERT_EQ(second->pointColors.size(), firstColours.size());
+  for (size_t i = 0; i < firstColours.size(); ++i) {
+    ASSERT_TRUE(second->pointColors[i].red == firstColours[i].red && second->pointColors[i].green == firstColours[i].green &&
+                second->pointColors[i].blue == firstColours[i].blue) << i;
+  }
+  EXPECT_EQ(second->optics.isPainted, 1);
+  EXPECT_EQ(brushSettings.depth, 64);  // the settings in force before the replay
+  EXPECT_EQ(brushSettings.paintColour.red, 0);
+}
+
+TEST_F(TaskReplay, TheBatchProcedureReplaysATaskFileAtAStrength) {
+  SceneObject* sphere = AddSphere();
+  ASSERT_NE(sphere, nullptr);
+  const std::string in = temp / "in.cmf";
+  ASSERT_TRUE(SaveObjectToFile(*sphere, FileSpecForPath(in, kObjectFileType)));
+  const std::string tasks = temp / "twist.tsks";
+  // An unknown step and a trailing partial record are passed over.
+  std::vector<uint8_t> bytes = EncodeTaskSteps(std::vector<TaskStep>{Step("ZZ", 3), Step("TT", 64), Step("EN")});
+  bytes.resize(bytes.size() + 17, 0x41);
+  WriteFileBytes(tasks, bytes);
+
+  const std::string out = temp / "out.cmf";
+  const std::string expectedPath = temp / "expected.cmf";
+  ASSERT_EQ(ReplayTaskFile(tasks, in, out, 128), kNoError);
+  ASSERT_EQ(DeformObjectFile(in, expectedPath, "TT", 32, 0, 0), kNoError);
+  const auto replayed = ReadObjectFile(FileSpecForPath(out, kObjectFileType));
+  const auto expected = ReadObjectFile(FileSpecForPath(expectedPath, kObjectFileType));
+  ASSERT_TRUE(replayed && expected);
+  ExpectSamePoints(replayed->points, expected->points);
+  EXPECT_EQ(taskRecorder.replayStrength, 256);
+
+  services.shown.clear();
+  EXPECT_EQ(ReplayTaskFile(tasks, in, out, 257), kWriteError);
+  EXPECT_EQ(Stops(), std::vector<std::string>{"Error: The replay strength must lie between 0 and 256."});
+  EXPECT_EQ(ReplayTaskFile(temp / "none.tsks", in, out, 256), kFileNotFound);
+  EXPECT_NE(ReplayTaskFile(tasks, temp / "none.cmf", out, 256), kNoError);
+}
+
+}  // namespace
+}  // namespace tsv::test

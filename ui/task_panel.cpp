@@ -1,0 +1,102 @@
+// task_panel.cpp: the task panel's items over the task recorder.
+#include "ui/task_panel.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tasks/task_recorder.h"
+#include "tasks/task_replay.h"
+#include "ui/layout_ids.h"
+#include "ui/widgets.h"
+
+namespace tsv {
+namespace {
+
+constexpr int kRedraw = 4;
+
+}  // namespace
+
+bool TaskItemEnabled(int item) {
+  using namespace layout::Tasks;
+  const bool hasSteps = CountSteps() > 0;
+  const bool idle = taskRecorder.taskState == kTaskIdle;
+  switch (item) {
+    case kList:
+    case kRecord:
+    case kNew:
+    case kOpen:
+    case kStrength: return true;
+    case kPause: return !idle;
+    case kPlay:
+    case kStep: return idle && hasSteps;
+    case kSave:
+    case kDelete: return hasSteps;
+    default: return false;
+  }
+}
+
+bool TaskItemChecked(int item) {
+  using namespace layout::Tasks;
+  if (item == kRecord) return taskRecorder.taskState != kTaskIdle;
+  if (item == kPause) return taskRecorder.taskState == kTaskPaused;
+  return false;
+}
+
+int TaskItemValue(int item) {
+  return item == layout::Tasks::kStrength ? std::clamp<int>(taskRecorder.replayStrength, 0, kReplayStrengthMax) : 0;
+}
+
+void SetTaskItemValue(int item, int value) {
+  if (item == layout::Tasks::kStrength) taskRecorder.replayStrength = int16_t(std::clamp(value, 0, int(kReplayStrengthMax)));
+}
+
+int TaskItemClick(int item) {
+  using namespace layout::Tasks;
+  switch (item) {
+    case kRecord: SetRecording(taskRecorder.taskState == kTaskIdle ? kRecordStart : kRecordStop); break;
+    case kPause: SetRecording(kRecordPauseResume); break;
+    case kPlay: RunAllSteps(); break;
+    case kStep: RunStep(); break;
+    case kNew: NewTaskList(); break;
+    case kOpen: OpenTaskFile(); break;
+    case kSave: SaveTaskFile(); break;
+    case kDelete: DeleteStep(); break;
+    default: return 0;
+  }
+  return kRedraw;
+}
+
+void DrawTaskList(Canvas& canvas, Rect rect, bool enabled) {
+  taskRecorder.visibleLineCount = std::max(1, ListVisibleRows(rect));
+  const std::vector<TaskListLine> lines = VisibleTaskLines();
+  std::vector<std::string> rows;
+  ListLook look;
+  look.control.enabled = enabled;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    rows.push_back(lines[i].text);
+    if (lines[i].selected) look.selected = int(i);
+  }
+  DrawListBox(canvas, rect, rows, look);
+}
+
+int TaskListPress(Rect rect, int x, int y) {
+  const int rowCount = int(VisibleTaskLines().size());
+  const int row = ListRowAt(rect, rowCount, 0, x, y);
+  if (row < 0) return 0;
+  const int target = taskRecorder.firstVisibleLine + row;
+  // The cursor walks step by step, so that it never stands on a continuation step.
+  for (int guard = 0; guard < 100000 && CursorLine() < target; ++guard) {
+    const int before = CursorLine();
+    CursorDown();
+    if (CursorLine() == before) break;
+  }
+  for (int guard = 0; guard < 100000 && CursorLine() > target; ++guard) {
+    const int before = CursorLine();
+    CursorUp();
+    if (CursorLine() == before) break;
+  }
+  return kRedraw;
+}
+
+}  // namespace tsv
