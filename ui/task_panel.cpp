@@ -7,6 +7,7 @@
 
 #include "tasks/task_recorder.h"
 #include "tasks/task_replay.h"
+#include "ui/brush_step_dialog.h"
 #include "ui/layout_ids.h"
 #include "ui/widgets.h"
 
@@ -85,6 +86,16 @@ int TaskListPress(Rect rect, int x, int y) {
   const int row = ListRowAt(rect, rowCount, 0, x, y);
   if (row < 0) return 0;
   const int target = taskRecorder.firstVisibleLine + row;
+  if (target == CursorLine()) {
+    // A second click on the selected step: a brush stroke opens for editing.
+    std::vector<TaskStep> steps;
+    const int64_t index = taskRecorder.taskCursor / kTaskStepSize;
+    if (ReadTaskSteps(steps) == kNoError && index >= 0 && index < int64_t(steps.size()) &&
+        steps[size_t(index)].code == kStepStrokeFirst) {
+      RunBrushStepDialog(taskRecorder.taskCursor, steps[size_t(index)]);
+    }
+    return kRedraw;
+  }
   // The cursor walks step by step, so that it never stands on a continuation step.
   for (int guard = 0; guard < 100000 && CursorLine() < target; ++guard) {
     const int before = CursorLine();
