@@ -79,6 +79,16 @@ void DrawTaskList(Canvas& canvas, Rect rect, bool enabled) {
     if (lines[i].selected) look.selected = int(i);
   }
   DrawListBox(canvas, rect, rows, look);
+  // Colour steps show their colour as a stripe in the margin before the text.
+  const Rect inner = InsetRect(rect, 1);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!lines[i].swatch) continue;
+    const int top = inner.top + int(i) * kListRowHeight;
+    if (top + kListRowHeight > inner.top + inner.height) break;
+    const Rgb16& c = *lines[i].swatch;
+    const Rect stripe{inner.left, top + 1, 3, kListRowHeight - 2};
+    FillRect(canvas, stripe, Rgb(uint8_t(c.red >> 8), uint8_t(c.green >> 8), uint8_t(c.blue >> 8)));
+  }
 }
 
 int TaskListPress(Rect rect, int x, int y) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -230,6 +231,70 @@ TEST_F(Program, BatchPictureRefusesWhatItCannotReadOrWrite) {
   Process bad = Start({"picture", dir / "broken.bmp", dir / "keep.png"}, Environment(), dir / "out", dir / "err");
   EXPECT_EQ(WaitForExit(bad, 60s), 1);
   EXPECT_EQ(test::ReadFileBytes(dir / "keep.png"), (std::vector<uint8_t>{1, 2, 3})) << "the target is left alone";
+}
+
+// One 60-byte task step as task files hold it (big-endian), in the front view at zoom 1.
+void AppendTaskStep(std::vector<uint8_t>& file, const char code[3], int16_t value1) {
+  std::vector<uint8_t> record(60, 0);
+  auto put16 = [&](size_t at, uint16_t v) {
+    record[at] = uint8_t(v >> 8);
+    record[at + 1] = uint8_t(v);
+  };
+  put16(0, uint16_t((uint8_t(code[0]) << 8) | uint8_t(code[1])));
+  put16(4, uint16_t(value1));
+  record[28] = 0x3F;  // zoom 1.0f
+  record[29] = 0x80;
+  put16(32, 200);  // view centre
+  put16(34, 200);
+  put16(36, 128);  // brush depth, size, spacing, shape
+  put16(38, 128);
+  put16(40, 128);
+  put16(42, 1);
+  put16(50, 1);  // the modeling room
+  file.insert(file.end(), record.begin(), record.end());
+}
+
+TEST_F(Program, BatchReplayRepeatsATaskFileAtItsStrength) {
+  std::vector<uint8_t> tasks;
+  AppendTaskStep(tasks, "SP", 200);
+  AppendTaskStep(tasks, "EN", 0);
+  test::WriteFileBytes(dir / "spiky.tsks", tasks);
+  auto run = [&](const std::vector<std::string>& args) {
+    Process p = Start(args, Environment(), dir / "out", dir / "err");
+    return WaitForExit(p, 120s);
+  };
+  ASSERT_EQ(run({"new", "organic:sphere", dir / "ball.cmf"}), 0) << test::ReadFileText(dir / "err");
+  ASSERT_EQ(run({"deform", dir / "ball.cmf", dir / "direct.cmf", "Spikes", "200"}), 0) << test::ReadFileText(dir / "err");
+  ASSERT_EQ(run({"replay", dir / "spiky.tsks", dir / "ball.cmf", dir / "full.cmf"}), 0) << test::ReadFileText(dir / "err");
+  ASSERT_EQ(run({"replay", dir / "spiky.tsks", dir / "ball.cmf", dir / "none.cmf", "--strength", "0"}), 0)
+      << test::ReadFileText(dir / "err");
+  EXPECT_EQ(run({"replay", dir / "spiky.tsks", dir / "ball.cmf", dir / "bad.cmf", "--strength", "300"}), 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "bad.cmf"));
+
+  platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
+  ASSERT_TRUE(InitScene());
+  auto points = [&](const std::string& name) {
+    std::unique_ptr<SceneObject> object = ReadObjectFile(FileSpecForPath(dir / name, kObjectFileType));
+    std::vector<Vec3f> result = object ? object->points : std::vector<Vec3f>{};
+    DisposeSceneObject(object);
+    return result;
+  };
+  const std::vector<Vec3f> ball = points("ball.cmf"), direct = points("direct.cmf");
+  const std::vector<Vec3f> full = points("full.cmf"), none = points("none.cmf");
+  ShutdownScene();
+  ASSERT_EQ(ball.size(), 8194u);
+  ASSERT_EQ(full.size(), ball.size());
+  ASSERT_EQ(none.size(), ball.size());
+  ASSERT_EQ(direct.size(), ball.size());
+  size_t moved = 0;
+  for (size_t i = 0; i < ball.size(); ++i) {
+    // Full strength replays the step as the tool applied it; strength 0 changes nothing.
+    ASSERT_NEAR(full[i].x, direct[i].x, 1e-3f) << i;
+    ASSERT_NEAR(full[i].z, direct[i].z, 1e-3f) << i;
+    ASSERT_NEAR(none[i].y, ball[i].y, 1e-3f) << i;
+    moved += std::abs(full[i].x - ball[i].x) > 1e-3f ? 1 : 0;
+  }
+  EXPECT_GT(moved, 1000u);
 }
 
 }  // namespace
