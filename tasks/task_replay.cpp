@@ -24,6 +24,7 @@
 #include "tasks/task_recorder.h"
 #include "tools/brush.h"
 #include "tools/brush_session.h"
+#include "tools/deform_batch.h"
 #include "tools/brush_settings.h"
 #include "tools/deform_table.h"
 #include "tools/tool_frame.h"
@@ -57,26 +58,6 @@ void RedrawView(SceneObject& object) {
   options.fullDetail = true;
   options.updateThumbnail = false;
   if (SoftDraw(&object, options)) PresentView();
-}
-
-// The view's depth buffer drawn afresh from the work records, for the visibility of the dabs
-// when no software redraw left one.
-void DrawViewDepth(SceneObject& object) {
-  std::vector<float>& depth = renderState.depthBuffer;
-  if (depth.size() != size_t(kViewPixelCount)) return;
-  std::fill(depth.begin(), depth.end(), kEmptyDepth);
-  DrawDepthTriangles(depth, kViewClip, &object, true);
-}
-
-bool RedrawsChangedPartOnly(int room) {
-  switch (room) {
-    case kBrushRoomHeightMap:
-    case kBrushRoomMorph:
-    case kBrushRoomPaint:
-    case kBrushRoomLiquify:
-    case kBrushRoomMask: return true;
-    default: return brushSettings.type == brush_type::kBrush;
-  }
 }
 
 // The settings a step takes from its record and gives back afterwards.
@@ -370,26 +351,13 @@ Status ReplayTaskFile(const std::string& tasksPath, const std::string& inPath, c
     ShowStopMessage(GetString(kErrFileError));
     return status;
   }
-  std::unique_ptr<SceneObject> object = ReadObjectFile(FileSpecForPath(inPath, kObjectFileType));
-  if (!object) return kReadError;
-  SceneObject* const previouslyActive = scene.activeObject;
-  if (!ActivateSceneObject(object.get())) {
-    DisposeSceneObject(object);
-    if (previouslyActive != nullptr) ActivateSceneObject(previouslyActive);
-    return kWriteError;
-  }
-  SceneObject* undo = scene.workObject.get();
-  const int16_t savedStrength = taskRecorder.replayStrength;
-  taskRecorder.replayStrength = int16_t(strength);
-  ReplaySteps(steps, 0, steps.size(), object.get(), undo);
-  taskRecorder.replayStrength = savedStrength;
-  // A list cut off inside a stroke leaves its last segments uncommitted.
-  CommitObjectChange(object.get(), undo);
-
-  const bool saved = SaveObjectToFile(*object, FileSpecForPath(outPath, kObjectFileType));
-  DisposeSceneObject(object);
-  if (previouslyActive != nullptr) ActivateSceneObject(previouslyActive);
-  return saved ? kNoError : kWriteError;
+  return EditObjectFile(inPath, outPath, [&](SceneObject& object, SceneObject* undo) {
+    const int16_t savedStrength = taskRecorder.replayStrength;
+    taskRecorder.replayStrength = int16_t(strength);
+    ReplaySteps(steps, 0, steps.size(), &object, undo);
+    taskRecorder.replayStrength = savedStrength;
+    // A list cut off inside a stroke leaves its last segments uncommitted: the frame commits.
+  });
 }
 
 }  // namespace tsv

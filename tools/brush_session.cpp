@@ -38,29 +38,6 @@ float PenScale(uint16_t preferenceBit) {
 
 int16_t StepValue(int value) { return int16_t(std::clamp(value, INT16_MIN, INT16_MAX)); }
 
-// The view's depth buffer drawn afresh from the work records (full detail), for the visibility
-// of the next dabs when the redraw did not leave one: a hardware renderer draws elsewhere, and
-// QuickDraw3D only clears it.
-void DrawViewDepth(SceneObject& object) {
-  std::vector<float>& depth = renderState.depthBuffer;
-  if (depth.size() != size_t(kViewPixelCount)) return;
-  std::fill(depth.begin(), depth.end(), kEmptyDepth);
-  DrawDepthTriangles(depth, kViewClip, &object, true);
-}
-
-// The push brush and the rooms that paint, fuse or move the texture change the points in place:
-// redrawing the changed triangles is enough. The other brush types move points sideways.
-bool RedrawsChangedPartOnly(int room) {
-  switch (room) {
-    case kBrushRoomHeightMap:
-    case kBrushRoomMorph:
-    case kBrushRoomPaint:
-    case kBrushRoomLiquify:
-    case kBrushRoomMask: return true;
-    default: return brushSettings.type == brush_type::kBrush;
-  }
-}
-
 void RedrawAfterSegment(SceneObject& object, int room) {
   SoftDrawOptions options = toolState.drawOptions;
   options.fullDetail = true;
@@ -76,6 +53,24 @@ void RedrawAfterSegment(SceneObject& object, int room) {
 }
 
 }  // namespace
+
+void DrawViewDepth(SceneObject& object) {
+  std::vector<float>& depth = renderState.depthBuffer;
+  if (depth.size() != size_t(kViewPixelCount)) return;
+  std::fill(depth.begin(), depth.end(), kEmptyDepth);
+  DrawDepthTriangles(depth, kViewClip, &object, true);
+}
+
+bool RedrawsChangedPartOnly(int room) {
+  switch (room) {
+    case kBrushRoomHeightMap:
+    case kBrushRoomMorph:
+    case kBrushRoomPaint:
+    case kBrushRoomLiquify:
+    case kBrushRoomMask: return true;
+    default: return brushSettings.type == brush_type::kBrush;
+  }
+}
 
 float StrokePressure() {
   return BrushPressureFromDepth(brushSettings.depth) * PenScale(kTabletAffectsPressure);

@@ -71,6 +71,14 @@ void ContinueStroke(int x, int y, int dx, int dy);
 // any segment ran; a press without motion records and commits nothing.
 void EndStroke();
 
+// The view's depth buffer drawn afresh from the work records (full detail), for the visibility
+// of the next dabs when the redraw did not leave one (a hardware renderer draws elsewhere).
+void DrawViewDepth(SceneObject& object);
+// Whether a segment in `room` needs only the changed triangles redrawn: the push brush and the
+// rooms that paint, fuse or move the texture change points in place; the other brush types move
+// points sideways.
+bool RedrawsChangedPartOnly(int room);
+
 // Turns on the object's painted vertices before its first paint stroke: the flag is set, the
 // step CP 1 recorded and the change committed. Nothing for a null object or one painted already;
 // true when the object was switched.

@@ -43,6 +43,17 @@ Status DeformObjectFile(const std::string& inPath, const std::string& outPath, s
     return kWriteError;
   }
 
+  return EditObjectFile(inPath, outPath, [&](SceneObject& object, SceneObject* undo) {
+    const uint16_t savedView = object.currentView;
+    object.currentView = uint16_t(viewIndex);
+    RunDeformTool(*entry, &object, undo, int16_t(amount), int16_t(twoAmounts ? amountY : 0));
+    CommitObjectChange(&object, undo);
+    object.currentView = savedView;
+  });
+}
+
+Status EditObjectFile(const std::string& inPath, const std::string& outPath,
+                      const std::function<void(SceneObject& object, SceneObject* undo)>& edit) {
   std::unique_ptr<SceneObject> object = ReadObjectFile(FileSpecForPath(inPath, kObjectFileType));
   if (!object) return kReadError;
   SceneObject* const previouslyActive = scene.activeObject;
@@ -52,11 +63,8 @@ Status DeformObjectFile(const std::string& inPath, const std::string& outPath, s
     return kWriteError;
   }
   SceneObject* undo = scene.workObject.get();
-  const uint16_t savedView = object->currentView;
-  object->currentView = uint16_t(viewIndex);
-  RunDeformTool(*entry, object.get(), undo, int16_t(amount), int16_t(twoAmounts ? amountY : 0));
+  edit(*object, undo);
   CommitObjectChange(object.get(), undo);
-  object->currentView = savedView;
 
   const bool saved = SaveObjectToFile(*object, FileSpecForPath(outPath, kObjectFileType));
   DisposeSceneObject(object);

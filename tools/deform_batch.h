@@ -3,12 +3,22 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
 #include "platform/status.h"
 
 namespace tsv {
+
+struct SceneObject;
+
+// The frame of every batch edit: opens the object file `inPath`, binds it to the work arrays,
+// runs `edit` on it (with the undo copy), commits, saves the result to `outPath` and binds the
+// object that was active before again. -39 when the file cannot be opened, 1 when the object
+// cannot be bound or the result cannot be written (after the file layer's own message).
+Status EditObjectFile(const std::string& inPath, const std::string& outPath,
+                      const std::function<void(SceneObject& object, SceneObject* undo)>& edit);
 
 // Opens the object file `inPath`, binds it to the work arrays, applies `tool` (found by
 // FindDeformTool: name or two-letter code) once with `amount` (and `amountY` for Stretch, the dy
