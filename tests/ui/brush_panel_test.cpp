@@ -1,6 +1,7 @@
 // The brush panel and strokes over the modeling view.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/platform_state.h"
@@ -17,6 +18,7 @@
 #include "ui/brush_panel.h"
 #include "ui/layout_ids.h"
 #include "ui/panels.h"
+#include "ui/room_panels.h"
 #include "ui/rooms.h"
 
 namespace tsv {
@@ -122,6 +124,51 @@ TEST_F(BrushPanel, AStrokeOverTheViewIsRecordedAndCommittedAsOneChange) {
   // Ctrl+Z takes the whole stroke back.
   UndoLastChange();
   for (size_t i = 0; i < before.size(); ++i) ASSERT_NEAR(object->points[i].z, before[i].z, 1e-3f) << i;
+}
+
+TEST_F(BrushPanel, TheMorphRoomFusesWithTheChosenObjectOnly) {
+  ui.currentRoom = 3;
+  SceneObject* sphere = scene.currentObject;
+  // A second, larger sphere to press against: the morph object.
+  NewOrganicObject(0);
+  SceneObject* other = scene.currentObject;
+  ASSERT_NE(other, sphere);
+  for (Vec3f& p : other->points) p = {p.x * 1.5f, p.y * 1.5f, p.z * 1.5f};
+  SetCurrentObject(SlotOfObject(sphere));
+  ASSERT_EQ(scene.currentObject, sphere);
+  auto strokeMoves = [&] {
+    const std::vector<Vec3f> before = sphere->points;
+    HandleModelingView(kPhasePress, 480, 260);
+    for (int i = 1; i <= 8; ++i) HandleModelingView(kPhaseDrag, 480 + 4 * i, 260 + 2 * i);
+    HandleModelingView(kPhaseRelease, 512, 276);
+    size_t moved = 0;
+    for (size_t i = 0; i < before.size(); ++i) moved += before[i].z != sphere->points[i].z ? 1 : 0;
+    return moved;
+  };
+  EXPECT_EQ(strokeMoves(), 0u) << "no morph object chosen: nothing to fuse with";
+  SetMorphObject(0, other);
+  brushSettings.fusionSide = kFusionSideLeft;
+  EXPECT_GT(strokeMoves(), 0u);
+  EXPECT_FALSE(brushSettings.morphObjects[0].depthBuffer.empty());
+  // The other side has no object: nothing moves.
+  brushSettings.fusionSide = kFusionSideRight;
+  EXPECT_EQ(strokeMoves(), 0u);
+}
+
+TEST_F(BrushPanel, TheMaskIsFilledAndClearedAndTheHeightMapReadBottomUp) {
+  SceneObject* object = scene.currentObject;
+  MaskItemClick(layout::MaskTools::kFill);
+  EXPECT_TRUE(std::all_of(object->pointMask.begin(), object->pointMask.end(), [](uint8_t m) { return m == 0; }));
+  EXPECT_EQ((*object->pointWork)[5].mask, 0);
+  MaskItemClick(layout::MaskTools::kClear);
+  EXPECT_TRUE(std::all_of(object->pointMask.begin(), object->pointMask.end(), [](uint8_t m) { return m == 255; }));
+
+  // A 2 x 2 picture: white over black. The brush reads rows from the bottom up.
+  const std::vector<uint32_t> pixels = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFF000000u, 0xFF000000u};
+  SetHeightMapFromPixels(pixels.data(), 2, 2);
+  ASSERT_TRUE(HasHeightMap(brushSettings.heightMap));
+  EXPECT_EQ(brushSettings.heightMap.bytes, (std::vector<uint8_t>{0, 0, 255, 255}));
+  EXPECT_EQ(HeightMapPicture().pixels[0], 0xFFFFFFu);
 }
 
 TEST_F(BrushPanel, RoomsWithoutABrushDoNotStroke) {
