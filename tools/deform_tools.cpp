@@ -263,6 +263,12 @@ void PassToUndo(const DeformRun& run, int amount, int) {
                                    BlendPaint(saved.blue, previous.blue, amount)};
     }
   }
+  // The deformation mask goes back with the shape, so that a mask stroke can be undone too.
+  if (object.pointMask.size() >= run.count && undo.pointMask.size() >= run.count) {
+    for (size_t i = 0; i < run.count; ++i) {
+      object.pointMask[i] = BlendPaint(run.work[i].mask, undo.pointMask[i], amount);
+    }
+  }
   if (object.isOrganic == 0) {
     for (size_t i = 0; i < run.count; ++i) {
       const Uv& committed = undo.pointUV[2 * i];

@@ -843,6 +843,25 @@ TEST_F(Brush, AStrokeIsUndoneByCtrlZ) {
   }
 }
 
+TEST_F(Brush, AMaskStrokeIsUndoneByCtrlZ) {
+  SceneObject* sphere = AddSphere();
+  ASSERT_NE(sphere, nullptr);
+  std::fill(sphere->pointMask.begin(), sphere->pointMask.end(), uint8_t(0));
+  CommitObjectChange(sphere, scene.workObject.get());
+  const std::vector<uint8_t> before = sphere->pointMask;
+  brushSettings.spacing = 64;
+  brushSettings.depth = 0;  // full opacity
+  ASSERT_TRUE(BeginStroke(kBrushRoomMask, 150, 200));
+  for (int k = 0; k < 10; ++k) ContinueStroke(150 + 10 * k, 200, 10, 0);
+  EndStroke();
+  const std::vector<uint8_t> stroked = sphere->pointMask;
+  ASSERT_NE(stroked, before);
+  UndoRedo();
+  EXPECT_EQ(sphere->pointMask, before);
+  UndoRedo();
+  EXPECT_EQ(sphere->pointMask, stroked);
+}
+
 TEST_F(Brush, WithoutACurrentObjectNoStrokeBegins) {
   EXPECT_FALSE(BeginStroke(kBrushRoomModeling, 10, 10));
   ContinueStroke(10, 10, 5, 5);
