@@ -62,7 +62,7 @@ Status DecodeFromBytes(uint32_t type, std::span<const uint8_t> bytes, const Pixe
   }
 }
 
-// The type to read a file as: what its contents announce, else what its spec says.
+// The type to read a file as: what its contents announce, else the type its FileSpec carries.
 uint32_t ReadingType(const FileSpec& spec, std::span<const uint8_t> bytes) {
   const uint32_t sniffed = SniffPictureType(bytes);
   return sniffed != 0 ? sniffed : PictureTypeOfSpec(spec);
@@ -89,7 +89,7 @@ Status DecodeInto(uint32_t type, std::span<const uint8_t> bytes, Picture& pictur
   return kNoError;
 }
 
-// The open dialog for a picture that is not where its spec says, offering the picture types
+// The open dialog for a picture that is not where its FileSpec points, offering the picture types
 // with the missing picture's own first and proposing its file name. False when cancelled.
 bool AskForMissingPicture(const FileSpec& missing, FileSpec& chosen) {
   FileSpec ask = missing;

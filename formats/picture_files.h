@@ -41,7 +41,7 @@ inline uint32_t SourcePixel(std::span<const uint32_t> pixels, size_t strideBytes
   return pixels[size_t(y) * (strideBytes / 4) + size_t(x)];
 }
 
-// The picture type of a spec: its type entry 0, or the type of its extension when that is 0.
+// The picture type of a FileSpec: its type entry 0, or the type of its extension when that is 0.
 uint32_t PictureTypeOfSpec(const FileSpec& spec);
 // The type the file's first bytes announce ('BMP ', 'GIFf', 'TIFF', 'PNGf', 'JPEG', 'EIDI'), or 0.
 // A picture whose contents name another format than its extension is read as what it is.
@@ -60,7 +60,7 @@ Status FinishPictureWrite(const FileSpec& spec, Status encoded, std::span<const 
 // Decodes a picture held in memory as `type` (a sniffed type wins). Quiet: returns the status.
 Status DecodePictureBytes(std::span<const uint8_t> bytes, uint32_t type, Picture& picture);
 
-// The two read operations over a file, chosen by the spec's picture type. Quiet.
+// The two read operations over a file, chosen by the picture type of its FileSpec. Quiet.
 Status ReadPictureSize(const FileSpec& spec, int& width, int& height);
 Status ReadPicture(const FileSpec& spec, const PixelBuffer& destination);
 
@@ -74,7 +74,7 @@ void ReportPictureLoadFailure(Status status);
 // Every failure has been shown when this returns a status other than 0; `picture` is then empty.
 Status LoadPicture(FileSpec& spec, Picture& picture);
 
-// Saves `rect` of the pixels as the picture type of the spec ('BMP ', 'EIDI', 'TIFF', 'GIFf',
+// Saves `rect` of the pixels as the picture type of the FileSpec ('BMP ', 'EIDI', 'TIFF', 'GIFf',
 // 'PNGf') with the save options. A failure has been shown (kNoPictureWriter: "No writer is
 // available for this picture format.").
 Status SavePicture(const FileSpec& spec, std::span<const uint32_t> pixels, PixelRect rect, size_t strideBytes,

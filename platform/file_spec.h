@@ -49,7 +49,7 @@ bool PathToInternal(std::string_view path, CountedString& internal);
 // as the Windows form (drive colon restored).
 std::string InternalToPath(const CountedString& internal);
 
-// A spec of one type for a native path (name left empty when the path is too long to hold).
+// A FileSpec of one type for a native path (name left empty when the path is too long to hold).
 FileSpec FileSpecForPath(std::string_view path, uint32_t fileType);
 std::string PathOfSpec(const FileSpec& spec);
 

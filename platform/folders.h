@@ -31,7 +31,7 @@ enum class ScratchFile {
   TaskStepsSession,
   TaskStepsNew,
 };
-// The spec of a scratch file inside the temporary folder (typeCount 1, the file's type).
+// The FileSpec of a scratch file inside the temporary folder (typeCount 1, the file's type).
 FileSpec MakeTempFileSpec(ScratchFile kind, int slot = 0);
 
 // $XDG_CONFIG_HOME (else ~/.config) / Tessivar / "Tessivar 1.0 Prefs".

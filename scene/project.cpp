@@ -34,7 +34,7 @@ std::string LastName(const CountedString& internal) {
   return std::string(cut == std::string_view::npos ? text : text.substr(cut + 1));
 }
 
-// The internal name of `fileName` inside `folder` (a folder spec), or empty when it would not fit.
+// The internal name of `fileName` inside `folder` (the FileSpec of a folder), or empty when it would not fit.
 CountedString InsideFolder(const FileSpec& folder, std::string_view fileName) {
   const std::string joined = std::string(View(folder.name)) + ":" + std::string(fileName);
   if (joined.size() > size_t(kCountedStringMax)) return {};

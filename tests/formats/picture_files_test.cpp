@@ -950,7 +950,7 @@ TEST_F(PictureLoader, AMissingFileIsLookedForAndTheSpecFollowsIt) {
   ASSERT_GE(services.fileRequests[0].types.size(), 7u);
   EXPECT_EQ(services.fileRequests[0].types[0], kBmp);  // the missing picture's own type first
 
-  // Cancelled: the load fails with its message and the spec stays.
+  // Cancelled: the load fails with its message and the FileSpec still names the missing file.
   FileSpec lost = SpecFor("lost.png");
   services.openAnswers.push_back(std::nullopt);
   EXPECT_EQ(LoadPicture(lost, p), kWriteError);
