@@ -17,62 +17,22 @@
 #include "scene/scene_state.h"
 #include "ui/layout_ids.h"
 #include "ui/panels.h"
+#include "tests/support/interface_fixture.h"
 #include "ui/rooms.h"
 
 namespace tsv {
 namespace {
 
-class Dispatch : public testing::Test {
+class Dispatch : public test::InterfaceFixture {
  protected:
   void SetUp() override {
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0);
-    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    ResetInput();
     ResetAppState();
-    ResetScene();
-    platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
-    if (ui.layout.panels.empty()) {
-      ASSERT_TRUE(LoadInterface());
-    }
-    ResetUiState();
-    ResizeCanvas(mainWindow.frame, 1024, 768);
-    SetCurrentRoom(1);
-    PlaceRoom(1024, 768, true);
+    InterfaceFixture::SetUp();
   }
   void TearDown() override {
     ResetAppState();
-    ResetScene();
-    ResetInput();
-    mainWindow.frame = Canvas{};
-    SDL_QuitSubSystem(SDL_INIT_EVENTS);
+    InterfaceFixture::TearDown();
   }
-  static void Push(Uint32 type, int x, int y) {
-    SDL_Event e{};
-    e.type = type;
-    if (type == SDL_MOUSEMOTION) {
-      e.motion.x = x;
-      e.motion.y = y;
-    } else {
-      e.button.button = SDL_BUTTON_LEFT;
-      e.button.x = x;
-      e.button.y = y;
-    }
-    SDL_PushEvent(&e);
-  }
-  static void PushKey(SDL_Keycode sym, Uint16 mod = 0) {
-    SDL_Event e{};
-    e.type = SDL_KEYDOWN;
-    e.key.keysym.sym = sym;
-    e.key.keysym.mod = mod;
-    SDL_PushEvent(&e);
-    if (sym >= '0' && sym <= 'z' && mod == 0) {
-      SDL_Event t{};
-      t.type = SDL_TEXTINPUT;
-      t.text.text[0] = char(sym);
-      SDL_PushEvent(&t);
-    }
-  }
-  ScriptedServices services;
 };
 
 TEST_F(Dispatch, APressDragAndReleaseReachThePanelInOrder) {

@@ -15,6 +15,7 @@
 #include "tools/brush.h"
 #include "tools/brush_session.h"
 #include "tools/brush_settings.h"
+#include "tests/ui/panel_fixture.h"
 #include "ui/brush_panel.h"
 #include "ui/layout_ids.h"
 #include "ui/panels.h"
@@ -24,32 +25,12 @@
 namespace tsv {
 namespace {
 
-class BrushPanel : public testing::Test {
+class BrushPanel : public test::PanelFixture {
  protected:
   void SetUp() override {
-    ResetScene();
-    SetDefaultPreferences(preferences);
-    platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
-    ResetUiState();
-    ResetBrushSettings();
-    ResetBrushSession();
-    ASSERT_TRUE(InitSoftDraw());
-    ASSERT_TRUE(PrepareBrushEngine());
-    taskSteps.hook = [this](uint16_t code, int16_t, int16_t, int16_t, int16_t) { codes.push_back(code); };
-    NewOrganicObject(0);
-    ASSERT_NE(scene.currentObject, nullptr);
+    PanelFixture::SetUp();
     ui.viewRect = {300, 84, 400, 400};
   }
-  void TearDown() override {
-    ResetTaskSteps();
-    ResetBrushSession();
-    ResetBrushEngine();
-    ResetScene();
-    ShutdownSoftDraw();
-    ResetPlatformState();
-  }
-  ScriptedServices services;
-  std::vector<uint16_t> codes;
 };
 
 TEST_F(BrushPanel, ItemsSetTheBrushAndOnlyWhereTheyApply) {
@@ -114,10 +95,10 @@ TEST_F(BrushPanel, AStrokeOverTheViewIsRecordedAndCommittedAsOneChange) {
   for (int i = 1; i <= 10; ++i) HandleModelingView(kPhaseDrag, 480 + 4 * i, 260 + 2 * i);
   EXPECT_EQ(HandleModelingView(kPhaseRelease, 530, 285), 4);
   EXPECT_FALSE(ui.trackingMouse);
-  ASSERT_GE(codes.size(), 3u);
-  EXPECT_EQ(codes.front(), kStepBrushFirst);
-  EXPECT_EQ(codes[1], kStepBrushSegment);
-  EXPECT_EQ(codes.back(), kStepBrushEnd);
+  ASSERT_GE(Codes().size(), 3u);
+  EXPECT_EQ(Codes().front(), kStepBrushFirst);
+  EXPECT_EQ(Codes()[1], kStepBrushSegment);
+  EXPECT_EQ(Codes().back(), kStepBrushEnd);
   size_t moved = 0;
   for (size_t i = 0; i < before.size(); ++i) moved += before[i].z != object->points[i].z ? 1 : 0;
   EXPECT_GT(moved, 0u);
@@ -175,7 +156,7 @@ TEST_F(BrushPanel, RoomsWithoutABrushDoNotStroke) {
   ui.currentRoom = 6;
   EXPECT_EQ(HandleModelingView(kPhasePress, 480, 260), 0);
   EXPECT_FALSE(ui.trackingMouse);
-  EXPECT_TRUE(codes.empty());
+  EXPECT_TRUE(Codes().empty());
 }
 
 }  // namespace

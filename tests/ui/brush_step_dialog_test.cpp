@@ -5,6 +5,7 @@
 #include "platform/fonts.h"
 #include "platform/scripted_services.h"
 #include "platform/window.h"
+#include "tests/support/dialog_fixture.h"
 #include "ui/brush_step_dialog.h"
 #include "ui/dialog_script.h"
 #include "ui/widgets.h"
@@ -12,14 +13,11 @@
 namespace tsv {
 namespace {
 
-class BrushStepDialog : public testing::Test {
+class BrushStepDialog : public test::DialogFixture {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(InitInterfaceFonts());
-    ResetInput();
-    ResetDialogState();
-    dialogState.idleStepLimit = 3;
-    ResizeCanvas(mainWindow.frame, 1024, 768, kPanelColour);
+    DialogFixture::SetUp();
+    if (HasFatalFailure()) return;
     step.code = kStepStrokeFirst;
     step.room = 4;  // a paint stroke
     step.brushDepth = 64;
@@ -31,9 +29,7 @@ class BrushStepDialog : public testing::Test {
     step.blue = 0x3300;
   }
   void TearDown() override {
-    ResetInput();
-    ResetDialogState();
-    mainWindow.frame = Canvas{};
+    DialogFixture::TearDown();
   }
   ScriptedServices services;
   TaskStep step;

@@ -9,6 +9,7 @@
 #include "platform/events.h"
 #include "platform/fonts.h"
 #include "platform/window.h"
+#include "tests/support/dialog_fixture.h"
 #include "ui/colour_dialog.h"
 #include "ui/dialog_script.h"
 
@@ -50,23 +51,18 @@ TEST(ColourConversion, RgbAndHsvRoundTripForEveryColour) {
   EXPECT_EQ(black.value, 0);
 }
 
-class ColourDialogTest : public testing::Test {
+class ColourDialogTest : public test::DialogFixture {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(InitInterfaceFonts());
-    ResetInput();
-    ResetDialogState();
-    dialogState.idleStepLimit = 3;
-    ResizeCanvas(mainWindow.frame, 1024, 768, kPanelColour);
+    DialogFixture::SetUp();
+    if (HasFatalFailure()) return;
     dialogState.observer = [this](const Canvas&, const Dialog& d) { last = d; };
     Rgb16 ignored;
     EXPECT_FALSE(ChooseColour({}, ignored));
     shown = last;
   }
   void TearDown() override {
-    ResetInput();
-    ResetDialogState();
-    mainWindow.frame = Canvas{};
+    DialogFixture::TearDown();
   }
   Rect On(int id) { return ItemOnScreen(shown, FindDialogItem(shown, id)); }
   std::string Text(int id) { return last.items[size_t(FindDialogItem(last, id))].text; }

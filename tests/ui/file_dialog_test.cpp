@@ -23,6 +23,7 @@
 #include "scene/object_table.h"
 #include "scene/preview_file.h"
 #include "scene/scene_state.h"
+#include "tests/support/dialog_fixture.h"
 #include "ui/dialog_script.h"
 #include "ui/file_dialog.h"
 
@@ -34,24 +35,19 @@ constexpr uint32_t k3ds = FourCC("STUD");
 constexpr uint32_t kObj = FourCC("WAVF");
 constexpr uint32_t kCmf = FourCC("CMF ");
 
-class FileDialogTest : public testing::Test {
+class FileDialogTest : public test::DialogFixture {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(InitInterfaceFonts());
-    ResetInput();
-    ResetDialogState();
-    dialogState.idleStepLimit = 3;
-    ResizeCanvas(mainWindow.frame, 1024, 768, kPanelColour);
+    DialogFixture::SetUp();
+    if (HasFatalFailure()) return;
     ResetNativeFilesState();
     char pattern[] = "/tmp/tsv-file-dialog-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     root = pattern;
   }
   void TearDown() override {
-    ResetInput();
-    ResetDialogState();
-    mainWindow.frame = Canvas{};
     std::filesystem::remove_all(root);
+    DialogFixture::TearDown();
   }
 
   std::string Path(const std::string& name) const { return root + "/" + name; }

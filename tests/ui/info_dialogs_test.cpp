@@ -12,20 +12,18 @@
 #include "platform/window.h"
 #include "scene/native_files.h"
 #include "scene/project.h"
+#include "tests/support/dialog_fixture.h"
 #include "ui/dialog_script.h"
 #include "ui/info_dialogs.h"
 
 namespace tsv {
 namespace {
 
-class InfoDialogTest : public testing::Test {
+class InfoDialogTest : public test::DialogFixture {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(InitInterfaceFonts());
-    ResetInput();
-    ResetDialogState();
-    dialogState.idleStepLimit = 3;
-    ResizeCanvas(mainWindow.frame, 1024, 768, kPanelColour);
+    DialogFixture::SetUp();
+    if (HasFatalFailure()) return;
     ResetNativeFilesState();
     ClearProjectModified();
     object.name = TextToCountedString("Rock");
@@ -35,11 +33,9 @@ class InfoDialogTest : public testing::Test {
     object.isOrganic = object.isFastSynthetic = 1;
   }
   void TearDown() override {
-    ResetInput();
-    ResetDialogState();
-    mainWindow.frame = Canvas{};
     ResetNativeFilesState();
     ClearProjectModified();
+    DialogFixture::TearDown();
   }
   static std::string Text(const Dialog& d, int id) { return d.items[size_t(FindDialogItem(d, id))].text; }
   static void TypeInto(const Dialog& d, int id, std::string_view text) {

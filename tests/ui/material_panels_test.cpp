@@ -13,6 +13,7 @@
 #include "scene/scene_state.h"
 #include "scene/task_steps.h"
 #include "tests/support/temp_dir.h"
+#include "tests/ui/panel_fixture.h"
 #include "ui/layout_ids.h"
 #include "ui/material_panels.h"
 #include "ui/panels.h"
@@ -21,28 +22,13 @@
 namespace tsv {
 namespace {
 
-struct Step {
-  uint16_t code;
-  int16_t a, b, c;
-};
-
-class MaterialPanels : public testing::Test {
+class MaterialPanels : public test::PanelFixture {
  protected:
   void SetUp() override {
-    ResetScene();
-    SetDefaultPreferences(preferences);
-    platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
-    ResetUiState();
-    taskSteps.hook = [this](uint16_t code, int16_t a, int16_t b, int16_t c, int16_t) { steps.push_back({code, a, b, c}); };
-    NewOrganicObject(0);
-    ASSERT_NE(scene.currentObject, nullptr);
+    PanelFixture::SetUp();
+    if (HasFatalFailure()) return;
     object = scene.currentObject;
     object->hasUnsavedChanges = 0;
-  }
-  void TearDown() override {
-    ResetTaskSteps();
-    ResetScene();
-    ResetPlatformState();
   }
   // A 4 x 2 picture file: red, green, blue, white over black, grey, yellow, cyan.
   std::string WritePicture(const std::string& name) {
@@ -53,8 +39,6 @@ class MaterialPanels : public testing::Test {
     return path;
   }
   test::TempDir dir;
-  ScriptedServices services;
-  std::vector<Step> steps;
   SceneObject* object = nullptr;
 };
 

@@ -14,6 +14,7 @@
 #include "scene/task_steps.h"
 #include "tests/support/temp_dir.h"
 #include "tools/brush_settings.h"
+#include "tests/ui/panel_fixture.h"
 #include "ui/layout_ids.h"
 #include "ui/panels.h"
 #include "ui/room_panels.h"
@@ -22,32 +23,13 @@
 namespace tsv {
 namespace {
 
-class PaintPanel : public testing::Test {
+class PaintPanel : public test::PanelFixture {
  protected:
   void SetUp() override {
-    ResetScene();
-    SetDefaultPreferences(preferences);
-    platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
-    ResetUiState();
-    ResetBrushSettings();
-    ResetPaintState();
-    InitPaint();
-    ASSERT_TRUE(InitSoftDraw());
-    taskSteps.hook = [this](uint16_t code, int16_t, int16_t, int16_t, int16_t) { codes.push_back(code); };
-    NewOrganicObject(0);
-    ASSERT_NE(scene.currentObject, nullptr);
+    PanelFixture::SetUp();
     ui.currentRoom = 4;
   }
-  void TearDown() override {
-    ResetTaskSteps();
-    ResetPaintState();
-    ResetScene();
-    ShutdownSoftDraw();
-    ResetPlatformState();
-  }
-  ScriptedServices services;
   test::TempDir dir;
-  std::vector<uint16_t> codes;
 };
 
 TEST_F(PaintPanel, PaintObjectMakesTheObjectPaintedColoursItAndCanBeUndone) {
@@ -62,9 +44,9 @@ TEST_F(PaintPanel, PaintObjectMakesTheObjectPaintedColoursItAndCanBeUndone) {
   EXPECT_EQ(object->pointColors[10].red, 0xFF);
   EXPECT_EQ(object->pointColors[10].green, 0x80);
   EXPECT_EQ(object->pointColors[20].red, before.red);
-  ASSERT_FALSE(codes.empty());
-  EXPECT_EQ(codes.front(), TaskStepCode("CP"));
-  EXPECT_EQ(codes.back(), TaskStepCode("CC"));
+  ASSERT_FALSE(Codes().empty());
+  EXPECT_EQ(Codes().front(), TaskStepCode("CP"));
+  EXPECT_EQ(Codes().back(), TaskStepCode("CC"));
   UndoLastChange();
   EXPECT_EQ(object->pointColors[10].red, before.red);
 }

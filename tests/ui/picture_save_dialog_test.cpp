@@ -9,6 +9,7 @@
 #include "platform/scripted_services.h"
 #include "platform/window.h"
 #include "render/render_state.h"
+#include "tests/support/dialog_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "ui/dialog_script.h"
 #include "ui/picture_save_dialog.h"
@@ -17,23 +18,18 @@
 namespace tsv {
 namespace {
 
-class PictureOptions : public testing::Test {
+class PictureOptions : public test::DialogFixture {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(InitInterfaceFonts());
-    ResetInput();
-    ResetDialogState();
-    dialogState.idleStepLimit = 3;
-    ResizeCanvas(mainWindow.frame, 1024, 768, kPanelColour);
+    DialogFixture::SetUp();
+    if (HasFatalFailure()) return;
     saved = CurrentPictureSaveOptions();
     CurrentPictureSaveOptions() = PictureSaveOptions{};
   }
   void TearDown() override {
     CurrentPictureSaveOptions() = saved;
     renderState.viewPicture.clear();
-    ResetInput();
-    ResetDialogState();
-    mainWindow.frame = Canvas{};
+    DialogFixture::TearDown();
   }
   static const DialogItem& Item(const Dialog& dialog, int id) { return dialog.items[size_t(FindDialogItem(dialog, id))]; }
   ScriptedServices services;

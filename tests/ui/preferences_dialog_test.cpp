@@ -13,28 +13,24 @@
 #include "platform/preferences.h"
 #include "platform/scripted_services.h"
 #include "platform/window.h"
+#include "tests/support/dialog_fixture.h"
 #include "ui/dialog_script.h"
 #include "ui/preferences_dialog.h"
 
 namespace tsv {
 namespace {
 
-class PreferencesDialogTest : public testing::Test {
+class PreferencesDialogTest : public test::DialogFixture {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(InitInterfaceFonts());
-    ResetInput();
-    ResetDialogState();
-    dialogState.idleStepLimit = 3;
-    ResizeCanvas(mainWindow.frame, 1024, 768, kPanelColour);
+    DialogFixture::SetUp();
+    if (HasFatalFailure()) return;
     SetDefaultPreferences(preferences);
     shown = MakePreferencesDialog(preferences);
   }
   void TearDown() override {
-    ResetInput();
-    ResetDialogState();
-    mainWindow.frame = Canvas{};
     SetDefaultPreferences(preferences);
+    DialogFixture::TearDown();
   }
   int Index(int id) {
     int index = FindDialogItem(shown, id);

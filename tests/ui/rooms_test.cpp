@@ -10,6 +10,7 @@
 #include "platform/window.h"
 #include "scene/object_table.h"
 #include "scene/scene_state.h"
+#include "tests/support/interface_fixture.h"
 #include "ui/layout_ids.h"
 #include "ui/object_list.h"
 #include "ui/panels.h"
@@ -18,44 +19,7 @@
 namespace tsv {
 namespace {
 
-class Rooms : public testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0);
-    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    ResetInput();
-    ResetScene();
-    SetDefaultPreferences(preferences);
-    platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
-    if (ui.layout.panels.empty()) {
-      ASSERT_TRUE(LoadInterface());
-    }
-    ResetUiState();
-    ResizeCanvas(mainWindow.frame, 1024, 768);
-    SetCurrentRoom(1);
-    PlaceRoom(1024, 768, true);
-  }
-  void TearDown() override {
-    ResetScene();
-    ResetInput();
-    mainWindow.frame = Canvas{};
-    SDL_QuitSubSystem(SDL_INIT_EVENTS);
-  }
-  static void Push(Uint32 type, int x, int y) {
-    SDL_Event e{};
-    e.type = type;
-    if (type == SDL_MOUSEMOTION) {
-      e.motion.x = x;
-      e.motion.y = y;
-    } else {
-      e.button.button = SDL_BUTTON_LEFT;
-      e.button.x = x;
-      e.button.y = y;
-    }
-    SDL_PushEvent(&e);
-  }
-  ScriptedServices services;
-};
+using Rooms = test::InterfaceFixture;
 
 TEST_F(Rooms, EveryRoomPlacesItsPanelsInsideTheWindowWithoutOverlap) {
   for (int room = 1; room <= kRoomCount; ++room) {

@@ -9,26 +9,22 @@
 #include "platform/fonts.h"
 #include "platform/scripted_services.h"
 #include "platform/window.h"
+#include "tests/support/dialog_fixture.h"
 #include "ui/dialog_script.h"
 #include "ui/shape_dialog.h"
 
 namespace tsv {
 namespace {
 
-class ShapeDialogTest : public testing::Test {
+class ShapeDialogTest : public test::DialogFixture {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(InitInterfaceFonts());
-    ResetInput();
-    ResetDialogState();
-    dialogState.idleStepLimit = 3;
-    ResizeCanvas(mainWindow.frame, 1024, 768, kPanelColour);
+    DialogFixture::SetUp();
+    if (HasFatalFailure()) return;
     shown = MakeShapeDialog(settings);
   }
   void TearDown() override {
-    ResetInput();
-    ResetDialogState();
-    mainWindow.frame = Canvas{};
+    DialogFixture::TearDown();
   }
   int Index(int id) {
     const int index = FindDialogItem(shown, id);
