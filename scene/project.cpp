@@ -127,6 +127,11 @@ void MarkProjectModified() {
   nativeFiles.project.projectModified = 1;
 }
 
+void MarkObjectChanged(SceneObject& object) {
+  object.hasUnsavedChanges = 1;
+  MarkProjectModified();
+}
+
 bool IsProjectModified() { return scene.projectModified; }
 
 void ClearProjectModified() {

@@ -25,6 +25,9 @@ inline constexpr uint32_t kProjectFileType = FourCC("CMA ");
 void ResetProject();
 
 void MarkProjectModified();
+// An edit of `object` outside the tools' commit (its material, texture, mask fill): the object
+// and the project both have unsaved changes.
+void MarkObjectChanged(SceneObject& object);
 bool IsProjectModified();
 void ClearProjectModified();
 

@@ -8,6 +8,7 @@
 #include "platform/status.h"
 #include "platform/user_services.h"
 #include "render/texture_work_image.h"
+#include "scene/project.h"
 #include "scene/scene_state.h"
 #include "scene/shade_ramp.h"
 #include "scene/task_steps.h"
@@ -50,21 +51,16 @@ uint16_t* OpticsSetting(Optics& optics, int item) {
   }
 }
 
-void MarkChanged(SceneObject& object) {
-  object.hasUnsavedChanges = 1;
-  scene.projectModified = true;
-}
-
 // After a change of the material: the shade ramp follows it.
 void MaterialChanged(SceneObject& object) {
   BuildShadeRamp(object);
-  MarkChanged(object);
+  MarkObjectChanged(object);
 }
 
 // After a change of the texture or its settings: the renderer's work image follows it.
 void TextureChanged(SceneObject& object) {
   PrepareTextureWorkImage(object);
-  MarkChanged(object);
+  MarkObjectChanged(object);
 }
 
 uint16_t* TextureSetting(SceneObject& object, int item) {
@@ -151,11 +147,11 @@ int OpticsItemClick(int item) {
   switch (item) {
     case kCastsShadow:
       optics.castsShadow = optics.castsShadow ? 0 : 1;
-      MarkChanged(*object);
+      MarkObjectChanged(*object);
       return kRedraw;
     case kReceivesShadow:
       optics.receivesShadow = optics.receivesShadow ? 0 : 1;
-      MarkChanged(*object);
+      MarkObjectChanged(*object);
       return kRedraw;
     case kPainted:
       optics.isPainted = optics.isPainted ? 0 : 1;
@@ -205,7 +201,7 @@ void SetTextureItemValue(int item, int value) {
     const float zoom = ZoomFromPosition(float(value));
     if (zoom == object->textureZoom) return;
     object->textureZoom = zoom;
-    MarkChanged(*object);
+    MarkObjectChanged(*object);
     return;
   }
   uint16_t* setting = TextureSetting(*object, item);
@@ -215,7 +211,7 @@ void SetTextureItemValue(int item, int value) {
   if (item == layout::TextureTools::kStrength) {
     TextureChanged(*object);
   } else {
-    MarkChanged(*object);
+    MarkObjectChanged(*object);
   }
 }
 
@@ -269,7 +265,7 @@ int TextureOffsetDrag(int phase, int mouseX, int mouseY) {
   object->textureOffset = {uint16_t(int16_t(u)), uint16_t(int16_t(v))};
   if (phase == kPhaseRelease) {
     offsetDrag.active = false;
-    if (u != offsetDrag.startU || v != offsetDrag.startV) MarkChanged(*object);
+    if (u != offsetDrag.startU || v != offsetDrag.startV) MarkObjectChanged(*object);
     return kRedraw;
   }
   return moved ? kRedraw : 0;

@@ -13,11 +13,13 @@
 #include "render/object_depth.h"
 #include "render/render_state.h"
 #include "scene/object_table.h"
+#include "scene/project.h"
 #include "scene/scene_state.h"
 #include "scene/task_steps.h"
 #include "tools/brush_settings.h"
 #include "tools/tool_frame.h"
 #include "tools/tool_state.h"
+#include "ui/brush_panel.h"
 #include "ui/layout_ids.h"
 #include "ui/material_panels.h"
 #include "ui/object_list.h"
@@ -47,36 +49,27 @@ struct MorphChoice {
 };
 std::array<MorphChoice, 2> morphChoices;
 
-uint8_t GreyOf(uint32_t pixel) {
-  // Rec. 601 luma; a transparent pixel reads as black, so it raises nothing.
-  const uint32_t alpha = pixel >> 24;
-  const uint32_t red = (pixel >> 16) & 255, green = (pixel >> 8) & 255, blue = pixel & 255;
-  const uint32_t luma = (299 * red + 587 * green + 114 * blue + 500) / 1000;
-  return uint8_t(luma * alpha / 255);
-}
-
-void MarkChanged(SceneObject& object) {
-  object.hasUnsavedChanges = 1;
-  scene.projectModified = true;
-}
-
 }  // namespace
 
 // ------------------------------------------------------------------------------------ height map
 
 void SetHeightMapFromPixels(const uint32_t* pixels, int width, int height) {
+  // The same grey as the map apply's map, so one picture raises the same relief in both rooms.
+  const GreyMap grey = GreyMapFromPixels({pixels, size_t(std::max(width, 0)) * size_t(std::max(height, 0))}, width, height);
   HeightMap& map = brushSettings.heightMap;
-  map.width = width;
-  map.height = height;
-  map.bytes.assign(size_t(width) * size_t(height), 0);
-  ResizeCanvas(heightMapView.grey, width, height);
-  for (int y = 0; y < height; ++y) {
+  map = HeightMap{0, 0, {}, map.level, map.contrast};
+  heightMapView.grey = Canvas{};
+  if (!HasGreyMap(grey)) return;
+  map.width = grey.width;
+  map.height = grey.height;
+  map.bytes.resize(grey.bytes.size());
+  ResizeCanvas(heightMapView.grey, grey.width, grey.height);
+  for (int y = 0; y < grey.height; ++y) {
     // The brush reads the rows bottom-up.
-    uint8_t* row = map.bytes.data() + size_t(height - 1 - y) * size_t(width);
-    for (int x = 0; x < width; ++x) {
-      const uint8_t grey = GreyOf(pixels[size_t(y) * size_t(width) + size_t(x)]);
-      row[x] = grey;
-      heightMapView.grey.pixels[size_t(y) * size_t(width) + size_t(x)] = Rgb(grey, grey, grey);
+    const uint8_t* from = grey.bytes.data() + size_t(y) * size_t(grey.width);
+    std::copy_n(from, grey.width, map.bytes.data() + size_t(grey.height - 1 - y) * size_t(grey.width));
+    for (int x = 0; x < grey.width; ++x) {
+      heightMapView.grey.pixels[size_t(y) * size_t(grey.width) + size_t(x)] = Rgb(from[x], from[x], from[x]);
     }
   }
 }
@@ -218,7 +211,7 @@ int MaskItemClick(int item) {
     }
   }
   object->dirtyFlags |= 31;
-  MarkChanged(*object);
+  MarkObjectChanged(*object);
   return kRedraw;
 }
 
@@ -251,7 +244,7 @@ bool PaintItemEnabled(int item) {
 bool PaintItemChecked(int item) {
   using namespace layout::PaintTools;
   if (item >= kFlat && item <= kSpheric) return paintState.mappingKind == item - kFlat;
-  return item == kPainted && scene.currentObject != nullptr && scene.currentObject->optics.isPainted != 0;
+  return item == kPainted && OpticsItemChecked(layout::OpticsTools::kPainted);
 }
 
 int PaintItemValue(int item) {
@@ -268,23 +261,22 @@ void SetPaintItemValue(int item, int value) {
   if (item == kContrast) paintState.mapContrast = int16_t(value);
 }
 
-uint32_t PaintItemColour(int item) {
+// The paint panel's swatches show and set the brush colours.
+static int BrushColourItem(int paintItem) {
   using namespace layout::PaintTools;
-  const Rgb16* colour = item == kPaintColor       ? &brushSettings.paintColour
-                        : item == kAlternateColor ? &brushSettings.alternateColour
-                                                  : nullptr;
-  if (colour == nullptr) return 0x808080;
-  return Rgb(uint8_t(colour->red >> 8), uint8_t(colour->green >> 8), uint8_t(colour->blue >> 8));
+  return paintItem == kPaintColor       ? layout::Brushes::kPaintColor
+         : paintItem == kAlternateColor ? layout::Brushes::kAlternateColor
+                                        : 0;
+}
+
+uint32_t PaintItemColour(int item) {
+  const int brushItem = BrushColourItem(item);
+  return brushItem != 0 ? BrushItemColour(brushItem) : 0x808080;
 }
 
 int PaintItemClick(int item) {
   using namespace layout::PaintTools;
-  if (item == kPaintColor || item == kAlternateColor) {
-    Rgb16& colour = item == kPaintColor ? brushSettings.paintColour : brushSettings.alternateColour;
-    Rgb16 chosen;
-    if (AskColor(colour, chosen)) colour = chosen;
-    return kRedraw;
-  }
+  if (const int brushItem = BrushColourItem(item)) return BrushItemClick(brushItem, 0, 0);
   if (item >= kFlat && item <= kSpheric) {
     paintState.mappingKind = int16_t(item - kFlat);
     return kRedraw;
@@ -302,21 +294,15 @@ int PaintItemClick(int item) {
   SceneObject* object = scene.currentObject;
   if (object == nullptr) return 0;
   SceneObject* undo = scene.workObject.get();
-  if (item == kPainted) {
-    object->optics.isPainted = object->optics.isPainted ? 0 : 1;
-    RecordTaskStep(TaskStepCode("CP"), int16_t(object->optics.isPainted));
-    if (undo != nullptr) CommitObjectChange(object, undo);
-    object->dirtyFlags |= 31;
-    MarkChanged(*object);
-    return kRedraw;
-  }
+  // The painted switch is the optics panel's.
+  if (item == kPainted) return OpticsItemClick(layout::OpticsTools::kPainted);
   if (item >= kPaintObject && item <= kAddGradient) {
     const std::span<const PaintCommand> commands = PaintCommands();
     const size_t index = size_t(item - kPaintObject);
     if (index >= commands.size()) return 0;
     // Colour on an object that shows no paint would be invisible: it is made painted first.
     EnsurePaintable(object, undo, false);
-    if (RunPaintCommand(commands[index], object, undo)) MarkChanged(*object);
+    if (RunPaintCommand(commands[index], object, undo)) MarkObjectChanged(*object);
     return kRedraw;
   }
   return 0;
@@ -324,7 +310,7 @@ int PaintItemClick(int item) {
 
 void RunMapApplyDrag() {
   SceneObject* object = scene.currentObject;
-  if (RunMapApply(object, scene.workObject.get(), kAmountInteractive, 0) && object != nullptr) MarkChanged(*object);
+  if (RunMapApply(object, scene.workObject.get(), kAmountInteractive, 0) && object != nullptr) MarkObjectChanged(*object);
 }
 
 const Canvas& MapPicture() {
