@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "formats/picture_files.h"
 #include "platform/byte_order.h"
 #include "platform/files.h"
 #include "scene/safe_save.h"
@@ -476,12 +477,9 @@ Status GifWriter::WriteTrailer(const FileSpec& spec) {
 
 Status WriteGifPicture(const FileSpec& spec, std::span<const uint32_t> pixels, PixelRect rect,
                        size_t strideBytes, const PictureSaveOptions& options) {
-  if (!ValidFrame(pixels, rect, strideBytes)) return kWriteError;
-  GifWriter writer;
-  Status status = writer.WriteHeader(spec, pixels, rect, strideBytes, -1, options);
-  if (status == kNoError) status = writer.WriteFrame(spec, pixels, rect, strideBytes);
-  if (status == kNoError) status = writer.WriteTrailer(spec);
-  return status;
+  std::vector<uint8_t> bytes;
+  const Status encoded = EncodeGif(pixels, rect, strideBytes, options, bytes);
+  return FinishPictureWrite(spec, encoded, bytes);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -633,14 +631,7 @@ Status DecodeGifSize(std::span<const uint8_t> bytes, int& width, int& height) {
 Status DecodeGif(std::span<const uint8_t> bytes, const PixelBuffer& destination) {
   GifImageInfo info;
   if (ParseToImage(bytes, info, true) != kNoError) return kWriteError;
-  // The picture must fill the destination exactly, and the destination must hold itself.
-  const size_t width = size_t(info.width);
-  const size_t available = destination.pixels.size();
-  if (info.width != destination.width || info.height != destination.height || destination.stride < width ||
-      available < width ||
-      (info.height > 1 && (available - width) / size_t(info.height - 1) < destination.stride)) {
-    return kWriteError;
-  }
+  if (!PictureFitsBuffer(destination, info.width, info.height)) return kWriteError;
   if (info.dataStart >= bytes.size()) return kWriteError;
   // Sizes above 11 would start above 12 bits; below 2 are not GIF.
   const int minSize = bytes[info.dataStart];
@@ -721,38 +712,15 @@ Status DecodeGif(std::span<const uint8_t> bytes, const PixelBuffer& destination)
   return kNoError;
 }
 
-namespace {
-
-// The whole file in memory; false when it cannot be opened or read.
-bool ReadWholeFile(const FileSpec& spec, std::vector<uint8_t>& bytes) {
-  FileSpec copy = spec;
-  FileRef file;
-  if (OpenFile(copy, FileMode::Read, file) != kNoError) return false;
-  int64_t size = 0;
-  bool ok = GetFileSize(file, size) == kNoError && size >= 0;
-  if (ok) {
-    try {
-      bytes.resize(size_t(size));
-      ok = ReadBytes(file, bytes.data(), bytes.size()) == kNoError;
-    } catch (const std::bad_alloc&) {
-      ok = false;
-    }
-  }
-  CloseFile(file);
-  return ok;
-}
-
-}  // namespace
-
 Status ReadGifSize(const FileSpec& spec, int& width, int& height) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(spec, bytes)) return kWriteError;
+  if (ReadPictureFileBytes(spec, bytes) != kNoError) return kWriteError;
   return DecodeGifSize(bytes, width, height);
 }
 
 Status ReadGifPicture(const FileSpec& spec, const PixelBuffer& destination) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(spec, bytes)) return kWriteError;
+  if (ReadPictureFileBytes(spec, bytes) != kNoError) return kWriteError;
   return DecodeGif(bytes, destination);
 }
 

@@ -78,7 +78,7 @@ class GifWriter {
   std::unique_ptr<State> state_;
 };
 
-// Header with no delay, one frame, trailer; stops at the first failure.
+// A single picture: encoded whole in memory (EncodeGif), then written as one replacing file write.
 Status WriteGifPicture(const FileSpec& spec, std::span<const uint32_t> pixels, PixelRect rect,
                        size_t strideBytes, const PictureSaveOptions& options);
 

@@ -62,10 +62,10 @@ Status DecodeFromBytes(uint32_t type, std::span<const uint8_t> bytes, const Pixe
   }
 }
 
-// The type to read a file as: what its contents announce, else the type its FileSpec carries.
-uint32_t ReadingType(const FileSpec& spec, std::span<const uint8_t> bytes) {
+// The type to read bytes as: what their contents announce, else the type they came with.
+uint32_t ReadingType(std::span<const uint8_t> bytes, uint32_t givenType) {
   const uint32_t sniffed = SniffPictureType(bytes);
-  return sniffed != 0 ? sniffed : PictureTypeOfSpec(spec);
+  return sniffed != 0 ? sniffed : givenType;
 }
 
 // Size, allocation, decode; `picture` is left empty on failure.
@@ -190,14 +190,13 @@ Status FinishPictureWrite(const FileSpec& spec, Status encoded, std::span<const 
 }
 
 Status DecodePictureBytes(std::span<const uint8_t> bytes, uint32_t type, Picture& picture) {
-  const uint32_t sniffed = SniffPictureType(bytes);
-  return DecodeInto(sniffed != 0 ? sniffed : type, bytes, picture);
+  return DecodeInto(ReadingType(bytes, type), bytes, picture);
 }
 
 Status ReadPictureSize(const FileSpec& spec, int& width, int& height) {
   std::vector<uint8_t> bytes;
   if (Status s = ReadPictureFileBytes(spec, bytes); s != kNoError) return s;
-  const uint32_t type = ReadingType(spec, bytes);
+  const uint32_t type = ReadingType(bytes, PictureTypeOfSpec(spec));
   if (Status s = SizeFromBytes(type, bytes, width, height); s != kNoError) return s;
   return CheckPictureSize(width, height);
 }
@@ -205,7 +204,7 @@ Status ReadPictureSize(const FileSpec& spec, int& width, int& height) {
 Status ReadPicture(const FileSpec& spec, const PixelBuffer& destination) {
   std::vector<uint8_t> bytes;
   if (Status s = ReadPictureFileBytes(spec, bytes); s != kNoError) return s;
-  return DecodeFromBytes(ReadingType(spec, bytes), bytes, destination);
+  return DecodeFromBytes(ReadingType(bytes, PictureTypeOfSpec(spec)), bytes, destination);
 }
 
 void ReportPictureLoadFailure(Status status) {
@@ -232,7 +231,7 @@ Status LoadPicture(FileSpec& spec, Picture& picture) {
     found = chosen;
     status = ReadPictureFileBytes(found, bytes);
   }
-  if (status == kNoError) status = DecodeInto(ReadingType(found, bytes), bytes, picture);
+  if (status == kNoError) status = DecodePictureBytes(bytes, PictureTypeOfSpec(found), picture);
   if (status != kNoError) {
     ReportPictureLoadFailure(status);
     return status;

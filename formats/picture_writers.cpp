@@ -1,10 +1,7 @@
-// picture_writers.cpp: the BMP and PNG encoders, and a quiet replace-on-success file write.
+// picture_writers.cpp: whole pictures by path through the BMP and PNG encoders and the shared
+// replacing file write.
 #include "formats/picture_writers.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <filesystem>
 #include <vector>
 
 #include "formats/bmp_picture.h"
@@ -14,29 +11,13 @@
 namespace tsv {
 namespace {
 
-// Writes `bytes` to a temporary file beside `path` and renames it over `path` when all went well.
-Status WriteReplacing(const std::string& path, const std::vector<uint8_t>& bytes) {
-  const std::string temp = path + ".tmp" + std::to_string(::getpid());
-  std::FILE* file = std::fopen(temp.c_str(), "wb");
-  if (file == nullptr) return kWriteError;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  ok = std::fclose(file) == 0 && ok;
-  std::error_code error;
-  if (ok) std::filesystem::rename(temp, path, error);
-  if (!ok || error) {
-    std::filesystem::remove(temp, error);
-    return kWriteError;
-  }
-  return kNoError;
-}
-
 template <typename Encode>
 Status EncodeAndWrite(const std::string& path, std::span<const uint32_t> pixels, int width, int height, Encode encode) {
   if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide) return kWriteError;
   const PixelRect rect{0, 0, int16_t(height), int16_t(width)};
   std::vector<uint8_t> bytes;
   if (encode(pixels, rect, size_t(width) * 4, bytes) != kNoError) return kWriteError;
-  return WriteReplacing(path, bytes);
+  return WritePictureFileBytes(FileSpecForPath(path, 0), bytes);
 }
 
 }  // namespace

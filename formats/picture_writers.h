@@ -1,7 +1,8 @@
 // picture_writers.h: quick writers for whole 32-bit pictures (0x00RRGGBB, top row first) as 24-bit
-// BMP and as PNG, for the batch commands. They use the picture codecs of bmp_picture.h and
-// library_pictures.h, print nothing, and write a temporary file beside the target that replaces
-// it only when the whole picture was written.
+// BMP and as PNG, by path. They use the picture codecs of bmp_picture.h and library_pictures.h and
+// the replacing write of picture_files.h (WritePictureFileBytes): a temporary file beside the
+// target replaces it only when the whole picture was written, and a file that cannot be written
+// shows "Error: File error has occured.".
 #pragma once
 
 #include <cstdint>

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "formats/bmp_picture.h"
@@ -175,101 +176,74 @@ TEST(BmpReader, TwentyFourBitRowsSkipTheirPaddingInOs2AndWindowsFiles) {
   }
 }
 
-TEST(BmpReader, RunLengthEightEndingEarlyLeavesTheRestAtIndexZero) {
+// An RLE or plain file of the three-colour palette above.
+BmpFields ThreeColourBmp(int32_t width, int32_t height, uint16_t bits, uint32_t compression, Bytes data) {
   BmpFields f;
-  f.width = 4;
-  f.height = 3;
-  f.bits = 8;
-  f.compression = 1;
+  f.width = width;
+  f.height = height;
+  f.bits = bits;
+  f.compression = compression;
   f.colorsUsed = 3;
   f.palette = kThreeColours;
-  f.data = {2, 1, 0, 1};  // two red pixels at the start of the bottom row, then end of bitmap
-  const Picture p = Decoded(MakeBmp(f), kBmp);
-  const std::vector<uint32_t> expected = {kC0, kC0, kC0, kC0, kC0, kC0, kC0, kC0, kRed, kRed, kC0, kC0};
-  EXPECT_EQ(p.pixels, expected);
+  f.data = std::move(data);
+  return f;
 }
 
-TEST(BmpReader, RunLengthEscapesLiteralsAndMoves) {
+struct HandBmp {
+  std::string name;
+  BmpFields fields;
+  std::vector<uint32_t> pixels;
+};
+
+std::vector<HandBmp> HandBuiltBmps() {
+  std::vector<HandBmp> cases;
+  // RLE8, 4 x 3: two red pixels at the start of the bottom row, then end of bitmap; the pixels no
+  // packet reaches keep index 0.
+  cases.push_back({"rle8 ending early", ThreeColourBmp(4, 3, 8, 1, {2, 1, 0, 1}),
+                   {kC0, kC0, kC0, kC0, kC0, kC0, kC0, kC0, kRed, kRed, kC0, kC0}});
   // RLE8, 6 x 3: bottom row a padded literal of three and a run of three, end of line; then a
   // move two right and one up, a run of two, end of bitmap.
-  BmpFields f;
-  f.width = 6;
-  f.height = 3;
-  f.bits = 8;
-  f.compression = 1;
-  f.colorsUsed = 3;
-  f.palette = kThreeColours;
-  f.data = {0, 3, 1, 2, 1, 0, 3, 2, 0, 0, 0, 2, 2, 1, 2, 1, 0, 1};
-  EXPECT_EQ(Decoded(MakeBmp(f), kBmp).pixels, (std::vector<uint32_t>{kC0, kC0, kRed, kRed, kC0, kC0,  //
-                                                                       kC0, kC0, kC0, kC0, kC0, kC0,  //
-                                                                       kRed, kGreen, kRed, kGreen, kGreen, kGreen}));
+  cases.push_back({"rle8 escapes literals and moves",
+                   ThreeColourBmp(6, 3, 8, 1, {0, 3, 1, 2, 1, 0, 3, 2, 0, 0, 0, 2, 2, 1, 2, 1, 0, 1}),
+                   {kC0, kC0, kRed, kRed, kC0, kC0,  //
+                    kC0, kC0, kC0, kC0, kC0, kC0,    //
+                    kRed, kGreen, kRed, kGreen, kGreen, kGreen}});
   // RLE4, 8 x 1: a run alternating the two indices of its byte, then a literal of three indices.
-  f.width = 8;
-  f.height = 1;
-  f.bits = 4;
-  f.compression = 2;
-  f.data = {5, 0x12, 0, 3, 0x21, 0x20, 0, 0, 0, 1};
-  EXPECT_EQ(Decoded(MakeBmp(f), kBmp).pixels,
-            (std::vector<uint32_t>{kRed, kGreen, kRed, kGreen, kRed, kGreen, kRed, kGreen}));
-}
-
-TEST(BmpReader, RunsAndMovesThatLeaveThePictureAreClipped) {
-  BmpFields f;
-  f.width = 4;
-  f.height = 2;
-  f.bits = 8;
-  f.compression = 1;
-  f.colorsUsed = 3;
-  f.palette = kThreeColours;
-  // A run of 255 in a row of 4; a move of two, then a literal of three running past the row
-  // end; a move far beyond the top.
-  f.data = {255, 1, 0, 0, 0, 2, 2, 0, 0, 3, 1, 2, 1, 0, 0, 2, 200, 200, 0, 1};
-  EXPECT_EQ(Decoded(MakeBmp(f), kBmp).pixels,
-            (std::vector<uint32_t>{kC0, kC0, kRed, kGreen, kRed, kRed, kRed, kRed}));
-  f.data = {0, 6, 1, 1, 1, 1, 1, 1, 0, 1};
-  EXPECT_EQ(Decoded(MakeBmp(f), kBmp).pixels, (std::vector<uint32_t>{kC0, kC0, kC0, kC0, kRed, kRed, kRed, kRed}));
-}
-
-TEST(BmpReader, PaletteDepthsAndIndicesBeyondThePalette) {
+  cases.push_back({"rle4 run and literal", ThreeColourBmp(8, 1, 4, 2, {5, 0x12, 0, 3, 0x21, 0x20, 0, 0, 0, 1}),
+                   {kRed, kGreen, kRed, kGreen, kRed, kGreen, kRed, kGreen}});
+  // Runs and moves that leave the picture are clipped: a run of 255 in a row of 4; a move of two,
+  // then a literal of three running past the row end; a move far beyond the top.
+  cases.push_back({"rle8 clipped runs and moves",
+                   ThreeColourBmp(4, 2, 8, 1, {255, 1, 0, 0, 0, 2, 2, 0, 0, 3, 1, 2, 1, 0, 0, 2, 200, 200, 0, 1}),
+                   {kC0, kC0, kRed, kGreen, kRed, kRed, kRed, kRed}});
+  cases.push_back({"rle8 clipped literal", ThreeColourBmp(4, 2, 8, 1, {0, 6, 1, 1, 1, 1, 1, 1, 0, 1}),
+                   {kC0, kC0, kC0, kC0, kRed, kRed, kRed, kRed}});
   // 8 bits with a palette of two: indices 2 and 255 are black.
-  BmpFields f;
-  f.width = 4;
-  f.height = 1;
-  f.bits = 8;
+  BmpFields f = ThreeColourBmp(4, 1, 8, 0, {1, 2, 255, 0});
   f.colorsUsed = 2;
   f.palette = {30, 20, 10, 0, 0, 0, 255, 0};
-  f.data = {1, 2, 255, 0};
-  EXPECT_EQ(Decoded(MakeBmp(f), kBmp).pixels, (std::vector<uint32_t>{kRed, kBlack, kBlack, kC0}));
+  cases.push_back({"8 bits beyond the palette", f, {kRed, kBlack, kBlack, kC0}});
   // 1 bit, 9 pixels: two data bytes, padded to four.
-  f = BmpFields{};
-  f.width = 9;
-  f.height = 1;
-  f.bits = 1;
+  f = ThreeColourBmp(9, 1, 1, 0, {0b10110000, 0b10000000, 0xFF, 0xFF});
+  f.colorsUsed = 0;
   f.palette = {30, 20, 10, 0, 0, 0, 255, 0};
-  f.data = {0b10110000, 0b10000000, 0xFF, 0xFF};
-  EXPECT_EQ(Decoded(MakeBmp(f), kBmp).pixels,
-            (std::vector<uint32_t>{kRed, kC0, kRed, kRed, kC0, kC0, kC0, kC0, kRed}));
+  cases.push_back({"1 bit", f, {kRed, kC0, kRed, kRed, kC0, kC0, kC0, kC0, kRed}});
   // 4 bits, OS/2 palette of three-byte entries.
-  f = BmpFields{};
+  f = ThreeColourBmp(3, 1, 4, 0, {0x21, 0x00, 0, 0});
   f.infoSize = 12;
-  f.width = 3;
-  f.height = 1;
-  f.bits = 4;
+  f.colorsUsed = 0;
   f.palette.assign(16 * 3, 0);
   f.palette[3 * 2 + 1] = 255;  // index 2 green
   f.palette[3 * 1 + 2] = 255;  // index 1 red
-  f.data = {0x21, 0x00, 0, 0};
-  EXPECT_EQ(Decoded(MakeBmp(f), kBmp).pixels, (std::vector<uint32_t>{kGreen, kRed, kBlack}));
-}
-
-TEST(BmpReader, ThirtyTwoBitsLoadOpaqueAndTopDownWithBitFields) {
-  BmpFields f;
+  cases.push_back({"4 bits os2 palette", f, {kGreen, kRed, kBlack}});
+  // 32 bits load opaque whatever the fourth byte holds.
+  f = BmpFields{};
   f.width = 2;
   f.height = 1;
   f.bits = 32;
   f.data = {0x33, 0x22, 0x11, 0x00, 0x66, 0x55, 0x44, 0x00};  // alpha 0 in the file
-  EXPECT_EQ(Decoded(MakeBmp(f), kBmp).pixels, (std::vector<uint32_t>{0xFF112233u, 0xFF445566u}));
-  // A version 5 header (124 bytes, as GIMP writes), the usual BGRA masks, rows top-down.
+  cases.push_back({"32 bits", f, {0xFF112233u, 0xFF445566u}});
+  // The usual BGRA bit fields after every Windows header (124 bytes as GIMP writes), rows top-down.
   const Bytes masks = {0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0, 0, 0, 0, 0xFF};
   for (uint32_t infoSize : {40u, 56u, 108u, 124u}) {
     f = BmpFields{};
@@ -280,8 +254,13 @@ TEST(BmpReader, ThirtyTwoBitsLoadOpaqueAndTopDownWithBitFields) {
     f.compression = 3;
     f.masks = infoSize == 40 ? Bytes(masks.begin(), masks.begin() + 12) : masks;
     f.data = {1, 2, 3, 0x80, 4, 5, 6, 0};
-    EXPECT_EQ(Decoded(MakeBmp(f), kBmp).pixels, (std::vector<uint32_t>{0xFF030201u, 0xFF060504u})) << infoSize;
+    cases.push_back({"32 bits, bit fields, header " + std::to_string(infoSize), f, {0xFF030201u, 0xFF060504u}});
   }
+  return cases;
+}
+
+TEST(BmpReader, HandBuiltFilesGiveTheirPixels) {
+  for (const HandBmp& c : HandBuiltBmps()) EXPECT_EQ(Decoded(MakeBmp(c.fields), kBmp).pixels, c.pixels) << c.name;
 }
 
 TEST(BmpReader, UnreadableHeadersAreInvalidBmpFiles) {
@@ -786,15 +765,7 @@ std::vector<DamageCase> DamageCases() {
   Bytes bytes;
   EncodeBmp(source.pixels, rect, StrideOf(source), bytes);
   cases.push_back({"bmp 24", bytes, kBmp, bytes.size()});
-  BmpFields rle;
-  rle.width = 6;
-  rle.height = 3;
-  rle.bits = 8;
-  rle.compression = 1;
-  rle.colorsUsed = 3;
-  rle.palette = kThreeColours;
-  rle.data = {0, 3, 1, 2, 1, 0, 3, 2, 0, 0, 0, 2, 2, 1, 2, 1, 2, 2, 0, 1};
-  bytes = MakeBmp(rle);
+  bytes = MakeBmp(ThreeColourBmp(6, 3, 8, 1, {0, 3, 1, 2, 1, 0, 3, 2, 0, 0, 0, 2, 2, 1, 2, 1, 2, 2, 0, 1}));
   // Only the end-of-bitmap escape may go: the last row is complete without it.
   cases.push_back({"bmp rle8", bytes, kBmp, bytes.size() - 2});
   BmpFields os2;
