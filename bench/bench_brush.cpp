@@ -5,62 +5,29 @@
 // (global operator new is replaced by a counting one): a stroke must make none.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
-#include "platform/platform_state.h"
-#include "platform/preferences.h"
+#include "bench/bench_support.h"
 #include "render/rasterisers.h"
 #include "render/render_state.h"
 #include "render/work_data.h"
-#include "scene/object_table.h"
-#include "scene/organic.h"
 #include "scene/scene_object.h"
 #include "scene/scene_state.h"
 #include "tools/brush.h"
 #include "tools/brush_session.h"
 #include "tools/brush_settings.h"
 
-namespace {
-// Allocations through operator new since the program started.
-uint64_t allocationCount = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  ++allocationCount;
-  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-  throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-
 namespace tsv {
 namespace {
 
-bool StartScene() {
-  static const bool started = [] {
-    ResetPlatformState();
-    platform.resourceDirectory = TESSIVAR_BENCH_RESOURCE_ROOT;
-    SetDefaultPreferences(preferences);
-    return InitScene() && InitSoftDraw();
-  }();
-  return started;
-}
-
 // The start-up sphere in slot 0, current, refreshed, with the view's depth buffer drawn.
 SceneObject* StartupSphere() {
-  if (!StartScene()) return nullptr;
-  for (auto& slot : scene.objectTable) DisposeSceneObject(slot);
-  std::unique_ptr<SceneObject> sphere = NewOrganicSceneObject();
-  if (!sphere || !FillOrganicShape(*sphere, 0)) return nullptr;
-  if (!StoreObjectInSlot(0, std::move(sphere))) return nullptr;
-  SceneObject* object = scene.objectTable[0].get();
-  RefreshWorkData(*object);
+  SceneObject* object = bench::StartupSphere();
+  if (object == nullptr) return nullptr;
   std::fill(renderState.depthBuffer.begin(), renderState.depthBuffer.end(), kEmptyDepth);
   DrawDepthTriangles(renderState.depthBuffer, kViewClip, object, true);
   ResetBrushSettings();
@@ -85,9 +52,8 @@ void GiveFusionInputs() {
   }
 }
 
-void ReportAllocations(benchmark::State& state, uint64_t before) {
-  state.counters["allocations"] = double(allocationCount - before);
-}
+using bench::AllocationCount;
+using bench::ReportAllocations;
 
 struct DabCase {
   const char* name;
@@ -111,7 +77,7 @@ void OneDab(benchmark::State& state, const DabCase* dab) {
   }
   GiveFusionInputs();
   int64_t pass = 0;
-  const uint64_t before = allocationCount;
+  const uint64_t before = AllocationCount();
   for (auto _ : state) {
     const float sign = (pass++ & 1) ? -1.0f : 1.0f;
     BrushDab(dab->kind, sphere, 200, 200, 4 * sign, 2 * sign, 0.25f * sign, 1.0f,
@@ -153,7 +119,7 @@ void EngineStroke(benchmark::State& state) {
   StrokeSettings();
   int64_t stroke = 0;
   uint64_t dabs = 0;
-  const uint64_t before = allocationCount;
+  const uint64_t before = AllocationCount();
   for (auto _ : state) {
     const float pressure = (stroke++ & 1) ? -0.25f : 0.25f;
     brushEngine.accumulator = 0;
@@ -185,7 +151,7 @@ void SessionStroke(benchmark::State& state) {
   uint64_t allocations = 0;
   for (auto _ : state) {
     brushSettings.depth = (stroke++ & 1) ? 160 : 96;
-    const uint64_t before = allocationCount;
+    const uint64_t before = AllocationCount();
     BeginStroke(kBrushRoomModeling, 260, 200);
     for (int k = 0; k < kSegments; ++k) {
       int x, y, dx, dy;
@@ -193,7 +159,7 @@ void SessionStroke(benchmark::State& state) {
       ContinueStroke(x, y, dx, dy);
     }
     EndStroke();
-    allocations += allocationCount - before;
+    allocations += AllocationCount() - before;
   }
   state.counters["allocations_per_stroke"] =
       benchmark::Counter(double(allocations), benchmark::Counter::kAvgIterations);

@@ -8,65 +8,31 @@
 #include <SDL.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "paint/map_apply.h"
 #include "paint/object_paint.h"
 #include "paint/paint_state.h"
 #include "platform/events.h"
-#include "platform/platform_state.h"
-#include "platform/preferences.h"
-#include "platform/string_table.h"
 #include "render/render_state.h"
-#include "render/work_data.h"
 #include "scene/object_table.h"
-#include "scene/organic.h"
 #include "scene/scene_object.h"
 #include "scene/scene_state.h"
 #include "scene/task_steps.h"
 #include "tools/tool_frame.h"
 
-namespace {
-// Allocations through operator new since the program started.
-uint64_t allocationCount = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  ++allocationCount;
-  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-  throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-
 namespace tsv {
 namespace {
 
-bool StartScene() {
-  static const bool started = [] {
-    ResetPlatformState();
-    platform.resourceDirectory = TESSIVAR_BENCH_RESOURCE_ROOT;
-    SetDefaultPreferences(preferences);
-    InitPaint();
-    return InitScene() && InitSoftDraw();
-  }();
-  return started;
-}
+using bench::AllocationCount;
+using bench::BuiltinName;
 
-// The start-up sphere in slot 0, current and bound to the work arrays.
+// The start-up sphere in slot 0, current and bound to the work arrays, with paint started.
 SceneObject* StartupSphere() {
-  if (!StartScene()) return nullptr;
-  for (auto& slot : scene.objectTable) DisposeSceneObject(slot);
-  std::unique_ptr<SceneObject> sphere = NewOrganicSceneObject();
-  if (!sphere || !FillOrganicShape(*sphere, 0)) return nullptr;
-  if (!StoreObjectInSlot(0, std::move(sphere))) return nullptr;
-  SceneObject* object = scene.objectTable[0].get();
-  RefreshWorkData(*object);
-  return object;
+  InitPaint();
+  return bench::StartupSphere();
 }
 
 // One command on the whole sphere (the colours simply keep changing from run to run).
@@ -76,9 +42,9 @@ void PaintCommandRun(benchmark::State& state, const PaintCommand* command) {
     state.SkipWithError("no sphere to paint");
     return;
   }
-  const uint64_t before = allocationCount;
+  const uint64_t before = AllocationCount();
   for (auto _ : state) benchmark::DoNotOptimize(command->run(sphere));
-  state.counters["allocations"] = double(allocationCount - before);
+  bench::ReportAllocations(state, before);
 }
 
 // A 256 x 256 map of soft bumps.
@@ -124,10 +90,10 @@ void MapApplyDrag(benchmark::State& state, int kind) {
     SDL_Event release = press;
     release.type = SDL_MOUSEBUTTONUP;
     SDL_PushEvent(&release);
-    const uint64_t before = allocationCount;
+    const uint64_t before = AllocationCount();
     state.ResumeTiming();
     MapApply(sphere, scene.workObject.get(), kAmountInteractive, 0);
-    allocations += allocationCount - before;
+    allocations += AllocationCount() - before;
   }
   state.counters["allocations_per_drag"] =
       benchmark::Counter(double(allocations), benchmark::Counter::kAvgIterations);
@@ -135,15 +101,6 @@ void MapApplyDrag(benchmark::State& state, int kind) {
       double(kMotions),
       benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
   SDL_QuitSubSystem(SDL_INIT_EVENTS);
-}
-
-// The command's name from the built-in string table: registration runs during static
-// initialisation, before the loaded table may exist, but the built-in one is constant data.
-std::string BuiltinName(StringId id) {
-  for (size_t i = 0; i < kBuiltinStringCount; ++i) {
-    if (kBuiltinStrings[i].id == id.id) return kBuiltinStrings[i].text;
-  }
-  return std::to_string(id.id);
 }
 
 const bool registered = [] {

@@ -18,47 +18,24 @@
 #include <GLES2/gl2.h>
 #endif
 
-#include "platform/platform_state.h"
-#include "platform/preferences.h"
+#include "bench/bench_support.h"
 #include "render/render_state.h"
 #include "render/soft_draw.h"
 #include "render/texture_work_image.h"
 #include "render/work_data.h"
 #include "scene/object_table.h"
-#include "scene/organic.h"
 #include "scene/scene_object.h"
 #include "scene/scene_state.h"
 
 namespace tsv {
 namespace {
 
-// The scene and renderer, started once for all benchmarks.
-bool StartRenderer() {
-  static const bool started = [] {
-    ResetPlatformState();
-    platform.resourceDirectory = TESSIVAR_BENCH_RESOURCE_ROOT;
-    SetDefaultPreferences(preferences);
-    return InitScene() && InitSoftDraw();
-  }();
-  return started;
-}
-
-// The start-up sphere in slot 0, current and bound to the work arrays, its normals computed.
-SceneObject* StartupSphere() {
-  if (!StartRenderer()) return nullptr;
-  for (auto& slot : scene.objectTable) DisposeSceneObject(slot);
-  std::unique_ptr<SceneObject> sphere = NewOrganicSceneObject();
-  if (!sphere || !FillOrganicShape(*sphere, 0)) return nullptr;
-  if (!StoreObjectInSlot(0, std::move(sphere))) return nullptr;
-  SceneObject* object = scene.objectTable[0].get();
-  RefreshWorkData(*object);
-  return object;
-}
+using bench::StartupSphere;
 
 // A latitude-longitude sphere of radius 128: `rings` bands of `columns` quads, two triangles each
 // (the pole bands' triangles collapse on one side), wound outward.
 SceneObject* GridSphere(int columns, int rings) {
-  if (!StartRenderer()) return nullptr;
+  if (!bench::StartScene()) return nullptr;
   for (auto& slot : scene.objectTable) DisposeSceneObject(slot);
   const int32_t pointCount = columns * (rings + 1);
   const int32_t triangleCount = 2 * columns * rings;

@@ -8,23 +8,14 @@
 #include <SDL.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
-#include <new>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "platform/events.h"
 #include "platform/fonts.h"
-#include "platform/platform_state.h"
-#include "platform/preferences.h"
 #include "platform/relative_drag.h"
-#include "platform/string_table.h"
 #include "platform/window.h"
 #include "render/render_state.h"
-#include "render/work_data.h"
-#include "scene/object_table.h"
-#include "scene/organic.h"
-#include "scene/scene_object.h"
 #include "scene/scene_state.h"
 #include "tools/deform_run.h"
 #include "tools/deform_table.h"
@@ -32,52 +23,17 @@
 #include "tools/tool_state.h"
 #include "tools/trackball.h"
 
-namespace {
-// Allocations through operator new since the program started.
-uint64_t allocationCount = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  ++allocationCount;
-  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-  throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-
 namespace tsv {
 namespace {
 
-bool StartScene() {
-  static const bool started = [] {
-    ResetPlatformState();
-    platform.resourceDirectory = TESSIVAR_BENCH_RESOURCE_ROOT;
-    SetDefaultPreferences(preferences);
-    return InitScene() && InitSoftDraw();
-  }();
-  return started;
-}
-
-// The start-up sphere in slot 0, current and bound to the work arrays.
-SceneObject* StartupSphere() {
-  if (!StartScene()) return nullptr;
-  for (auto& slot : scene.objectTable) DisposeSceneObject(slot);
-  std::unique_ptr<SceneObject> sphere = NewOrganicSceneObject();
-  if (!sphere || !FillOrganicShape(*sphere, 0)) return nullptr;
-  if (!StoreObjectInSlot(0, std::move(sphere))) return nullptr;
-  SceneObject* object = scene.objectTable[0].get();
-  RefreshWorkData(*object);
-  return object;
-}
+using bench::AllocationCount;
+using bench::ReportAllocations;
+using bench::StartupSphere;
 
 // Two neighbouring amounts inside the tool's range: a drag moving one pixel back and forth.
 int PassAmount(const DeformToolEntry& tool, int64_t pass) {
   const AmountRange range = RangeOfKind(tool.kind);
   return (range.minimum + range.maximum) / 2 + 40 + int(pass & 1);
-}
-
-void ReportAllocations(benchmark::State& state, uint64_t before) {
-  state.counters["allocations"] = double(allocationCount - before);
 }
 
 // One pass as the drag runs it: formula, refresh, quick redraw.
@@ -91,7 +47,7 @@ void DragPass(benchmark::State& state, const DeformToolEntry* tool) {
     return;
   }
   int64_t pass = 0;
-  const uint64_t before = allocationCount;
+  const uint64_t before = AllocationCount();
   for (auto _ : state) {
     const int amount = PassAmount(*tool, pass++);
     RunDeformPass(*member, run, amount, amount);
@@ -107,7 +63,7 @@ void TrackballPass(benchmark::State& state) {
     state.SkipWithError("no sphere to deform");
     return;
   }
-  const uint64_t before = allocationCount;
+  const uint64_t before = AllocationCount();
   int64_t pass = 0;
   for (auto _ : state) {
     const int16_t dx = (pass++ & 1) ? 3 : -3;
@@ -125,7 +81,7 @@ void Preparation(benchmark::State& state, const DeformToolEntry* tool) {
     return;
   }
   DeformRun run;
-  const uint64_t before = allocationCount;
+  const uint64_t before = AllocationCount();
   for (auto _ : state) {
     benchmark::DoNotOptimize(PrepareDeformRun(*member, sphere, scene.workObject.get(), run));
   }
@@ -167,10 +123,10 @@ void ScriptedDrag(benchmark::State& state) {
     SDL_Event release = press;
     release.type = SDL_MOUSEBUTTONUP;
     SDL_PushEvent(&release);
-    const uint64_t before = allocationCount;
+    const uint64_t before = AllocationCount();
     state.ResumeTiming();
     RunDeformTool(*twist, sphere, scene.workObject.get(), kAmountInteractive);
-    allocations += allocationCount - before;
+    allocations += AllocationCount() - before;
   }
   state.counters["allocations_per_drag"] =
       benchmark::Counter(double(allocations), benchmark::Counter::kAvgIterations);
@@ -181,14 +137,7 @@ void ScriptedDrag(benchmark::State& state) {
   mainWindow.frame = Canvas{};
 }
 
-// The tool's name from the built-in string table: registration runs during static
-// initialisation, before the loaded table may exist, but the built-in one is constant data.
-std::string BuiltinName(StringId id) {
-  for (size_t i = 0; i < kBuiltinStringCount; ++i) {
-    if (kBuiltinStrings[i].id == id.id) return kBuiltinStrings[i].text;
-  }
-  return std::to_string(id.id);
-}
+using bench::BuiltinName;
 
 const bool registered = [] {
   for (const DeformToolEntry& tool : DeformTools()) {

@@ -1,10 +1,11 @@
 // map_apply.cpp: the relief from the grey map.
 //
-// Like the two-end deformation tools, the preparation keeps in deformLow each point's starting
-// view position and in deformHigh its change toward the outward end (the outward end minus the
-// start; the inward end is the start minus it). A pass at amount a sets start + change x (a - 128)
-// / 128, which is the blend low x (1 - t) + high x t of the two ends with t = a / 256, and gives
-// the starting position bit for bit at 128. Nothing is allocated once the drag runs.
+// Like the two-end deformation tools (and from the same start, StartDeformRun), the preparation
+// keeps in deformLow each point's starting view position and in deformHigh its change toward the
+// outward end (the outward end minus the start; the inward end is the start minus it). A pass at
+// amount a sets start + change x (a - 128) / 128, which is the blend low x (1 - t) + high x t of
+// the two ends with t = a / 256, and gives the starting position bit for bit at 128. Nothing is
+// allocated once the drag runs.
 #include "paint/map_apply.h"
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include "render/work_data.h"
 #include "scene/scene_object.h"
 #include "scene/scene_state.h"
+#include "tools/deform_run.h"
 #include "tools/tool_frame.h"
 #include "tools/tool_state.h"
 
@@ -103,67 +105,35 @@ MapCell MapCellOf(int kind, const Vec3f& p, const MapFrame& frame, int width, in
 
 namespace {
 
-struct MapRun {
-  SceneObject* object = nullptr;
-  PointWork* work = nullptr;
-  size_t count = 0;
-  Vec3f* start = nullptr;   // scene.deformLow
-  Vec3f* change = nullptr;  // scene.deformHigh
-};
-
 bool KnownKind(int kind) {
   return kind == kMapFlat || kind == kMapCylindric || kind == kMapSpheric;
 }
 
-// Everything a pass needs, worked out once: the view positions brought up to date in the current
-// view, the extents, each point's cell and grey value, and the two ends. False when the relief
-// cannot be raised (nothing is changed then).
-bool PrepareMapApply(SceneObject* object, int kind, MapRun& run) {
+// Everything a pass needs, worked out once: the run the deformation tools start from (the view
+// positions brought up to date in the current view, the extents, the mask), each point's cell and
+// grey value, and the two ends (the start in run.low, the change in run.high). False when the
+// relief cannot be raised (nothing is changed then).
+bool PrepareMapApply(SceneObject* object, SceneObject* undo, int kind, DeformRun& run) {
   const GreyMap& map = paintState.map;
-  if (object == nullptr || !HasWorkRecords(*object) || !HasGreyMap(map) || !KnownKind(kind)) {
-    return false;
-  }
-  const size_t count = size_t(object->pointCount);
-  if (count == 0 || scene.deformLow.size() < count || scene.deformHigh.size() < count) return false;
+  if (object == nullptr || !HasGreyMap(map) || !KnownKind(kind)) return false;
+  if (!StartDeformRun(object, undo, run) || run.count == 0) return false;
 
-  const int view = object->currentView < kObjectViewCount ? object->currentView : 0;
-  BuildViewRotation(object->views[size_t(view)].angles);
-  ProjectPoints(*object, kViewBottomRow);
-
-  PointWork* work = object->pointWork->data();
-  float xmin = work[0].vx, xmax = xmin, ymin = work[0].vy, ymax = ymin;
-  float zmin = work[0].vz, zmax = zmin;
-  for (size_t i = 1; i < count; ++i) {
-    xmin = std::min(xmin, work[i].vx);
-    xmax = std::max(xmax, work[i].vx);
-    ymin = std::min(ymin, work[i].vy);
-    ymax = std::max(ymax, work[i].vy);
-    zmin = std::min(zmin, work[i].vz);
-    zmax = std::max(zmax, work[i].vz);
-  }
-  const double width = double(xmax) - xmin, height = double(ymax) - ymin;
-  const double depth = double(zmax) - zmin;
+  const double width = double(run.xmax) - run.xmin, height = double(run.ymax) - run.ymin;
+  const double depth = double(run.zmax) - run.zmin;
   // Flat divides by both extents; the other kinds measure their rows by the height too.
   if (!(width > 0) || !(height > 0) || !std::isfinite(width) || !std::isfinite(height) ||
       !std::isfinite(depth)) {
     return false;
   }
   const double halfExtent = 0.5 * std::max({width, height, depth});
-  const MapFrame frame{xmin, xmax, ymin, ymax};
+  const MapFrame frame{run.xmin, run.xmax, run.ymin, run.ymax};
   const int brightness = paintState.mapBrightness, contrast = paintState.mapContrast;
-  const bool hasMask = object->pointMask.size() >= count;
-
-  run.object = object;
-  run.work = work;
-  run.count = count;
-  run.start = scene.deformLow.data();
-  run.change = scene.deformHigh.data();
-  for (size_t i = 0; i < count; ++i) {
-    const Vec3f p{work[i].vx, work[i].vy, work[i].vz};
+  for (size_t i = 0; i < run.count; ++i) {
+    const Vec3f p = run.ViewPosition(i);
     const MapCell cell = MapCellOf(kind, p, frame, map.width, map.height);
     const int grey = MapGrey(map.bytes[size_t(cell.row) * size_t(map.width) + size_t(cell.column)],
                              brightness, contrast);
-    const double w = hasMask ? object->pointMask[i] / 255.0 : 1.0;
+    const double w = run.mask != nullptr ? run.mask[i] / 255.0 : 1.0;
     const double k = grey * w / 512.0;
     Vec3f change;
     switch (kind) {
@@ -171,17 +141,17 @@ bool PrepareMapApply(SceneObject* object, int kind, MapRun& run) {
       case kMapCylindric: change = {float(p.x * k), 0.0f, float(p.z * k)}; break;
       default: change = {float(p.x * k), float(p.y * k), float(p.z * k)}; break;
     }
-    run.start[i] = p;
-    run.change[i] = change;
+    run.low[i] = p;
+    run.high[i] = change;
   }
   return true;
 }
 
-void PassMapApply(const MapRun& run, int amount) {
+void PassMapApply(const DeformRun& run, int amount) {
   const float s = float(amount - kMapApplyNeutral) / float(kMapApplyNeutral);
   for (size_t i = 0; i < run.count; ++i) {
-    const Vec3f& p = run.start[i];
-    const Vec3f& d = run.change[i];
+    const Vec3f& p = run.low[i];
+    const Vec3f& d = run.high[i];
     PointWork& w = run.work[i];
     w.vx = p.x + d.x * s;
     w.vy = p.y + d.y * s;
@@ -196,8 +166,8 @@ int ReadoutOf(int amount) { return ((amount - kMapApplyNeutral) * 200) >> 8; }
 bool MapApply(SceneObject* object, SceneObject* undo, int16_t kind, int16_t amount) {
   const bool interactive = kind == kAmountInteractive;
   const int mapping = interactive ? paintState.mappingKind : kind;
-  MapRun run;
-  if (!PrepareMapApply(object, mapping, run)) {
+  DeformRun run;
+  if (!PrepareMapApply(object, undo, mapping, run)) {
     WaitForMouseRelease();
     return false;
   }
@@ -207,25 +177,10 @@ bool MapApply(SceneObject* object, SceneObject* undo, int16_t kind, int16_t amou
     return true;
   }
 
-  BeginRelativeDrag();
-  ShowAmountReadout(0, kNoReadoutValue);
-  PresentToolFrame();
-  int a = kMapApplyNeutral;
-  do {
-    PumpEvents(kDragWaitMs);
-    int dx = 0, dy = 0;
-    ReadDragPointer(dx, dy);
-    if (dx == 0 && dy == 0) continue;
-    a = std::clamp(a + dx, 0, 256);
-    RecentreCursor();
-    ShowAmountReadout(ReadoutOf(a), kNoReadoutValue);
-    PassMapApply(run, a);
-    RedrawAfterEdit(object, undo);
-  } while (DragButtonDown());
-  RecordTaskStep(kStepMapApply, int16_t(mapping), int16_t(a));
-  EndRelativeDrag();
-  ShowAmountReadout(kNoReadoutValue, kNoReadoutValue);
-  PresentToolFrame();
+  FollowAmountDrag(
+      AmountDrag{0, 256, kMapApplyNeutral}, object, undo, ReadoutOf,
+      [&](int a, int) { PassMapApply(run, a); },
+      [&](int a, int) { RecordTaskStep(kStepMapApply, int16_t(mapping), int16_t(a)); });
   return true;
 }
 

@@ -186,16 +186,7 @@ void UpdateObjectPositionsFromView(SceneObject& object) {
   const size_t count = std::min(PointRecordCount(object), object.pointWork->size());
   const std::array<float, 9> r = ViewRotationMatrix(CurrentView(object).angles);
   PointWork* records = object.pointWork->data();
-  for (size_t i = 0; i < count; ++i) {
-    PointWork& p = records[i];
-    // R transposed times v: R is a rotation, so its transpose undoes it.
-    const float x = r[0] * p.vx + r[3] * p.vy + r[6] * p.vz;
-    const float y = r[1] * p.vx + r[4] * p.vy + r[7] * p.vz;
-    const float z = r[2] * p.vx + r[5] * p.vy + r[8] * p.vz;
-    p.x = x;
-    p.y = y;
-    p.z = z;
-  }
+  for (size_t i = 0; i < count; ++i) ObjectPositionFromView(records[i], r);
 }
 
 void RefreshWorkData(SceneObject& object) {

@@ -8,6 +8,8 @@
 #include <array>
 #include <cstdint>
 
+#include "scene/work_records.h"
+
 namespace tsv {
 
 struct SceneObject;
@@ -58,6 +60,17 @@ void ComputeFaceNormals(SceneObject& object);
 // Every point's normal: the sum of the face normals around it (walked along its corner list),
 // normalised and scaled by kNormalScale into nx, ny, nz. Needs the face normals.
 void ComputePointNormals(SceneObject& object);
+
+// One work record's object-space position from its view position: R transposed times v, with R
+// the row-major view rotation (a rotation, so its transpose undoes it).
+inline void ObjectPositionFromView(PointWork& p, const std::array<float, 9>& r) {
+  const float x = r[0] * p.vx + r[3] * p.vy + r[6] * p.vz;
+  const float y = r[1] * p.vx + r[4] * p.vy + r[7] * p.vz;
+  const float z = r[2] * p.vx + r[5] * p.vy + r[8] * p.vz;
+  p.x = x;
+  p.y = y;
+  p.z = z;
+}
 
 // The object-space positions of the work records from their view positions (the inverse of the
 // current view's rotation applied to vx, vy, vz): the first step after a tool has moved the

@@ -101,4 +101,13 @@ std::vector<TaskStep> DecodeTaskSteps(std::span<const uint8_t> bytes) {
   return steps;
 }
 
+size_t StepGroupEnd(std::span<const TaskStep> steps, size_t at) {
+  if (at >= steps.size()) return steps.size();
+  size_t end = at + 1;
+  if (LeadsContinuations(steps[at].code)) {
+    while (end < steps.size() && IsContinuationStep(steps[end].code)) ++end;
+  }
+  return end;
+}
+
 }  // namespace tsv

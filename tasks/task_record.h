@@ -72,5 +72,8 @@ inline bool IsContinuationStep(uint16_t code) {
 inline bool LeadsContinuations(uint16_t code) {
   return code == kStepStrokeFirst || code == kStepRotateStart;
 }
+// Where the group of the step at `at` ends: past its continuations when it leads some, else at
+// the next step; the end of the list for an `at` beyond it.
+size_t StepGroupEnd(std::span<const TaskStep> steps, size_t at);
 
 }  // namespace tsv

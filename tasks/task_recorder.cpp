@@ -14,11 +14,10 @@
 #include "platform/folders.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
-#include "platform/tablet.h"
-#include "platform/preferences.h"
 #include "scene/safe_save.h"
 #include "scene/scene_object.h"
 #include "scene/scene_state.h"
+#include "tools/brush.h"
 #include "tools/brush_settings.h"
 #include "tools/deform_table.h"
 
@@ -29,8 +28,6 @@ TaskRecorderState taskRecorder;
 namespace {
 
 constexpr int64_t kStepBytes = int64_t(kTaskStepSize);
-constexpr uint16_t kTiltEnabled = 4;  // the "Tilt enable" bit of the tablet preferences
-constexpr uint16_t kTabletCursorSecondEnd = kTabletCursorEraser;  // the pen's second end
 
 void ShowFileError() { ShowStopMessage(GetString(kErrFileError)); }
 
@@ -70,15 +67,18 @@ void RemoveFile(const std::string& path) {
   std::filesystem::remove(path, error);
 }
 
-// Where the cursor's line lies among the visible lines; keeps the first visible line such that
-// the cursor is shown.
+// The visible line the cursor stands on: the steps before it that are not continuations.
+int32_t LineOfCursor(const std::vector<TaskStep>& steps) {
+  int32_t line = 0;
+  const size_t end =
+      std::min(steps.size(), size_t(std::max<int64_t>(0, taskRecorder.taskCursor) / kStepBytes));
+  for (size_t i = 0; i < end; ++i) line += IsContinuationStep(steps[i].code) ? 0 : 1;
+  return line;
+}
+
+// Keeps the first visible line such that the cursor's line is shown.
 void FollowCursor(const std::vector<TaskStep>& steps) {
-  const int32_t line = [&] {
-    int32_t n = 0;
-    const size_t end = std::min(steps.size(), size_t(taskRecorder.taskCursor / kStepBytes));
-    for (size_t i = 0; i < end; ++i) n += IsContinuationStep(steps[i].code) ? 0 : 1;
-    return n;
-  }();
+  const int32_t line = LineOfCursor(steps);
   const int32_t lines = std::max(1, taskRecorder.visibleLineCount);
   if (line < taskRecorder.firstVisibleLine) taskRecorder.firstVisibleLine = line;
   if (line >= taskRecorder.firstVisibleLine + lines) taskRecorder.firstVisibleLine = line - lines + 1;
@@ -153,20 +153,14 @@ void StoreTaskStep(uint16_t code, int16_t value1, int16_t value2, int16_t value3
     s.dragSecond = drag[1];
   }
   s.room = uint16_t(r.currentRoom ? r.currentRoom() : 1);
-  const TabletReport tablet = QueryTablet();
-  const bool penNear = PenInProximity(tablet);
-  const Rgb16 colour =
-      penNear && tablet.cursorType == kTabletCursorSecondEnd ? b.alternateColour : b.paintColour;
+  // The colour and tilt the brush itself takes, so that a replayed stroke paints and leans alike.
+  const Rgb16 colour = PaintColourInForce();
   s.red = colour.red;
   s.green = colour.green;
   s.blue = colour.blue;
-  if ((preferences.tabletFlags & kTiltEnabled) != 0 && penNear) {
-    s.tiltFirst = tablet.tiltA;
-    s.tiltSecond = tablet.tiltB;
-  } else if (b.tilt[0] != 0 || b.tilt[1] != 0) {
-    s.tiltFirst = b.tilt[0];
-    s.tiltSecond = b.tilt[1];
-  }
+  const std::array<int16_t, 2> tilt = TiltInForce();
+  s.tiltFirst = tilt[0];
+  s.tiltSecond = tilt[1];
   ++r.bufferCount;
   if (r.bufferCount == kTaskBufferSize) FlushTaskBuffer();
 }
@@ -315,11 +309,7 @@ Status SaveTaskFile() {
 
 Status ReadTaskSteps(std::vector<TaskStep>& steps) {
   steps.clear();
-  std::vector<uint8_t> bytes;
-  const Status status = ReadWholeFile(TaskStepsPath(), bytes);
-  if (status != kNoError) return status;
-  steps = DecodeTaskSteps(bytes);
-  return kNoError;
+  return ReadTaskFile(TaskStepsPath(), steps);
 }
 
 bool WriteTaskSteps(const std::vector<TaskStep>& steps) {
@@ -380,10 +370,7 @@ void CursorUp() {
 int32_t CursorLine() {
   std::vector<TaskStep> steps;
   ReadTaskSteps(steps);
-  int32_t line = 0;
-  const size_t end = std::min(steps.size(), size_t(std::max<int64_t>(0, taskRecorder.taskCursor) / kStepBytes));
-  for (size_t i = 0; i < end; ++i) line += IsContinuationStep(steps[i].code) ? 0 : 1;
-  return line;
+  return LineOfCursor(steps);
 }
 
 void DeleteStep() {
@@ -392,10 +379,7 @@ void DeleteStep() {
   SettleCursor(steps);
   const size_t at = size_t(taskRecorder.taskCursor / kStepBytes);
   if (steps[at].code == kStepEnd) return;
-  size_t end = at + 1;
-  if (LeadsContinuations(steps[at].code)) {
-    while (end < steps.size() && IsContinuationStep(steps[end].code)) ++end;
-  }
+  const size_t end = StepGroupEnd(steps, at);
   steps.erase(steps.begin() + std::ptrdiff_t(at), steps.begin() + std::ptrdiff_t(end));
   if (!WriteTaskSteps(steps)) return;
   SettleCursor(steps);

@@ -43,21 +43,13 @@ ObjectView& CurrentView(SceneObject& object) {
   return object.views[std::min<size_t>(object.currentView, object.views.size() - 1)];
 }
 
-void PresentView() {
-  if (brushSession.present) {
-    brushSession.present(kViewClip);
-  } else {
-    PresentToolFrame();
-  }
-}
-
 // A full redraw of the modeling view in its present state (nothing without a renderer).
 void RedrawView(SceneObject& object) {
   if (HasWorkRecords(object)) RefreshWorkData(object);
   SoftDrawOptions options = toolState.drawOptions;
   options.fullDetail = true;
   options.updateThumbnail = false;
-  if (SoftDraw(&object, options)) PresentView();
+  if (SoftDraw(&object, options)) PresentBrushView(kViewClip);
 }
 
 // The settings a step takes from its record and gives back afterwards.
@@ -139,8 +131,7 @@ void RunBrushSegment(const TaskStep& step, SceneObject* object, SceneObject* und
   if (!HasWorkRecords(*object)) return;
   const int room = step.room;
   OfferPaintable(step, object, undo);
-  PrepareBrushEngine();
-  BuildBrushProfile(brushSettings.shape);
+  PrepareBrushEngine();  // the stroke itself builds the profile of the recorded shape
   if (step.code == kStepStrokeFirst) {
     // A stroke begins as a pressed button begins one: from the shape as it is now.
     brushEngine.accumulator = 0;
@@ -150,24 +141,9 @@ void RunBrushSegment(const TaskStep& step, SceneObject* object, SceneObject* und
   const float pressure = BrushPressureFromDepth(step.brushDepth) * float(s) / 256.0f;
   BrushStroke(object, room, float(step.value1), float(step.value2), float(step.value3),
               float(step.value4), pressure, BrushSizeFactor(step.brushSize), renderState.depthBuffer);
-  if (object->dirtyFlags & kDirtyNormals) RefreshWorkData(*object);
-  ExtendChangedRect(*object);
-  const ClipRect& changed = brushEngine.changedRect;
-  if (changed.left >= changed.right || changed.top >= changed.bottom) return;
-  const ClipRect redraw = RedrawsChangedPartOnly(room) ? changed : kViewClip;
-  SoftDrawOptions options = toolState.drawOptions;
-  options.fullDetail = true;
-  options.updateThumbnail = false;
-  options.maskRoom = room == kBrushRoomMask;
-  const bool drawn = SoftDraw(object, options);
-  if (!drawn || (options.renderer & 7) != kRendererChoiceSoftDraw) DrawViewDepth(*object);
-  if (drawn) {
-    if (brushSession.present) {
-      brushSession.present(redraw);
-    } else {
-      PresentToolFrame();
-    }
-  }
+  const ClipRect redraw = SegmentRedrawRect(*object, room);
+  if (redraw.left >= redraw.right || redraw.top >= redraw.bottom) return;
+  if (RedrawAfterSegment(*object, room)) PresentBrushView(redraw);
 }
 
 void RunToolStep(const DeformToolEntry& tool, const TaskStep& step, SceneObject* object,
@@ -333,11 +309,7 @@ void RunStep() {
   if (!NeedsObject() || !StepsForReplay(steps)) return;
   const size_t at = CursorIndex(steps);
   if (at >= steps.size()) return;
-  size_t end = at + 1;
-  if (LeadsContinuations(steps[at].code)) {
-    while (end < steps.size() && IsContinuationStep(steps[end].code)) ++end;
-  }
-  ReplaySteps(steps, at, end, scene.currentObject, scene.workObject.get());
+  ReplaySteps(steps, at, StepGroupEnd(steps, at), scene.currentObject, scene.workObject.get());
 }
 
 Status ReplayTaskFile(const std::string& tasksPath, const std::string& inPath, const std::string& outPath,

@@ -266,12 +266,16 @@ void Widen(ClipRect& rect, int sx, int sy) {
   rect.bottom = std::max(rect.bottom, sy + 1);
 }
 
-// Marks every triangle around a changed point and widens the changed rectangle over it.
+// Marks every triangle around a changed point and widens the changed rectangle over it. A
+// triangle marked already is in the rectangle: the screen positions stand still while a segment
+// runs (only the mirrored pass projects differently, and a symmetric segment redraws the whole
+// view), so overlapping dabs do not widen over the same corners again.
 void MarkChanged(DabFrame& f, size_t point) {
   f.changed = true;
   ClipRect& rect = brushEngine.changedRect;
   const uint32_t pointCount = uint32_t(f.count);
   ForEachTriangleAround(f, point, [&](uint32_t t) {
+    if (f.faces[t].flags != 0) return;
     f.faces[t].flags = 1;
     for (const uint32_t corner : f.triangles[t]) {
       if (corner < pointCount) Widen(rect, f.work[corner].sx, f.work[corner].sy);
@@ -283,13 +287,7 @@ void MarkChanged(DabFrame& f, size_t point) {
 // rotation undoes the view's) and depth follow, and its triangles are marked.
 void PointMoved(DabFrame& f, size_t i) {
   PointWork& p = f.work[i];
-  const std::array<float, 9>& r = f.view.rotation;
-  const float x = r[0] * p.vx + r[3] * p.vy + r[6] * p.vz;
-  const float y = r[1] * p.vx + r[4] * p.vy + r[7] * p.vz;
-  const float z = r[2] * p.vx + r[5] * p.vy + r[8] * p.vz;
-  p.x = x;
-  p.y = y;
-  p.z = z;
+  ObjectPositionFromView(p, f.view.rotation);
   p.depth = f.view.zoom * p.vz;
   MarkChanged(f, i);
 }
@@ -595,13 +593,25 @@ BrushTilt MakeBrushTilt(int a, int b) {
   return tilt;
 }
 
-BrushTilt CurrentBrushTilt() {
+std::array<int16_t, 2> TiltInForce() {
   constexpr uint16_t kTiltEnabled = 4;  // the "Tilt enable" bit of the tablet preferences
   const TabletReport tablet = QueryTablet();
   if ((preferences.tabletFlags & kTiltEnabled) != 0 && PenInProximity(tablet)) {
-    return MakeBrushTilt(tablet.tiltA, tablet.tiltB);
+    return {tablet.tiltA, tablet.tiltB};
   }
-  return MakeBrushTilt(brushSettings.tilt[0], brushSettings.tilt[1]);
+  return brushSettings.tilt;
+}
+
+BrushTilt CurrentBrushTilt() {
+  const std::array<int16_t, 2> tilt = TiltInForce();
+  return MakeBrushTilt(tilt[0], tilt[1]);
+}
+
+Rgb16 PaintColourInForce() {
+  const TabletReport tablet = QueryTablet();
+  const bool alternate = (PenInProximity(tablet) && tablet.cursorType == kTabletCursorEraser) ||
+                         (input.modifiers & kAltBit) != 0;
+  return alternate ? brushSettings.alternateColour : brushSettings.paintColour;
 }
 
 DabKind DabKindOf(int room, int type) {
@@ -798,13 +808,9 @@ void ClearChangedMarks(SceneObject& object) {
   for (size_t t = 0; t < count; ++t) faces[t].flags = 0;
 }
 
-// The paint colour in force: the alternate colour while the pen's second end is down.
+// The paint colour in force, as the dabs blend it.
 Rgb8 CurrentPaintColour() {
-  const TabletReport tablet = QueryTablet();
-  // The pen's other end, or Alt held with the mouse, paints the alternate colour.
-  const bool alternate =
-      (PenInProximity(tablet) && tablet.cursorType == kTabletCursorEraser) || (input.modifiers & kAltBit) != 0;
-  const Rgb16& colour = alternate ? brushSettings.alternateColour : brushSettings.paintColour;
+  const Rgb16 colour = PaintColourInForce();
   return Rgb8{uint8_t(colour.red >> 8), uint8_t(colour.green >> 8), uint8_t(colour.blue >> 8)};
 }
 

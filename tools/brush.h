@@ -16,6 +16,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/user_services.h"
 #include "render/render_state.h"
 #include "scene/types.h"
 
@@ -66,9 +67,14 @@ struct BrushTilt {
 };
 // The tilt of the pair (a, b); (0, 0) is no tilt.
 BrushTilt MakeBrushTilt(int a, int b);
-// The tilt in force: the tablet's while tilt is enabled in the preferences and a pen is near,
-// else the manual tilt vector of the settings.
+// The tilt pair (a, b) in force: the tablet's while tilt is enabled in the preferences and a pen
+// is near, else the manual tilt vector of the settings.
+std::array<int16_t, 2> TiltInForce();
+// MakeBrushTilt of the pair in force.
 BrushTilt CurrentBrushTilt();
+// The paint colour in force: the alternate colour while the pen's second end is near or Alt is
+// held with the mouse, else the paint colour.
+Rgb16 PaintColourInForce();
 
 // What one dab does.
 enum class DabKind : uint8_t {
@@ -139,6 +145,10 @@ float BrushFalloff(float u, float v, float R);
 // nothing drawn; a depth that is not a number counts as hidden.
 float DepthVisibility(std::span<const float> depthBuffer, int sx, int sy, float depth);
 
+// A dab marks the triangles around the points it changes (TriangleWork::flags) and widens
+// brushEngine.changedRect over the ones it marks; BrushStroke clears the marks and the rectangle
+// first, so a triangle marked by an earlier dab of the segment is not widened over again.
+//
 // One dab at (x, y) in view pixels (y down from the top of the view) of the current object's
 // current view. (stepX, stepY) is the dab's advance along the stroke (smudge, liquify). pressure
 // is (128 - D) / 128 or the pen's; size the size factor. The tilt and paint colour are the

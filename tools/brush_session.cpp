@@ -38,21 +38,35 @@ float PenScale(uint16_t preferenceBit) {
 
 int16_t StepValue(int value) { return int16_t(std::clamp(value, INT16_MIN, INT16_MAX)); }
 
-void RedrawAfterSegment(SceneObject& object, int room) {
+bool IsEmpty(const ClipRect& rect) { return rect.left >= rect.right || rect.top >= rect.bottom; }
+
+}  // namespace
+
+ClipRect SegmentRedrawRect(SceneObject& object, int room) {
+  if (object.dirtyFlags & kDirtyNormals) RefreshWorkData(object);
+  ExtendChangedRect(object);
+  const ClipRect& changed = brushEngine.changedRect;
+  if (IsEmpty(changed)) return kNothingDrawn;
+  return RedrawsChangedPartOnly(room) ? changed : kViewClip;
+}
+
+bool RedrawAfterSegment(SceneObject& object, int room) {
   SoftDrawOptions options = toolState.drawOptions;
   options.fullDetail = true;
   options.updateThumbnail = false;
   options.maskRoom = room == kBrushRoomMask;
   const bool drawn = SoftDraw(&object, options);
   if (!drawn || (options.renderer & 7) != kRendererChoiceSoftDraw) DrawViewDepth(object);
+  return drawn;
+}
+
+void PresentBrushView(const ClipRect& rect) {
   if (brushSession.present) {
-    brushSession.present(brushSession.redrawRect);
+    brushSession.present(rect);
   } else {
     PresentToolFrame();
   }
 }
-
-}  // namespace
 
 void DrawViewDepth(SceneObject& object) {
   std::vector<float>& depth = renderState.depthBuffer;
@@ -124,15 +138,10 @@ void ContinueStroke(int x, int y, int dx, int dy) {
                  StepValue(y), StepValue(dx), StepValue(dy));
   ++session.segmentCount;
 
-  if (object.dirtyFlags & kDirtyNormals) RefreshWorkData(object);
-  ExtendChangedRect(object);
-  const ClipRect& changed = brushEngine.changedRect;
-  if (changed.left >= changed.right || changed.top >= changed.bottom) {
-    session.redrawRect = kNothingDrawn;  // no dab fell on this motion: the view stands
-    return;
-  }
-  session.redrawRect = RedrawsChangedPartOnly(session.room) ? changed : kViewClip;
+  session.redrawRect = SegmentRedrawRect(object, session.room);
+  if (IsEmpty(session.redrawRect)) return;  // no dab fell on this motion: the view stands
   RedrawAfterSegment(object, session.room);
+  PresentBrushView(session.redrawRect);
 }
 
 void EndStroke() {

@@ -71,6 +71,19 @@ void ContinueStroke(int x, int y, int dx, int dy);
 // any segment ran; a press without motion records and commits nothing.
 void EndStroke();
 
+// After a segment has run: refreshes the derived data when points moved, widens the engine's
+// changed rectangle by where the changed triangles lie now, and gives the part of the view to draw
+// again (RedrawsChangedPartOnly: the changed rectangle, else the whole view); empty when the
+// segment changed nothing.
+ClipRect SegmentRedrawRect(SceneObject& object, int room);
+// The full-detail redraw of the view after a segment in `room` (the mask room shows the mask),
+// without the thumbnail, its depth buffer kept current for the next segment's visibility. False
+// when nothing was drawn.
+bool RedrawAfterSegment(SceneObject& object, int room);
+// Puts `rect` of the view on the screen: through the session's present hook, else the tools'
+// present hook shows the whole view.
+void PresentBrushView(const ClipRect& rect);
+
 // The view's depth buffer drawn afresh from the work records (full detail), for the visibility
 // of the next dabs when the redraw did not leave one (a hardware renderer draws elsewhere).
 void DrawViewDepth(SceneObject& object);

@@ -2,6 +2,7 @@
 #include "tools/brush_settings.h"
 
 #include "platform/string_ids.h"
+#include "render/render_state.h"
 
 namespace tsv {
 
@@ -15,8 +16,8 @@ bool HasHeightMap(const HeightMap& map) {
 }
 
 bool HasMorphFusionSource(const MorphFusionSource& source) {
-  constexpr size_t kViewPixels = 400 * 400;
-  return source.depthBuffer.size() == kViewPixels && source.depthMax - source.depthMin > 0.0f;
+  return source.depthBuffer.size() == size_t(kViewPixelCount) &&
+         source.depthMax - source.depthMin > 0.0f;
 }
 
 StringId BrushSessionName(int room, int type, int fusionSide) {

@@ -47,8 +47,7 @@ Status DeformObjectFile(const std::string& inPath, const std::string& outPath, s
     const uint16_t savedView = object.currentView;
     object.currentView = uint16_t(viewIndex);
     RunDeformTool(*entry, &object, undo, int16_t(amount), int16_t(twoAmounts ? amountY : 0));
-    CommitObjectChange(&object, undo);
-    object.currentView = savedView;
+    object.currentView = savedView;  // EditObjectFile commits the change
   });
 }
 

@@ -1,6 +1,7 @@
 // deform_run.h: what one run of a deformation tool works from, shared by the tools of this folder:
 // the object's work records with their view positions brought up to date, the mask, the two
-// scratch arrays, and the extents of the starting shape. Not used outside tools/.
+// scratch arrays, and the extents of the starting shape. Used outside tools/ only by map apply,
+// which raises its relief from the same start.
 #pragma once
 
 #include <cstddef>

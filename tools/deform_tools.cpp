@@ -606,28 +606,17 @@ void RunMember(const Member& member, SceneObject* object, SceneObject* undo, int
   }
 
   const AmountRange range = RangeOfKind(member.kind);
-  const bool twoAxis = member.kind == DeformKind::TwoAxis;
-  BeginRelativeDrag();
-  ShowAmountReadout(0, twoAxis ? 0 : kNoReadoutValue);
-  PresentToolFrame();
-  int a = range.start, b = range.start;
-  do {
-    PumpEvents(member.continuous ? 0 : kDragWaitMs);
-    int dx = 0, dy = 0;
-    ReadDragPointer(dx, dy);
-    if (dx == 0 && dy == 0 && !member.continuous) continue;
-    a = std::clamp(a + (member.leftRaises ? -dx : dx), int(range.minimum), int(range.maximum));
-    if (twoAxis) b = std::clamp(b + dy, int(range.minimum), int(range.maximum));
-    RecentreCursor();
-    ShowAmountReadout(ReadoutValue(member.readout, a),
-                      twoAxis ? ReadoutValue(member.readout, b) : kNoReadoutValue);
-    member.pass(run, a, b);
-    RedrawAfterEdit(object, undo);
-  } while (DragButtonDown());
-  RecordTaskStep(member.code, int16_t(a), int16_t(twoAxis ? b : 0));
-  EndRelativeDrag();
-  ShowAmountReadout(kNoReadoutValue, kNoReadoutValue);
-  PresentToolFrame();
+  AmountDrag drag;
+  drag.minimum = range.minimum;
+  drag.maximum = range.maximum;
+  drag.start = range.start;
+  drag.twoAxis = member.kind == DeformKind::TwoAxis;
+  drag.continuous = member.continuous;
+  drag.leftRaises = member.leftRaises;
+  FollowAmountDrag(
+      drag, object, undo, [&](int value) { return ReadoutValue(member.readout, value); },
+      [&](int a, int b) { member.pass(run, a, b); },
+      [&](int a, int b) { RecordTaskStep(member.code, int16_t(a), int16_t(drag.twoAxis ? b : 0)); });
 }
 
 using K = DeformKind;

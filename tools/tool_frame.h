@@ -3,7 +3,12 @@
 // change final and undoable. The tools themselves are in deform_tools.h and trackball.h.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+
+#include "platform/events.h"
+#include "platform/relative_drag.h"
+#include "tools/tool_state.h"
 
 namespace tsv {
 
@@ -30,6 +35,44 @@ void PresentToolFrame();
 // positions, screen positions, normals and shades from the view positions, draws the view with
 // the quick four-to-one outline (when the renderer has been started) and presents it.
 void RedrawAfterEdit(SceneObject* object, SceneObject* undo);
+
+// How an amount follows a drag: one unit per pixel of horizontal motion from `start`, kept
+// within minimum..maximum.
+struct AmountDrag {
+  int minimum = 0, maximum = 256, start = 128;
+  bool twoAxis = false;     // the vertical motion drives a second amount the same way
+  bool continuous = false;  // a pass on every round of events, moving or not
+  bool leftRaises = false;  // a motion to the left raises the amount
+};
+
+// The drag of a tool with amounts, until the release: on every motion the cursor is recentred,
+// the readout shows readout(a) (and readout(b) for two axes), pass(a, b) moves the view positions
+// and RedrawAfterEdit shows them. On the release record(a, b) runs with the last amounts, then
+// the readout is cleared.
+template <class Readout, class Pass, class Record>
+void FollowAmountDrag(const AmountDrag& drag, SceneObject* object, SceneObject* undo,
+                      Readout readout, Pass pass, Record record) {
+  BeginRelativeDrag();
+  ShowAmountReadout(0, drag.twoAxis ? 0 : kNoReadoutValue);
+  PresentToolFrame();
+  int a = drag.start, b = drag.start;
+  do {
+    PumpEvents(drag.continuous ? 0 : kDragWaitMs);
+    int dx = 0, dy = 0;
+    ReadDragPointer(dx, dy);
+    if (dx == 0 && dy == 0 && !drag.continuous) continue;
+    a = std::clamp(a + (drag.leftRaises ? -dx : dx), drag.minimum, drag.maximum);
+    if (drag.twoAxis) b = std::clamp(b + dy, drag.minimum, drag.maximum);
+    RecentreCursor();
+    ShowAmountReadout(readout(a), drag.twoAxis ? readout(b) : kNoReadoutValue);
+    pass(a, b);
+    RedrawAfterEdit(object, undo);
+  } while (DragButtonDown());
+  record(a, b);
+  EndRelativeDrag();
+  ShowAmountReadout(kNoReadoutValue, kNoReadoutValue);
+  PresentToolFrame();
+}
 
 // Makes the edit final and undoable, point by point: the undo object takes the committed mask,
 // paint, positions and texture coordinates (its previous coordinates take its committed ones),

@@ -4,6 +4,9 @@
 
 #include <filesystem>
 
+#include "platform/events.h"
+#include "platform/preferences.h"
+#include "platform/tablet.h"
 #include "tests/tasks/task_fixture.h"
 
 namespace tsv::test {
@@ -72,6 +75,47 @@ TEST_F(TaskRecorder, RecordsStepsWithTheLiveStateAndEndsTheListOnStop) {
   RecordTaskStep(TaskStepCode("TW"), 6);
   SetRecording(kRecordStop);
   EXPECT_EQ(Codes(ListOnDisk()), Codes({"TW", "ST", "EN"}));
+}
+
+// A step keeps the colour and tilt the brush works with, so that its replay paints and leans
+// alike: the alternate colour while Alt is held or the pen's second end is near, the pen's tilt
+// while tilt is enabled and the pen is near.
+TEST_F(TaskRecorder, StepsRecordTheColourAndTiltTheBrushTakes) {
+  ASSERT_NE(AddSphere(), nullptr);
+  brushSettings.paintColour = Rgb16{0x1200, 0x3400, 0x5600};
+  brushSettings.alternateColour = Rgb16{0x7000, 0x8000, 0x9000};
+  brushSettings.tilt = {3, -4};
+  preferences.tabletFlags = 4;  // "Tilt enable"
+  NewTaskList();
+  SetRecording(kRecordStart);
+  input.modifiers = kAltBit;
+  RecordTaskStep(TaskStepCode("ST"), 1);
+  input.modifiers = 0;
+  TabletReport pen;
+  pen.present = pen.inProximity = true;
+  pen.tiltA = 20;
+  pen.tiltB = -10;
+  pen.cursorType = kTabletCursorEraser;
+  ReportTabletPacket(pen);
+  RecordTaskStep(TaskStepCode("ST"), 2);
+  ResetTablet();
+  RecordTaskStep(TaskStepCode("ST"), 3);
+  SetRecording(kRecordStop);
+
+  const std::vector<TaskStep> list = ListOnDisk();
+  ASSERT_EQ(Codes(list), Codes({"ST", "ST", "ST", "EN"}));
+  struct Expected {
+    uint16_t red, blue;
+    int16_t tiltFirst, tiltSecond;
+  };
+  const Expected expected[] = {{0x7000, 0x9000, 3, -4}, {0x7000, 0x9000, 20, -10},
+                               {0x1200, 0x5600, 3, -4}};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(list[i].red, expected[i].red) << i;
+    EXPECT_EQ(list[i].blue, expected[i].blue) << i;
+    EXPECT_EQ(list[i].tiltFirst, expected[i].tiltFirst) << i;
+    EXPECT_EQ(list[i].tiltSecond, expected[i].tiltSecond) << i;
+  }
 }
 
 TEST_F(TaskRecorder, The128thBufferedStepFlushesAtOnce) {
