@@ -112,8 +112,7 @@ double VeinWeight(const Vec3f& offset, const Vec3f& p) {
 }
 
 std::array<float, 9> CurrentViewRotation(const SceneObject& object) {
-  const int view = object.currentView < kObjectViewCount ? object.currentView : 0;
-  return ViewRotationMatrix(object.views[size_t(view)].angles);
+  return ViewRotationMatrix(CurrentView(object).angles);
 }
 
 // What every command does once it has painted: its step, and the paint marked for the redraw.

@@ -31,10 +31,6 @@ bool BuffersReady() {
          renderState.textureWorkImage.size() == size_t(kTexturePixelCount);
 }
 
-const ObjectView& CurrentView(const SceneObject& object) {
-  return object.views[object.currentView < kObjectViewCount ? object.currentView : 0];
-}
-
 // Fills the clip's first row, then copies it into the others: a plain copy runs at memory speed
 // where an element-by-element fill of a float value would not.
 template <class T>

@@ -28,10 +28,6 @@ struct ScreenAxis {
   }
 };
 
-const ObjectView& CurrentView(const SceneObject& object) {
-  return object.views[object.currentView < kObjectViewCount ? object.currentView : 0];
-}
-
 size_t PointRecordCount(const SceneObject& object) {
   return object.pointCount > 0 ? size_t(object.pointCount) : 0;
 }

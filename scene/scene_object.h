@@ -213,6 +213,14 @@ std::span<const uint32_t> TriangleNextCorner(const SceneObject& object);
 // an organic object makes it no longer organic: the caller clears `isOrganic`.
 Topology* MutableTopology(SceneObject& object);
 
+// The view the object is seen through now; view 0 when `currentView` names none.
+inline const ObjectView& CurrentView(const SceneObject& object) {
+  return object.views[object.currentView < kObjectViewCount ? object.currentView : 0];
+}
+inline ObjectView& CurrentView(SceneObject& object) {
+  return object.views[object.currentView < kObjectViewCount ? object.currentView : 0];
+}
+
 // Rebuilds the object's corner lists from its triangles, never touching a shared block (see
 // MutableTopology). False when a corner names a point beyond `pointCount` (left out of the lists)
 // or memory runs out.

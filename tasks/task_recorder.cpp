@@ -128,7 +128,7 @@ void StoreTaskStep(uint16_t code, int16_t value1, int16_t value2, int16_t value3
   if (r.taskState != kTaskRecording || scene.currentObject == nullptr) return;
   if (r.bufferCount >= kTaskBufferSize && !FlushTaskBuffer()) return;
   const SceneObject& object = *scene.currentObject;
-  const ObjectView& view = object.views[std::min<size_t>(object.currentView, object.views.size() - 1)];
+  const ObjectView& view = CurrentView(object);
   const BrushSettings& b = brushSettings;
 
   TaskStep& s = r.buffer[size_t(r.bufferCount)];
@@ -363,6 +363,22 @@ void CursorUp() {
   while (index >= 0 && IsContinuationStep(steps[size_t(index)].code)) --index;
   if (index < 0) index = saved / kStepBytes;
   taskRecorder.taskCursor = index * kStepBytes;
+  SettleCursor(steps);
+  FollowCursor(steps);
+}
+
+void SetCursorLine(int32_t target) {
+  std::vector<TaskStep> steps;
+  if (ReadTaskSteps(steps) != kNoError || steps.empty()) return;
+  // The record of the target's visible step, or the last visible one when the list is shorter.
+  int32_t line = -1;
+  size_t at = 0;
+  for (size_t i = 0; i < steps.size(); ++i) {
+    if (IsContinuationStep(steps[i].code)) continue;
+    at = i;
+    if (++line >= target) break;
+  }
+  taskRecorder.taskCursor = int64_t(at) * kStepBytes;
   SettleCursor(steps);
   FollowCursor(steps);
 }

@@ -39,10 +39,6 @@ namespace {
 
 constexpr size_t kNoStep = size_t(-1);
 
-ObjectView& CurrentView(SceneObject& object) {
-  return object.views[std::min<size_t>(object.currentView, object.views.size() - 1)];
-}
-
 // A full redraw of the modeling view in its present state (nothing without a renderer).
 void RedrawView(SceneObject& object) {
   if (HasWorkRecords(object)) RefreshWorkData(object);

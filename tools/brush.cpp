@@ -140,8 +140,7 @@ struct BrushView {
 // exactly the mirror images of the points the brush at (x, y) touches in the real view, moving
 // them by the mirror image of their motion.
 BrushView ViewForBrush(const SceneObject& object, bool mirrored) {
-  const int index = object.currentView < kObjectViewCount ? object.currentView : 0;
-  const ObjectView& view = object.views[size_t(index)];
+  const ObjectView& view = CurrentView(object);
   BrushView result{ViewRotationMatrix(view.angles), view.zoom, view.centerX, view.centerY};
   if (mirrored) {
     std::array<float, 9>& r = result.rotation;

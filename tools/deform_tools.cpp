@@ -31,14 +31,6 @@
 
 namespace tsv {
 
-namespace {
-
-const ObjectView& CurrentViewOf(const SceneObject& object) {
-  return object.views[object.currentView < kObjectViewCount ? object.currentView : 0];
-}
-
-}  // namespace
-
 bool StartDeformRun(SceneObject* object, SceneObject* undo, DeformRun& run) {
   if (object == nullptr || !HasWorkRecords(*object)) return false;
   const size_t count = size_t(object->pointCount);
@@ -54,7 +46,7 @@ bool StartDeformRun(SceneObject* object, SceneObject* undo, DeformRun& run) {
 
   // The view positions are whatever the last projection left; a tool must start from the shape
   // as it is now, in the view the user looks through.
-  BuildViewRotation(CurrentViewOf(*object).angles);
+  BuildViewRotation(CurrentView(*object).angles);
   ProjectPoints(*object, kViewBottomRow);
   if (count == 0) return true;
 
@@ -246,7 +238,7 @@ void PassToUndo(const DeformRun& run, int amount, int) {
   SceneObject& object = *run.object;
   const SceneObject& undo = *run.undo;
   const float t = float(amount) / 256.0f, keep = 1.0f - t;
-  const std::array<float, 9> m = ViewRotationMatrix(CurrentViewOf(object).angles);
+  const std::array<float, 9> m = ViewRotationMatrix(CurrentView(object).angles);
   for (size_t i = 0; i < run.count; ++i) {
     const Vec3f& l = object.points[i];
     const Vec3f& h = undo.points[i];
@@ -337,7 +329,7 @@ void PrepareNoise(DeformRun& run) {
   SceneObject& object = *run.object;
   ComputeFaceNormals(object);
   const TriangleWork* faces = object.triangleWork->data();
-  const std::array<float, 9> m = ViewRotationMatrix(CurrentViewOf(object).angles);
+  const std::array<float, 9> m = ViewRotationMatrix(CurrentView(object).angles);
   for (size_t n = run.count; n-- > 0;) {
     double sx = 0, sy = 0, sz = 0;
     ForEachTriangleAround(object, n, [&](uint32_t t) {

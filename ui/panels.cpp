@@ -41,11 +41,8 @@ constexpr int kZoomPositions = 256;
 
 bool Is(const PanelLayout& panel, std::string_view name) { return panel.name == name; }
 
-ObjectView* CurrentView() {
-  SceneObject* object = scene.currentObject;
-  if (object == nullptr || object->currentView > 6) return nullptr;
-  return &object->views[object->currentView];
-}
+// The view of the current object, or null without one.
+ObjectView* CurrentObjectView() { return scene.currentObject ? &CurrentView(*scene.currentObject) : nullptr; }
 
 // The screen rectangle of an item of a placed panel.
 Rect ItemRect(const PlacedPanel& placed, const PanelItem& item) {
@@ -60,7 +57,7 @@ Rect SliderTrack(Rect rect, bool hasLabel) {
 
 void SetItemValue(const PanelLayout& panel, const PanelItem& item, int value) {
   if (Is(panel, "Views") && item.id == layout::Views::kZoom) {
-    if (ObjectView* view = CurrentView()) view->zoom = ZoomFromPosition(float(std::clamp(value, 0, kZoomPositions)));
+    if (ObjectView* view = CurrentObjectView()) view->zoom = ZoomFromPosition(float(std::clamp(value, 0, kZoomPositions)));
   } else if (Is(panel, "OpticsTools")) {
     SetOpticsItemValue(item.id, value);
   } else if (Is(panel, "TextureTools")) {
@@ -338,7 +335,7 @@ std::string ItemText(const PanelLayout& panel, const PanelItem& item) {
 
 int ItemValue(const PanelLayout& panel, const PanelItem& item) {
   if (Is(panel, "Views") && item.id == layout::Views::kZoom) {
-    const ObjectView* view = CurrentView();
+    const ObjectView* view = CurrentObjectView();
     return view ? int(std::lround(PositionFromZoom(view->zoom))) : 128;
   }
   if (Is(panel, "OpticsTools")) return OpticsItemValue(item.id);
@@ -497,7 +494,7 @@ int CycleAxisLock() {
 }
 
 int StepZoom(int steps) {
-  ObjectView* view = CurrentView();
+  ObjectView* view = CurrentObjectView();
   if (view == nullptr) return -1;
   view->zoom = ZoomFromPosition(PositionFromZoom(view->zoom) + 16.0f * float(steps));
   return kRedraw;

@@ -179,7 +179,7 @@ void RefreshMorphFusionSource() {
       source = MorphFusionSource{};
       continue;
     }
-    const ObjectView& view = current->views[std::min<size_t>(current->currentView, kObjectViewCount - 1)];
+    const ObjectView& view = CurrentView(*current);
     if (!RenderObjectDepth(*object, view, source.depthBuffer, source.depthMax, source.depthMin)) {
       source = MorphFusionSource{};
     }
