@@ -109,6 +109,8 @@ void CursorDown();
 void CursorUp();
 // The visible line the cursor stands on.
 int32_t CursorLine();
+// Puts the cursor on visible line `line` (0 the first; beyond the end, the last).
+void SetCursorLine(int32_t line);
 
 // Deletes the step at the cursor (with its continuations for BR and RO); nothing for EN. The
 // cursor then stands on the next visible step.

@@ -106,17 +106,7 @@ int TaskListPress(Rect rect, int x, int y) {
     }
     return kRedraw;
   }
-  // The cursor walks step by step, so that it never stands on a continuation step.
-  for (int guard = 0; guard < 100000 && CursorLine() < target; ++guard) {
-    const int before = CursorLine();
-    CursorDown();
-    if (CursorLine() == before) break;
-  }
-  for (int guard = 0; guard < 100000 && CursorLine() > target; ++guard) {
-    const int before = CursorLine();
-    CursorUp();
-    if (CursorLine() == before) break;
-  }
+  SetCursorLine(target);
   return kRedraw;
 }
 

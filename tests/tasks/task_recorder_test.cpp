@@ -184,6 +184,20 @@ TEST_F(TaskRecorder, DeletingAStrokeRemovesItsSegmentsAndTheCursorLandsOnTheNext
   EXPECT_EQ(Codes(ListOnDisk()), Codes({"SC", "TT", "EN"}));
 }
 
+TEST_F(TaskRecorder, AChosenLineSetsTheCursorOnItsVisibleStep) {
+  ASSERT_TRUE(WriteTaskSteps({Step("SC", 200), Step("BR", 10, 10, 2, 0), Step("BS", 12, 10, 2, 0), Step("BE"),
+                              Step("TT", 20), Step("EN")}));
+  SetCursorLine(2);  // SC, the stroke, then TT
+  EXPECT_EQ(taskRecorder.taskCursor, 4 * int64_t(kTaskStepSize));
+  EXPECT_EQ(CursorLine(), 2);
+  SetCursorLine(1);
+  EXPECT_EQ(taskRecorder.taskCursor, int64_t(kTaskStepSize));
+  SetCursorLine(99);  // beyond the end: the last step
+  EXPECT_EQ(taskRecorder.taskCursor, 5 * int64_t(kTaskStepSize));
+  SetCursorLine(0);
+  EXPECT_EQ(taskRecorder.taskCursor, 0);
+}
+
 TEST_F(TaskRecorder, EditingAStrokeRewritesItsSegmentsOnly) {
   ASSERT_TRUE(WriteTaskSteps({Step("BR", 1, 1, 1, 1), Step("BS"), Step("BE"), Step("BR"), Step("EN")}));
   BrushStepEdit edit;
