@@ -36,9 +36,13 @@ namespace {
 // of new objects), the scratch folder and an empty scene.
 bool StartBatch() {
   InitPlatformDirectories();
-  LoadStringTable();
+  // A missing text resource has been reported; the built-in texts stand in for it.
+  (void)LoadStringTable();
   ReadPreferences();
-  CreateTempFolder();
+  if (CreateTempFolder() != kNoError) {
+    ShowStopMessage(FormatString(kFatalNoTempFolder, {TempFolderPath()}));
+    return false;
+  }
   if (!InitScene()) return false;
   ResetProject();
   nativeFiles.loadTexturePicture = LoadObjectTexturePicture;

@@ -24,7 +24,7 @@ void ReportAllocations(benchmark::State& state, uint64_t before);
 
 // Starts the platform state (resource folder, default preferences), the scene and the software
 // renderer once for all benchmarks; false when one of them did not start.
-bool StartScene();
+[[nodiscard]] bool StartScene();
 
 // The start-up sphere in slot 0 (every other slot emptied), current, bound to the work arrays
 // and refreshed; null when the scene did not start or the sphere could not be made.

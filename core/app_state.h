@@ -57,6 +57,7 @@ struct AppState {
   float spinRates[3] = {1.0822536f, 7.575775f, 3.1830988f};
 
   bool instanceListening = false;
+  bool preferencesRead = false;  // set once start-up has read the preferences file
 };
 
 extern AppState app;

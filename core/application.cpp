@@ -81,7 +81,7 @@ void RunStartupAction() {
     return;
   }
   // Actions 2 and 3 ask for a project or an object with the open dialog.
-  if (preferences.startupAction == 2) AskAndOpenProject();
+  if (preferences.startupAction == 2) (void)AskAndOpenProject();  // a failure has been shown
   if (preferences.startupAction == 3) CommandOpenObject();
 }
 
@@ -127,7 +127,8 @@ WindowResult CreateMainWindow() {
     StopVideo();
     return WindowResult::Failed;
   }
-  InitInterfaceFonts();
+  // Without a usable font the panels still work; their texts are not drawn.
+  if (!InitInterfaceFonts()) std::fputs("tessivar: no interface font found; texts are not drawn\n", stderr);
   sdlServices.window = mainWindow.window;
   sdlServices.screen = &mainWindow.frame;
   sdlServices.present = PresentFrame;
@@ -166,6 +167,7 @@ int InitializeApplication() {
     return kFatalCodeMemory;
   }
   ReadPreferences();
+  app.preferencesRead = true;
 
   // The modeling state starts empty: no objects, no current object, no keyframe owner.
   scene.currentObject = nullptr;
@@ -238,7 +240,12 @@ void ShutdownApplication() {
   // The keyframe shapes go first, then the preferences are written while everything else stands.
   scene.keyframeOwner = nullptr;
   if (scene.discardKeyframeShapes) scene.discardKeyframeShapes();
-  WritePreferences();
+  // Only preferences that were read are written back: a start that ended before reading them
+  // (no temporary folder) must not replace the user's file with the defaults.
+  if (app.preferencesRead && WritePreferences() != kNoError) {
+    std::fprintf(stderr, "tessivar: the preferences could not be written to %s\n", PathOfSpec(MakePrefsFileSpec()).c_str());
+  }
+  app.preferencesRead = false;
 
   // Every object, the undo copy, the work arrays and the organic topology; the view buffers.
   ShutdownScene();
@@ -259,7 +266,7 @@ void RunApplication() {
 }
 
 void OpenFileByType(const std::string& path) {
-  OpenFileOfType(path);
+  (void)OpenFileOfType(path);  // a file that cannot be opened has been reported
   RedrawWindow();
 }
 
@@ -276,7 +283,8 @@ int AppEntry(const std::string& commandLineFile) {
   app.commandLineFile = commandLineFile.empty() ? "" : std::filesystem::absolute(commandLineFile, error).string();
   if (error) app.commandLineFile = commandLineFile;
   InitPlatformDirectories();
-  LoadStringTable();
+  // A missing text resource has been reported; the built-in texts stand in for it.
+  (void)LoadStringTable();
   switch (CreateMainWindow()) {
     case WindowResult::SecondInstance:
       return 0;

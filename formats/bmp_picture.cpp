@@ -41,7 +41,7 @@ struct BmpLayout {
 Status ParseBmp(std::span<const uint8_t> file, BmpLayout& layout) {
   const size_t size = file.size();
   if (size < 2) return kReadError;
-  if (file[0] != 'B' || file[1] != 'M') return kWriteError;
+  if (file[0] != 'B' || file[1] != 'M') return kMalformed;
   if (size < kFileHeaderSize + 4) return kReadError;
   const uint8_t* p = file.data();
   const uint32_t infoSize = LoadU32LE(p + kFileHeaderSize);
@@ -101,7 +101,7 @@ Status ParseBmp(std::span<const uint8_t> file, BmpLayout& layout) {
 
   layout.paletteOffset = kFileHeaderSize + infoSize;
   const uint32_t dataOffset = LoadU32LE(p + 10);
-  if (dataOffset != 0 && (dataOffset < layout.paletteOffset || dataOffset > size)) return kWriteError;
+  if (dataOffset != 0 && (dataOffset < layout.paletteOffset || dataOffset > size)) return kMalformed;
   size_t paletteEnd = layout.paletteOffset;
   if (infoSize == 40 && layout.compression == kCompressionBitFields) paletteEnd += 12;
   if (bits <= 8) {
@@ -242,7 +242,7 @@ Status GetBmpSize(std::span<const uint8_t> file, int& width, int& height) {
 Status DecodeBmp(std::span<const uint8_t> file, const PixelBuffer& destination) {
   BmpLayout layout;
   if (Status s = ParseBmp(file, layout); s != kNoError) return s;
-  if (!PictureFitsBuffer(destination, layout.width, layout.height)) return kWriteError;
+  if (!PictureFitsBuffer(destination, layout.width, layout.height)) return kMalformed;
   const Palette palette = ReadPalette(file, layout);
   if (layout.compression == kCompressionRle8 || layout.compression == kCompressionRle4) {
     return DecodeRunLength(file, layout, palette, destination);
@@ -251,7 +251,7 @@ Status DecodeBmp(std::span<const uint8_t> file, const PixelBuffer& destination) 
 }
 
 Status EncodeBmp(std::span<const uint32_t> pixels, PixelRect rect, size_t strideBytes, std::vector<uint8_t>& out) {
-  if (!IsPictureSourceValid(pixels, rect, strideBytes)) return kWriteError;
+  if (!IsPictureSourceValid(pixels, rect, strideBytes)) return kMalformed;
   const int width = rect.Width();
   const int height = rect.Height();
   const size_t rowBytes = (size_t(width) * 3 + 3) & ~size_t(3);
@@ -260,7 +260,7 @@ Status EncodeBmp(std::span<const uint32_t> pixels, PixelRect rect, size_t stride
     out.assign(size, 0);
   } catch (const std::bad_alloc&) {
     out.clear();
-    return kPictureNoMemory;
+    return kNoMemory;
   }
   uint8_t* p = out.data();
   // File header, then the 40-byte info header; all little-endian.

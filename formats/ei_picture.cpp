@@ -80,7 +80,7 @@ struct EiLayout {
 Status ParseElectricImage(std::span<const uint8_t> file, EiLayout& layout) {
   if (file.size() < 2) return kReadError;
   const uint8_t* p = file.data();
-  if (LoadU16BE(p) != 5) return kWriteError;
+  if (LoadU16BE(p) != 5) return kMalformed;
   if (file.size() < kElectricImageDataOffset) return kReadError;
   const int64_t top = int16_t(LoadU16BE(p + kAtRect));
   const int64_t left = int16_t(LoadU16BE(p + kAtRect + 2));
@@ -89,7 +89,7 @@ Status ParseElectricImage(std::span<const uint8_t> file, EiLayout& layout) {
   if (Status s = CheckPictureSize(right - left, bottom - top); s != kNoError) return s;
   const uint8_t compressed = p[kAtCompressed];
   const uint8_t alpha = p[kAtAlpha];
-  if (compressed > 1 || (alpha != 0 && alpha != kAlphaBits)) return kWriteError;
+  if (compressed > 1 || (alpha != 0 && alpha != kAlphaBits)) return kMalformed;
   layout.width = int(right - left);
   layout.height = int(bottom - top);
   layout.compressed = compressed == 1;
@@ -110,7 +110,7 @@ Status GetElectricImageSize(std::span<const uint8_t> file, int& width, int& heig
 Status DecodeElectricImage(std::span<const uint8_t> file, const PixelBuffer& destination) {
   EiLayout layout;
   if (Status s = ParseElectricImage(file, layout); s != kNoError) return s;
-  if (!PictureFitsBuffer(destination, layout.width, layout.height)) return kWriteError;
+  if (!PictureFitsBuffer(destination, layout.width, layout.height)) return kMalformed;
   const size_t pixelBytes = layout.alpha ? 4 : 3;
   const uint8_t* s = file.data() + kElectricImageDataOffset;
   const uint8_t* end = file.data() + file.size();
@@ -139,7 +139,7 @@ Status DecodeElectricImage(std::span<const uint8_t> file, const PixelBuffer& des
     if (end - s < 1) return kReadError;
     const int k = *s++;
     const int64_t count = k < 128 ? k + 1 : k - 127;
-    if (count > total - done) return kWriteError;
+    if (count > total - done) return kMalformed;
     if (k < 128) {
       if (size_t(end - s) < pixelBytes) return kReadError;
       const uint32_t c = load(s);
@@ -156,7 +156,7 @@ Status DecodeElectricImage(std::span<const uint8_t> file, const PixelBuffer& des
 
 Status EncodeElectricImage(std::span<const uint32_t> pixels, PixelRect rect, size_t strideBytes,
                            const PictureSaveOptions& options, std::vector<uint8_t>& out) {
-  if (!IsPictureSourceValid(pixels, rect, strideBytes)) return kWriteError;
+  if (!IsPictureSourceValid(pixels, rect, strideBytes)) return kMalformed;
   const int width = rect.Width();
   const int height = rect.Height();
   const size_t pixelBytes = options.includeAlpha ? 4 : 3;
@@ -191,7 +191,7 @@ Status EncodeElectricImage(std::span<const uint32_t> pixels, PixelRect rect, siz
     }
   } catch (const std::bad_alloc&) {
     out.clear();
-    return kPictureNoMemory;
+    return kNoMemory;
   }
   return kNoError;
 }

@@ -314,7 +314,7 @@ GifEncoder::~GifEncoder() = default;
 Status GifEncoder::Begin(PixelRect rect, size_t strideBytes, int delay, const PictureSaveOptions& options,
                          std::vector<uint8_t>& out) {
   state_.reset();
-  if (!ValidRect(rect, strideBytes)) return kWriteError;
+  if (!ValidRect(rect, strideBytes)) return kMalformed;
   const int width = rect.Width();
   const int height = rect.Height();
   try {
@@ -396,7 +396,7 @@ Status EncodeGif(std::span<const uint32_t> pixels, PixelRect rect, size_t stride
                  const PictureSaveOptions& options, std::vector<uint8_t>& out) {
   out.clear();
   GifEncoder encoder;
-  Status status = ValidFrame(pixels, rect, strideBytes) ? kNoError : kWriteError;
+  Status status = ValidFrame(pixels, rect, strideBytes) ? kNoError : kMalformed;
   if (status == kNoError) status = encoder.Begin(rect, strideBytes, -1, options, out);
   if (status == kNoError) status = encoder.AddFrame(pixels, rect, strideBytes, out);
   if (status == kNoError) status = encoder.Finish(out);
@@ -437,7 +437,7 @@ bool WriteAll(SafeSave& save, const std::vector<uint8_t>& bytes) {
 Status GifWriter::WriteHeader(const FileSpec& spec, std::span<const uint32_t> /*pixels*/, PixelRect rect,
                               size_t strideBytes, int delay, const PictureSaveOptions& options) {
   state_.reset();
-  if (!ValidRect(rect, strideBytes)) return kWriteError;
+  if (!ValidRect(rect, strideBytes)) return kMalformed;
   try {
     auto state = std::make_unique<State>();
     state->path = PathOfSpec(spec);
@@ -447,7 +447,7 @@ Status GifWriter::WriteHeader(const FileSpec& spec, std::span<const uint32_t> /*
     if (!WriteAll(state->save, state->bytes)) return kWriteError;  // the temporary goes with `state`
     state_ = std::move(state);
   } catch (const std::bad_alloc&) {
-    return kWriteError;
+    return kNoMemory;
   }
   return kNoError;
 }
@@ -513,44 +513,44 @@ bool ReadColourTable(std::span<const uint8_t> bytes, size_t& pos, int entries, s
 Status ParseToImage(std::span<const uint8_t> bytes, GifImageInfo& info, bool full) {
   const size_t size = bytes.size();
   const uint8_t* d = bytes.data();
-  if (size < 13 || std::memcmp(d, "GIF8", 4) != 0 || (d[4] != '7' && d[4] != '9') || d[5] != 'a') return kWriteError;
+  if (size < 13 || std::memcmp(d, "GIF8", 4) != 0 || (d[4] != '7' && d[4] != '9') || d[5] != 'a') return kMalformed;
   std::array<uint8_t, kGifPaletteBytes> palette{};
   size_t pos = 6;
   const uint8_t screenPacked = d[pos + 4];
   pos += 7;
   if (screenPacked & 0x80) {
-    if (!ReadColourTable(bytes, pos, 2 << (screenPacked & 7), palette)) return kWriteError;
+    if (!ReadColourTable(bytes, pos, 2 << (screenPacked & 7), palette)) return kMalformed;
   }
   info.transparent = -1;
   for (;;) {
-    if (pos >= size) return kWriteError;
+    if (pos >= size) return kMalformed;
     const uint8_t introducer = d[pos++];
     if (introducer == 0x2C) break;
-    if (introducer != 0x21) return kWriteError;  // the trailer or anything else before an image
-    if (pos >= size) return kWriteError;
+    if (introducer != 0x21) return kMalformed;  // the trailer or anything else before an image
+    if (pos >= size) return kMalformed;
     const uint8_t label = d[pos++];
     bool firstBlock = true;
     for (;;) {
-      if (pos >= size) return kWriteError;
+      if (pos >= size) return kMalformed;
       const size_t count = d[pos++];
       if (count == 0) break;
-      if (size - pos < count) return kWriteError;
+      if (size - pos < count) return kMalformed;
       // The graphic control extension before the image says whether it has a transparent entry.
       if (label == 0xF9 && firstBlock && count >= 4) info.transparent = (d[pos] & 1) ? d[pos + 3] : -1;
       firstBlock = false;
       pos += count;
     }
   }
-  if (size - pos < 9) return kWriteError;
+  if (size - pos < 9) return kMalformed;
   info.width = LoadU16LE(d + pos + 4);
   info.height = LoadU16LE(d + pos + 6);
   const uint8_t imagePacked = d[pos + 8];
   pos += 9;
-  if (info.width == 0 || info.height == 0) return kWriteError;
+  if (info.width == 0 || info.height == 0) return kMalformed;
   if (!full) return kNoError;
   info.interlaced = (imagePacked & 0x40) != 0;
   if (imagePacked & 0x80) {
-    if (!ReadColourTable(bytes, pos, 2 << (imagePacked & 7), palette)) return kWriteError;
+    if (!ReadColourTable(bytes, pos, 2 << (imagePacked & 7), palette)) return kMalformed;
   }
   for (size_t i = 0; i < 256; ++i) {
     const uint32_t alpha = int(i) == info.transparent ? 0u : 0xFFu;
@@ -630,12 +630,12 @@ Status DecodeGifSize(std::span<const uint8_t> bytes, int& width, int& height) {
 
 Status DecodeGif(std::span<const uint8_t> bytes, const PixelBuffer& destination) {
   GifImageInfo info;
-  if (ParseToImage(bytes, info, true) != kNoError) return kWriteError;
-  if (!PictureFitsBuffer(destination, info.width, info.height)) return kWriteError;
-  if (info.dataStart >= bytes.size()) return kWriteError;
+  if (ParseToImage(bytes, info, true) != kNoError) return kMalformed;
+  if (!PictureFitsBuffer(destination, info.width, info.height)) return kMalformed;
+  if (info.dataStart >= bytes.size()) return kMalformed;
   // Sizes above 11 would start above 12 bits; below 2 are not GIF.
   const int minSize = bytes[info.dataStart];
-  if (minSize < 2 || minSize > 11) return kWriteError;
+  if (minSize < 2 || minSize > 11) return kMalformed;
 
   const int clearCode = 1 << minSize;
   const int endCode = clearCode + 1;
@@ -680,7 +680,7 @@ Status DecodeGif(std::span<const uint8_t> bytes, const PixelBuffer& destination)
     }
     if (code == endCode) break;
     if (previous < 0) {
-      if (code > clearCode) return kWriteError;  // nothing but single indices is known yet
+      if (code > clearCode) return kMalformed;  // nothing but single indices is known yet
       put(uint8_t(code));
       previous = code;
       continue;
@@ -689,7 +689,7 @@ Status DecodeGif(std::span<const uint8_t> bytes, const PixelBuffer& destination)
     int walk = code;
     if (code >= nextCode) {
       // Only the code about to be defined may appear: the previous string plus its own first index.
-      if (code != nextCode || nextCode >= kMaxCodes) return kWriteError;
+      if (code != nextCode || nextCode >= kMaxCodes) return kMalformed;
       stack[depth++] = first[size_t(previous)];
       walk = previous;
     }
@@ -714,13 +714,13 @@ Status DecodeGif(std::span<const uint8_t> bytes, const PixelBuffer& destination)
 
 Status ReadGifSize(const FileSpec& spec, int& width, int& height) {
   std::vector<uint8_t> bytes;
-  if (ReadPictureFileBytes(spec, bytes) != kNoError) return kWriteError;
+  if (const Status status = ReadPictureFileBytes(spec, bytes); status != kNoError) return status;
   return DecodeGifSize(bytes, width, height);
 }
 
 Status ReadGifPicture(const FileSpec& spec, const PixelBuffer& destination) {
   std::vector<uint8_t> bytes;
-  if (ReadPictureFileBytes(spec, bytes) != kNoError) return kWriteError;
+  if (const Status status = ReadPictureFileBytes(spec, bytes); status != kNoError) return status;
   return DecodeGif(bytes, destination);
 }
 

@@ -41,7 +41,7 @@ class GifEncoder {
   Status AddFrame(std::span<const uint32_t> pixels, PixelRect rect, size_t strideBytes,
                   std::vector<uint8_t>& out);
   Status Finish(std::vector<uint8_t>& out);
-  bool IsOpen() const { return state_ != nullptr; }
+  [[nodiscard]] bool IsOpen() const { return state_ != nullptr; }
 
  private:
   std::unique_ptr<GifEncoderState> state_;

@@ -312,12 +312,12 @@ Status TiffSizeOf(TiffReader& r, int& width, int& height) {
 }  // namespace
 
 Status GetPngSize(std::span<const uint8_t> file, int& width, int& height) {
-  if (!IsPng(file)) return file.size() < 8 ? kReadError : kWriteError;
+  if (!IsPng(file)) return file.size() < 8 ? kReadError : kMalformed;
   PngReader r(file);
-  if (r.info == nullptr) return kPictureNoMemory;
+  if (r.info == nullptr) return kNoMemory;
   png_uint_32 w = 0;
   png_uint_32 h = 0;
-  if (!RunPngRead(r, w, h, nullptr, 0, 0)) return kWriteError;
+  if (!RunPngRead(r, w, h, nullptr, 0, 0)) return kMalformed;
   if (Status s = CheckPictureSize(w, h); s != kNoError) return s;
   width = int(w);
   height = int(h);
@@ -325,28 +325,28 @@ Status GetPngSize(std::span<const uint8_t> file, int& width, int& height) {
 }
 
 Status DecodePng(std::span<const uint8_t> file, const PixelBuffer& destination) {
-  if (!IsPng(file)) return file.size() < 8 ? kReadError : kWriteError;
-  if (!PictureFitsBuffer(destination, destination.width, destination.height)) return kWriteError;
+  if (!IsPng(file)) return file.size() < 8 ? kReadError : kMalformed;
+  if (!PictureFitsBuffer(destination, destination.width, destination.height)) return kMalformed;
   PngReader r(file);
   std::vector<png_bytep> rows;
   try {
     rows.resize(size_t(destination.height));
   } catch (const std::bad_alloc&) {
-    return kPictureNoMemory;
+    return kNoMemory;
   }
-  if (r.info == nullptr) return kPictureNoMemory;
+  if (r.info == nullptr) return kNoMemory;
   for (size_t y = 0; y < rows.size(); ++y) {
     rows[y] = reinterpret_cast<png_bytep>(destination.pixels.data() + y * destination.stride);
   }
   png_uint_32 w = 0;
   png_uint_32 h = 0;
   const bool read = RunPngRead(r, w, h, rows.data(), png_uint_32(destination.width), png_uint_32(destination.height));
-  return read ? kNoError : kWriteError;
+  return read ? kNoError : kMalformed;
 }
 
 Status EncodePng(std::span<const uint32_t> pixels, PixelRect rect, size_t strideBytes,
                  const PictureSaveOptions& options, std::vector<uint8_t>& out) {
-  if (!IsPictureSourceValid(pixels, rect, strideBytes)) return kWriteError;
+  if (!IsPictureSourceValid(pixels, rect, strideBytes)) return kMalformed;
   std::vector<png_bytep> rows;
   PngWriter w;
   PngOutput output{&out};
@@ -355,16 +355,16 @@ Status EncodePng(std::span<const uint32_t> pixels, PixelRect rect, size_t stride
     rows.resize(size_t(rect.Height()));
     out.reserve(size_t(rect.Width()) * size_t(rect.Height()) + 1024);
   } catch (const std::bad_alloc&) {
-    return kPictureNoMemory;
+    return kNoMemory;
   }
-  if (w.info == nullptr) return kPictureNoMemory;
+  if (w.info == nullptr) return kNoMemory;
   // libpng copies each row before transforming it, so the source is never written to.
   for (size_t y = 0; y < rows.size(); ++y) {
     rows[y] = reinterpret_cast<png_bytep>(const_cast<uint32_t*>(pixels.data() + y * (strideBytes / 4)));
   }
   if (!RunPngWrite(w, output, png_uint_32(rect.Width()), png_uint_32(rect.Height()), options, rows.data())) {
     out.clear();
-    return kPictureNoMemory;
+    return kNoMemory;
   }
   return kNoError;
 }
@@ -377,11 +377,11 @@ Status WritePngPicture(const FileSpec& spec, std::span<const uint32_t> pixels, P
 }
 
 Status GetJpegSize(std::span<const uint8_t> file, int& width, int& height) {
-  if (!IsJpeg(file)) return file.size() < 3 ? kReadError : kWriteError;
+  if (!IsJpeg(file)) return file.size() < 3 ? kReadError : kMalformed;
   JpegReader r;
   unsigned w = 0;
   unsigned h = 0;
-  if (!RunJpegRead(r, file, w, h, nullptr)) return kWriteError;
+  if (!RunJpegRead(r, file, w, h, nullptr)) return kMalformed;
   if (Status s = CheckPictureSize(w, h); s != kNoError) return s;
   width = int(w);
   height = int(h);
@@ -389,28 +389,28 @@ Status GetJpegSize(std::span<const uint8_t> file, int& width, int& height) {
 }
 
 Status DecodeJpeg(std::span<const uint8_t> file, const PixelBuffer& destination) {
-  if (!IsJpeg(file)) return file.size() < 3 ? kReadError : kWriteError;
+  if (!IsJpeg(file)) return file.size() < 3 ? kReadError : kMalformed;
   JpegReader r;
   unsigned w = 0;
   unsigned h = 0;
-  return RunJpegRead(r, file, w, h, &destination) ? kNoError : kWriteError;
+  return RunJpegRead(r, file, w, h, &destination) ? kNoError : kMalformed;
 }
 
 Status GetTiffSizeLibrary(std::span<const uint8_t> file, int& width, int& height) {
-  if (!IsTiff(file)) return file.size() < 8 ? kReadError : kWriteError;
+  if (!IsTiff(file)) return file.size() < 8 ? kReadError : kMalformed;
   TiffReader r(file);
   return TiffSizeOf(r, width, height);
 }
 
 Status DecodeTiffLibrary(std::span<const uint8_t> file, const PixelBuffer& destination) {
-  if (!IsTiff(file)) return file.size() < 8 ? kReadError : kWriteError;
+  if (!IsTiff(file)) return file.size() < 8 ? kReadError : kMalformed;
   TiffReader r(file);
   int width = 0;
   int height = 0;
   if (Status s = TiffSizeOf(r, width, height); s != kNoError) return s;
-  if (!PictureFitsBuffer(destination, width, height)) return kWriteError;
+  if (!PictureFitsBuffer(destination, width, height)) return kMalformed;
   char message[1024];
-  if (TIFFRGBAImageOK(r.tiff, message) != 1) return kWriteError;
+  if (TIFFRGBAImageOK(r.tiff, message) != 1) return kMalformed;
   // libtiff wants the whole picture without gaps between rows; use the destination itself when
   // it has none.
   std::vector<uint32_t> scratch;
@@ -419,12 +419,12 @@ Status DecodeTiffLibrary(std::span<const uint8_t> file, const PixelBuffer& desti
     try {
       scratch.resize(size_t(width) * size_t(height));
     } catch (const std::bad_alloc&) {
-      return kPictureNoMemory;
+      return kNoMemory;
     }
     raster = scratch.data();
   }
   if (TIFFReadRGBAImageOriented(r.tiff, uint32_t(width), uint32_t(height), raster, ORIENTATION_TOPLEFT, 1) != 1) {
-    return kWriteError;
+    return kMalformed;
   }
   // libtiff packs red in the low byte (bytes red, green, blue, alpha); swap red and blue.
   for (int y = 0; y < height; ++y) {

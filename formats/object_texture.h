@@ -15,11 +15,11 @@ inline constexpr uint16_t kTextureKindPicture = 1;
 // found), `textureImage`, `textureImageSize`, `textureDepth`, `textureKind`, `textureError`. The
 // texture settings (zoom, offset, parameters) stay as they are. False, with the object's previous
 // texture untouched, when the picture cannot be had.
-bool LayTexturePicture(SceneObject& object, FileSpec spec);
+[[nodiscard]] bool LayTexturePicture(SceneObject& object, FileSpec spec);
 
 // Loads the picture the object's `textureFile` names (an object file just read). False when it
 // cannot be had; the caller then clears the reference.
-bool LoadObjectTexturePicture(SceneObject& object);
+[[nodiscard]] bool LoadObjectTexturePicture(SceneObject& object);
 
 // Takes the texture off: no file, no picture, kind 0, offset 0. The other settings stay, so that a
 // texture laid on later finds them.

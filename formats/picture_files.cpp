@@ -79,7 +79,7 @@ Status DecodeInto(uint32_t type, std::span<const uint8_t> bytes, Picture& pictur
   try {
     result.pixels.resize(size_t(width) * size_t(height));
   } catch (const std::bad_alloc&) {
-    return kPictureNoMemory;
+    return kNoMemory;
   }
   result.width = width;
   result.height = height;
@@ -113,9 +113,9 @@ bool AskForMissingPicture(const FileSpec& missing, FileSpec& chosen) {
 PictureSaveOptions& CurrentPictureSaveOptions() { return currentPictureSaveOptions; }
 
 Status CheckPictureSize(int64_t width, int64_t height) {
-  if (width <= 0 || height <= 0) return kWriteError;
-  if (width > kMaxPictureSide || height > kMaxPictureSide) return kPictureNoMemory;
-  return width * height > kMaxPicturePixels ? kPictureNoMemory : kNoError;
+  if (width <= 0 || height <= 0) return kMalformed;
+  if (width > kMaxPictureSide || height > kMaxPictureSide) return kNoMemory;
+  return width * height > kMaxPicturePixels ? kNoMemory : kNoError;
 }
 
 bool PictureFitsBuffer(const PixelBuffer& buffer, int width, int height) {
@@ -161,17 +161,17 @@ Status ReadPictureFileBytes(const FileSpec& spec, std::vector<uint8_t>& bytes) {
   Status s = GetFileSize(file, size);
   if (s != kNoError) return kReadError;  // the file error has been shown and the file closed
   if (size > kMaxPictureFileBytes) {
-    CloseFile(file);
-    return kPictureNoMemory;
+    CloseFileQuietly(file);
+    return kNoMemory;
   }
   try {
     bytes.resize(size_t(size));
   } catch (const std::bad_alloc&) {
-    CloseFile(file);
-    return kPictureNoMemory;
+    CloseFileQuietly(file);
+    return kNoMemory;
   }
   s = ReadBytes(file, bytes.data(), bytes.size());
-  CloseFile(file);
+  CloseFileQuietly(file);
   if (s != kNoError) bytes.clear();
   return s;
 }
@@ -184,8 +184,8 @@ Status WritePictureFileBytes(const FileSpec& spec, std::span<const uint8_t> byte
 }
 
 Status FinishPictureWrite(const FileSpec& spec, Status encoded, std::span<const uint8_t> bytes) {
-  if (encoded == kPictureNoMemory) ShowStopMessage(GetString(kErrNotEnoughMemory));
-  if (encoded != kNoError) return kWriteError;
+  if (encoded == kNoMemory) ShowStopMessage(GetString(kErrNotEnoughMemory));
+  if (encoded != kNoError) return encoded;
   return WritePictureFileBytes(spec, bytes);
 }
 
@@ -210,7 +210,7 @@ Status ReadPicture(const FileSpec& spec, const PixelBuffer& destination) {
 void ReportPictureLoadFailure(Status status) {
   switch (status) {
     case kNoError: return;
-    case kPictureNoMemory: ShowStopMessage(GetString(kErrNotEnoughMemory)); return;
+    case kNoMemory: ShowStopMessage(GetString(kErrNotEnoughMemory)); return;
     case kInvalidBmpFile: ShowStopMessage(GetString(kErrInvalidBmpFile)); return;
     case kNoPictureReader: ShowStopMessage(GetString(kErrNoPictureReader)); return;
     default: ShowStopMessage(GetString(kErrCouldntLoadPicture)); return;
@@ -226,7 +226,7 @@ Status LoadPicture(FileSpec& spec, Picture& picture) {
     FileSpec chosen;
     if (!AskForMissingPicture(found, chosen)) {
       ShowStopMessage(GetString(kErrCouldntLoadPicture));
-      return kWriteError;
+      return kFileNotFound;
     }
     found = chosen;
     status = ReadPictureFileBytes(found, bytes);

@@ -15,13 +15,6 @@
 
 namespace tsv {
 
-// Statuses of the picture codecs beyond the platform's own (0, -43, -39, 1). Decoders return
-// kWriteError for malformed data and kReadError for data that ends too early.
-inline constexpr Status kPictureNoMemory = -108;   // too large to hold, or an allocation failed
-inline constexpr Status kInvalidBmpFile = -2001;   // a BMP header size, bit count or compression we do not read
-inline constexpr Status kNoPictureReader = -2002;  // a picture type nothing here decodes (PICT, ...)
-inline constexpr Status kNoPictureWriter = -2003;  // a picture type nothing here writes (JPEG, ...)
-
 // Every picture must fit the 16-bit rectangles the program keeps (at most 32767 on a side), and
 // no picture may ask for more than 128 M pixels (512 MB), whatever its header claims.
 inline constexpr int kMaxPictureSide = 32767;
@@ -29,13 +22,13 @@ inline constexpr int64_t kMaxPicturePixels = int64_t(1) << 27;
 // Files larger than this are not read into memory.
 inline constexpr int64_t kMaxPictureFileBytes = int64_t(1) << 30;
 
-// 0 when the size can be held; kWriteError for an empty picture, kPictureNoMemory beyond the caps.
+// 0 when the size can be held; kWriteError for an empty picture, kNoMemory beyond the caps.
 Status CheckPictureSize(int64_t width, int64_t height);
 // True when `buffer` has exactly this size and its span holds every row at its stride.
-bool PictureFitsBuffer(const PixelBuffer& buffer, int width, int height);
+[[nodiscard]] bool PictureFitsBuffer(const PixelBuffer& buffer, int width, int height);
 // True when a writer may read `rect` (at least one pixel) from `pixels` at `strideBytes` per row
 // (a multiple of 4, at least 4 * width). The pixels start at the rectangle's top left.
-bool IsPictureSourceValid(std::span<const uint32_t> pixels, PixelRect rect, size_t strideBytes);
+[[nodiscard]] bool IsPictureSourceValid(std::span<const uint32_t> pixels, PixelRect rect, size_t strideBytes);
 // The source pixel at (x, y) of the rectangle.
 inline uint32_t SourcePixel(std::span<const uint32_t> pixels, size_t strideBytes, int x, int y) {
   return pixels[size_t(y) * (strideBytes / 4) + size_t(x)];
@@ -47,14 +40,15 @@ uint32_t PictureTypeOfSpec(const FileSpec& spec);
 // A picture whose contents name another format than its extension is read as what it is.
 uint32_t SniffPictureType(std::span<const uint8_t> bytes);
 
-// The whole file (kFileNotFound when it cannot be opened, kPictureNoMemory when it is too big).
+// The whole file (kFileNotFound when it cannot be opened, kNoMemory when it is too big).
 Status ReadPictureFileBytes(const FileSpec& spec, std::vector<uint8_t>& bytes);
 // Writes `bytes` as the whole new contents of the file: into a temporary beside it, renamed over
 // it only when complete. A failure has shown "Error: File error has occured.".
 Status WritePictureFileBytes(const FileSpec& spec, std::span<const uint8_t> bytes);
 
 // The end of every file writer: after an encoder's status, writes its bytes with
-// WritePictureFileBytes. kPictureNoMemory shows "Error: Not enough memory."; every failure gives 1.
+// WritePictureFileBytes. kNoMemory shows "Error: Not enough memory."; an encoder's failure is
+// returned as it is.
 Status FinishPictureWrite(const FileSpec& spec, Status encoded, std::span<const uint8_t> bytes);
 
 // Decodes a picture held in memory as `type` (a sniffed type wins). Quiet: returns the status.

@@ -13,10 +13,10 @@ namespace {
 
 template <typename Encode>
 Status EncodeAndWrite(const std::string& path, std::span<const uint32_t> pixels, int width, int height, Encode encode) {
-  if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide) return kWriteError;
+  if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide) return kMalformed;
   const PixelRect rect{0, 0, int16_t(height), int16_t(width)};
   std::vector<uint8_t> bytes;
-  if (encode(pixels, rect, size_t(width) * 4, bytes) != kNoError) return kWriteError;
+  if (const Status encoded = encode(pixels, rect, size_t(width) * 4, bytes); encoded != kNoError) return encoded;
   return WritePictureFileBytes(FileSpecForPath(path, 0), bytes);
 }
 

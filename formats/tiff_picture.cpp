@@ -110,9 +110,9 @@ Status ParseTiff(std::span<const uint8_t> bytes, TiffLayout& layout) {
   if (bytes[0] == 'M' && bytes[1] == 'M') {
     f.bigEndian = true;
   } else if (!(bytes[0] == 'I' && bytes[1] == 'I')) {
-    return kWriteError;
+    return kMalformed;
   }
-  if (f.U16(2) != 42) return kWriteError;
+  if (f.U16(2) != 42) return kMalformed;
   const uint32_t directory = f.U32(4);
   if (!f.Has(directory, 2)) return kReadError;
   const uint16_t entryCount = f.U16(directory);
@@ -135,9 +135,9 @@ Status ParseTiff(std::span<const uint8_t> bytes, TiffLayout& layout) {
     return f.Value(*tags[tag], 0);
   };
 
-  if (!tags[kTagImageWidth] || !tags[kTagImageLength] || !tags[kTagStripOffsets]) return kWriteError;
+  if (!tags[kTagImageWidth] || !tags[kTagImageLength] || !tags[kTagStripOffsets]) return kMalformed;
   // Tiled pictures are libtiff's alone.
-  if (tags[kTagTileWidth]) return kWriteError;
+  if (tags[kTagTileWidth]) return kMalformed;
   const auto width = value(kTagImageWidth, 0);
   const auto height = value(kTagImageLength, 0);
   const auto samples = value(kTagSamplesPerPixel, 1);
@@ -145,25 +145,25 @@ Status ParseTiff(std::span<const uint8_t> bytes, TiffLayout& layout) {
   const auto planar = value(kTagPlanarConfiguration, 1);
   const auto predictor = value(kTagPredictor, 1);
   const auto orientation = value(kTagOrientation, 1);
-  if (!width || !height || !samples || !compression || !planar || !predictor || !orientation) return kWriteError;
+  if (!width || !height || !samples || !compression || !planar || !predictor || !orientation) return kMalformed;
   if (Status s = CheckPictureSize(*width, *height); s != kNoError) return s;
-  if (*samples < 1 || *samples > 4 || *planar != 1 || *predictor != 1 || *orientation != 1) return kWriteError;
-  if (*compression != kCompressionNone && *compression != kCompressionPackBits) return kWriteError;
+  if (*samples < 1 || *samples > 4 || *planar != 1 || *predictor != 1 || *orientation != 1) return kMalformed;
+  if (*compression != kCompressionNone && *compression != kCompressionPackBits) return kMalformed;
   const auto photometric = value(kTagPhotometric, *samples >= 3 ? kPhotometricRgb : kPhotometricBlackIsZero);
-  if (!photometric) return kWriteError;
+  if (!photometric) return kMalformed;
   const bool rgb = *photometric == kPhotometricRgb && *samples >= 3;
   const bool grey =
       (*photometric == kPhotometricBlackIsZero || *photometric == kPhotometricWhiteIsZero) && *samples <= 2;
-  if (!rgb && !grey) return kWriteError;
+  if (!rgb && !grey) return kMalformed;
   // Every sample 8 bits (one value standing for all is common).
   if (tags[kTagBitsPerSample]) {
     const TiffEntry& bits = *tags[kTagBitsPerSample];
-    if (bits.count == 0) return kWriteError;
+    if (bits.count == 0) return kMalformed;
     for (uint32_t i = 0; i < std::min<uint32_t>(bits.count, *samples); ++i) {
-      if (f.Value(bits, i) != 8u) return kWriteError;
+      if (f.Value(bits, i) != 8u) return kMalformed;
     }
   } else {
-    return kWriteError;  // one bit per sample by default
+    return kMalformed;  // one bit per sample by default
   }
 
   layout.width = int(*width);
@@ -172,14 +172,14 @@ Status ParseTiff(std::span<const uint8_t> bytes, TiffLayout& layout) {
   layout.compression = *compression;
   layout.photometric = *photometric;
   const auto rowsPerStrip = value(kTagRowsPerStrip, uint32_t(*height));
-  if (!rowsPerStrip || *rowsPerStrip == 0) return kWriteError;
+  if (!rowsPerStrip || *rowsPerStrip == 0) return kMalformed;
   layout.rowsPerStrip = std::min<uint32_t>(*rowsPerStrip, *height);
   layout.stripCount = (*height + layout.rowsPerStrip - 1) / layout.rowsPerStrip;
   layout.stripOffsets = *tags[kTagStripOffsets];
-  if (layout.stripOffsets.count < layout.stripCount) return kWriteError;
+  if (layout.stripOffsets.count < layout.stripCount) return kMalformed;
   layout.stripByteCounts = tags[kTagStripByteCounts];
-  if (layout.stripByteCounts && layout.stripByteCounts->count < layout.stripCount) return kWriteError;
-  if (!layout.stripByteCounts && layout.compression != kCompressionNone) return kWriteError;
+  if (layout.stripByteCounts && layout.stripByteCounts->count < layout.stripCount) return kMalformed;
+  if (!layout.stripByteCounts && layout.compression != kCompressionNone) return kMalformed;
   return kNoError;
 }
 
@@ -251,14 +251,14 @@ Status GetTiffSizeFallback(std::span<const uint8_t> file, int& width, int& heigh
 Status DecodeTiffFallback(std::span<const uint8_t> file, const PixelBuffer& destination) {
   TiffLayout layout;
   if (Status s = ParseTiff(file, layout); s != kNoError) return s;
-  if (!PictureFitsBuffer(destination, layout.width, layout.height)) return kWriteError;
+  if (!PictureFitsBuffer(destination, layout.width, layout.height)) return kMalformed;
   const TiffFile& f = layout.file;
   const size_t rowBytes = size_t(layout.width) * size_t(layout.samples);
   std::vector<uint8_t> strip;
   try {
     if (layout.compression == kCompressionPackBits) strip.resize(rowBytes * layout.rowsPerStrip);
   } catch (const std::bad_alloc&) {
-    return kPictureNoMemory;
+    return kNoMemory;
   }
   for (uint32_t s = 0; s < layout.stripCount; ++s) {
     const uint32_t firstRow = s * layout.rowsPerStrip;
@@ -287,19 +287,19 @@ Status GetTiffSize(std::span<const uint8_t> file, int& width, int& height) {
   const Status library = GetTiffSizeLibrary(file, width, height);
   if (library == kNoError) return kNoError;
   const Status own = GetTiffSizeFallback(file, width, height);
-  return own == kNoError || library != kPictureNoMemory ? own : library;
+  return own == kNoError || library != kNoMemory ? own : library;
 }
 
 Status DecodeTiff(std::span<const uint8_t> file, const PixelBuffer& destination) {
   const Status library = DecodeTiffLibrary(file, destination);
   if (library == kNoError) return kNoError;
   const Status own = DecodeTiffFallback(file, destination);
-  return own == kNoError || library != kPictureNoMemory ? own : library;
+  return own == kNoError || library != kNoMemory ? own : library;
 }
 
 Status EncodeTiff(std::span<const uint32_t> pixels, PixelRect rect, size_t strideBytes,
                   const PictureSaveOptions& options, std::vector<uint8_t>& out) {
-  if (!IsPictureSourceValid(pixels, rect, strideBytes)) return kWriteError;
+  if (!IsPictureSourceValid(pixels, rect, strideBytes)) return kMalformed;
   const uint32_t width = uint32_t(rect.Width());
   const uint32_t height = uint32_t(rect.Height());
   const uint32_t samples = options.includeAlpha ? 4 : 3;
@@ -308,7 +308,7 @@ Status EncodeTiff(std::span<const uint32_t> pixels, PixelRect rect, size_t strid
     out.assign(kTiffDataOffset + dataBytes, 0);
   } catch (const std::bad_alloc&) {
     out.clear();
-    return kPictureNoMemory;
+    return kNoMemory;
   }
   uint8_t* p = out.data();
   p[0] = 'M';

@@ -17,6 +17,6 @@ namespace tsv {
 // outward comes out unchanged (an organic object then keeps the shared triangles); otherwise the
 // object gets triangles of its own and stops being organic or fast synthetic. False, with the
 // object unchanged, for a null or malformed object and after "Error: Not enough memory.".
-bool CorrectNormals(SceneObject* object);
+[[nodiscard]] bool CorrectNormals(SceneObject* object);
 
 }  // namespace tsv

@@ -11,7 +11,7 @@ inline constexpr float kJoinTolerance = 0.001f;
 
 // The test itself, in single precision: |dx|, |dy| and |dz| all below kJoinTolerance. A point with
 // a coordinate that is not a finite number coincides with nothing, itself included.
-bool PointsCoincide(const Vec3f& a, const Vec3f& b);
+[[nodiscard]] bool PointsCoincide(const Vec3f& a, const Vec3f& b);
 
 // Joins coincident points. Points are taken in index order; each one is joined to the earliest
 // point kept before it that it coincides with, or is kept itself (its paint, mask and texture

@@ -182,12 +182,12 @@ void InvertWinding(SceneObject* object) {
 }
 
 Status FillStandardShape(SceneObject* object, int shape) {
-  if (object == nullptr) return kWriteError;
-  return FillOrganicShape(*object, shape) ? kNoError : kWriteError;
+  if (object == nullptr) return kMalformed;
+  return FillOrganicShape(*object, shape) ? kNoError : kMalformed;
 }
 
 Status FillFromObject(SceneObject* target, const SceneObject* source) {
-  if (target == nullptr || source == nullptr) return kWriteError;
+  if (target == nullptr || source == nullptr) return kMalformed;
   if (target == source) return kNoError;
   // Everything is copied into locals first: the target changes only once all of it is there.
   std::vector<Vec3f> points;
@@ -218,7 +218,7 @@ Status FillFromObject(SceneObject* target, const SceneObject* source) {
     if (!GrowWorkArrays(source->pointCount, source->triangleCount)) throw std::bad_alloc();
   } catch (const std::bad_alloc&) {
     ShowStopMessage(GetString(kErrNotEnoughMemory));
-    return kWriteError;
+    return kNoMemory;
   }
   CopySceneObjectHeader(*target, *source);
   target->points = std::move(points);

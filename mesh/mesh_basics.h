@@ -17,7 +17,7 @@ namespace tsv {
 
 // True when the object's arrays match its counts and every triangle corner names one of its
 // points: the mesh operations refuse anything else rather than read out of bounds.
-bool IsWellFormedMesh(const SceneObject& object);
+[[nodiscard]] bool IsWellFormedMesh(const SceneObject& object);
 
 // Removes every triangle with two equal corner indices, keeping the order of the others, and then
 // fits the arrays and rebuilds the corner lists. Hierarchy parts keep covering their own
@@ -31,7 +31,7 @@ int32_t DropDegenerateTriangles(SceneObject* object);
 // `triangleNextCorner` to the current counts (organic objects are left alone: their arrays are
 // fixed). New entries are zero, except paint (the diffuse colour) and mask (255, free). False
 // when memory runs out; every array is as it was then.
-bool ResizeObjectArrays(SceneObject* object);
+[[nodiscard]] bool ResizeObjectArrays(SceneObject* object);
 
 // Moves all points so that the centre of their bounding box is the origin.
 void CentreObject(SceneObject* object);

@@ -108,13 +108,13 @@ Status NewShapeFile(const std::string& spec, const std::string& outPath, const N
   const std::optional<ShapeChoice> choice = ParseShapeSpec(spec);
   if (!choice) {
     ShowStopMessage(FormatString(kErrUnknownShape, {spec, NameList(kOrganicNames), NameList(kSyntheticNames)}));
-    return kWriteError;
+    return kMalformed;
   }
   if (choice->organic) {
     const char* given = options.x ? "--x" : options.y ? "--y" : options.b ? "--b" : options.f ? "--f" : nullptr;
     if (given != nullptr) {
       BadOption(given);
-      return kWriteError;
+      return kMalformed;
     }
   }
   const FileSpec target = FileSpecForPath(outPath, kObjectFileType);
@@ -134,16 +134,16 @@ Status NewShapeFile(const std::string& spec, const std::string& outPath, const N
     if (options.y) settings.y = *options.y;
     if (options.b) settings.b = *options.b;
     if (options.f) settings.f = *options.f;
-    ClampShapeDialogSettings(settings);
+    if (!ClampShapeDialogSettings(settings)) return kMalformed;
     object = NewSyntheticObject(settings);
   }
-  if (object == nullptr) return kWriteError;
+  if (object == nullptr) return kNoMemory;  // the failure has been shown
 
   object->name = ObjectNameOfFile(target);
   const bool saved = SaveObjectToFile(*object, target);
   const int slot = SlotOfObject(object);
   if (slot >= 0) DisposeSceneObject(scene.objectTable[size_t(slot)]);
-  if (previous >= 0 && scene.objectTable[size_t(previous)]) SetCurrentObject(previous);
+  if (previous >= 0 && scene.objectTable[size_t(previous)]) (void)SetCurrentObject(previous);
   return saved ? kNoError : kWriteError;
 }
 

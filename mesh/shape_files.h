@@ -25,7 +25,7 @@ struct NewShapeOptions {
 
 // Reads "--x N", "--y N", "--b N" (whole numbers) and "--f F" (a number) in any order, each at
 // most once. False after "Error: Bad shape option ..." naming the first word it cannot take.
-bool ParseNewShapeOptions(std::span<const std::string> args, NewShapeOptions& options);
+[[nodiscard]] bool ParseNewShapeOptions(std::span<const std::string> args, NewShapeOptions& options);
 
 // The shape named by `spec` ("organic:NAME" or "synthetic:NAME", names in lower case as above).
 // For a synthetic shape the options go through the dialog's ranges (ClampShapeDialogSettings).

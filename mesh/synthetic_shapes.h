@@ -49,11 +49,11 @@ StringId SyntheticShapeName(int shape);
 // least one), so y becomes 2..514. Cylinder and cone: x 3..512, y and b 1..512. Cube: x, y
 // 1..512. Doughnut: x, y 3..512, f 0.05..1 (a fatness that is not a number counts as 0.05).
 // False, with nothing changed, for an unknown shape.
-bool ClampSyntheticShapeSettings(SyntheticShapeSettings& settings);
+[[nodiscard]] bool ClampSyntheticShapeSettings(SyntheticShapeSettings& settings);
 
 // What the dialog lets through: x, y and b 1..512 and f 0.05..1 whatever the shape, then the
 // shape's own ranges (ClampSyntheticShapeSettings). False for an unknown shape.
-bool ClampShapeDialogSettings(SyntheticShapeSettings& settings);
+[[nodiscard]] bool ClampShapeDialogSettings(SyntheticShapeSettings& settings);
 
 struct MeshCounts {
   int32_t points = 0;

@@ -57,10 +57,10 @@ MapCell MapCellOf(int kind, const Vec3f& p, const MapFrame& frame, int width, in
 // finite one), nothing changes and nothing is recorded: the call only waits for the release.
 // Every pass works from the shape the call started with, so coming back to 128 restores it
 // exactly. The caller commits (CommitObjectChange).
-bool MapApply(SceneObject* object, SceneObject* undo, int16_t kind, int16_t amount);
+[[nodiscard]] bool MapApply(SceneObject* object, SceneObject* undo, int16_t kind, int16_t amount);
 
 // MapApply followed by the commit into `undo`, as the paint panel and the task replay run it;
 // nothing is committed when MapApply changed nothing.
-bool RunMapApply(SceneObject* object, SceneObject* undo, int16_t kind, int16_t amount);
+[[nodiscard]] bool RunMapApply(SceneObject* object, SceneObject* undo, int16_t kind, int16_t amount);
 
 }  // namespace tsv

@@ -36,20 +36,20 @@ void ApplyMaskedColour(Rgb8& colour, uint8_t mask, uint8_t r, uint8_t g, uint8_t
 // PaintRandom.
 //
 // Every point takes the paint colour; the alternate colour then becomes the paint colour. (CC)
-bool PaintObject(SceneObject* object);
+[[nodiscard]] bool PaintObject(SceneObject* object);
 // Speckles: r = a fresh PaintRandom() / 32767 per point, new = r P + (1 - r) old. (PN)
-bool AddNoise(SceneObject* object);
+[[nodiscard]] bool AddNoise(SceneObject* object);
 // t = Turbulence (o + 0.01 v, 0.5, 0.01) on the view position v (the current view's rotation of
 // the point), new = t P + (1 - t) old. (PC)
-bool AddClouds(SceneObject* object);
+[[nodiscard]] bool AddClouds(SceneObject* object);
 // v = min (abs ((Turbulence (o + 0.01 p, 0.5, 0.01) - 0.5) x 20), 1) on the object-space
 // position p, new = v P + (1 - v) old. (PM)
-bool AddMarble(SceneObject* object);
+[[nodiscard]] bool AddMarble(SceneObject* object);
 // v as for marble, new = (1 - v) P + v old: where marble keeps the old colour, veins paint. (PV)
-bool AddVeins(SceneObject* object);
+[[nodiscard]] bool AddVeins(SceneObject* object);
 // t = the point's height in the current view, scaled over the object's heights to 0..1 (a flat
 // object gives 0 everywhere and keeps its colours); new = t P + (1 - t) old. (PG)
-bool AddGradient(SceneObject* object);
+[[nodiscard]] bool AddGradient(SceneObject* object);
 //
 // P is the paint colour's components / 256 as reals; the new channels are truncated toward zero
 // and kept within 0..255. The offset o of clouds, marble and veins is drawn once per command:
@@ -73,18 +73,18 @@ const PaintCommand* FindPaintCommand(uint16_t code);
 // make object paintable ?" and a No leaves it unpainted (false); on Yes, or without asking, the
 // painted flag is set, the step CP 1 recorded and the change committed into `undo` (true). False
 // for a null object.
-bool EnsurePaintable(SceneObject* object, SceneObject* undo, bool asking);
+[[nodiscard]] bool EnsurePaintable(SceneObject* object, SceneObject* undo, bool asking);
 
 // A command the way the paint panel runs it: the command, then CommitObjectChange into `undo`,
 // then a full redraw of the view (when the renderer runs) handed to the screen. Nothing is
 // committed when the command did not paint. True when it painted.
-bool RunPaintCommand(const PaintCommand& command, SceneObject* object, SceneObject* undo);
+[[nodiscard]] bool RunPaintCommand(const PaintCommand& command, SceneObject* object, SceneObject* undo);
 
 // A recorded CC, PN, PC, PM, PV or PG step replayed: when the step was recorded in the paint
 // room and the object is not painted, the user is asked as in EnsurePaintable and the view
 // redrawn; the command then runs whatever the answer (RunPaintCommand). False, with nothing
 // done, for any other code.
-bool ReplayPaintStep(uint16_t code, SceneObject* object, SceneObject* undo,
+[[nodiscard]] bool ReplayPaintStep(uint16_t code, SceneObject* object, SceneObject* undo,
                      bool recordedInPaintRoom);
 
 }  // namespace tsv

@@ -58,7 +58,7 @@ int PaintRandom();
 void SeedPaintRandom(uint32_t seed);
 
 // A usable map: a positive size whose bytes are all there.
-bool HasGreyMap(const GreyMap& map);
+[[nodiscard]] bool HasGreyMap(const GreyMap& map);
 
 // The picture `pixels` (0xAARRGGBB, `width` x `height`, rows from the top) reduced to grey with
 // the Rec. 601 luma weights, (299 R + 587 G + 114 B) / 1000 rounded. The alpha byte is ignored:
@@ -68,7 +68,7 @@ GreyMap GreyMapFromPixels(std::span<const uint32_t> pixels, int32_t width, int32
 
 // Makes the picture the map of "Map apply" (GreyMapFromPixels). False, with no map left, when
 // the picture cannot serve.
-bool SetMapPicture(std::span<const uint32_t> pixels, int32_t width, int32_t height);
+[[nodiscard]] bool SetMapPicture(std::span<const uint32_t> pixels, int32_t width, int32_t height);
 
 // The start-up state (tests): the lattice stays as it is (it is the same whenever built), the
 // generator is seeded with 1, no map, flat mapping, brightness 128, contrast 0.

@@ -83,7 +83,7 @@ bool SubstitutePlaceholder(CountedString& text, int n, std::string_view replacem
 
 std::string SubstitutePlaceholder(std::string_view text, int n, std::string_view replacement) {
   CountedString s = TextToCountedString(text);
-  SubstitutePlaceholder(s, n, replacement);
+  (void)SubstitutePlaceholder(s, n, replacement);  // a text without the placeholder stays as it is
   return CountedToText(s);
 }
 

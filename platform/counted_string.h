@@ -20,7 +20,7 @@ static_assert(sizeof(CountedString) == 256);
 inline std::string_view View(const CountedString& s) { return {s.text, s.length}; }
 
 // True for a byte that continues a multi-byte character (never the start of a character).
-inline bool IsTrailByte(char c) { return (static_cast<uint8_t>(c) & 0xC0) == 0x80; }
+[[nodiscard]] inline bool IsTrailByte(char c) { return (static_cast<uint8_t>(c) & 0xC0) == 0x80; }
 
 void CopyCountedString(CountedString& destination, const CountedString& source);
 std::string CountedToText(const CountedString& s);
@@ -32,16 +32,16 @@ void ReplaceCharacter(CountedString& s, char from, char to);
 // Offset of the first `c` that starts a character, or -1.
 int FindCharacter(const CountedString& s, char c);
 // True when `s` ends with `suffix` byte for byte and the suffix starts on a character boundary.
-bool EndsWith(const CountedString& s, std::string_view suffix);
+[[nodiscard]] bool EndsWith(const CountedString& s, std::string_view suffix);
 // Moves the bytes from `position` to the end by `delta` (positive opens a gap, negative closes one);
 // the string keeps at most 255 bytes. The bytes of an opened gap are left as they were.
 void ShiftCountedString(CountedString& s, int position, int delta);
 CountedString NumberToCountedString(int32_t value);
-bool SameCountedString(const CountedString& a, const CountedString& b);
+[[nodiscard]] bool SameCountedString(const CountedString& a, const CountedString& b);
 
 // Replaces the first "^n" (n = 0..9) with `replacement`. A 255-byte text counts as 254 bytes; the
 // result is cut at 255 bytes. Returns false (text unchanged) when there is no such placeholder.
-bool SubstitutePlaceholder(CountedString& text, int n, std::string_view replacement);
+[[nodiscard]] bool SubstitutePlaceholder(CountedString& text, int n, std::string_view replacement);
 // The same on a std::string with the same rules, for callers holding plain text.
 std::string SubstitutePlaceholder(std::string_view text, int n, std::string_view replacement);
 

@@ -67,14 +67,14 @@ bool ProcessSdlEvent(const SDL_Event& event);
 void PumpEvents(int waitMs = 0);
 // Fills input.event with the next event (kNullEvent when there is none after waiting up to
 // `waitMs`); returns true for a real event.
-bool GetNextEvent(int waitMs = 0);
+[[nodiscard]] bool GetNextEvent(int waitMs = 0);
 
 // The primary button is down (pumps first).
-bool StillDown();
+[[nodiscard]] bool StillDown();
 // Space and the letters a, d, f, g, s by their characters.
-bool IsKeyDown(char key);
+[[nodiscard]] bool IsKeyDown(char key);
 // The cancel gesture (Escape, or Ctrl+'.') is among the waiting events; it is taken from the queue.
-bool CancelRequested();
+[[nodiscard]] bool CancelRequested();
 // Throws away all waiting mouse and key events.
 void DrainInput();
 

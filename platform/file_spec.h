@@ -38,13 +38,13 @@ FileSpec LoadFileSpec(std::span<const uint8_t, kFileSpecSize> in);
 void MakeFileSpec(FileSpec& spec, uint16_t volumeRef, uint32_t directoryId, const CountedString& name,
                   uint32_t fileType);
 void ClearFileSpec(FileSpec& spec);
-bool IsFileSpecSet(const FileSpec& spec);
+[[nodiscard]] bool IsFileSpecSet(const FileSpec& spec);
 void CopyFileSpec(FileSpec& destination, const FileSpec& source);  // volumeRef, directoryId, name
 
 // Native (or Windows) path text to internal form. Relative Linux paths are made absolute against
 // the working directory first. False when the result would not fit 255 bytes, or when a Linux
 // path holds a ':' (it could not be told apart from a separator on the way back).
-bool PathToInternal(std::string_view path, CountedString& internal);
+[[nodiscard]] bool PathToInternal(std::string_view path, CountedString& internal);
 // Internal form back to a path: a name starting with ':' is a Linux path, anything else is taken
 // as the Windows form (drive colon restored).
 std::string InternalToPath(const CountedString& internal);
@@ -73,7 +73,7 @@ uint32_t FileTypeFromName(std::string_view path);
 // Appends "." and the type's extension unless the name already ends with them (in any case);
 // an unknown type shows "Unknown file type." and leaves the name. Returns false then, and when the
 // longer name would not fit 255 bytes.
-bool AddExtension(CountedString& name, uint32_t fileType);
+[[nodiscard]] bool AddExtension(CountedString& name, uint32_t fileType);
 // Removes "." and the type's extension from the end of the name, when present (in any case).
 void RemoveExtension(CountedString& name, uint32_t fileType);
 

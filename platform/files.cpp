@@ -19,10 +19,36 @@ namespace {
 
 void ReportFileError(FileRef& file) {
   ShowStopMessage(GetString(kErrFileError));
-  CloseFile(file);
+  CloseFileQuietly(file);
 }
 
 }  // namespace
+
+FileRef::FileRef(FileRef&& other) noexcept
+    : reserved(other.reserved), openFlag(other.openFlag), descriptor(other.descriptor) {
+  other.openFlag = 0;
+  other.descriptor = -1;
+}
+
+FileRef& FileRef::operator=(FileRef&& other) noexcept {
+  if (this != &other) {
+    CloseFileQuietly(*this);
+    reserved = other.reserved;
+    openFlag = other.openFlag;
+    descriptor = other.descriptor;
+    other.openFlag = 0;
+    other.descriptor = -1;
+  }
+  return *this;
+}
+
+FileRef::~FileRef() { CloseFileQuietly(*this); }
+
+void CloseFileQuietly(FileRef& file) {
+  if (file.openFlag != 0) ::close(file.descriptor);
+  file.descriptor = -1;
+  file.openFlag = 0;
+}
 
 Status CreateFile(const FileSpec& spec) {
   int fd = ::open(PathOfSpec(spec).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

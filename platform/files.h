@@ -12,10 +12,21 @@
 
 namespace tsv {
 
+// An open file. It closes itself when it goes out of scope; CloseFile closes it earlier and says
+// whether the close succeeded (which matters after writing).
 struct FileRef {
   uint16_t reserved = 0;
   uint16_t openFlag = 0;  // 1 while open
   int descriptor = -1;
+
+  FileRef() = default;
+  // Takes over an open descriptor.
+  explicit FileRef(int openDescriptor) : openFlag(openDescriptor >= 0 ? 1 : 0), descriptor(openDescriptor) {}
+  FileRef(const FileRef&) = delete;
+  FileRef& operator=(const FileRef&) = delete;
+  FileRef(FileRef&& other) noexcept;
+  FileRef& operator=(FileRef&& other) noexcept;
+  ~FileRef();
 };
 
 enum class FileMode {
@@ -35,6 +46,8 @@ Status RenameFile(FileSpec& spec, std::string_view newName);
 // -43 when the file cannot be opened. On success entry 0 of the file spec's types comes from its name.
 Status OpenFile(FileSpec& spec, FileMode mode, FileRef& file);
 Status CloseFile(FileRef& file);
+// Closes a file that was only read, or whose failure has already been reported.
+void CloseFileQuietly(FileRef& file);
 Status SetEndOfFile(FileRef& file);  // at the current position
 Status FlushFile(FileRef& file);
 

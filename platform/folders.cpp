@@ -126,9 +126,10 @@ Status CreateTempFolder() {
 }
 
 FileSpec MakeTempFileSpec(ScratchFile kind, int slot) {
-  if (platform.tempFolder.empty()) CreateTempFolder();
-  std::string folder = platform.tempFolder.empty() ? std::string("/tmp") : platform.tempFolder;
-  return FileSpecForPath(JoinPath(folder, GetString(ScratchName(kind, slot))), ScratchType(kind));
+  // Scratch files never fall back to a shared folder where another user could place a link under
+  // the same name: without our own folder the spec names no file and every use of it fails.
+  if (platform.tempFolder.empty() && CreateTempFolder() != kNoError) return FileSpec{};
+  return FileSpecForPath(JoinPath(platform.tempFolder, GetString(ScratchName(kind, slot))), ScratchType(kind));
 }
 
 std::string ConfigFolder() {

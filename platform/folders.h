@@ -12,7 +12,7 @@ namespace tsv {
 
 // Looks for folder/name, then searches the subfolders depth first in the order the system lists
 // them; the first match wins. Folders reached twice through links are searched once.
-bool FindFileInFolderTree(const std::string& folder, std::string_view name, FileSpec& found);
+[[nodiscard]] bool FindFileInFolderTree(const std::string& folder, std::string_view name, FileSpec& found);
 
 // $TMPDIR (else /tmp) plus "Tessivar temp" and the user id, created private to the user when
 // missing. A path that exists but is not our own folder is refused (returns 1).

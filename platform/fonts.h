@@ -17,7 +17,7 @@ enum class FontKind {
 };
 
 // Loads the faces once; false (and text is not drawn) when no usable font file is found.
-bool InitInterfaceFonts();
+[[nodiscard]] bool InitInterfaceFonts();
 void ShutdownInterfaceFonts();
 
 void DrawText(Canvas& canvas, FontKind font, int left, int top, std::string_view text, uint32_t colour);

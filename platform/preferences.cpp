@@ -221,7 +221,6 @@ void ReadPreferences() {
     uint8_t bytes[kPreferencesSize];
     // A short file is a damaged one: its bytes are not trusted and the defaults stay.
     if (ReadBytes(file, bytes, sizeof bytes) == kNoError) preferences = LoadPreferencesRecord(bytes);
-    CloseFile(file);
   }
   ClampPreferences(preferences);
 }

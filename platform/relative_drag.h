@@ -37,7 +37,7 @@ void EndRelativeDrag();
 // The primary button is down as far as the input pumped so far knows. False when no input can
 // arrive at all (the event subsystem is not running), so a loop waiting for the release cannot
 // hang in a batch command.
-bool DragButtonDown();
+[[nodiscard]] bool DragButtonDown();
 
 // No drag (tests).
 void ResetRelativeDrag();

@@ -19,7 +19,7 @@ namespace tsv {
 inline constexpr int kMessageBoxOk = 1;
 inline constexpr int kMessageBoxCancel = 2;
 void MessageBoxButtons(bool withCancel, const char* okText, const char* cancelText, SDL_MessageBoxButtonData (&buttons)[2]);
-bool IsOkAnswer(int chosenButton);
+[[nodiscard]] bool IsOkAnswer(int chosenButton);
 
 struct SdlServices final : UserServices {
   SDL_Window* window = nullptr;     // owner of the boxes; may be null

@@ -78,7 +78,8 @@ std::string InstanceSocketPath() {
   std::string name = "tessivar-" + std::to_string(::getuid()) + ".socket";
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime != nullptr && runtime[0] == '/') return std::string(runtime) + "/" + name;
-  if (platform.tempFolder.empty()) CreateTempFolder();
+  // Without a folder of our own the socket goes to /tmp; its name carries the user id.
+  if (platform.tempFolder.empty()) (void)CreateTempFolder();
   return (platform.tempFolder.empty() ? std::string("/tmp") : platform.tempFolder) + "/" + name;
 }
 

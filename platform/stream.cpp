@@ -49,7 +49,7 @@ bool PrepareBuffer() {
 
 Status Open(FileSpec& spec, FileMode mode, bool writing) {
   // The buffer is kept from stream to stream; only the file and the positions start afresh.
-  if (stream.file.openFlag) CloseFile(stream.file);
+  CloseFileQuietly(stream.file);
   std::vector<uint8_t> buffer = std::move(stream.buffer);
   stream = StreamState{};
   stream.buffer = std::move(buffer);
@@ -94,7 +94,8 @@ Status WritePending() {
 
 Status OpenStreamForReading(FileSpec& spec) {
   Status status = Open(spec, FileMode::Read, false);
-  if (status == kNoError) Refill();
+  // An empty file is no failure: the first read finds the end.
+  if (status == kNoError) (void)Refill();
   return status;
 }
 
@@ -103,7 +104,7 @@ Status OpenStreamForWriting(FileSpec& spec) { return Open(spec, FileMode::Write,
 Status OpenStreamForAppending(FileSpec& spec) {
   Status status = Open(spec, FileMode::Write, true);
   if (status == kNoError && SetFilePosition(stream.file, 0, SeekFrom::End) != kNoError) {
-    CloseFile(stream.file);
+    CloseFileQuietly(stream.file);
     return Fail();
   }
   return status;
@@ -208,8 +209,12 @@ Status StreamFlush() {
 
 Status StreamClose() {
   Status status = kNoError;
-  if (stream.file.openFlag && stream.writing) status = WritePending();
-  if (stream.file.openFlag) CloseFile(stream.file);
+  if (stream.file.openFlag && stream.writing) {
+    status = WritePending();
+    // A written file is complete only when its close succeeded.
+    if (status == kNoError && stream.file.openFlag && CloseFile(stream.file) != kNoError) status = Fail();
+  }
+  CloseFileQuietly(stream.file);
   stream.writing = false;
   stream.finished = false;
   stream.position = stream.filled = 0;
@@ -221,7 +226,7 @@ Status StreamFinish() {
   Status status = stream.writing ? WritePending() : kNoError;
   if (status == kNoError) status = SetEndOfFile(stream.file);
   if (status != kNoError) {
-    CloseFile(stream.file);
+    CloseFileQuietly(stream.file);
     return status;
   }
   return StreamClose();
@@ -350,7 +355,7 @@ float ParseFloat(std::string_view text) {
 }
 
 void ResetStream() {
-  if (stream.file.openFlag) CloseFile(stream.file);
+  CloseFileQuietly(stream.file);
   stream = StreamState{};
 }
 

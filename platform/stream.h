@@ -42,7 +42,7 @@ Status StreamReadBytes(void* buffer, size_t count);
 Status StreamSkip(size_t count);
 Status StreamReadU16(uint16_t& value);
 Status StreamReadU32(uint32_t& value);
-bool StreamFinished();
+[[nodiscard]] bool StreamFinished();
 int64_t StreamFileSize();
 
 // Every digit accumulates, every '-' flips the sign, all else is ignored ("12-3" is -123).

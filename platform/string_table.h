@@ -32,7 +32,7 @@ std::string FormatString(StringId id, std::initializer_list<std::string_view> ar
 
 // Reads the text resources of every list the program uses over the built-in copy. A missing or
 // unreadable resource is reported (the built-in texts stay in use); returns false if any failed.
-bool LoadStringTable();
+[[nodiscard]] bool LoadStringTable();
 // Forgets the loaded texts (tests).
 void ResetStringTable();
 

@@ -36,7 +36,7 @@ void ReportTabletPacket(const TabletReport& report);
 void ResetTablet();
 
 // True when a tablet is present and its pen is in proximity: only then do its values count.
-inline bool PenInProximity(const TabletReport& report) {
+[[nodiscard]] inline bool PenInProximity(const TabletReport& report) {
   return report.present && report.inProximity;
 }
 

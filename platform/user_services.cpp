@@ -63,12 +63,12 @@ Status AskOpenFile(FileSpec& spec, int* filterIndex, std::string_view title) {
   FileDialogRequest request = RequestFor(spec);
   request.title = std::string(title);
   FileChoice choice;
-  if (!Services().ChooseOpenFile(request, choice)) return kWriteError;
+  if (!Services().ChooseOpenFile(request, choice)) return kCancelled;
   struct stat info;
   CountedString internal;
   if (::stat(choice.path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || !PathToInternal(choice.path, internal)) {
     ShowStopMessage(GetString(kErrFileError));
-    return kWriteError;
+    return kFileNotFound;
   }
   platform.rememberedFolder = FolderOfPath(choice.path);
   platform.chosenFilterType = TypeOfFilter(request, choice.filterIndex);
@@ -82,26 +82,20 @@ Status AskOpenFile(FileSpec& spec, int* filterIndex, std::string_view title) {
 Status AskSaveFile(FileSpec& spec) {
   FileDialogRequest request = RequestFor(spec);
   FileChoice choice;
-  if (!Services().ChooseSaveFile(request, choice)) return kWriteError;
+  if (!Services().ChooseSaveFile(request, choice)) return kCancelled;
   uint32_t type = TypeOfFilter(request, choice.filterIndex);
   if (type == 0 && !request.types.empty()) type = request.types[0];
   CountedString internal;
   if (!PathToInternal(choice.path, internal) || !AddExtension(internal, type)) {
     ShowStopMessage(GetString(kErrFileError));
-    return kWriteError;
+    return kMalformed;
   }
   FileSpec chosen = spec;
   chosen.name = internal;
   if (chosen.typeCount == 0) chosen.typeCount = 1;
   chosen.fileTypes[0] = type;
-  // An existing file is left as it is: the save that follows writes beside it and replaces it only
-  // when the whole write succeeded.
-  struct stat existing;
-  const bool exists = ::stat(PathOfSpec(chosen).c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
-  if (!exists && CreateFile(chosen) != kNoError) {
-    ShowStopMessage(GetString(kErrFileError));
-    return kWriteError;
-  }
+  // Nothing is created here: the save that follows writes beside the target and puts the file in
+  // place only when the whole write succeeded, so a failed save leaves no empty file behind.
   platform.rememberedFolder = FolderOfPath(PathOfSpec(chosen));
   platform.chosenFilterType = type;
   spec = chosen;

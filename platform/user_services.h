@@ -35,14 +35,14 @@ struct UserServices {
   virtual ~UserServices() = default;
   virtual void ShowStopMessage(std::string_view text) = 0;
   // The "Message" box: OK and Cancel; true for OK. Escape and closing the box mean Cancel.
-  virtual bool AskMessage(std::string_view text) = 0;
+  [[nodiscard]] virtual bool AskMessage(std::string_view text) = 0;
   // The "Alert" box: one OK button.
   virtual void ShowAlert(std::string_view text) = 0;
   // File choice; false when cancelled. Open requires an existing file; save asks before
   // overwriting one.
-  virtual bool ChooseOpenFile(const FileDialogRequest& request, FileChoice& choice) = 0;
-  virtual bool ChooseSaveFile(const FileDialogRequest& request, FileChoice& choice) = 0;
-  virtual bool ChooseColor(Rgb16 initial, Rgb16& chosen) = 0;
+  [[nodiscard]] virtual bool ChooseOpenFile(const FileDialogRequest& request, FileChoice& choice) = 0;
+  [[nodiscard]] virtual bool ChooseSaveFile(const FileDialogRequest& request, FileChoice& choice) = 0;
+  [[nodiscard]] virtual bool ChooseColor(Rgb16 initial, Rgb16& chosen) = 0;
   // The progress box; `top` as for ShowProgress below.
   virtual void ShowProgress(std::string_view text, int top) = 0;
   virtual void AdvanceProgress(int value, int top) = 0;
@@ -55,19 +55,19 @@ UserServices& Services();
 void SetServices(UserServices* services);  // nullptr restores the console services
 
 void ShowStopMessage(std::string_view text);
-bool AskMessage(std::string_view text);
+[[nodiscard]] bool AskMessage(std::string_view text);
 void ShowAlert(std::string_view text);
 
 // The open dialog over the file spec's `fileTypes`, starting in the remembered folder. On success the
 // spec names the chosen file (internal form), its type entry 0 comes from the name and the chosen
-// filter index is returned in `filterIndex`; a cancelled dialog returns 1 and changes nothing.
+// filter index is returned in `filterIndex`; a cancelled dialog returns kCancelled and changes nothing.
 Status AskOpenFile(FileSpec& spec, int* filterIndex = nullptr, std::string_view title = {});
-// The save dialog: the file spec's name proposed, entry 0 set to the chosen filter's type, the extension
-// added, and the file created when it does not exist yet (an existing one is left untouched for
-// the save to replace). 1 when cancelled or when the file cannot be created.
+// The save dialog: the file spec's name proposed, entry 0 set to the chosen filter's type and the
+// extension added. Nothing is created or changed on disk: the save that follows does that.
+// kCancelled when cancelled.
 Status AskSaveFile(FileSpec& spec);
 // The colour chooser; 8-bit choices come back widened by 256. False when cancelled.
-bool AskColor(Rgb16 initial, Rgb16& chosen);
+[[nodiscard]] bool AskColor(Rgb16 initial, Rgb16& chosen);
 
 // The progress box: 200 x 70 pixels, horizontally centred; its top at `top`, or centred
 // vertically when `top` is -1, or 10 pixels below the top of the screen when `top` is -2.

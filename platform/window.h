@@ -36,14 +36,14 @@ struct MainWindow {
 extern MainWindow mainWindow;
 
 // Starts SDL's video and event subsystems once; false with SDL's reason in `error`.
-bool StartVideo(std::string* error = nullptr);
+[[nodiscard]] bool StartVideo(std::string* error = nullptr);
 void StopVideo();
 // The desktop of the first display; zeros when video is not started.
 DisplayInfo GetDisplayInfo();
 
 // The window of the given title covering the desktop, maximised and resizable, with a frame
 // buffer of its size filled with `background`.
-bool CreateProgramWindow(const char* title, uint32_t background);
+[[nodiscard]] bool CreateProgramWindow(const char* title, uint32_t background);
 void DestroyProgramWindow();
 // Follows a change of the window's size: the frame buffer takes the new size (filled with
 // `background`); returns true when the size changed.
@@ -51,7 +51,7 @@ bool SyncFrameToWindow(uint32_t background);
 // Shows the frame buffer.
 void PresentFrame();
 // True while the program window exists (false in batch commands and tests).
-bool HasProgramWindow();
+[[nodiscard]] bool HasProgramWindow();
 // Brings the window to the front, restoring it when minimised.
 void RaiseProgramWindow();
 

@@ -15,7 +15,7 @@ namespace tsv {
 // + 399 - centerY, depth = zoom vz. Both sides of every triangle count, so an open surface presses
 // as well as a closed one. The work arrays are not touched. `nearest` and `farthest` receive the
 // range of the drawn depths; false (the buffer empty) when nothing lands in the view.
-bool RenderObjectDepth(const SceneObject& object, const ObjectView& view, std::vector<float>& depth, float& nearest,
+[[nodiscard]] bool RenderObjectDepth(const SceneObject& object, const ObjectView& view, std::vector<float>& depth, float& nearest,
                        float& farthest);
 
 }  // namespace tsv

@@ -34,7 +34,7 @@ void ShutdownSoftDraw() {
 
 void ResetRenderState() {
   ShutdownSoftDraw();
-  InitSoftDraw();
+  (void)InitSoftDraw();  // the next SoftDraw reports a renderer that could not start
 }
 
 }  // namespace tsv

@@ -88,7 +88,7 @@ extern RenderState renderState;
 // project and lets the scene prepare the texture work image of every object it activates. False
 // when memory runs out (nothing is left allocated then); the caller stops the program with its
 // out-of-memory message.
-bool InitSoftDraw();
+[[nodiscard]] bool InitSoftDraw();
 // Shutdown: frees the buffers and withdraws the scene hook.
 void ShutdownSoftDraw();
 // A freshly started renderer, for tests.

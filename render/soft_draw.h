@@ -45,12 +45,12 @@ struct SoftDrawOptions {
 //    the modeling background colour.
 // The time it took is kept (LastRedrawTiming). False, with nothing drawn, for a null object, an
 // object not bound to the work arrays, or a renderer that was never started.
-bool SoftDraw(SceneObject* object, const SoftDrawOptions& options);
+[[nodiscard]] bool SoftDraw(SceneObject* object, const SoftDrawOptions& options);
 
 // The object's 100 x 100 `preview` drawn as the view would be (same angles, a quarter of the
 // zoom and of the centre), through the clip (0, 0, 100, 100) of the same buffers. The work
 // records are left projected and shaded for the current view.
-bool DrawObjectThumbnail(SceneObject& object, const SoftDrawOptions& options);
+[[nodiscard]] bool DrawObjectThumbnail(SceneObject& object, const SoftDrawOptions& options);
 
 // The depth view into the shade buffer within `clip`: the depth-only rasteriser, then every drawn
 // pixel gets trunc((depth - min) x 256 / (max - min + 2)) over the drawn depths of the clip; an
@@ -59,7 +59,7 @@ void DrawDepthView(SceneObject& object, const ClipRect& clip, bool fullDetail, b
 
 // The hardware entry used instead of the software path: forwards to the registered OpenGL or
 // Direct3D view entry of the renderer choice. False when that back end has no entry.
-bool DrawHardwareView(uint8_t renderer, const ClipRect& clip, SceneObject& object, bool fullDetail);
+[[nodiscard]] bool DrawHardwareView(uint8_t renderer, const ClipRect& clip, SceneObject& object, bool fullDetail);
 
 // The modeling background colour as a pixel.
 uint32_t ModelingBackgroundPixel();
@@ -82,7 +82,7 @@ std::optional<ViewMode> ViewModeFromName(std::string_view name);
 // texture picture when there is one. The object's view, zoom and paint switch are as before
 // afterwards. False for a view index out of range, a zoom that is not a positive number, or an
 // object that cannot be activated or drawn.
-bool RenderObjectView(SceneObject& object, int viewIndex, float zoom, ViewMode mode, bool quarter,
+[[nodiscard]] bool RenderObjectView(SceneObject& object, int viewIndex, float zoom, ViewMode mode, bool quarter,
                       std::vector<uint32_t>& pixels);
 
 }  // namespace tsv

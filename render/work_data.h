@@ -84,6 +84,6 @@ void UpdateObjectPositionsFromView(SceneObject& object);
 void RefreshWorkData(SceneObject& object);
 
 // True when `object` is bound to work arrays that hold its points and triangles.
-bool HasWorkRecords(const SceneObject& object);
+[[nodiscard]] bool HasWorkRecords(const SceneObject& object);
 
 }  // namespace tsv

@@ -187,7 +187,7 @@ bool FileWriter::Flush() {
   buffer_.clear();
   if (injectFailure) {
     ShowStopMessage(GetString(kErrFileError));
-    CloseFile(file);
+    CloseFileQuietly(file);
     failed = true;
     status = kWriteError;
     return false;

@@ -26,6 +26,8 @@ struct FileReader {
   int64_t Remaining() const { return size > position ? size - position : 0; }
 
   // Reads exactly `count` bytes, or fails without reading any when fewer remain (zero-filled).
+  // The failure is sticky, so these results may be left to the check of `failed` at the end of
+  // a chunk.
   bool Read(void* out, size_t count);
   bool Skip(int64_t count);  // fails when it would pass the end of the file
   bool Seek(int64_t offset);
@@ -36,7 +38,7 @@ struct FileReader {
 
  private:
   bool Fail(Status status);
-  bool Refill();
+  [[nodiscard]] bool Refill();
   std::vector<uint8_t> buffer_;
   size_t bufferPos_ = 0;
   size_t bufferEnd_ = 0;
@@ -60,7 +62,7 @@ struct FileWriter {
   void U32LE(uint32_t value);
   // Writes out what is buffered; false once anything failed. A failed write has shown "Error:
   // File error has occured." and closed the file.
-  bool Flush();
+  [[nodiscard]] bool Flush();
 
  private:
   std::vector<uint8_t> buffer_;

@@ -173,7 +173,7 @@ bool ReadHead(const std::string& path, std::vector<uint8_t>& bytes, size_t size)
   if (OpenFile(spec, FileMode::Read, file) != kNoError) return false;
   bytes.assign(size, 0);
   const bool read = ReadBytes(file, bytes.data(), size) == kNoError;
-  CloseFile(file);
+  CloseFileQuietly(file);
   return read;
 }
 
@@ -258,7 +258,7 @@ Status MakeProjectFromObjects(const std::string& projectPath, const std::vector<
       disposeAll();
       return kFileNotFound;
     }
-    CloseFile(probe);
+    CloseFileQuietly(probe);
     std::unique_ptr<SceneObject> object = ReadObjectFile(spec);
     if (!object) {
       disposeAll();
@@ -268,7 +268,7 @@ Status MakeProjectFromObjects(const std::string& projectPath, const std::vector<
     objects.push_back(std::move(object));
   }
 
-  SetCurrentObject(-1);
+  ClearCurrentObject();
   for (auto& slot : scene.objectTable) DisposeSceneObject(slot);
   ResetProject();
   ProjectRecord& project = nativeFiles.project;
@@ -299,7 +299,8 @@ Status MakeProjectFromObjects(const std::string& projectPath, const std::vector<
     object.fileSpec = inProject;
     object.name = ObjectNameOfFile(inProject);
     UnregisterLiveObject(&object);
-    StoreObjectInSlot(int(i), std::move(objects[i]));
+    // The slot was checked free above; an object that cannot be activated is still saved.
+    (void)StoreObjectInSlot(int(i), std::move(objects[i]));
   }
   objects.clear();
   return SaveProject() ? kNoError : kWriteError;

@@ -39,7 +39,6 @@ constexpr uint32_t kTagHierarchy = FourCC("HCHY");
 constexpr uint32_t kTagEnd = FourCC("END ");
 constexpr uint32_t kTagOldEnd = FourCC("CMFE");
 
-constexpr Status kMalformed = kWriteError;  // status 1
 constexpr uint16_t kFastSyntheticBit = 0x8000;
 
 // Arrays move through the file in blocks of this many elements, so a big mesh never needs a
@@ -564,7 +563,7 @@ Status WriteObjectFile(FileRef& file, const SceneObject& o) {
   if (!organic) chunk(WriteTriangles);
   if (hierarchy) chunk(WriteHierarchy);
   if (!w.failed) WriteChunkHeader(w, kTagEnd, 0);
-  w.Flush();
+  (void)w.Flush();  // a failure is kept in w.failed
   HideProgress();
   return w.failed ? w.status : kNoError;
 }
@@ -650,7 +649,7 @@ std::unique_ptr<SceneObject> ReadObjectFile(const FileSpec& spec, std::vector<ui
   }
   opened.typeCount = 1;
   std::unique_ptr<SceneObject> object = LoadObject(file, opened, tagsSeen);
-  CloseFile(file);
+  CloseFileQuietly(file);
   if (!object) {
     // Whatever was built goes with the null result; the table never saw it.
     ShowCantOpenObject();
@@ -663,7 +662,7 @@ std::unique_ptr<SceneObject> OpenObjectFileSearching(const FileSpec& spec, const
   FileSpec located = spec;
   FileRef probe;
   if (OpenFile(located, FileMode::Read, probe) == kNoError) {
-    CloseFile(probe);
+    CloseFileQuietly(probe);
     return ReadObjectFile(located);
   }
   // Missing: the same name somewhere in the project's folder tree, else the user's choice.
@@ -702,7 +701,8 @@ bool SaveObjectToFile(SceneObject& object, const FileSpec& target) {
   object.fileSpec.typeCount = 1;
   object.fileSpec.fileTypes[0] = kObjectFileType;
   object.hasUnsavedChanges = 0;
-  WritePreviewFile(object);
+  // The preview is a courtesy for the open dialog: the object is saved whether or not it is written.
+  (void)WritePreviewFile(object);
   return true;
 }
 
@@ -713,7 +713,7 @@ bool SaveObject(SceneObject& object) {
 
 bool SaveObjectAs(SceneObject& object) {
   CountedString proposed = object.name;
-  AddExtension(proposed, kObjectFileType);
+  (void)AddExtension(proposed, kObjectFileType);  // a type of the table: always known
   FileSpec chosen = ObjectDialogSpec(proposed);
   const std::string objectsFolder = ProjectObjectsFolderPath();
   if (!objectsFolder.empty()) platform.rememberedFolder = objectsFolder;

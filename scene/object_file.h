@@ -65,15 +65,15 @@ std::unique_ptr<SceneObject> AskAndOpenObject();
 // Writes the object to `target` through a temporary file, then: `fileSpec` names the target,
 // `hasUnsavedChanges` is cleared and the preview file is written beside it. On failure the
 // previous file stays intact, `fileSpec` is cleared and the result is false.
-bool SaveObjectToFile(SceneObject& object, const FileSpec& target);
+[[nodiscard]] bool SaveObjectToFile(SceneObject& object, const FileSpec& target);
 
 // Saves to the object's own file, or asks like SaveObjectAs when it has none.
-bool SaveObject(SceneObject& object);
+[[nodiscard]] bool SaveObject(SceneObject& object);
 
 // The save dialog (the object's name proposed, starting in the project's "Objects" folder), the
 // new name taken from the chosen file, then the save. False when cancelled (nothing changed) or
 // when the save fails.
-bool SaveObjectAs(SceneObject& object);
+[[nodiscard]] bool SaveObjectAs(SceneObject& object);
 
 // An object's name from its file: the text after the last ':' of the internal path, without the
 // "cmf" extension (C:Work:Rock.cmf and :home:ann:Rock.cmf both give Rock).

@@ -193,10 +193,14 @@ void DisposeSceneObject(std::unique_ptr<SceneObject>& holder) {
   if (!isWorkObject) ShrinkWorkArrays(maxPoints, maxTriangles);
 }
 
+void ClearCurrentObject() {
+  scene.currentObject = nullptr;
+  scene.currentObjectIndex = -1;
+}
+
 bool SetCurrentObject(int slot) {
   if (slot == -1) {
-    scene.currentObject = nullptr;
-    scene.currentObjectIndex = -1;
+    ClearCurrentObject();
     return true;
   }
   if (slot < 0 || slot >= kObjectSlotCount) return false;
@@ -223,7 +227,8 @@ bool StoreObjectInSlot(int slot, std::unique_ptr<SceneObject> object) {
     return false;
   }
   scene.objectTable[size_t(slot)] = std::move(object);
-  SetCurrentObject(slot);
+  // An object that cannot be activated stays stored; its failure has been shown.
+  (void)SetCurrentObject(slot);
   return true;
 }
 

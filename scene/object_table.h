@@ -38,7 +38,7 @@ int SlotOfObject(const SceneObject* object);
 // Then the renderer's texture step runs (when its hook is set) and `dirtyFlags` becomes 31.
 // False for a null object, an object whose arrays do not match its counts, or when the work
 // arrays cannot grow to hold it ("Error: Not enough memory." shown).
-bool ActivateSceneObject(SceneObject* object);
+[[nodiscard]] bool ActivateSceneObject(SceneObject* object);
 
 // Releases the object held by `holder` and clears `holder` (a table slot, the work object or any
 // other owner). Clears the current object and the keyframe owner when they are this object (the
@@ -51,7 +51,9 @@ void DisposeSceneObject(std::unique_ptr<SceneObject>& holder);
 // Makes the object in `slot` the current one and activates it; -1 leaves no object current.
 // False for an empty or invalid slot, or when the activation fails; the current object is
 // unchanged then.
-bool SetCurrentObject(int slot);
+[[nodiscard]] bool SetCurrentObject(int slot);
+// Leaves no object current.
+void ClearCurrentObject();
 
 // The first step of every command that makes a new object: the slot it will take, or -1 after
 // showing "Error: No empty space." (before anything is allocated).
@@ -60,7 +62,7 @@ int FindSlotForNewObject();
 // Stores `object` into the free `slot` and makes it current. When the slot is taken or invalid
 // the object is disposed, the table is unchanged and the result is false. An object that is stored
 // but cannot be activated stays in its slot (its failure has been shown) and is not current.
-bool StoreObjectInSlot(int slot, std::unique_ptr<SceneObject> object);
+[[nodiscard]] bool StoreObjectInSlot(int slot, std::unique_ptr<SceneObject> object);
 
 // The whole sequence for a blank object: a slot (or "Error: No empty space."), the object (organic,
 // or with the given counts), stored and made current. The object in its slot, or null.

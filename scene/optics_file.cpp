@@ -66,7 +66,7 @@ bool OpenOptics(SceneObject& object) {
   if (OpenFile(spec, FileMode::Read, file) != kNoError) return false;
   std::array<uint8_t, kOpticsFileSize> bytes{};
   const bool read = ReadBytes(file, bytes.data(), bytes.size()) == kNoError;
-  CloseFile(file);
+  CloseFileQuietly(file);
   if (!read) return false;
   TakeWords(object, LoadOpticsFile(bytes));
   return true;

@@ -31,15 +31,15 @@ OpticsFileWords LoadOpticsFile(std::span<const uint8_t, kOpticsFileSize> in);
 // "Open Optics...": the open dialog for optics files, then the words into the object's optics,
 // its shade ramp rebuilt and the object marked changed. A cancelled dialog or a file that cannot
 // be read changes nothing and shows nothing; false then. The redraw is the caller's.
-bool OpenOptics(SceneObject& object);
+[[nodiscard]] bool OpenOptics(SceneObject& object);
 // "Save Optics...": the save dialog (".cmo" proposed), then the words written. False when
 // cancelled or when the write fails (the previous file then stays intact).
-bool SaveOptics(const SceneObject& object);
+[[nodiscard]] bool SaveOptics(const SceneObject& object);
 
 // "Copy Optics": the object's words onto the clipboard.
 void CopyOptics(const SceneObject& object);
 // "Paste Optics": the clipboard's words into the object, its shade ramp rebuilt and the object
 // marked changed. Before anything was copied there is nothing to paste: false, nothing changed.
-bool PasteOptics(SceneObject& object);
+[[nodiscard]] bool PasteOptics(SceneObject& object);
 
 }  // namespace tsv

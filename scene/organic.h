@@ -15,7 +15,7 @@ inline constexpr int kOrganicShapeCount = 5;
 // corner lists once and keeps the block in `scene.organicTopology`. True at once when it is
 // already loaded. A missing or short resource is reported by the resource loader, an index out of
 // range as "Error reading resource 3004", running out of memory as "Error: Not enough memory.".
-bool LoadOrganicTopology();
+[[nodiscard]] bool LoadOrganicTopology();
 
 // Fills an organic-sized object (8194 points) with standard shape `shape` (0..4): the positions of
 // the shape, `textureKind` 0, the shared organic topology (the object becomes organic and fast
@@ -24,6 +24,6 @@ bool LoadOrganicTopology();
 // was; so does a missing topology. False then, and for a shape out of range or an object of
 // another size. The work records of an object that is already active are not refreshed: the
 // caller activates it again.
-bool FillOrganicShape(SceneObject& object, int shape);
+[[nodiscard]] bool FillOrganicShape(SceneObject& object, int shape);
 
 }  // namespace tsv

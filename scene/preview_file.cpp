@@ -141,7 +141,7 @@ PreviewPane PreviewPaneForObjectFile(const std::string& objectPath) {
   if (!IsFileSpecSet(spec) || OpenFile(spec, FileMode::Read, file) != kNoError) return {};
   std::vector<uint8_t> image(kPreviewFileSize);
   const bool read = ReadBytes(file, image.data(), image.size()) == kNoError;
-  CloseFile(file);
+  CloseFileQuietly(file);
   PreviewFacts facts;
   if (!read || !LoadPreviewFile(std::span<const uint8_t, kPreviewFileSize>(image), facts)) return {};
   return PaneOf(facts);

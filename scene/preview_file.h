@@ -41,14 +41,14 @@ struct PreviewFacts {
 PreviewFacts PreviewFactsOf(const SceneObject& object);
 void StorePreviewFile(const PreviewFacts& facts, std::span<uint8_t, kPreviewFileSize> out);
 // False for an image whose bitmap header is not the 100 x 100, 32-bit one the file always holds.
-bool LoadPreviewFile(std::span<const uint8_t, kPreviewFileSize> in, PreviewFacts& facts);
+[[nodiscard]] bool LoadPreviewFile(std::span<const uint8_t, kPreviewFileSize> in, PreviewFacts& facts);
 
 // The preview file of an object file: the same folder and name, "cif" for "cmf".
 FileSpec PreviewFileSpecOf(const FileSpec& objectFile);
 
 // Writes the preview file beside the object's file (through a temporary, like every save). A file
 // that cannot be written is passed over: the object itself is saved already. False then.
-bool WritePreviewFile(const SceneObject& object);
+[[nodiscard]] bool WritePreviewFile(const SceneObject& object);
 
 // What the preview pane of the object open dialog shows.
 struct PreviewPane {

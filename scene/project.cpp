@@ -52,7 +52,7 @@ bool SameContents(const std::string& a, const std::string& b) {
   FileRef fa, fb;
   if (OpenFile(specA, FileMode::Read, fa) != kNoError) return false;
   if (OpenFile(specB, FileMode::Read, fb) != kNoError) {
-    CloseFile(fa);
+    CloseFileQuietly(fa);
     return false;
   }
   FileReader ra(fa), rb(fb);
@@ -63,8 +63,8 @@ bool SameContents(const std::string& a, const std::string& b) {
     same = ra.Read(blockA.data(), n) && rb.Read(blockB.data(), n) &&
            std::equal(blockA.begin(), blockA.begin() + std::ptrdiff_t(n), blockB.begin());
   }
-  CloseFile(fa);
-  CloseFile(fb);
+  CloseFileQuietly(fa);
+  CloseFileQuietly(fb);
   return same;
 }
 
@@ -85,7 +85,7 @@ bool CopyFile(const std::string& source, const FileSpec& target) {
   FileReader r(in);
   SafeSave save;
   if (r.failed || !BeginSafeSave(target, save)) {
-    CloseFile(in);
+    CloseFileQuietly(in);
     return false;
   }
   FileWriter w(save.file);
@@ -96,23 +96,13 @@ bool CopyFile(const std::string& source, const FileSpec& target) {
     w.Bytes(block.data(), n);
   }
   const bool complete = !r.failed && w.Flush();
-  CloseFile(in);
+  CloseFileQuietly(in);
   if (!complete) return false;
   return CommitSafeSave(save);
 }
 
 // Folders carry no file type.
 FileSpec FolderSpec(const std::string& path) { return FileSpecForPath(path, 0); }
-
-// A project file the save dialog has just made (empty) is removed again when the save goes no
-// further, so no empty project file is left behind.
-void RemoveIfEmpty(const FileSpec& spec) {
-  const std::string path = PathOfSpec(spec);
-  struct stat info;
-  if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0) {
-    DeleteFile(spec);
-  }
-}
 
 // Saving an object shows its own progress box; the project's comes back after each object.
 void ShowProjectProgress(StringId text, int done, int total) {
@@ -164,7 +154,7 @@ bool EnsureObjectInProject(SceneObject& object) {
     if (target.length > 0 && SameCountedString(target, object.fileSpec.name)) return true;
   }
   CountedString proposed = object.name;
-  AddExtension(proposed, kObjectFileType);
+  (void)AddExtension(proposed, kObjectFileType);  // a type of the table: always known
   FileSpec chosen;
   chosen.name = proposed;
   chosen.typeCount = 1;
@@ -219,7 +209,7 @@ bool SaveProject() {
   if (!IsFileSpecSet(project.projectFile)) {
     FileSpec chosen;
     chosen.name = project.projectName;
-    AddExtension(chosen.name, kProjectFileType);
+    (void)AddExtension(chosen.name, kProjectFileType);  // a type of the table: always known
     chosen.typeCount = 1;
     chosen.fileTypes[0] = kProjectFileType;
     if (AskSaveFile(chosen) != kNoError) return false;
@@ -229,10 +219,7 @@ bool SaveProject() {
   // A save that goes no further than the dialog leaves things as they were.
   auto giveUp = [&] {
     HideProgress();
-    if (chosenNow) {
-      RemoveIfEmpty(project.projectFile);
-      project.projectFile = previousFile;
-    }
+    if (chosenNow) project.projectFile = previousFile;
     return false;
   };
   // Writes go to a temporary beside the project file; the file itself changes only at the end.
@@ -252,17 +239,17 @@ bool SaveProject() {
       continue;
     }
     if (!EnsureObjectInProject(*object)) return giveUp();
-    EnsurePictureInProject(object->textureFile);
+    // A picture that cannot be copied stays where it is; the object still names it.
+    (void)EnsurePictureInProject(object->textureFile);
     if (!SaveObject(*object)) {
       HideProgress();
-      if (chosenNow) RemoveIfEmpty(project.projectFile);
       ClearFileSpec(project.projectFile);
       return false;
     }
     project.objectFiles[size_t(slot)] = object->fileSpec;
     ShowProjectProgress(kProgressSavingProject, ++done, total);
   }
-  EnsurePictureInProject(project.quorvelFile);
+  (void)EnsurePictureInProject(project.quorvelFile);
 
   project.currentObjectIndex = scene.currentObjectIndex;
   project.projectModified = scene.projectModified ? 1 : 0;
@@ -272,7 +259,6 @@ bool SaveProject() {
   w.Bytes(image.data(), image.size());
   if (!w.Flush() || !CommitSafeSave(save)) {
     HideProgress();
-    if (chosenNow) RemoveIfEmpty(project.projectFile);
     ClearFileSpec(project.projectFile);
     return false;
   }
@@ -293,7 +279,7 @@ Status ReadProjectRecordFile(const FileSpec& spec, std::unique_ptr<ProjectRecord
     r.Read(image.data(), image.size());
   }
   const bool read = !r.failed && !image.empty();
-  CloseFile(file);
+  CloseFileQuietly(file);
   if (!read) return kReadError;
   record = std::make_unique<ProjectRecord>(LoadProjectRecord(std::span<const uint8_t, kProjectRecordSize>(image)));
   // The record names the file it was read from, wherever it was written.
@@ -330,7 +316,7 @@ bool OpenProjectFile(const FileSpec& spec) {
     AdvanceProgress(++done * kProgressMax / total, -1);
   }
 
-  SetCurrentObject(-1);
+  ClearCurrentObject();
   for (auto& slot : scene.objectTable) DisposeSceneObject(slot);
   nativeFiles.project = *record;
   for (int slot = 0; slot < kObjectSlotCount; ++slot) {
@@ -339,7 +325,8 @@ bool OpenProjectFile(const FileSpec& spec) {
     UnregisterLiveObject(object.get());
     SceneObject* placed = object.get();
     scene.objectTable[size_t(slot)] = std::move(object);
-    SetCurrentObject(slot);
+    // An object that cannot be activated stays in its slot, not current; its failure was shown.
+    (void)SetCurrentObject(slot);
     BuildShadeRamp(*placed);
     if (nativeFiles.projectObjectOpened) nativeFiles.projectObjectOpened(*placed);
   }

@@ -28,7 +28,7 @@ void MarkProjectModified();
 // An edit of `object` outside the tools' commit (its material, texture, mask fill): the object
 // and the project both have unsaved changes.
 void MarkObjectChanged(SceneObject& object);
-bool IsProjectModified();
+[[nodiscard]] bool IsProjectModified();
 void ClearProjectModified();
 
 // "Save project" (also Ctrl+S): asks for the project file the first time, makes the "Objects"
@@ -37,29 +37,29 @@ void ClearProjectModified();
 // writes the record. False when a dialog is cancelled or a write fails; after a failed write the
 // project's file is forgotten, so that the next save asks again. The previous project file stays
 // intact whatever fails.
-bool SaveProject();
+[[nodiscard]] bool SaveProject();
 
 // "Open project": the open dialog for project files, then OpenProjectFile.
-bool AskAndOpenProject();
+[[nodiscard]] bool AskAndOpenProject();
 
 // Reads the project file, then every object it names (a missing one is looked for in the
 // project's folder tree, then the user is asked; one that cannot be had leaves its slot empty).
 // Only once the record is read does the project replace the one in memory: the objects of the
 // table are disposed and the project's objects take their slots. False for a missing or short
 // project file, with nothing changed.
-bool OpenProjectFile(const FileSpec& spec);
+[[nodiscard]] bool OpenProjectFile(const FileSpec& spec);
 
 // Makes sure the object's file is the file of its name in the project's "Objects" folder: true
 // at once when it is; otherwise the save dialog (starting there, the object's name proposed), and
 // the object's new file and name. False when cancelled (the object's file as it was).
-bool EnsureObjectInProject(SceneObject& object);
+[[nodiscard]] bool EnsureObjectInProject(SceneObject& object);
 
 // Makes sure the picture `spec` names lies in the project's "Textures" folder: a picture outside
 // is copied there once and `spec` then names the copy. A picture of the same name already there
 // is used when it is the same picture; a different one of that name gets a numbered name
 // ("wood 2.bmp"). False, with `spec` unchanged, when the copy fails or there is nothing to do
 // because `spec` is empty.
-bool EnsurePictureInProject(FileSpec& spec);
+[[nodiscard]] bool EnsurePictureInProject(FileSpec& spec);
 
 // Creates the folder `name` beside the project file (a folder already there is fine; a failure
 // is passed over) and sets `folder` to it; `folder` is cleared while the project has no file.

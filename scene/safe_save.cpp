@@ -70,7 +70,7 @@ bool BeginSafeSave(const FileSpec& target, SafeSave& save) {
     return false;
   }
   save.temporaryPath = buffer.data();
-  save.file = FileRef{0, 1, fd};
+  save.file = FileRef(fd);
   save.active = true;
   return true;
 }
@@ -103,7 +103,7 @@ bool CommitSafeSave(SafeSave& save) {
 
 void AbandonSafeSave(SafeSave& save) {
   if (!save.active) return;
-  CloseFile(save.file);
+  CloseFileQuietly(save.file);
   ::unlink(save.temporaryPath.c_str());
   save.active = false;
 }

@@ -29,12 +29,12 @@ struct SafeSave {
 // Creates a new temporary file in the target's folder (private name, the permissions the target
 // has, or the usual ones for a new file) and opens it for writing. False, after "Error: File error
 // has occured.", when the target names no absolute path or the folder takes no new file.
-bool BeginSafeSave(const FileSpec& target, SafeSave& save);
+[[nodiscard]] bool BeginSafeSave(const FileSpec& target, SafeSave& save);
 
 // Sets the end of the temporary at its current position, forces it to disk, closes it and renames
 // it over the target. False (the file error shown, the temporary removed, the target untouched)
 // when any of that fails, or when the file was already closed by a failed write.
-bool CommitSafeSave(SafeSave& save);
+[[nodiscard]] bool CommitSafeSave(SafeSave& save);
 
 // Closes and removes the temporary; the target stays as it was.
 void AbandonSafeSave(SafeSave& save);

@@ -209,12 +209,13 @@ void SetPlanarTextureCoordinates(SceneObject& object) {
   }
 }
 
-void CompleteImportedObject(SceneObject* object) {
-  if (object == nullptr) return;
+bool CompleteImportedObject(SceneObject* object) {
+  if (object == nullptr) return false;
   object->isOrganic = 0;
   BuildShadeRamp(*object);
-  BuildCornerLists(*object);
+  if (!BuildCornerLists(*object)) return false;
   SetPlanarTextureCoordinates(*object);
+  return true;
 }
 
 bool HasConsistentArrays(const SceneObject& object) {

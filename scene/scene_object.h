@@ -224,7 +224,7 @@ inline ObjectView& CurrentView(SceneObject& object) {
 // Rebuilds the object's corner lists from its triangles, never touching a shared block (see
 // MutableTopology). False when a corner names a point beyond `pointCount` (left out of the lists)
 // or memory runs out.
-bool BuildCornerLists(SceneObject& object);
+[[nodiscard]] bool BuildCornerLists(SceneObject& object);
 
 // u = (x - xmin) * 256 / (xmax - xmin), v = (ymax - y) * 256 / (ymax - ymin) over the extents of
 // the points. An axis without extent (a flat object) maps to 0 instead of dividing by zero.
@@ -232,11 +232,11 @@ void SetPlanarTextureCoordinates(SceneObject& object);
 
 // The last step of every importer: not organic, shade ramp, corner lists, planar texture
 // coordinates. Nothing for a null object.
-void CompleteImportedObject(SceneObject* object);
+[[nodiscard]] bool CompleteImportedObject(SceneObject* object);
 
 // True when every array has the size the counts call for (topology included). The work object,
 // which has no arrays, is not meant to pass.
-bool HasConsistentArrays(const SceneObject& object);
+[[nodiscard]] bool HasConsistentArrays(const SceneObject& object);
 
 // Memory blocks never move in this program, so nothing is ever locked and there is nothing to
 // unlock; callers written around a lock bracket keep this call so the bracket still reads whole.

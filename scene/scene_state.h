@@ -71,7 +71,7 @@ extern SceneState scene;
 
 // Start-up: an empty table, the work object (a record with no points) and the work arrays at
 // their smallest capacity. False when memory runs out (nothing is left allocated then).
-bool InitScene();
+[[nodiscard]] bool InitScene();
 
 // Shutdown: clears the keyframe owner (discarding the shapes) and the current object, disposes
 // every object of the table and the work object, and frees the work arrays and the organic
@@ -88,10 +88,11 @@ int32_t WorkTriangleCapacity();
 // Raises the work capacity to hold `pointCount` points and `triangleCount` triangles (never below
 // the minimum). The records already there are kept, so a bound object loses nothing. False when
 // memory runs out, with every array left as it was.
-bool GrowWorkArrays(int32_t pointCount, int32_t triangleCount);
+[[nodiscard]] bool GrowWorkArrays(int32_t pointCount, int32_t triangleCount);
 // Lowers the work capacity to the larger of the counts and the minimum, when it is above that,
-// keeping the leading records. If even the smaller arrays cannot be had, the larger ones stay.
-bool ShrinkWorkArrays(int32_t pointCount, int32_t triangleCount);
+// keeping the leading records. If even the smaller arrays cannot be had, the larger ones stay
+// (they still serve).
+void ShrinkWorkArrays(int32_t pointCount, int32_t triangleCount);
 
 void RegisterLiveObject(const SceneObject* object);
 void UnregisterLiveObject(const SceneObject* object);

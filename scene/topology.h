@@ -41,7 +41,7 @@ struct Topology {
 // own link stays 3), so a damaged triangle can never make the build write out of bounds; the
 // result is then false. False as well, with the lists untouched, when memory runs out or the block
 // holds more than kMaxMeshTriangles triangles.
-bool BuildCornerLists(Topology& topology, int32_t pointCount);
+[[nodiscard]] bool BuildCornerLists(Topology& topology, int32_t pointCount);
 
 // Number of corners in point p's list. The walk is bounded by the number of corners, so a damaged
 // list that loops cannot hang the caller.

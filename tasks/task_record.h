@@ -65,11 +65,11 @@ std::vector<uint8_t> EncodeTaskSteps(std::span<const TaskStep> steps);
 std::vector<TaskStep> DecodeTaskSteps(std::span<const uint8_t> bytes);
 
 // BS, BE and RX: they belong to the BR or RO before them and are never shown on their own.
-inline bool IsContinuationStep(uint16_t code) {
+[[nodiscard]] inline bool IsContinuationStep(uint16_t code) {
   return code == kStepStrokeSegment || code == kStepStrokeEnd || code == kStepRotateMotion;
 }
 // BR and RO: the steps that lead a group of continuations.
-inline bool LeadsContinuations(uint16_t code) {
+[[nodiscard]] inline bool LeadsContinuations(uint16_t code) {
   return code == kStepStrokeFirst || code == kStepRotateStart;
 }
 // Where the group of the step at `at` ends: past its continuations when it leads some, else at

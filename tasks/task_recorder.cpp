@@ -162,7 +162,8 @@ void StoreTaskStep(uint16_t code, int16_t value1, int16_t value2, int16_t value3
   s.tiltFirst = tilt[0];
   s.tiltSecond = tilt[1];
   ++r.bufferCount;
-  if (r.bufferCount == kTaskBufferSize) FlushTaskBuffer();
+  // A failed flush stops the recording and has told the user.
+  if (r.bufferCount == kTaskBufferSize) (void)FlushTaskBuffer();
 }
 
 bool FlushTaskBuffer() {
@@ -338,7 +339,7 @@ int32_t CountSteps(const std::vector<TaskStep>& steps) {
 
 int32_t CountSteps() {
   std::vector<TaskStep> steps;
-  ReadTaskSteps(steps);
+  (void)ReadTaskSteps(steps);  // a list that cannot be read counts as empty
   taskRecorder.taskStepCount = CountSteps(steps);
   return taskRecorder.taskStepCount;
 }
@@ -385,7 +386,7 @@ void SetCursorLine(int32_t target) {
 
 int32_t CursorLine() {
   std::vector<TaskStep> steps;
-  ReadTaskSteps(steps);
+  (void)ReadTaskSteps(steps);  // a list that cannot be read counts as empty
   return LineOfCursor(steps);
 }
 

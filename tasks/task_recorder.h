@@ -67,7 +67,7 @@ void StoreTaskStep(uint16_t code, int16_t value1, int16_t value2, int16_t value3
 
 // Appends the buffered steps to "TaskStepsSession". On a failure recording stops and "Error:
 // File error has occured." is shown; false then.
-bool FlushTaskBuffer();
+[[nodiscard]] bool FlushTaskBuffer();
 
 // kRecordStart, kRecordStop (adds EN once, flushes and inserts the recording in front of the
 // selected step) or kRecordPauseResume.
@@ -96,7 +96,7 @@ std::string TaskStepsNewPath();
 Status ReadTaskSteps(std::vector<TaskStep>& steps);
 // Replaces "TaskSteps" through "TaskStepsNew"; false (with the file error shown) on a failure,
 // "TaskSteps" unchanged then.
-bool WriteTaskSteps(const std::vector<TaskStep>& steps);
+[[nodiscard]] bool WriteTaskSteps(const std::vector<TaskStep>& steps);
 
 // The number of steps that are not BS, BE or RX.
 int32_t CountSteps(const std::vector<TaskStep>& steps);
@@ -132,7 +132,7 @@ struct BrushStepEdit {
 int BrushStepKind(const TaskStep& step);
 // Rewrites the BR at byte `offset` of "TaskSteps" and every BS directly after it. False when
 // there is no BR there or the list cannot be rewritten.
-bool EditBrushStep(int64_t offset, const BrushStepEdit& edit);
+[[nodiscard]] bool EditBrushStep(int64_t offset, const BrushStepEdit& edit);
 // Applies an edit to one record (depth, size and spacing kept within 0..256).
 void ApplyBrushStepEdit(TaskStep& step, const BrushStepEdit& edit);
 

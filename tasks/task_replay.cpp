@@ -119,7 +119,7 @@ void TakeRecordedView(const TaskStep& step, SceneObject& object) {
 // runs whatever the answer.
 void OfferPaintable(const TaskStep& step, SceneObject* object, SceneObject* undo) {
   if (step.room != kBrushRoomPaint || object->optics.isPainted != 0) return;
-  EnsurePaintable(object, undo, true);
+  (void)EnsurePaintable(object, undo, true);  // the step runs whatever the answer
   RedrawView(*object);
 }
 
@@ -127,7 +127,9 @@ void RunBrushSegment(const TaskStep& step, SceneObject* object, SceneObject* und
   if (!HasWorkRecords(*object)) return;
   const int room = step.room;
   OfferPaintable(step, object, undo);
-  PrepareBrushEngine();  // the stroke itself builds the profile of the recorded shape
+  // The stroke itself builds the profile of the recorded shape; without memory for the mirrored
+  // pass the stroke runs without it.
+  (void)PrepareBrushEngine();
   if (step.code == kStepStrokeFirst) {
     // A stroke begins as a pressed button begins one: from the shape as it is now.
     brushEngine.accumulator = 0;
@@ -197,7 +199,7 @@ void DispatchStep(const TaskStep& step, SceneObject* object, SceneObject* undo, 
     case kStepMapApply:
       // The amount is centred on 128 like the two-end tools: weakened toward 128, so that strength
       // 0 leaves the object as it is.
-      RunMapApply(object, undo, step.value1, int16_t(ScaleCentredAmount(step.value2, s)));
+      (void)RunMapApply(object, undo, step.value1, int16_t(ScaleCentredAmount(step.value2, s)));
       return;
     case kStepMorph:
       if (taskShapeMorph) {
@@ -217,7 +219,7 @@ void DispatchStep(const TaskStep& step, SceneObject* object, SceneObject* undo, 
     default: break;
   }
   if (FindPaintCommand(code) != nullptr) {
-    ReplayPaintStep(code, object, undo, step.room == kBrushRoomPaint);
+    (void)ReplayPaintStep(code, object, undo, step.room == kBrushRoomPaint);
     return;
   }
   if (const DeformToolEntry* tool = FindDeformToolByCode(code)) RunToolStep(*tool, step, object, undo, s);

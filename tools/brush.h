@@ -126,7 +126,7 @@ extern BrushEngineState brushEngine;
 void ResetBrushEngine();
 // Sizes what symmetric strokes need, so that strokes allocate nothing. False when memory runs
 // out (symmetric segments then leave out their mirrored pass).
-bool PrepareBrushEngine();
+[[nodiscard]] bool PrepareBrushEngine();
 
 // Fills the profile for `shape` (1..26; anything else builds shape 1) and, for the polygon
 // shapes, the polygon.

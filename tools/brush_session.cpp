@@ -106,7 +106,8 @@ bool BeginStroke(int room, int x, int y) {
   if (object == nullptr || !HasWorkRecords(*object)) return false;
   SceneObject* undo = scene.workObject.get();
 
-  PrepareBrushEngine();
+  // Without memory for the mirrored pass, symmetric strokes leave it out.
+  (void)PrepareBrushEngine();
   if (brushEngine.profileShape != brushSettings.shape || brushEngine.profileShape == 0) {
     BuildBrushProfile(brushSettings.shape);
   }

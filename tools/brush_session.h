@@ -56,7 +56,7 @@ float StrokeSize();
 // not painted is first made painted (MakeObjectPaintable). No dab is made yet. A stroke still
 // running is ended first. False, with no stroke, when there is no current object bound to the
 // work arrays. (x, y) is kept as the stroke's start.
-bool BeginStroke(int room, int x, int y);
+[[nodiscard]] bool BeginStroke(int room, int x, int y);
 
 // One motion: the segment from (x, y), the pointer where this motion began, along (dx, dy) to
 // where the pointer is now. Applies the stroke (BrushStroke with the pressure and size in
@@ -90,7 +90,7 @@ void DrawViewDepth(SceneObject& object);
 // Whether a segment in `room` needs only the changed triangles redrawn: the push brush and the
 // rooms that paint, fuse or move the texture change points in place; the other brush types move
 // points sideways.
-bool RedrawsChangedPartOnly(int room);
+[[nodiscard]] bool RedrawsChangedPartOnly(int room);
 
 // Turns on the object's painted vertices before its first paint stroke: the flag is set, the
 // step CP 1 recorded and the change committed. Nothing for a null object or one painted already;

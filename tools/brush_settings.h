@@ -93,10 +93,10 @@ extern BrushSettings brushSettings;
 void ResetBrushSettings();
 
 // A height map the fusion brush can read: a positive size whose bytes are all there.
-bool HasHeightMap(const HeightMap& map);
+[[nodiscard]] bool HasHeightMap(const HeightMap& map);
 // A morph object the fusion brush can use: a whole depth buffer and a depth range that is not
 // empty (depthMax - depthMin > 0).
-bool HasMorphFusionSource(const MorphFusionSource& source);
+[[nodiscard]] bool HasMorphFusionSource(const MorphFusionSource& source);
 
 // The mouse's pressure from the depth setting: (128 - D) / 128, 0 at the neutral depth, negative
 // (pulling out) above it.

@@ -34,13 +34,13 @@ Status DeformObjectFile(const std::string& inPath, const std::string& outPath, s
   const DeformToolEntry* entry = FindDeformTool(tool);
   if (entry == nullptr) {
     ShowStopMessage(FormatString(kErrUnknownDeformTool, {tool}));
-    return kWriteError;
+    return kMalformed;
   }
   const bool twoAmounts = entry->kind == DeformKind::TwoAxis || entry->kind == DeformKind::Trackball;
-  if (!AmountFits(*entry, amount) || (twoAmounts && !AmountFits(*entry, amountY))) return kWriteError;
+  if (!AmountFits(*entry, amount) || (twoAmounts && !AmountFits(*entry, amountY))) return kMalformed;
   if (viewIndex < 0 || viewIndex >= kObjectViewCount) {
     ShowStopMessage(GetString(kErrDeformViewRange));
-    return kWriteError;
+    return kMalformed;
   }
 
   return EditObjectFile(inPath, outPath, [&](SceneObject& object, SceneObject* undo) {
@@ -58,8 +58,8 @@ Status EditObjectFile(const std::string& inPath, const std::string& outPath,
   SceneObject* const previouslyActive = scene.activeObject;
   if (!ActivateSceneObject(object.get())) {
     DisposeSceneObject(object);
-    if (previouslyActive != nullptr) ActivateSceneObject(previouslyActive);
-    return kWriteError;
+    if (previouslyActive != nullptr) (void)ActivateSceneObject(previouslyActive);
+    return kNoMemory;
   }
   SceneObject* undo = scene.workObject.get();
   edit(*object, undo);
@@ -67,7 +67,7 @@ Status EditObjectFile(const std::string& inPath, const std::string& outPath,
 
   const bool saved = SaveObjectToFile(*object, FileSpecForPath(outPath, kObjectFileType));
   DisposeSceneObject(object);
-  if (previouslyActive != nullptr) ActivateSceneObject(previouslyActive);
+  if (previouslyActive != nullptr) (void)ActivateSceneObject(previouslyActive);
   return saved ? kNoError : kWriteError;
 }
 

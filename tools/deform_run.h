@@ -44,7 +44,7 @@ const DeformMember* FindDeformMember(uint16_t code);
 
 // Starts a run of `member` on `object` and prepares it, as the frame does before a drag. False
 // when the object cannot be edited or the tool's guard refuses its shape.
-bool PrepareDeformRun(const DeformMember& member, SceneObject* object, SceneObject* undo,
+[[nodiscard]] bool PrepareDeformRun(const DeformMember& member, SceneObject* object, SceneObject* undo,
                       DeformRun& run);
 // One pass of a prepared run: the view positions for the amounts, from the starting shape. The
 // frame follows it with RedrawAfterEdit.
@@ -54,6 +54,6 @@ void RunDeformPass(const DeformMember& member, const DeformRun& run, int amount,
 // in the object's current view (so they are current whatever was drawn last), and the extents
 // measured. False when the object cannot be edited: null, not bound to the work arrays, or
 // scratch arrays too small for it.
-bool StartDeformRun(SceneObject* object, SceneObject* undo, DeformRun& run);
+[[nodiscard]] bool StartDeformRun(SceneObject* object, SceneObject* undo, DeformRun& run);
 
 }  // namespace tsv

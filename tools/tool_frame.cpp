@@ -53,7 +53,7 @@ void RedrawAfterEdit(SceneObject* object, SceneObject*) {
   SoftDrawOptions options = toolState.drawOptions;
   options.fullDetail = false;
   options.updateThumbnail = false;
-  SoftDraw(object, options);  // nothing when the renderer has not been started
+  (void)SoftDraw(object, options);  // nothing when the renderer has not been started
   PresentToolFrame();
 }
 

@@ -11,8 +11,8 @@
 namespace tsv {
 
 // Items of the brush panel (6).
-bool BrushItemEnabled(int item);
-bool BrushItemChecked(int item);
+[[nodiscard]] bool BrushItemEnabled(int item);
+[[nodiscard]] bool BrushItemChecked(int item);
 int BrushItemValue(int item);  // sliders: 0..256
 void SetBrushItemValue(int item, int value);
 uint32_t BrushItemColour(int item);  // swatches: 0xRRGGBB
@@ -27,7 +27,7 @@ const Canvas& BrushShapePictureOf(int shape);
 inline constexpr int kModelingViewHandler = 17;
 
 // Whether the room strokes with the brush when the modeling view is pressed.
-bool RoomStrokes(int room);
+[[nodiscard]] bool RoomStrokes(int room);
 // The modeling view: a press starts a stroke (in the rooms that stroke), drags continue it and
 // the release ends and commits it. Coordinates are the window's. A loop result.
 int HandleModelingView(int phase, int mouseX, int mouseY);

@@ -24,6 +24,6 @@ Dialog MakeBrushStepDialog(const TaskStep& step);
 BrushStepEdit ReadBrushStepDialog(const Dialog& dialog);
 // The dialog over the BR step at `offset` of the task list; OK rewrites the stroke. True when
 // the stroke was changed.
-bool RunBrushStepDialog(int64_t offset, const TaskStep& step);
+[[nodiscard]] bool RunBrushStepDialog(int64_t offset, const TaskStep& step);
 
 }  // namespace tsv

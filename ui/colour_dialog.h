@@ -40,6 +40,6 @@ enum ColourItemId : int {
 
 // The chooser the window's user services take (SdlServices::colorDialog). On OK `chosen` holds
 // the 8-bit components in the high bytes (0xAB00); false when cancelled.
-bool ChooseColour(Rgb16 initial, Rgb16& chosen);
+[[nodiscard]] bool ChooseColour(Rgb16 initial, Rgb16& chosen);
 
 }  // namespace tsv

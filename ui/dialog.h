@@ -113,7 +113,7 @@ Rect RadioEntryRect(const DialogItem& item, int entry);
 // Numbers in fields: at most `decimals` places without trailing zeros ("7", "0.25", "-1.5").
 std::string FormatNumber(double value, int decimals);
 // The whole text must be a decimal number ("12", "-0.5", ".5"); false otherwise.
-bool ParseNumberText(std::string_view text, double& value);
+[[nodiscard]] bool ParseNumberText(std::string_view text, double& value);
 // The colour of a colour setting (its high bytes) as a pixel.
 uint32_t PixelOfColour(Rgb16 colour);
 

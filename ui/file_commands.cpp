@@ -57,12 +57,12 @@ int CommandNewProject() {
 
 int CommandOpenProject() {
   if (!ConfirmDiscardChanges()) return kRedraw;
-  AskAndOpenProject();
+  (void)AskAndOpenProject();  // a failure has been shown
   return kRedraw;
 }
 
 int CommandSaveProject() {
-  SaveProject();
+  (void)SaveProject();  // a failure has been shown
   return kRedraw;
 }
 
@@ -77,13 +77,13 @@ int CommandOpenObject() {
 
 int CommandSaveObject() {
   if (scene.currentObject == nullptr) return -1;
-  SaveObject(*scene.currentObject);
+  (void)SaveObject(*scene.currentObject);  // a failure has been shown
   return kRedraw;
 }
 
 int CommandSaveObjectAs() {
   if (scene.currentObject == nullptr) return -1;
-  SaveObjectAs(*scene.currentObject);
+  (void)SaveObjectAs(*scene.currentObject);  // a failure has been shown
   return kRedraw;
 }
 
@@ -95,7 +95,7 @@ int CommandCopyOptics() {
 
 int CommandPasteOptics() {
   if (scene.currentObject == nullptr) return -1;
-  PasteOptics(*scene.currentObject);
+  (void)PasteOptics(*scene.currentObject);  // a failure has been shown
   return kRedraw;
 }
 

@@ -8,8 +8,8 @@
 namespace tsv {
 
 // True when nothing is unsaved, or the user agrees to go on without saving.
-bool ConfirmDiscardChanges();
-bool HasUnsavedChanges();
+[[nodiscard]] bool ConfirmDiscardChanges();
+[[nodiscard]] bool HasUnsavedChanges();
 
 int CommandNewProject();   // Ctrl+N
 int CommandOpenProject();  // Ctrl+O
@@ -22,6 +22,6 @@ int CommandPasteOptics();  // Ctrl+V
 
 // Opens an object or project file (by the type its name gives); false (after the reason was
 // shown) for other types and failures.
-bool OpenFileOfType(const std::string& path);
+[[nodiscard]] bool OpenFileOfType(const std::string& path);
 
 }  // namespace tsv

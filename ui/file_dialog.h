@@ -37,7 +37,7 @@ inline constexpr int kPreviewDescriptionLines = 4;
 // (any type of the request) and "All files (*.*)". Entry i is filter index i + 1.
 std::vector<std::string> FileFilterEntries(const FileDialogRequest& request);
 // Whether a file of this name is listed under filter `filterIndex` (1-based) of the request.
-bool FileMatchesFilter(const FileDialogRequest& request, int filterIndex, std::string_view name);
+[[nodiscard]] bool FileMatchesFilter(const FileDialogRequest& request, int filterIndex, std::string_view name);
 
 // What the list shows of one folder: the subfolders and the files that pass the filter, each
 // sorted without regard to case; names starting with '.' are left out, and so is everything that
@@ -53,7 +53,7 @@ FolderListing ListFolder(const std::string& folder, const FileDialogRequest& req
 // when cancelled. Open accepts only an existing regular file. Save returns the path with the
 // extension of the chosen filter's type already added, and asks before an existing file is
 // replaced. `choice.filterIndex` is the filter chosen, 1-based.
-bool ChooseFileToOpen(const FileDialogRequest& request, FileChoice& choice);
-bool ChooseFileToSave(const FileDialogRequest& request, FileChoice& choice);
+[[nodiscard]] bool ChooseFileToOpen(const FileDialogRequest& request, FileChoice& choice);
+[[nodiscard]] bool ChooseFileToSave(const FileDialogRequest& request, FileChoice& choice);
 
 }  // namespace tsv

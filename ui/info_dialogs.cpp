@@ -146,7 +146,7 @@ bool ReadObjectInfoDialog(const Dialog& dialog, SceneObject& object) {
 bool RunObjectInfoDialog(SceneObject& object) {
   Dialog dialog = MakeObjectInfoDialog(object);
   if (RunDialog(dialog).role == ButtonRole::Cancel) return false;
-  ReadObjectInfoDialog(dialog, object);
+  (void)ReadObjectInfoDialog(dialog, object);  // fields that do not read keep their values
   return true;
 }
 

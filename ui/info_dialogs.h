@@ -38,16 +38,16 @@ std::string ShadowInfoText(const Optics& optics);
 Dialog MakeObjectInfoDialog(const SceneObject& object);
 // Stores the edited name and description; true when either changed, and the object is then
 // marked as changed. An emptied name keeps the name the object had.
-bool ReadObjectInfoDialog(const Dialog& dialog, SceneObject& object);
+[[nodiscard]] bool ReadObjectInfoDialog(const Dialog& dialog, SceneObject& object);
 // Runs the dialog over the main window; true when closed with OK.
-bool RunObjectInfoDialog(SceneObject& object);
+[[nodiscard]] bool RunObjectInfoDialog(SceneObject& object);
 
 Dialog MakeProjectInfoDialog(const ProjectRecord& project, int objectCount);
 // Stores the edited name and description into the record; true when either changed. An emptied
 // name keeps the name the project had.
-bool ReadProjectInfoDialog(const Dialog& dialog, ProjectRecord& project);
+[[nodiscard]] bool ReadProjectInfoDialog(const Dialog& dialog, ProjectRecord& project);
 // Runs the dialog over the project in memory; true when closed with OK. A changed name or
 // description marks the project modified.
-bool RunProjectInfoDialog();
+[[nodiscard]] bool RunProjectInfoDialog();
 
 }  // namespace tsv

@@ -66,9 +66,9 @@ inline constexpr int kFirstPanelPictureResource = 5300;
 
 // Reads the layout table, the item maps and the pictures. A missing or damaged resource is
 // reported (the resource loader's message, or "Error reading resource ^0") and gives false.
-bool LoadInterfaceLayout(InterfaceLayout& layout);
+[[nodiscard]] bool LoadInterfaceLayout(InterfaceLayout& layout);
 // The layout table alone from its bytes; false when they are damaged.
-bool ParseLayoutTable(const std::vector<uint8_t>& bytes, InterfaceLayout& layout);
+[[nodiscard]] bool ParseLayoutTable(const std::vector<uint8_t>& bytes, InterfaceLayout& layout);
 
 const PanelItem* FindItem(const PanelLayout& panel, int id);
 

@@ -12,16 +12,16 @@
 namespace tsv {
 
 // Items of the optics panel (8).
-bool OpticsItemEnabled(int item);
-bool OpticsItemChecked(int item);
+[[nodiscard]] bool OpticsItemEnabled(int item);
+[[nodiscard]] bool OpticsItemChecked(int item);
 int OpticsItemValue(int item);                // sliders: 0..256
 void SetOpticsItemValue(int item, int value);  // sliders, while the button is held
 uint32_t OpticsItemColour(int item);           // swatches: 0xRRGGBB
 int OpticsItemClick(int item);                 // toggles and swatches; a loop result
 
 // Items of the texture panel (14).
-bool TextureItemEnabled(int item);
-bool TextureItemChecked(int item);
+[[nodiscard]] bool TextureItemEnabled(int item);
+[[nodiscard]] bool TextureItemChecked(int item);
 int TextureItemValue(int item);  // sliders: 0..256
 void SetTextureItemValue(int item, int value);
 int TextureItemClick(int item);

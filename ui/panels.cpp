@@ -120,7 +120,7 @@ int HandleStrip(int phase) {
   const int rows = std::min(int(ListedSlots().size()), 10);
   const int below = ui.stripRect.top + ui.stripRect.height;
   SceneObject* chosen = ObjectPopUp(ui.stripRect.left, below - (10 - rows) * kObjectRowHeight);
-  if (chosen != nullptr) SetCurrentObject(SlotOfObject(chosen));
+  if (chosen != nullptr) (void)SetCurrentObject(SlotOfObject(chosen));  // a failure has been shown
   return kRedraw;
 }
 
@@ -204,11 +204,11 @@ int Click(const PlacedPanel& placed, const PanelItem& item) {
     if (id == kCopy) return CommandCopyOptics();
     if (id == kPaste) return CommandPasteOptics();
     if (id == kOpen) {
-      OpenOptics(*scene.currentObject);
+      (void)OpenOptics(*scene.currentObject);  // a cancelled or failed open changes nothing
       return kRedraw;
     }
     if (id == kSave) {
-      SaveOptics(*scene.currentObject);
+      (void)SaveOptics(*scene.currentObject);  // a failure has been shown
       return kRedraw;
     }
   } else if (Is(panel, "DeformTools")) {
@@ -240,7 +240,7 @@ int HandleObjectList(const PlacedPanel& placed, const PanelItem& item, int phase
   const Rect r = ItemRect(placed, item);
   const int slot = ObjectListSlotAt(r, input.mouseX, input.mouseY);
   if (slot < 0 || slot == scene.currentObjectIndex) return kRedraw;
-  SetCurrentObject(slot);
+  (void)SetCurrentObject(slot);  // a failure has been shown
   return kRedraw;
 }
 
@@ -460,13 +460,13 @@ int DeleteCurrentObject() {
   // The next object in the table becomes current, else the one before.
   for (int next = slot + 1; next < kObjectSlotCount; ++next) {
     if (scene.objectTable[size_t(next)]) {
-      SetCurrentObject(next);
+      (void)SetCurrentObject(next);
       return kRedraw;
     }
   }
   for (int previous = slot - 1; previous >= 0; --previous) {
     if (scene.objectTable[size_t(previous)]) {
-      SetCurrentObject(previous);
+      (void)SetCurrentObject(previous);
       return kRedraw;
     }
   }
@@ -479,7 +479,7 @@ int SelectAdjacentObject(int direction) {
   auto at = std::find(slots.begin(), slots.end(), int(scene.currentObjectIndex));
   int index = at == slots.end() ? (direction > 0 ? 0 : int(slots.size()) - 1)
                                 : std::clamp(int(at - slots.begin()) + direction, 0, int(slots.size()) - 1);
-  SetCurrentObject(slots[size_t(index)]);
+  (void)SetCurrentObject(slots[size_t(index)]);
   return kRedraw;
 }
 
@@ -501,7 +501,7 @@ int StepZoom(int steps) {
 }
 
 int OpenPreferences() {
-  RunPreferencesDialog();
+  (void)RunPreferencesDialog();
   return kRedraw;
 }
 
@@ -513,12 +513,12 @@ int UndoLastChange() {
 
 int OpenObjectInformation() {
   if (scene.currentObject == nullptr) return -1;
-  RunObjectInfoDialog(*scene.currentObject);
+  (void)RunObjectInfoDialog(*scene.currentObject);
   return kRedraw;
 }
 
 int OpenProjectInformation() {
-  RunProjectInfoDialog();
+  (void)RunProjectInfoDialog();
   return kRedraw;
 }
 

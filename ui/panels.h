@@ -19,9 +19,9 @@ enum PanelPhase { kPhasePress = 0, kPhaseDrag = 1, kPhaseRelease = 2 };
 // Panel handler n (1..16): the loop result of the event, or kNotMine.
 int HandlePanel(int panelNumber, int phase, uint16_t partCode);
 
-bool ItemEnabled(const PanelLayout& panel, const PanelItem& item);
+[[nodiscard]] bool ItemEnabled(const PanelLayout& panel, const PanelItem& item);
 // Toggles and tabs: on or off.
-bool ItemChecked(const PanelLayout& panel, const PanelItem& item);
+[[nodiscard]] bool ItemChecked(const PanelLayout& panel, const PanelItem& item);
 // The text an item shows: its label, or what a menu or label shows now.
 std::string ItemText(const PanelLayout& panel, const PanelItem& item);
 // Sliders: the value 0..ItemMaximum.

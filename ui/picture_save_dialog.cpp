@@ -104,7 +104,7 @@ int CommandSaveViewPicture() {
   std::string name = object ? CountedToText(object->name) : std::string();
   if (name.empty()) name = GetString(kPictureOptionsTitle);
   CountedString proposed = TextToCountedString(name);
-  AddExtension(proposed, kWritableTypes[0]);
+  (void)AddExtension(proposed, kWritableTypes[0]);  // a type of the table: always known
   spec.name = proposed;
   if (AskSaveFile(spec) != kNoError) return kRedraw;
   // The name's extension decides, when it names a type the program writes.
@@ -125,7 +125,7 @@ int CommandSaveViewPicture() {
   std::vector<uint32_t> pixels(renderState.viewPicture.begin(),
                                renderState.viewPicture.begin() + ptrdiff_t(kViewSide) * kViewSide);
   for (uint32_t& pixel : pixels) pixel |= 0xFF000000u;  // the view is opaque
-  SavePicture(spec, pixels, PixelRect{0, 0, int16_t(kViewSide), int16_t(kViewSide)}, size_t(kViewSide) * 4,
+  (void)SavePicture(spec, pixels, PixelRect{0, 0, int16_t(kViewSide), int16_t(kViewSide)}, size_t(kViewSide) * 4,
               CurrentPictureSaveOptions());
   return kRedraw;
 }

@@ -18,13 +18,13 @@ enum PictureOptionsItemId : int {
 };
 
 // Which options a picture type ('GIFf', 'EIDI', 'TIFF', 'PNGf', 'BMP ') takes.
-bool PictureTypeTakesOption(uint32_t type, int item);
+[[nodiscard]] bool PictureTypeTakesOption(uint32_t type, int item);
 
 Dialog MakePictureOptionsDialog(uint32_t type, const PictureSaveOptions& options);
 void ReadPictureOptionsDialog(const Dialog& dialog, PictureSaveOptions& options);
 // Asks for the options of a picture of `type` over CurrentPictureSaveOptions(), which OK updates.
 // True when there is nothing to ask (BMP) or the dialog was closed with OK.
-bool AskPictureSaveOptions(uint32_t type);
+[[nodiscard]] bool AskPictureSaveOptions(uint32_t type);
 
 // The view's "Save view as picture...": the save dialog over the writable picture types, the
 // options, then the modeling view as it is drawn now. A loop result.

@@ -41,6 +41,6 @@ Dialog MakePreferencesDialog(const Preferences& prefs);
 void ReadPreferencesDialog(const Dialog& dialog, Preferences& prefs);
 // Runs the dialog over the main window. True when closed with OK: `prefs` then holds the edited
 // values; after Cancel it is unchanged.
-bool RunPreferencesDialog(Preferences& prefs = preferences);
+[[nodiscard]] bool RunPreferencesDialog(Preferences& prefs = preferences);
 
 }  // namespace tsv

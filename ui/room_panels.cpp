@@ -9,6 +9,8 @@
 #include "paint/map_apply.h"
 #include "paint/object_paint.h"
 #include "paint/paint_state.h"
+#include "platform/string_ids.h"
+#include "platform/string_table.h"
 #include "platform/user_services.h"
 #include "render/object_depth.h"
 #include "render/render_state.h"
@@ -30,7 +32,6 @@ namespace tsv {
 namespace {
 
 constexpr int kRedraw = 4;
-constexpr int kRoomHeightMap = 2;
 
 // The picture the height map was made from, as the panel and the view show it (grey, top row
 // first), and whether it is shown over the view.
@@ -233,7 +234,7 @@ bool PaintItemEnabled(int item) {
   using namespace layout::PaintTools;
   const bool hasObject = scene.currentObject != nullptr;
   if (item == kPaintColor || item == kAlternateColor) return true;
-  if (item == kPainted || (item >= kPaintObject && item <= kAddGradient)) return hasObject;
+  if (item == kPainted || (item >= layout::PaintTools::kPaintObject && item <= kAddGradient)) return hasObject;
   if (item >= kFlat && item <= kContrast) return true;
   if (item == kMapPicture) return true;
   if (item == kMapPreview) return HasGreyMap(paintState.map);
@@ -288,7 +289,8 @@ int PaintItemClick(int item) {
     if (AskOpenFile(spec) != kNoError) return kRedraw;
     Picture picture;
     if (LoadPicture(spec, picture) != kNoError) return kRedraw;  // the loader has said why
-    SetMapPicture(picture.pixels, picture.width, picture.height);
+    // A loaded picture always has pixels; only memory can fail here.
+    if (!SetMapPicture(picture.pixels, picture.width, picture.height)) ShowStopMessage(GetString(kErrNotEnoughMemory));
     return kRedraw;
   }
   SceneObject* object = scene.currentObject;
@@ -296,12 +298,12 @@ int PaintItemClick(int item) {
   SceneObject* undo = scene.workObject.get();
   // The painted switch is the optics panel's.
   if (item == kPainted) return OpticsItemClick(layout::OpticsTools::kPainted);
-  if (item >= kPaintObject && item <= kAddGradient) {
+  if (item >= layout::PaintTools::kPaintObject && item <= kAddGradient) {
     const std::span<const PaintCommand> commands = PaintCommands();
-    const size_t index = size_t(item - kPaintObject);
+    const size_t index = size_t(item - layout::PaintTools::kPaintObject);
     if (index >= commands.size()) return 0;
     // Colour on an object that shows no paint would be invisible: it is made painted first.
-    EnsurePaintable(object, undo, false);
+    (void)EnsurePaintable(object, undo, false);  // without asking it always succeeds
     if (RunPaintCommand(commands[index], object, undo)) MarkObjectChanged(*object);
     return kRedraw;
   }
@@ -330,7 +332,7 @@ const Canvas& MapPicture() {
 // ------------------------------------------------------------------------------------ the view
 
 void DrawViewOverlay(Canvas& canvas) {
-  if (ui.currentRoom != kRoomHeightMap || !heightMapView.shown || !HasHeightMap(brushSettings.heightMap)) return;
+  if (ui.currentRoom != kBrushRoomHeightMap || !heightMapView.shown || !HasHeightMap(brushSettings.heightMap)) return;
   // The map is stretched over the view as the fusion brush reads it, half see-through.
   const Canvas& grey = heightMapView.grey;
   const Rect& view = ui.viewRect;

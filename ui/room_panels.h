@@ -13,8 +13,8 @@ namespace tsv {
 struct SceneObject;
 
 // Height map panel (room 2).
-bool HeightMapItemEnabled(int item);
-bool HeightMapItemChecked(int item);
+[[nodiscard]] bool HeightMapItemEnabled(int item);
+[[nodiscard]] bool HeightMapItemChecked(int item);
 int HeightMapItemValue(int item);
 void SetHeightMapItemValue(int item, int value);
 int HeightMapItemClick(int item);
@@ -24,8 +24,8 @@ void SetHeightMapFromPixels(const uint32_t* pixels, int width, int height);
 
 // Morph panel (room 3): the left and right objects and the fusion side. The morph itself is not
 // here.
-bool MorphItemEnabled(int item);
-bool MorphItemChecked(int item);
+[[nodiscard]] bool MorphItemEnabled(int item);
+[[nodiscard]] bool MorphItemChecked(int item);
 int MorphItemClick(int item, int left, int bottom);
 const Canvas& MorphObjectPicture(int item);
 // The left (0) or right (1) morph object, or null when none is chosen or it has gone.
@@ -36,14 +36,14 @@ void SetMorphObject(int side, SceneObject* object);
 void RefreshMorphFusionSource();
 
 // Mask panel (room 10).
-bool MaskItemEnabled(int item);
-bool MaskItemChecked(int item);
+[[nodiscard]] bool MaskItemEnabled(int item);
+[[nodiscard]] bool MaskItemChecked(int item);
 int MaskItemClick(int item);
 
 // The paint panel (room 4): the colours and the painted switch, the six paint commands, and
 // "Map apply" with its mapping, brightness, contrast and map picture.
-bool PaintItemEnabled(int item);
-bool PaintItemChecked(int item);
+[[nodiscard]] bool PaintItemEnabled(int item);
+[[nodiscard]] bool PaintItemChecked(int item);
 int PaintItemValue(int item);
 void SetPaintItemValue(int item, int value);
 uint32_t PaintItemColour(int item);

@@ -72,7 +72,7 @@ extern UiState ui;
 void ResetUiState();
 
 // Loads the layout resources into `ui.layout`; false when they are missing or damaged.
-bool LoadInterface();
+[[nodiscard]] bool LoadInterface();
 
 // Places the current room's panels for a window of the given size (nothing happens when neither
 // the room nor the size changed since the last time).

@@ -69,7 +69,7 @@ int Whole(const Dialog& dialog, int id, int32_t fallback) {
 Dialog MakeShapeDialog(const SyntheticShapeSettings& settings) {
   SyntheticShapeSettings shown = settings;
   if (shown.shape >= kSyntheticShapeCount) shown.shape = kSyntheticSphere;
-  ClampShapeDialogSettings(shown);
+  (void)ClampShapeDialogSettings(shown);  // the shape was made valid above
 
   Dialog dialog;
   dialog.title = GetString(kShapeDialogTitle);
@@ -122,7 +122,7 @@ void ReadShapeDialog(const Dialog& dialog, SyntheticShapeSettings& settings) {
   read.y = Whole(dialog, kShapeItemDivisionsY, read.y);
   read.b = Whole(dialog, kShapeItemBaseDivisions, read.b);
   if (const DialogItem* fatness = Find(dialog, kShapeItemFatness)) read.f = float(fatness->number);
-  ClampShapeDialogSettings(read);
+  (void)ClampShapeDialogSettings(read);  // the shape comes from the dialog's own list
   settings = read;
 }
 

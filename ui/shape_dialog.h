@@ -24,6 +24,6 @@ Dialog MakeShapeDialog(const SyntheticShapeSettings& settings);
 void ReadShapeDialog(const Dialog& dialog, SyntheticShapeSettings& settings);
 // Runs the dialog over the main window. True when closed with OK: `settings` then holds the chosen
 // shape and its clamped values, ready for NewSyntheticObject; after Cancel it is unchanged.
-bool RunShapeDialog(SyntheticShapeSettings& settings);
+[[nodiscard]] bool RunShapeDialog(SyntheticShapeSettings& settings);
 
 }  // namespace tsv

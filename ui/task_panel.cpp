@@ -60,8 +60,8 @@ int TaskItemClick(int item) {
     case kPlay: RunAllSteps(); break;
     case kStep: RunStep(); break;
     case kNew: NewTaskList(); break;
-    case kOpen: OpenTaskFile(); break;
-    case kSave: SaveTaskFile(); break;
+    case kOpen: (void)OpenTaskFile(); break;  // a failure has been shown
+    case kSave: (void)SaveTaskFile(); break;
     case kDelete: DeleteStep(); break;
     default: return 0;
   }
@@ -102,7 +102,7 @@ int TaskListPress(Rect rect, int x, int y) {
     const int64_t index = taskRecorder.taskCursor / kTaskStepSize;
     if (ReadTaskSteps(steps) == kNoError && index >= 0 && index < int64_t(steps.size()) &&
         steps[size_t(index)].code == kStepStrokeFirst) {
-      RunBrushStepDialog(taskRecorder.taskCursor, steps[size_t(index)]);
+      (void)RunBrushStepDialog(taskRecorder.taskCursor, steps[size_t(index)]);
     }
     return kRedraw;
   }

@@ -6,8 +6,8 @@
 
 namespace tsv {
 
-bool TaskItemEnabled(int item);
-bool TaskItemChecked(int item);
+[[nodiscard]] bool TaskItemEnabled(int item);
+[[nodiscard]] bool TaskItemChecked(int item);
 int TaskItemValue(int item);  // the strength slider: 0..256
 void SetTaskItemValue(int item, int value);
 int TaskItemClick(int item);

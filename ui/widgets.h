@@ -108,7 +108,7 @@ void DrawEditField(Canvas& canvas, Rect rect, std::string_view text, const EditL
 size_t EditCaretAt(Rect rect, std::string_view text, const EditLook& look, int x);
 void DrawListBox(Canvas& canvas, Rect rect, std::span<const std::string> rows, const ListLook& look);
 int ListVisibleRows(Rect rect);
-bool ListHasScrollBar(Rect rect, int rowCount);
+[[nodiscard]] bool ListHasScrollBar(Rect rect, int rowCount);
 Rect ListScrollBarRect(Rect rect);
 // The row under (x, y), or -1 (outside, over the scroll bar, or below the last row).
 int ListRowAt(Rect rect, int rowCount, int firstRow, int x, int y);
@@ -128,7 +128,7 @@ int SliderValueAt(Rect rect, int maximum, int x);
 void DrawTabButton(Canvas& canvas, Rect rect, std::string_view label, bool selected, ControlLook look);
 
 // Small geometry helpers shared by panels and dialogs.
-bool RectContains(Rect rect, int x, int y);
+[[nodiscard]] bool RectContains(Rect rect, int x, int y);
 Rect IntersectRects(Rect a, Rect b);
 Rect InsetRect(Rect rect, int by);
 uint32_t MixColours(uint32_t a, uint32_t b, int weightOfB);  // weight 0..256

@@ -490,24 +490,24 @@ TEST(GifReader, MalformedFilesAreRefusedWithoutTouchingPixels) {
   std::vector<uint8_t> noImage(base.begin(), base.begin() + long(image));
   noImage.push_back(0x3B);
   const MalformedCase cases[] = {
-      {"version 88", Replace(base, 4, {'8'}), 1, 1},
-      {"version 8 space", Replace(base, 4, {' '}), 1, 1},
-      {"version 86", Replace(base, 4, {'6'}), 1, 1},
-      {"ends in b", Replace(base, 5, {'b'}), 1, 1},
-      {"not GIF", Replace(base, 0, {'J'}), 1, 1},
-      {"only the signature", std::vector<uint8_t>(base.begin(), base.begin() + 6), 1, 1},
-      {"global table cut", std::vector<uint8_t>(base.begin(), base.begin() + 20), 1, 1},
-      {"trailer before any image", noImage, 1, 1},
-      {"unknown block", Replace(base, image, {0x99}), 1, 1},
-      {"extension cut", std::vector<uint8_t>(base.begin(), base.begin() + 28), 1, 1},
-      {"zero width", Replace(base, image + 5, {0, 0}), 1, 1},
-      {"zero height", Replace(base, image + 7, {0, 0}), 1, 1},
-      {"cut before the code size", std::vector<uint8_t>(base.begin(), base.begin() + long(image) + 10), 0, 1},
-      {"code size 1", Replace(base, image + 10, {1}), 0, 1},
-      {"code size 12", Replace(base, image + 10, {12}), 0, 1},
-      {"code beyond the table", HandBuiltGif(4, 4, -1, 0, {{4, 3}, {0, 3}, {7, 3}, {5, 3}}), 0, 1},
-      {"string code right after a clear", HandBuiltGif(4, 4, -1, 0, {{4, 3}, {6, 3}, {5, 3}}), 0, 1},
-      {"local table cut", Replace(std::vector<uint8_t>(base.begin(), base.begin() + long(image) + 14), image + 9, {0x87}), 0, 1},
+      {"version 88", Replace(base, 4, {'8'}), kMalformed, kMalformed},
+      {"version 8 space", Replace(base, 4, {' '}), kMalformed, kMalformed},
+      {"version 86", Replace(base, 4, {'6'}), kMalformed, kMalformed},
+      {"ends in b", Replace(base, 5, {'b'}), kMalformed, kMalformed},
+      {"not GIF", Replace(base, 0, {'J'}), kMalformed, kMalformed},
+      {"only the signature", std::vector<uint8_t>(base.begin(), base.begin() + 6), kMalformed, kMalformed},
+      {"global table cut", std::vector<uint8_t>(base.begin(), base.begin() + 20), kMalformed, kMalformed},
+      {"trailer before any image", noImage, kMalformed, kMalformed},
+      {"unknown block", Replace(base, image, {0x99}), kMalformed, kMalformed},
+      {"extension cut", std::vector<uint8_t>(base.begin(), base.begin() + 28), kMalformed, kMalformed},
+      {"zero width", Replace(base, image + 5, {0, 0}), kMalformed, kMalformed},
+      {"zero height", Replace(base, image + 7, {0, 0}), kMalformed, kMalformed},
+      {"cut before the code size", std::vector<uint8_t>(base.begin(), base.begin() + long(image) + 10), kNoError, kMalformed},
+      {"code size 1", Replace(base, image + 10, {1}), kNoError, kMalformed},
+      {"code size 12", Replace(base, image + 10, {12}), kNoError, kMalformed},
+      {"code beyond the table", HandBuiltGif(4, 4, -1, 0, {{4, 3}, {0, 3}, {7, 3}, {5, 3}}), kNoError, kMalformed},
+      {"string code right after a clear", HandBuiltGif(4, 4, -1, 0, {{4, 3}, {6, 3}, {5, 3}}), kNoError, kMalformed},
+      {"local table cut", Replace(std::vector<uint8_t>(base.begin(), base.begin() + long(image) + 14), image + 9, {0x87}), kNoError, kMalformed},
   };
   for (const MalformedCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -525,10 +525,10 @@ TEST(GifReader, MalformedFilesAreRefusedWithoutTouchingPixels) {
 TEST(GifReader, DestinationOfAnotherSizeIsRefused) {
   const std::vector<uint8_t> gif = Encode(GradientPicture(6, 4, 9), 6, 4, Options(false));
   std::vector<uint32_t> pixels(100, 7);
-  EXPECT_EQ(DecodeGif(gif, PixelBuffer{pixels, 5, 4, 5}), kWriteError);
-  EXPECT_EQ(DecodeGif(gif, PixelBuffer{pixels, 6, 5, 6}), kWriteError);
-  EXPECT_EQ(DecodeGif(gif, PixelBuffer{std::span<uint32_t>(pixels).first(23), 6, 4, 6}), kWriteError);
-  EXPECT_EQ(DecodeGif(gif, PixelBuffer{pixels, 6, 4, 3}), kWriteError);
+  EXPECT_EQ(DecodeGif(gif, PixelBuffer{pixels, 5, 4, 5}), kMalformed);
+  EXPECT_EQ(DecodeGif(gif, PixelBuffer{pixels, 6, 5, 6}), kMalformed);
+  EXPECT_EQ(DecodeGif(gif, PixelBuffer{std::span<uint32_t>(pixels).first(23), 6, 4, 6}), kMalformed);
+  EXPECT_EQ(DecodeGif(gif, PixelBuffer{pixels, 6, 4, 3}), kMalformed);
   EXPECT_TRUE(std::all_of(pixels.begin(), pixels.end(), [](uint32_t p) { return p == 7; }));
   // A wider stride is fine: the gaps stay as they were.
   ASSERT_EQ(DecodeGif(gif, PixelBuffer{pixels, 6, 4, 10}), kNoError);
@@ -548,7 +548,7 @@ TEST(GifReader, CutFilesKeepWhatWasDecodedAndDamagedFilesNeverCrash) {
   for (size_t length = 0; length < gif.size(); ++length) {
     SCOPED_TRACE(length);
     const std::span<const uint8_t> cut(gif.data(), length);
-    const Status expected = length > codeSizeAt ? kNoError : kWriteError;
+    const Status expected = length > codeSizeAt ? kNoError : kMalformed;
     const std::vector<uint32_t> got = Decode(cut, width, height, expected);
     // Every pixel is either still untouched or already the right one, and longer files decode more.
     size_t done = 0;
@@ -568,11 +568,11 @@ TEST(GifReader, CutFilesKeepWhatWasDecodedAndDamagedFilesNeverCrash) {
     for (int k = 0; k < flips; ++k) damaged[random() % damaged.size()] ^= uint8_t(1 + random() % 255);
     int w = 0, h = 0;
     const Status sizeStatus = DecodeGifSize(damaged, w, h);
-    ASSERT_TRUE(sizeStatus == 0 || sizeStatus == 1);
+    ASSERT_TRUE(sizeStatus == kNoError || sizeStatus == kMalformed);
     if (sizeStatus == 0 && size_t(w) * size_t(h) <= size_t(1) << 20) {
       std::vector<uint32_t> pixels(size_t(w) * size_t(h));
       const Status status = DecodeGif(damaged, PixelBuffer{pixels, w, h, size_t(w)});
-      ASSERT_TRUE(status == 0 || status == 1);
+      ASSERT_TRUE(status == kNoError || status == kMalformed);
     }
   }
 }
@@ -595,10 +595,10 @@ TEST(GifFiles, FailedWritesLeaveThePreviousFileAsItWas) {
   test::WriteFileText(target, "old");
 
   // Refused before anything is written.
-  EXPECT_EQ(WriteGifPicture(spec, pixels, RectOf(0, 6), 0, Options(false)), kWriteError);
-  EXPECT_EQ(WriteGifPicture(spec, pixels, PixelRect{0, 0, 6, -8}, 32, Options(false)), kWriteError);
-  EXPECT_EQ(WriteGifPicture(spec, pixels, rect, 36, Options(false)), kWriteError);
-  EXPECT_EQ(WriteGifPicture(spec, std::span(pixels).first(47), rect, 32, Options(false)), kWriteError);
+  EXPECT_EQ(WriteGifPicture(spec, pixels, RectOf(0, 6), 0, Options(false)), kMalformed);
+  EXPECT_EQ(WriteGifPicture(spec, pixels, PixelRect{0, 0, 6, -8}, 32, Options(false)), kMalformed);
+  EXPECT_EQ(WriteGifPicture(spec, pixels, rect, 36, Options(false)), kMalformed);
+  EXPECT_EQ(WriteGifPicture(spec, std::span(pixels).first(47), rect, 32, Options(false)), kMalformed);
   EXPECT_EQ(test::ReadFileText(target), "old");
   EXPECT_TRUE(onlyTarget());
 
@@ -633,7 +633,7 @@ TEST(GifFiles, FailedWritesLeaveThePreviousFileAsItWas) {
   EXPECT_EQ(test::ReadFileBytes(target), Encode(pixels, 8, 6, Options(false)));
   EXPECT_TRUE(onlyTarget());
   int w = 0, h = 0;
-  EXPECT_EQ(ReadGifSize(FileSpecForPath(dir / "missing.gif", FourCC("GIFf")), w, h), kWriteError);
+  EXPECT_EQ(ReadGifSize(FileSpecForPath(dir / "missing.gif", FourCC("GIFf")), w, h), kFileNotFound);
 }
 
 // ------------------------------------------------------------------------------------------------

@@ -416,7 +416,7 @@ TEST(ElectricImageReader, PacketsMayRunOnIntoTheNextRow) {
   packets = ei;
   packets.insert(packets.end(), {4, 1, 2, 3, 1, 4, 5, 6});  // the second run passes the last pixel
   Picture p;
-  EXPECT_EQ(DecodePictureBytes(packets, kEidi, p), kWriteError);
+  EXPECT_EQ(DecodePictureBytes(packets, kEidi, p), kMalformed);
   EXPECT_TRUE(p.pixels.empty());
 }
 
@@ -599,7 +599,7 @@ TEST(TiffReader, FallbackRefusesWhatItDoesNotRead) {
     fields.push_back(c.field);
     const Bytes file = MakeLittleTiff(fields, {{7, 7, 7, 7, 7}});
     int w = 0, h = 0;
-    EXPECT_EQ(GetTiffSizeFallback(file, w, h), kWriteError) << c.name;
+    EXPECT_EQ(GetTiffSizeFallback(file, w, h), kMalformed) << c.name;
   }
 }
 
@@ -763,7 +763,7 @@ std::vector<DamageCase> DamageCases() {
   const Picture source = TestPicture(9, 5, true);
   const PixelRect rect = RectOfPicture(source);
   Bytes bytes;
-  EncodeBmp(source.pixels, rect, StrideOf(source), bytes);
+  EXPECT_EQ(EncodeBmp(source.pixels, rect, StrideOf(source), bytes), kNoError);
   cases.push_back({"bmp 24", bytes, kBmp, bytes.size()});
   bytes = MakeBmp(ThreeColourBmp(6, 3, 8, 1, {0, 3, 1, 2, 1, 0, 3, 2, 0, 0, 0, 2, 2, 1, 2, 1, 2, 2, 0, 1}));
   // Only the end-of-bitmap escape may go: the last row is complete without it.
@@ -779,25 +779,25 @@ std::vector<DamageCase> DamageCases() {
   cases.push_back({"bmp os2 8", bytes, kBmp, bytes.size()});
   for (bool compressed : {false, true}) {
     const PictureSaveOptions options{false, true, true, compressed};
-    EncodeElectricImage(source.pixels, rect, StrideOf(source), options, bytes);
+    EXPECT_EQ(EncodeElectricImage(source.pixels, rect, StrideOf(source), options, bytes), kNoError);
     cases.push_back({compressed ? "ei compressed" : "ei plain", bytes, kEidi, bytes.size()});
   }
-  EncodeTiff(source.pixels, rect, StrideOf(source), PictureSaveOptions{false, true, true, false}, bytes);
+  EXPECT_EQ(EncodeTiff(source.pixels, rect, StrideOf(source), PictureSaveOptions{false, true, true, false}, bytes), kNoError);
   cases.push_back({"tiff", bytes, kTiff, bytes.size()});
   const HandTiff packBits = HandBuiltTiffs()[0];
   cases.push_back({"tiff packbits", packBits.file, kTiff, packBits.file.size()});
-  EncodePng(source.pixels, rect, StrideOf(source), PictureSaveOptions{true, true, true, false}, bytes);
+  EXPECT_EQ(EncodePng(source.pixels, rect, StrideOf(source), PictureSaveOptions{true, true, true, false}, bytes), kNoError);
   cases.push_back({"png", bytes, kPng, bytes.size()});
   bytes = MakePng(3, 1, 8, 3, {0, 0, 1, 2}, {10, 20, 30, 255, 0, 0, 0, 255, 0}, {0x80});
   cases.push_back({"png palette", bytes, kPng, bytes.size()});
   // GIF keeps what it decoded from LZW data that ends early; the headers and palette must be whole.
-  EncodeGif(source.pixels, rect, StrideOf(source), PictureSaveOptions{}, bytes);
+  EXPECT_EQ(EncodeGif(source.pixels, rect, StrideOf(source), PictureSaveOptions{}, bytes), kNoError);
   cases.push_back({"gif", bytes, kGif, 6 + 7 + 768});
   return cases;
 }
 
 bool IsLoadFailure(Status s) {
-  return s == kReadError || s == kWriteError || s == kInvalidBmpFile || s == kPictureNoMemory || s == kNoPictureReader;
+  return s == kReadError || s == kMalformed || s == kInvalidBmpFile || s == kNoMemory || s == kNoPictureReader;
 }
 
 void CheckDamage(const DamageCase& c) {
@@ -924,7 +924,7 @@ TEST_F(PictureLoader, AMissingFileIsLookedForAndTheSpecFollowsIt) {
   // Cancelled: the load fails with its message and the FileSpec still names the missing file.
   FileSpec lost = SpecFor("lost.png");
   services.openAnswers.push_back(std::nullopt);
-  EXPECT_EQ(LoadPicture(lost, p), kWriteError);
+  EXPECT_EQ(LoadPicture(lost, p), kFileNotFound);
   EXPECT_EQ(services.Texts(ShownKind::Stop), std::vector<std::string>{"Error: Couldn't load picture."});
   EXPECT_EQ(PathOfSpec(lost), dir / "lost.png");
   EXPECT_TRUE(p.pixels.empty());
@@ -976,7 +976,7 @@ TEST_F(PictureLoader, SavingReplacesWholeOrLeavesTheOldFile) {
   test::WriteFileText(dir / "keep.tif", "old");
   const Picture source = TestPicture(4, 4, false);
   // A rectangle larger than the pixels: nothing is written.
-  EXPECT_EQ(SavePicture(SpecFor("keep.tif"), source.pixels, PixelRect{0, 0, 5, 4}, StrideOf(source)), kWriteError);
+  EXPECT_EQ(SavePicture(SpecFor("keep.tif"), source.pixels, PixelRect{0, 0, 5, 4}, StrideOf(source)), kMalformed);
   EXPECT_EQ(test::ReadFileText(dir / "keep.tif"), "old");
   // JPEG has no writer.
   EXPECT_EQ(SavePicture(SpecFor("photo.jpg"), source.pixels, RectOfPicture(source), StrideOf(source)),

@@ -37,8 +37,8 @@ TEST(PictureWriters, FilesAreWrittenWholeOrNotAtAll) {
   test::TempDir dir;
   const std::vector<uint32_t> pixels = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
   test::WriteFileText(dir / "keep.bmp", "old");
-  EXPECT_EQ(WriteBmpFile(dir / "keep.bmp", pixels, 3, 3), kWriteError);  // too few pixels
-  EXPECT_EQ(WritePngFile(dir / "keep.bmp", pixels, 0, 4), kWriteError);
+  EXPECT_EQ(WriteBmpFile(dir / "keep.bmp", pixels, 3, 3), kMalformed);  // too few pixels
+  EXPECT_EQ(WritePngFile(dir / "keep.bmp", pixels, 0, 4), kMalformed);
   EXPECT_EQ(test::ReadFileText(dir / "keep.bmp"), "old");
   EXPECT_EQ(WritePngFile(dir / "no-folder/x.png", pixels, 2, 2), kWriteError);
 }

@@ -30,7 +30,7 @@ void Scramble(SceneObject& object, double share, unsigned seed) {
   for (Triangle& t : topology->triangles) {
     if (flip(random)) std::swap(t[1], t[2]);
   }
-  BuildCornerLists(object);
+  EXPECT_TRUE(BuildCornerLists(object));
 }
 
 std::vector<Triangle> TrianglesOf(const SceneObject& object) {

@@ -126,8 +126,8 @@ TEST_F(MeshBasics, StandardShapesFillOrganicObjects) {
   ASSERT_NE(object, nullptr);
   EXPECT_EQ(FillStandardShape(object, 3), kNoError);
   EXPECT_EQ(object->topology, scene.organicTopology);
-  EXPECT_EQ(FillStandardShape(object, 5), 1);
-  EXPECT_EQ(FillStandardShape(nullptr, 0), 1);
+  EXPECT_EQ(FillStandardShape(object, 5), kMalformed);
+  EXPECT_EQ(FillStandardShape(nullptr, 0), kMalformed);
   EXPECT_TRUE(Stops().empty());
 
   // A resource folder without the shapes.
@@ -137,7 +137,7 @@ TEST_F(MeshBasics, StandardShapesFillOrganicObjects) {
   SceneObject* lost = NewObjectInTable(false, kOrganicPointCount, 0);
   ASSERT_NE(lost, nullptr);
   services.shown.clear();
-  EXPECT_EQ(FillStandardShape(lost, 0), 1);
+  EXPECT_EQ(FillStandardShape(lost, 0), kMalformed);
   ASSERT_FALSE(Stops().empty());
   EXPECT_EQ(Stops().back(), "Error: Not enough memory.");
 }
@@ -172,7 +172,7 @@ TEST_F(MeshBasics, FillingFromAnotherObjectCopiesEverythingButItsOwnName) {
   EXPECT_EQ(target->isOrganic, 1);
 
   scene.failAllocationCountdown = 2;
-  EXPECT_EQ(FillFromObject(target.get(), source.get()), 1);
+  EXPECT_EQ(FillFromObject(target.get(), source.get()), kNoMemory);
   scene.failAllocationCountdown = 0;
   EXPECT_EQ(Stops(), std::vector<std::string>{"Error: Not enough memory."});
   EXPECT_EQ(target->pointCount, kOrganicPointCount);

@@ -83,7 +83,7 @@ TEST_F(MeshShapeFiles, FailuresShowTheirTextAndWriteNothing) {
     SCOPED_TRACE(c.spec);
     services.shown.clear();
     const std::string path = folder / "Never.cmf";
-    EXPECT_EQ(NewShapeFile(c.spec, path, c.options), 1);
+    EXPECT_EQ(NewShapeFile(c.spec, path, c.options), kMalformed);
     ASSERT_EQ(Stops().size(), 1u);
     if (!c.text.empty()) {
       EXPECT_EQ(Stops()[0], c.text);

@@ -44,7 +44,7 @@ TEST_F(Files, ShortReadIsMinus39AndLeavesTheFileOpen) {
   EXPECT_EQ(ReadBytes(file, buffer, 4), kReadError);
   EXPECT_EQ(file.openFlag, 1);
   EXPECT_TRUE(services.shown.empty());
-  CloseFile(file);
+  CloseFileQuietly(file);
 }
 
 TEST_F(Files, BigEndianNumbersRoundTrip) {
@@ -58,7 +58,7 @@ TEST_F(Files, BigEndianNumbersRoundTrip) {
   int64_t size = 0;
   EXPECT_EQ(GetFileSize(file, size), kNoError);
   EXPECT_EQ(size, 10);
-  CloseFile(file);
+  CloseFileQuietly(file);
   EXPECT_EQ(test::ReadFileBytes(dir / "numbers"),
             (std::vector<uint8_t>{0x12, 0x34, 0xA1, 0xB2, 0xC3, 0xD4, 0xBF, 0xC0, 0x00, 0x00}));
 
@@ -79,7 +79,7 @@ TEST_F(Files, BigEndianNumbersRoundTrip) {
   EXPECT_EQ(ReadU32(file, u32), kNoError);
   EXPECT_EQ(u32, 0xBFC00000u);
   EXPECT_EQ(SetFilePosition(file, -100, SeekFrom::Current), kReadError);
-  CloseFile(file);
+  CloseFileQuietly(file);
 }
 
 TEST_F(Files, ReportingReadersShowTheErrorAndClose) {
@@ -115,12 +115,12 @@ TEST_F(Files, WriteModeKeepsOldBytesUntilTheEndIsSet) {
   FileRef file;
   ASSERT_EQ(OpenFile(spec, FileMode::Write, file), kNoError);
   EXPECT_EQ(WriteBytes(file, "XY", 2), kNoError);
-  CloseFile(file);
+  CloseFileQuietly(file);
   EXPECT_EQ(test::ReadFileText(dir / "text"), "XYcdef");
   ASSERT_EQ(OpenFile(spec, FileMode::Write, file), kNoError);
   EXPECT_EQ(WriteBytes(file, "Q", 1), kNoError);
   EXPECT_EQ(SetEndOfFile(file), kNoError);
-  CloseFile(file);
+  CloseFileQuietly(file);
   EXPECT_EQ(test::ReadFileText(dir / "text"), "Q");
   EXPECT_EQ(CreateFile(spec), kNoError);
   EXPECT_EQ(test::ReadFileText(dir / "text"), "");

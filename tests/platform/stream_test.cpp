@@ -76,7 +76,7 @@ class Stream : public testing::Test {
       EXPECT_EQ(StreamReadLine(line), kNoError);
       lines.push_back(CountedToText(line));
     }
-    StreamClose();
+    EXPECT_EQ(StreamClose(), kNoError);
     return lines;
   }
   test::TempDir dir;
@@ -99,7 +99,7 @@ TEST_F(Stream, ReadingAfterTheEndAndOverlongLinesFail) {
   EXPECT_EQ(StreamReadLine(line), kNoError);
   EXPECT_TRUE(StreamFinished());
   EXPECT_EQ(StreamReadLine(line), kWriteError);
-  StreamClose();
+  EXPECT_EQ(StreamClose(), kNoError);
 
   test::WriteFileText(dir / "long", std::string(255, 'a') + "\n" + std::string(256, 'b') + "\n");
   spec = Spec("long");
@@ -156,7 +156,7 @@ TEST_F(Stream, AppendingWritesAfterTheEnd) {
   test::WriteFileText(dir / "log", "first\n");
   FileSpec spec = Spec("log");
   ASSERT_EQ(OpenStreamForAppending(spec), kNoError);
-  StreamWriteText(std::string_view("second\n"));
+  EXPECT_EQ(StreamWriteText(std::string_view("second\n")), kNoError);
   EXPECT_EQ(StreamClose(), kNoError);
   EXPECT_EQ(test::ReadFileText(dir / "log"), "first\nsecond\n");
 }
@@ -172,11 +172,11 @@ TEST_F(Stream, AskAndOpenStreamUsesTheSaveDialog) {
   FileSpec spec;
   ASSERT_EQ(AskAndOpenStream(FourCC("TEXT"), spec), kNoError);
   EXPECT_EQ(PathOfSpec(spec), dir / "export.dxf");
-  StreamWriteText(std::string_view("0\nEOF\n"));
-  StreamFinish();
+  EXPECT_EQ(StreamWriteText(std::string_view("0\nEOF\n")), kNoError);
+  EXPECT_EQ(StreamFinish(), kNoError);
   EXPECT_EQ(test::ReadFileText(dir / "export.dxf"), "0\nEOF\n");
   FileSpec cancelled;
-  EXPECT_EQ(AskAndOpenStream(FourCC("TEXT"), cancelled), kWriteError);
+  EXPECT_EQ(AskAndOpenStream(FourCC("TEXT"), cancelled), kCancelled);
 }
 
 }  // namespace

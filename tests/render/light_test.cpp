@@ -156,7 +156,7 @@ TEST_F(LightTables, ActivatingAnObjectPreparesItsTexture) {
   std::unique_ptr<SceneObject> object = NewSceneObject(3, 1);
   ASSERT_TRUE(object);
   MutableTopology(*object)->triangles = {{0, 1, 2}};
-  BuildCornerLists(*object);
+  EXPECT_TRUE(BuildCornerLists(*object));
   object->textureImage = {0xFF123456u};
   object->textureImageSize = {1, 1};
   ASSERT_TRUE(ActivateSceneObject(object.get()));

@@ -55,7 +55,7 @@ class RenderFixture : public testing::Test {
         NewSceneObject(int32_t(points.size()), int32_t(triangles.size()));
     if (!object) return nullptr;
     MutableTopology(*object)->triangles = triangles;
-    BuildCornerLists(*object);
+    EXPECT_TRUE(BuildCornerLists(*object));
     for (size_t i = 0; i < points.size(); ++i) {
       object->points[i] = {float(points[i].sx - 200), float(points[i].sy - 199), points[i].depth};
     }

@@ -52,7 +52,7 @@ TEST_F(NativeFileBatch, InfoTellsWhatEachKindOfFileHolds) {
   EXPECT_TRUE(Contains(optics.text, "Optics: shininess 4112"));
 
   std::filesystem::create_directories(Path("Proj"));
-  StoreObjectInSlot(4, std::move(object));
+  EXPECT_TRUE(StoreObjectInSlot(4, std::move(object)));
   services.saveAnswers.push_back(FileChoice{Path("Proj/p"), 1});
   services.saveAnswers.push_back(FileChoice{Path("Proj/Objects/Rock"), 1});
   ASSERT_TRUE(SaveProject());

@@ -37,7 +37,7 @@ class ObjectFile : public test::NativeFilesFixture {
     FileRef file;
     EXPECT_EQ(OpenFile(spec, FileMode::Write, file), kNoError);
     EXPECT_EQ(WriteObjectFile(file, object), kNoError);
-    CloseFile(file);
+    CloseFileQuietly(file);
     return test::ReadFileBytes(path);
   }
 };

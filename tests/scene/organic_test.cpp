@@ -67,7 +67,7 @@ TEST_F(SceneOrganic, OrganicObjectsShareOneTopologyThatOutlivesEachOfThem) {
   Topology* edited = MutableTopology(*first);
   ASSERT_NE(edited, nullptr);
   edited->triangles[0] = {1, 2, 3};
-  BuildCornerLists(*first);
+  EXPECT_TRUE(BuildCornerLists(*first));
   EXPECT_EQ(scene.organicTopology->triangles, before.triangles);
   EXPECT_EQ(scene.organicTopology->pointFirstCorner, before.pointFirstCorner);
 

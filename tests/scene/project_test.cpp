@@ -375,7 +375,7 @@ TEST_F(Project, DamagedProjectFilesOpenOrFailButNeverBreak) {
     std::vector<uint8_t> bytes = valid;
     bytes[at] ^= 0xA5;
     test::OverwriteFile(path, bytes);
-    OpenProjectFile(Spec(path, kProjectFileType));
+    EXPECT_TRUE(OpenProjectFile(Spec(path, kProjectFileType)));
     for (const auto& slot : scene.objectTable) {
       if (slot) {
         ASSERT_TRUE(HasConsistentArrays(*slot)) << at;

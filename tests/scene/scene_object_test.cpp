@@ -226,7 +226,7 @@ TEST_F(SceneObjectRecord, ImportCompletionGivesPlanarCoordinatesAndCornerLists) 
   MutableTopology(*object)->pointFirstCorner.assign(4, 12345);  // stale lists
   std::fill(object->shadeRamp.begin(), object->shadeRamp.end(), 0xDEADu);
 
-  CompleteImportedObject(object.get());
+  EXPECT_TRUE(CompleteImportedObject(object.get()));
   EXPECT_EQ(object->isOrganic, 0);
   EXPECT_EQ(PointFirstCorner(*object)[0], CornerReference(0, 0));
   EXPECT_EQ(PointFirstCorner(*object)[3], CornerReference(1, 2));
@@ -236,14 +236,14 @@ TEST_F(SceneObjectRecord, ImportCompletionGivesPlanarCoordinatesAndCornerLists) 
     EXPECT_FLOAT_EQ(object->pointUV[size_t(i)].u, expected[i][0]) << i;
     EXPECT_FLOAT_EQ(object->pointUV[size_t(i)].v, expected[i][1]) << i;
   }
-  CompleteImportedObject(nullptr);  // nothing happens
+  EXPECT_FALSE(CompleteImportedObject(nullptr));  // nothing happens
 }
 
 TEST_F(SceneObjectRecord, FlatObjectGetsZeroInsteadOfDividingByZero) {
   auto object = test::MakeMesh(3, {{0, 1, 2}});
   ASSERT_TRUE(object);
   object->points = {{0, 7, 0}, {10, 7, 5}, {20, 7, 10}};  // a floor: no extent in y
-  CompleteImportedObject(object.get());
+  EXPECT_TRUE(CompleteImportedObject(object.get()));
   for (int i = 0; i < 3; ++i) {
     EXPECT_FLOAT_EQ(object->pointUV[size_t(i)].u, 128.0f * float(i));
     EXPECT_EQ(object->pointUV[size_t(i)].v, 0.0f);

@@ -62,7 +62,7 @@ class TaskFixture : public PaintFixture {
   }
   static std::vector<TaskStep> ListOnDisk() {
     std::vector<TaskStep> steps;
-    ReadTaskSteps(steps);
+    EXPECT_EQ(ReadTaskSteps(steps), kNoError);
     return steps;
   }
 

@@ -287,7 +287,7 @@ TEST_F(Brush, DepthSettingChoosesInNeutralOrOutForPushNormalAndSpheric) {
   ASSERT_NE(sphere, nullptr);
   const size_t pole = Nearest(*sphere, {0, 0, 128});
   for (const PressureCase& c : cases) {
-    ActivateSceneObject(sphere);  // every case from the committed sphere
+    EXPECT_TRUE(ActivateSceneObject(sphere));  // every case from the committed sphere
     brushSettings.type = c.type;
     Stroke(*sphere, kBrushRoomModeling, 200, 200, 0, 0, BrushPressureFromDepth(c.depth));
     const float change = WorkPosition(*sphere, pole).z - sphere->points[pole].z;
@@ -303,7 +303,7 @@ TEST_F(Brush, SmudgeIgnoresThePressureSignAndSmoothThePressure) {
   SceneObject* sphere = AddSphere();
   ASSERT_NE(sphere, nullptr);
   auto run = [&](int16_t type, float pressure) {
-    ActivateSceneObject(sphere);
+    EXPECT_TRUE(ActivateSceneObject(sphere));
     brushSettings.type = type;
     Stroke(*sphere, kBrushRoomModeling, 200, 200, 12, -5, pressure);
     return Edited(*sphere);
@@ -343,7 +343,7 @@ TEST_F(Brush, HiddenPointsAreOutOfReachOnTheFrontSideOnly) {
 
   brushSettings.shape = 3;  // flat: every point of the brush weighs 1
   auto push = [&](int16_t side) {
-    ActivateSceneObject(mesh);
+    EXPECT_TRUE(ActivateSceneObject(mesh));
     brushSettings.side = side;
     BrushStroke(mesh, kBrushRoomModeling, 200, 200, 0, 0, 0.5f, 1.0f, depth);
     std::vector<float> change;
@@ -486,7 +486,7 @@ TEST_F(Brush, RepeatModesTouchTheTurnedAndMirroredPlaces) {
   };
   brushSettings.size = 32;
   for (const Case& c : cases) {
-    ActivateSceneObject(sphere);
+    EXPECT_TRUE(ActivateSceneObject(sphere));
     brushSettings.repeat = c.repeat;
     Stroke(*sphere, kBrushRoomModeling, 260, 230, 0, 0, 0.5f, 0.25f);  // R = 10.7 pixels
     for (const auto& [x, y] : c.touched) {
@@ -528,7 +528,7 @@ TEST_F(Brush, SymmetricStrokesReachTheMirrorImageInAnyView) {
   // Side view 4 (turned pi/2 about y): the user sees the -x side, the mirror image is the +x
   // side, hidden behind the object.
   sphere->currentView = 4;
-  ActivateSceneObject(sphere);
+  EXPECT_TRUE(ActivateSceneObject(sphere));
   Stroke(*sphere, kBrushRoomModeling, 260, 200, 0, 0, 0.5f, 0.5f);
   const float side = std::sqrt(128.0f * 128 - 60 * 60);
   const size_t seen = Nearest(*sphere, {-side, 0, 60});
@@ -649,7 +649,7 @@ TEST_F(Brush, HeightMapFusionFollowsTheUprightPicture) {
   map.height = 4;
   map.bytes = {0, 0, 0, 0, 0, 0, 0, 0, 255, 255, 255, 255, 255, 255, 255, 255};
   auto pushAt = [&](float y) {
-    ActivateSceneObject(sphere);
+    EXPECT_TRUE(ActivateSceneObject(sphere));
     Stroke(*sphere, kBrushRoomHeightMap, 200, y, 0, 0, 0.5f);
     const size_t i = Nearest(*sphere, FrontPointAt(200, y));
     return WorkPosition(*sphere, i).z - sphere->points[i].z;
@@ -689,7 +689,7 @@ TEST_F(Brush, MorphFusionPushesOnlyWhereTheMorphObjectIsDrawn) {
     }
   }
   // The left object is absent.
-  ActivateSceneObject(sphere);
+  EXPECT_TRUE(ActivateSceneObject(sphere));
   brushSettings.fusionSide = kFusionSideLeft;
   Stroke(*sphere, kBrushRoomMorph, 200, 200, 0, 0, 0.5f);
   EXPECT_EQ(MovedCount(*sphere), 0u);
@@ -699,7 +699,7 @@ TEST_F(Brush, MovedPointsKeepTheirObjectPositionAndDepthInStep) {
   SceneObject* sphere = AddSphere();
   ASSERT_NE(sphere, nullptr);
   sphere->currentView = 2;  // turned, so the inverse rotation matters
-  ActivateSceneObject(sphere);
+  EXPECT_TRUE(ActivateSceneObject(sphere));
   brushSettings.type = brush_type::kSmudge;
   Stroke(*sphere, kBrushRoomModeling, 210, 190, 15, 5, 0.5f);
   ASSERT_GT(MovedCount(*sphere), 0u);

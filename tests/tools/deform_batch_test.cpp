@@ -77,7 +77,7 @@ TEST_F(DeformBatch, RefusesUnknownToolsAmountsAndViewsBeforeReading) {
   };
   for (const auto& c : cases) {
     services.shown.clear();
-    EXPECT_EQ(DeformObjectFile(in, out, c.tool, c.amount, c.amountY, c.view), kWriteError) << c.tool;
+    EXPECT_EQ(DeformObjectFile(in, out, c.tool, c.amount, c.amountY, c.view), kMalformed) << c.tool;
     EXPECT_EQ(Stops(), std::vector<std::string>{c.message});
   }
   EXPECT_FALSE(std::filesystem::exists(out));

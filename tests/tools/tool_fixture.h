@@ -81,7 +81,7 @@ class ToolFixture : public testing::Test {
     if (!object) return nullptr;
     object->points = points;
     MutableTopology(*object)->triangles = triangles;
-    BuildCornerLists(*object);
+    EXPECT_TRUE(BuildCornerLists(*object));
     SetPlanarTextureCoordinates(*object);
     return Store(std::move(object));
   }

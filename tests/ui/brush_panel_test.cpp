@@ -115,7 +115,7 @@ TEST_F(BrushPanel, TheMorphRoomFusesWithTheChosenObjectOnly) {
   SceneObject* other = scene.currentObject;
   ASSERT_NE(other, sphere);
   for (Vec3f& p : other->points) p = {p.x * 1.5f, p.y * 1.5f, p.z * 1.5f};
-  SetCurrentObject(SlotOfObject(sphere));
+  EXPECT_TRUE(SetCurrentObject(SlotOfObject(sphere)));
   ASSERT_EQ(scene.currentObject, sphere);
   auto strokeMoves = [&] {
     const std::vector<Vec3f> before = sphere->points;

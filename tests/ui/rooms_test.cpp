@@ -135,7 +135,7 @@ TEST_F(Rooms, AClickInTheObjectListMakesThatObjectCurrent) {
 
 TEST_F(Rooms, DeletingTheCurrentObjectMakesTheNextOneCurrent) {
   for (int i = 0; i < 3; ++i) ASSERT_NE(NewObjectInTable(false, 3, 1), nullptr);
-  SetCurrentObject(1);
+  EXPECT_TRUE(SetCurrentObject(1));
   EXPECT_EQ(DeleteCurrentObject(), 4);
   EXPECT_EQ(scene.objectTable[1], nullptr);
   EXPECT_EQ(scene.currentObjectIndex, 2);
