@@ -1,9 +1,14 @@
 // batch.cpp: the batch commands.
 #include "app/batch.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 
 #include "app/command_line.h"
@@ -43,7 +48,10 @@ bool StartBatch() {
     ShowStopMessage(FormatString(kFatalNoTempFolder, {TempFolderPath()}));
     return false;
   }
-  if (!InitScene()) return false;
+  if (!InitScene()) {
+    ShowStopMessage(GetString(kErrNotEnoughMemory));
+    return false;
+  }
   ResetProject();
   nativeFiles.loadTexturePicture = LoadObjectTexturePicture;
   return true;
@@ -62,13 +70,32 @@ bool WritePictureFile(const std::string& path, const std::vector<uint32_t>& pixe
   return SavePicture(spec, pixels, rect, size_t(width) * 4, options) == kNoError;
 }
 
-int Usage(const char* message) {
-  std::fprintf(stderr, "tessivar: %s\n%s", message, UsageText().c_str());
+// A file a batch command reads must be there, be a file and be readable; otherwise the command is
+// refused with the reason, before anything else happens.
+bool ReadableInput(const std::string& path) {
+  struct stat info;
+  const char* reason = nullptr;
+  if (::stat(path.c_str(), &info) != 0) {
+    reason = std::strerror(errno);
+  } else if (S_ISDIR(info.st_mode)) {
+    reason = "it is a folder";
+  } else if (::access(path.c_str(), R_OK) != 0) {
+    reason = std::strerror(errno);
+  }
+  if (reason == nullptr) return true;
+  std::fprintf(stderr, "tessivar: cannot read %s: %s\n", path.c_str(), reason);
+  return false;
+}
+
+// A refusal of the command line: what is wrong, then how the command is used.
+int Usage(const std::string& command, const std::string& message) {
+  std::fprintf(stderr, "tessivar: %s\n%s", message.c_str(), CommandUsageText(command).c_str());
   return 1;
 }
 
 int Info(const std::vector<std::string>& args) {
-  if (args.size() != 1) return Usage("info takes one file");
+  if (args.size() != 1) return Usage("info", "info takes one file");
+  if (!ReadableInput(args[0])) return 1;
   NativeFileInfo info = InfoOfNativeFile(args[0]);
   std::fputs(info.text.c_str(), info.ok ? stdout : stderr);
   if (!info.text.empty() && info.text.back() != '\n') std::fputc('\n', info.ok ? stdout : stderr);
@@ -77,7 +104,7 @@ int Info(const std::vector<std::string>& args) {
 
 // tessivar view IN OUT.png|bmp [--view N] [--zoom Z] [--mode M] [--quarter]
 int View(const std::vector<std::string>& args) {
-  if (args.size() < 2) return Usage("view takes an object file (or sphere) and a picture file");
+  if (args.size() < 2) return Usage("view", "view takes an object file (or sphere) and a picture file");
   int view = 0;
   float zoom = 1.0f;
   ViewMode mode = ViewMode::Shaded;
@@ -90,23 +117,23 @@ int View(const std::vector<std::string>& args) {
     } else if (option == "--view" && hasValue) {
       char* end = nullptr;
       long n = std::strtol(args[++i].c_str(), &end, 10);
-      if (*end != '\0' || n < 1 || n > 7) return Usage("--view takes 1 to 7");
+      if (*end != '\0' || n < 1 || n > 7) return Usage("view", "--view takes 1 to 7");
       view = int(n) - 1;
     } else if (option == "--zoom" && hasValue) {
       char* end = nullptr;
       zoom = std::strtof(args[++i].c_str(), &end);
-      if (*end != '\0' || !(zoom > 0.0f) || zoom > 1000.0f) return Usage("--zoom takes a positive number");
+      if (*end != '\0' || !(zoom > 0.0f) || zoom > 1000.0f) return Usage("view", "--zoom takes a positive number");
     } else if (option == "--mode" && hasValue) {
       std::optional<ViewMode> m = ViewModeFromName(args[++i]);
-      if (!m) return Usage("--mode takes shaded, painted, textured, depth or mask");
+      if (!m) return Usage("view", "--mode takes shaded, painted, textured, depth or mask");
       mode = *m;
     } else {
-      return Usage(("unknown option " + option).c_str());
+      return Usage("view", "unknown option " + option);
     }
   }
   const std::string& out = args[1];
   if (!IsWritablePictureType(FileTypeFromName(out))) {
-    return Usage("the picture file must end in .png, .bmp, .gif, .tif or .img");
+    return Usage("view", "the picture file must end in .png, .bmp, .gif, .tif or .img");
   }
   if (!InitSoftDraw()) return 1;
 
@@ -114,8 +141,8 @@ int View(const std::vector<std::string>& args) {
   if (args[0] == "sphere") {
     object = NewOrganicSceneObject();
     if (object && !FillOrganicShape(*object, 0)) object.reset();
-  } else {
-    object = OpenObjectFile(FileSpecForPath(args[0], FileTypeFromName(args[0])));
+  } else if (ReadableInput(args[0])) {
+    object = ReadObjectFile(FileSpecForPath(args[0], FileTypeFromName(args[0])));
   }
   int status = 1;
   std::vector<uint32_t> pixels;
@@ -131,7 +158,7 @@ int View(const std::vector<std::string>& args) {
 
 // tessivar new organic:SHAPE|synthetic:SHAPE OUT.cmf [--x N] [--y N] [--b N] [--f F]
 int New(const std::vector<std::string>& args) {
-  if (args.size() < 2) return Usage("new takes a shape (organic:SHAPE or synthetic:SHAPE) and an object file");
+  if (args.size() < 2) return Usage("new", "new takes a shape (organic:SHAPE or synthetic:SHAPE) and an object file");
   NewShapeOptions options;
   if (!ParseNewShapeOptions(std::span<const std::string>(args).subspan(2), options)) return 1;
   return NewShapeFile(args[0], args[1], options) == kNoError ? 0 : 1;
@@ -139,22 +166,23 @@ int New(const std::vector<std::string>& args) {
 
 // tessivar deform IN.cmf OUT.cmf TOOL AMOUNT [AMOUNT_Y] [--view N]
 int Deform(const std::vector<std::string>& args) {
-  if (args.size() < 4) return Usage("deform takes IN.cmf OUT.cmf TOOL AMOUNT [AMOUNT_Y] [--view N]");
+  if (args.size() < 4) return Usage("deform", "deform takes IN.cmf OUT.cmf TOOL AMOUNT [AMOUNT_Y] [--view N]");
   auto number = [](const std::string& text, long& value) {
     char* end = nullptr;
     value = std::strtol(text.c_str(), &end, 10);
     return !text.empty() && *end == '\0' && value >= -32768 && value <= 32767;
   };
   long amount = 0, amountY = 0, view = 1;
-  if (!number(args[3], amount)) return Usage("the amount must be a whole number");
+  if (!number(args[3], amount)) return Usage("deform", "the amount must be a whole number");
   size_t i = 4;
   if (i < args.size() && args[i] != "--view") {
-    if (!number(args[i], amountY)) return Usage("the second amount must be a whole number");
+    if (!number(args[i], amountY)) return Usage("deform", "the second amount must be a whole number");
     ++i;
   }
   if (i < args.size()) {
-    if (args[i] != "--view" || i + 2 != args.size() || !number(args[i + 1], view)) return Usage("expected --view N");
+    if (args[i] != "--view" || i + 2 != args.size() || !number(args[i + 1], view)) return Usage("deform", "expected --view N");
   }
+  if (!ReadableInput(args[0])) return 1;
   if (!InitSoftDraw()) return 1;
   Status status = DeformObjectFile(args[0], args[1], args[2], int16_t(amount), int16_t(amountY), int(view) - 1);
   ShutdownSoftDraw();
@@ -163,7 +191,7 @@ int Deform(const std::vector<std::string>& args) {
 
 // tessivar picture IN OUT [--interlaced] [--alpha] [--dither|--no-dither] [--compressed]
 int ConvertPicture(const std::vector<std::string>& args) {
-  if (args.size() < 2) return Usage("picture takes the picture to read and the picture to write");
+  if (args.size() < 2) return Usage("picture", "picture takes the picture to read and the picture to write");
   PictureSaveOptions options;
   for (size_t i = 2; i < args.size(); ++i) {
     const std::string& option = args[i];
@@ -178,12 +206,13 @@ int ConvertPicture(const std::vector<std::string>& args) {
     } else if (option == "--compressed") {
       options.compressed = true;
     } else {
-      return Usage(("unknown option " + option).c_str());
+      return Usage("picture", "unknown option " + option);
     }
   }
   if (!IsWritablePictureType(FileTypeFromName(args[1]))) {
-    return Usage("the picture to write must end in .png, .bmp, .gif, .tif or .img");
+    return Usage("picture", "the picture to write must end in .png, .bmp, .gif, .tif or .img");
   }
+  if (!ReadableInput(args[0])) return 1;
   FileSpec in = FileSpecForPath(args[0], FileTypeFromName(args[0]));
   Picture picture;
   if (LoadPicture(in, picture) != kNoError) return 1;  // the loader has said why
@@ -192,13 +221,14 @@ int ConvertPicture(const std::vector<std::string>& args) {
 
 // tessivar replay TASKS.tsks IN.cmf OUT.cmf [--strength S]
 int Replay(const std::vector<std::string>& args) {
-  if (args.size() != 3 && args.size() != 5) return Usage("replay takes TASKS.tsks IN.cmf OUT.cmf [--strength S]");
+  if (args.size() != 3 && args.size() != 5) return Usage("replay", "replay takes TASKS.tsks IN.cmf OUT.cmf [--strength S]");
   long strength = 256;
   if (args.size() == 5) {
     char* end = nullptr;
     strength = std::strtol(args[4].c_str(), &end, 10);
-    if (args[3] != "--strength" || args[4].empty() || *end != '\0') return Usage("expected --strength S");
+    if (args[3] != "--strength" || args[4].empty() || *end != '\0') return Usage("replay", "expected --strength S");
   }
+  if (!ReadableInput(args[0]) || !ReadableInput(args[1])) return 1;
   if (!InitSoftDraw()) return 1;
   const Status status = ReplayTaskFile(args[0], args[1], args[2], int(std::clamp(strength, -100000L, 100000L)));
   ShutdownSoftDraw();
@@ -206,22 +236,19 @@ int Replay(const std::vector<std::string>& args) {
 }
 
 int Project(const std::vector<std::string>& args) {
-  if (args.size() < 2) return Usage("project takes the project file and at least one object file");
+  if (args.size() < 2) return Usage("project", "project takes the project file and at least one object file");
   std::vector<std::string> objects(args.begin() + 1, args.end());
+  for (const std::string& object : objects) {
+    if (!ReadableInput(object)) return 1;
+  }
   return MakeProjectFromObjects(args[0], objects) == 0 ? 0 : 1;
 }
 
 }  // namespace
 
 int RunBatchCommand(const std::string& name, const std::vector<std::string>& args) {
-  if (name != "info" && name != "project" && name != "view" && name != "new" && name != "deform" &&
-      name != "picture" && name != "replay") {
-    return Usage(("unknown command " + name).c_str());
-  }
-  if (!StartBatch()) {
-    std::fputs("tessivar: not enough memory to start\n", stderr);
-    return 1;
-  }
+  if (!IsBatchCommand(name)) return Usage("", "unknown command " + name);
+  if (!StartBatch()) return 1;  // it has said why
   int status = name == "info"   ? Info(args)
                : name == "view" ? View(args)
                : name == "new"  ? New(args)

@@ -3,6 +3,46 @@
 
 namespace tsv {
 
+namespace {
+
+// The batch commands and their usage lines, in the order the help shows them.
+struct BatchUsage {
+  const char* name;
+  const char* usage;
+};
+constexpr BatchUsage kBatchCommands[] = {
+    {"info", "       tessivar info FILE       what an object, project, optics or preview file holds\n"},
+    {"project",
+     "       tessivar project OUT.cma OBJECT.cmf...\n"
+     "                                a project of those objects, saved with its folders\n"},
+    {"view",
+     "       tessivar view IN OUT.png|bmp|gif|tif|img [--view N] [--zoom Z] [--mode shaded|painted|textured|depth|mask]\n"
+     "                    [--quarter]  the modeling view of an object file (or of the sphere)\n"},
+    {"new",
+     "       tessivar new organic:SHAPE OUT.cmf\n"
+     "                                SHAPE: sphere, tetrahedron, cylinder, cube, capped-cylinder\n"
+     "       tessivar new synthetic:SHAPE OUT.cmf [--x N] [--y N] [--b N] [--f F]\n"
+     "                                SHAPE: front-plain, both-plain, sphere, cylinder, cube, cone, doughnut\n"},
+    {"deform",
+     "       tessivar deform IN.cmf OUT.cmf TOOL AMOUNT [AMOUNT_Y] [--view N]\n"
+     "                                one deformation tool (its name or two-letter code)\n"},
+    {"picture",
+     "       tessivar picture IN OUT [--interlaced] [--alpha] [--dither|--no-dither] [--compressed]\n"
+     "                                convert a picture (bmp, gif, tif, img, png, jpg) to bmp, gif, tif, img or png\n"},
+    {"replay",
+     "       tessivar replay TASKS.tsks IN.cmf OUT.cmf [--strength S]\n"
+     "                                replay a task file on an object (strength 0..256)\n"},
+};
+
+}  // namespace
+
+bool IsBatchCommand(const std::string& name) {
+  for (const BatchUsage& command : kBatchCommands) {
+    if (name == command.name) return true;
+  }
+  return false;
+}
+
 Command ParseCommandLine(const std::vector<std::string>& arguments) {
   Command command;
   if (arguments.empty()) return command;
@@ -14,33 +54,29 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
   } else if (!first.empty() && first[0] == '-') {
     command.kind = CommandKind::Invalid;
     command.error = "unknown option " + first;
-  } else if (arguments.size() == 1) {
-    command.file = first;
-  } else {
+  } else if (IsBatchCommand(first) || arguments.size() > 1) {
+    // A command word always means the command, also without its arguments (a file of that name
+    // in the working folder is opened as ./info); it never opens the window.
     command.kind = CommandKind::Batch;
     command.name = first;
     command.args.assign(arguments.begin() + 1, arguments.end());
+  } else {
+    command.file = first;
   }
   return command;
 }
 
+std::string CommandUsageText(const std::string& name) {
+  for (const BatchUsage& command : kBatchCommands) {
+    if (name == command.name) return std::string("usage:") + (command.usage + 6);
+  }
+  return UsageText();
+}
+
 std::string UsageText() {
-  return "usage: tessivar [FILE]          open the program window, optionally with FILE\n"
-         "       tessivar info FILE       what an object, project, optics or preview file holds\n"
-         "       tessivar project OUT.cma OBJECT.cmf...\n"
-         "                                a project of those objects, saved with its folders\n"
-         "       tessivar view IN OUT.png|bmp|gif|tif|img [--view N] [--zoom Z] [--mode shaded|painted|textured|depth|mask]\n"
-         "                    [--quarter]  the modeling view of an object file (or of the sphere)\n"
-         "       tessivar new organic:SHAPE OUT.cmf\n"
-         "                                SHAPE: sphere, tetrahedron, cylinder, cube, capped-cylinder\n"
-         "       tessivar new synthetic:SHAPE OUT.cmf [--x N] [--y N] [--b N] [--f F]\n"
-         "                                SHAPE: front-plain, both-plain, sphere, cylinder, cube, cone, doughnut\n"
-         "       tessivar deform IN.cmf OUT.cmf TOOL AMOUNT [AMOUNT_Y] [--view N]\n"
-         "                                one deformation tool (its name or two-letter code)\n"
-         "       tessivar picture IN OUT [--interlaced] [--alpha] [--dither|--no-dither] [--compressed]\n"
-         "                                convert a picture (bmp, gif, tif, img, png, jpg) to bmp, gif, tif, img or png\n"
-         "       tessivar replay TASKS.tsks IN.cmf OUT.cmf [--strength S]\n"
-         "                                replay a task file on an object (strength 0..256)\n"
+  std::string text = "usage: tessivar [FILE]          open the program window, optionally with FILE\n";
+  for (const BatchUsage& command : kBatchCommands) text += command.usage;
+  return text +
          "       tessivar --version       print the version\n"
          "       tessivar --help          print this text\n";
 }

@@ -18,6 +18,9 @@ struct Command {
 };
 
 Command ParseCommandLine(const std::vector<std::string>& arguments);
+[[nodiscard]] bool IsBatchCommand(const std::string& name);
+// The whole usage, or the lines of one batch command (the whole usage for an unknown name).
 std::string UsageText();
+std::string CommandUsageText(const std::string& name);
 
 }  // namespace tsv

@@ -7,20 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/sdl_services.h"
 #include "platform/window.h"
+#include "ui/loop_result.h"
 
 namespace tsv {
-
-// Main-loop results: what the loop does after a step.
-enum LoopResult : int {
-  kLoopContinue = 0,
-  kLoopQuit = 1,
-  kLoopRedrawView = 2,        // the quick or the full view, as the preferences say
-  kLoopRedrawViewSecond = 3,  // the current object's view in its second form
-  kLoopRedrawViewFull = 4,
-  kLoopDepthLeft = 5,         // the composer's left object as a depth view
-  kLoopDepthRight = 6,
-};
 
 // Renderer word: the renderer in use in the low byte, availability in the high bits.
 inline constexpr uint16_t kBackendSoftDraw = 0;
@@ -40,7 +31,6 @@ struct AppState {
   bool readyToPaint = false;
   uint16_t partCode = 0;    // the part code of the last press (not with the right button)
   int trackedPanel = 0;     // the panel that follows the press being tracked
-  bool recordingTasks = false;  // set by the task recorder while it records
   // The panel handlers (panel, phase, part code); tests put a recorder in their place.
   std::function<int(int, int, uint16_t)> panelHandler;
   uint16_t preferredRenderer = 0;  // the low byte saved with the preferences
@@ -57,6 +47,10 @@ struct AppState {
   float spinRates[3] = {1.0822536f, 7.575775f, 3.1830988f};
 
   bool instanceListening = false;
+  // The window's dialogs and message boxes, installed while the program window exists.
+  SdlServices sdlServices;
+  // Where the pointer was at the last step of the free view that follows the mouse (-1: not yet).
+  int followPointerX = -1, followPointerY = -1;
   bool preferencesRead = false;  // set once start-up has read the preferences file
 };
 

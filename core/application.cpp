@@ -44,8 +44,6 @@ namespace {
 constexpr uint32_t kPanelGrey = Rgb(218, 218, 218);
 constexpr int kComposerFallbackSide = 128;
 
-SdlServices sdlServices;
-
 // The composer picture at the size of the preferences, or 128 x 128 when that cannot be had.
 bool AllocateComposerBuffer() {
   auto tryAllocate = [](int width, int height) {
@@ -129,31 +127,31 @@ WindowResult CreateMainWindow() {
   }
   // Without a usable font the panels still work; their texts are not drawn.
   if (!InitInterfaceFonts()) std::fputs("tessivar: no interface font found; texts are not drawn\n", stderr);
-  sdlServices.window = mainWindow.window;
-  sdlServices.screen = &mainWindow.frame;
-  sdlServices.present = PresentFrame;
+  app.sdlServices.window = mainWindow.window;
+  app.sdlServices.screen = &mainWindow.frame;
+  app.sdlServices.present = PresentFrame;
   // A tool's drag shows each redraw of the view (already drawn by the tool) and its readout.
   toolState.present = [] {
     Canvas picture{400, 400, renderState.viewPicture};
     PasteArea(mainWindow.frame, picture, ui.viewRect.left, ui.viewRect.top);
     PresentFrame();
   };
-  sdlServices.openDialog = ChooseFileToOpen;
-  sdlServices.saveDialog = ChooseFileToSave;
-  sdlServices.colorDialog = ChooseColour;
+  app.sdlServices.openDialog = ChooseFileToOpen;
+  app.sdlServices.saveDialog = ChooseFileToSave;
+  app.sdlServices.colorDialog = ChooseColour;
   // After a message box the click that closed it must not reach a panel, and the window is redrawn.
-  sdlServices.afterModal = [] {
+  app.sdlServices.afterModal = [] {
     DrainInput();
     input.buttonDown = false;
     RedrawWindow();
   };
-  SetServices(&sdlServices);
+  SetServices(&app.sdlServices);
   return WindowResult::Created;
 }
 
 void DestroyMainWindow() {
-  if (platform.services == &sdlServices) SetServices(nullptr);
-  sdlServices = SdlServices{};
+  if (platform.services == &app.sdlServices) SetServices(nullptr);
+  app.sdlServices = SdlServices{};
   DestroyProgramWindow();
   if (app.instanceListening) ReleaseSingleInstance();
   app.instanceListening = false;

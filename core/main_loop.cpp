@@ -33,9 +33,6 @@ constexpr float kTwoPi = 2.0f * std::numbers::pi_v<float>;
 // Radians per pixel of pointer movement when the free view follows the mouse.
 constexpr float kFollowRadiansPerPixel = std::numbers::pi_v<float> / 200.0f;
 
-int lastPointerX = -1, lastPointerY = -1;
-bool hoverShown = false;
-
 float Wrap(float angle) {
   angle = std::fmod(angle, kTwoPi);
   return angle < 0 ? angle + kTwoPi : angle;
@@ -51,15 +48,15 @@ int UpdateHover(uint16_t partCode) {
   const int panel = partCode >> 8, item = partCode & 0xFF;
   const uint32_t now = TickCount();
   if (panel != ui.hoverPanel || item != ui.hoverItem) {
-    bool wasShown = hoverShown;
+    const bool wasShown = ui.hoverShown;
     ui.hoverPanel = panel;
     ui.hoverItem = item;
     ui.hoverSince = now;
-    hoverShown = false;
+    ui.hoverShown = false;
     return wasShown || panel != 0 ? kLoopRedrawViewFull : kLoopContinue;
   }
-  if (!hoverShown && panel != 0 && now - ui.hoverSince >= kHoverDelayMs) {
-    hoverShown = true;
+  if (!ui.hoverShown && panel != 0 && now - ui.hoverSince >= kHoverDelayMs) {
+    ui.hoverShown = true;
     return kLoopRedrawViewFull;
   }
   return kLoopContinue;
@@ -71,7 +68,7 @@ int CallPanel(int panel, int phase, uint16_t partCode) {
 }
 
 int AskToQuit() {
-  const bool recording = app.recordingTasks || taskRecorder.taskState != kTaskIdle;
+  const bool recording = taskRecorder.taskState != kTaskIdle;
   if ((recording && !AskMessage(GetString(kAskStopRecording))) || !ConfirmDiscardChanges()) {
     input.quitRequested = false;
     return kLoopContinue;
@@ -147,7 +144,7 @@ int HandleKey(int /*previous*/) {
 int FreeViewStep() {
   SceneObject* object = scene.currentObject;
   if (object == nullptr || ui.freeViewMode == FreeViewMode::Off) {
-    lastPointerX = lastPointerY = -1;
+    app.followPointerX = app.followPointerY = -1;
     return kLoopContinue;
   }
   ObjectView& view = object->views[6];
@@ -160,10 +157,10 @@ int FreeViewStep() {
       view.angles[1] = Wrap(view.angles[1] + app.spinRates[1] * kStep);
       break;
     case FreeViewMode::Following: {
-      const int dx = lastPointerX < 0 ? 0 : input.mouseX - lastPointerX;
-      const int dy = lastPointerY < 0 ? 0 : input.mouseY - lastPointerY;
-      lastPointerX = input.mouseX;
-      lastPointerY = input.mouseY;
+      const int dx = app.followPointerX < 0 ? 0 : input.mouseX - app.followPointerX;
+      const int dy = app.followPointerY < 0 ? 0 : input.mouseY - app.followPointerY;
+      app.followPointerX = input.mouseX;
+      app.followPointerY = input.mouseY;
       const float vertical = (ui.axisLock & 1) ? 0.0f : float(dy) * kFollowRadiansPerPixel;
       const float horizontal = (ui.axisLock & 2) ? 0.0f : float(dx) * kFollowRadiansPerPixel;
       if (vertical == 0 && horizontal == 0) return kLoopContinue;

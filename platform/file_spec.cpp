@@ -1,4 +1,4 @@
-// file_spec.cpp: file specifications, internal paths and the file-type table.
+// file_spec.cpp: file specs, internal paths and the file-type table.
 #include "platform/file_spec.h"
 
 #include <unistd.h>

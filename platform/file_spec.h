@@ -1,4 +1,4 @@
-// file_spec.h: the file specification (a path in internal form plus up to eight file types), the
+// file_spec.h: the file spec (a path in internal form plus up to eight file types), the
 // conversions between native paths and the internal form, and the table that maps extensions to
 // four-character file types.
 //

@@ -9,23 +9,15 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/platform_state.h"
+
 namespace tsv {
 namespace {
-
-struct FontState {
-  FT_Library library = nullptr;
-  FT_Face regular = nullptr;
-  FT_Face bold = nullptr;
-  bool tried = false;
-  bool exitHookSet = false;
-  bool fontconfigUsed = false;
-};
-FontState fonts;
 
 std::string FindFontFile(const char* pattern, const char* fallback) {
   std::string result;
   if (FcInit()) {
-    fonts.fontconfigUsed = true;
+    platform.fonts.fontconfigUsed = true;
     FcPattern* query = FcNameParse(reinterpret_cast<const FcChar8*>(pattern));
     if (query != nullptr) {
       FcConfigSubstitute(nullptr, query, FcMatchPattern);
@@ -45,7 +37,7 @@ std::string FindFontFile(const char* pattern, const char* fallback) {
 
 FT_Face OpenFace(const std::string& path) {
   FT_Face face = nullptr;
-  if (FT_New_Face(fonts.library, path.c_str(), 0, &face) != 0) return nullptr;
+  if (FT_New_Face(platform.fonts.library, path.c_str(), 0, &face) != 0) return nullptr;
   return face;
 }
 
@@ -53,8 +45,8 @@ int PixelSize(FontKind font) { return font == FontKind::Small ? 9 : 11; }
 
 FT_Face FaceFor(FontKind font) {
   if (!InitInterfaceFonts()) return nullptr;
-  FT_Face face = (font == FontKind::Bold || font == FontKind::BoldUnderline) && fonts.bold ? fonts.bold
-                                                                                           : fonts.regular;
+  FT_Face face = (font == FontKind::Bold || font == FontKind::BoldUnderline) && platform.fonts.bold ? platform.fonts.bold
+                                                                                           : platform.fonts.regular;
   FT_Set_Pixel_Sizes(face, 0, FT_UInt(PixelSize(font)));
   return face;
 }
@@ -85,29 +77,29 @@ uint32_t Blend(uint32_t under, uint32_t over, unsigned alpha) {
 }  // namespace
 
 bool InitInterfaceFonts() {
-  if (fonts.regular != nullptr) return true;
-  if (fonts.tried) return false;
-  fonts.tried = true;
-  if (!fonts.exitHookSet) {
+  if (platform.fonts.regular != nullptr) return true;
+  if (platform.fonts.tried) return false;
+  platform.fonts.tried = true;
+  if (!platform.fonts.exitHookSet) {
     // Fontconfig keeps its configuration until FcFini; release everything when the program ends.
     std::atexit(ShutdownInterfaceFonts);
-    fonts.exitHookSet = true;
+    platform.fonts.exitHookSet = true;
   }
-  if (FT_Init_FreeType(&fonts.library) != 0) return false;
-  fonts.regular = OpenFace(FindFontFile("DejaVu Sans:style=Book", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
-  fonts.bold = OpenFace(FindFontFile("DejaVu Sans:style=Bold", "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"));
-  if (fonts.regular == nullptr && fonts.bold != nullptr) std::swap(fonts.regular, fonts.bold);
-  return fonts.regular != nullptr;
+  if (FT_Init_FreeType(&platform.fonts.library) != 0) return false;
+  platform.fonts.regular = OpenFace(FindFontFile("DejaVu Sans:style=Book", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+  platform.fonts.bold = OpenFace(FindFontFile("DejaVu Sans:style=Bold", "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"));
+  if (platform.fonts.regular == nullptr && platform.fonts.bold != nullptr) std::swap(platform.fonts.regular, platform.fonts.bold);
+  return platform.fonts.regular != nullptr;
 }
 
 void ShutdownInterfaceFonts() {
-  if (fonts.bold) FT_Done_Face(fonts.bold);
-  if (fonts.regular) FT_Done_Face(fonts.regular);
-  if (fonts.library) FT_Done_FreeType(fonts.library);
-  if (fonts.fontconfigUsed) FcFini();
-  bool exitHookSet = fonts.exitHookSet;
-  fonts = FontState{};
-  fonts.exitHookSet = exitHookSet;
+  if (platform.fonts.bold) FT_Done_Face(platform.fonts.bold);
+  if (platform.fonts.regular) FT_Done_Face(platform.fonts.regular);
+  if (platform.fonts.library) FT_Done_FreeType(platform.fonts.library);
+  if (platform.fonts.fontconfigUsed) FcFini();
+  bool exitHookSet = platform.fonts.exitHookSet;
+  platform.fonts = FontState{};
+  platform.fonts.exitHookSet = exitHookSet;
 }
 
 int LineHeight(FontKind font) {

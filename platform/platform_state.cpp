@@ -30,10 +30,11 @@ void InitPlatformDirectories() {
 }
 
 void ResetPlatformState() {
-  // The installed services belong to whoever installed them; they outlive a reset.
-  UserServices* services = platform.services;
-  platform = PlatformState{};
-  platform.services = services;
+  platform.resourceDirectory.clear();
+  platform.startDirectory.clear();
+  platform.tempFolder.clear();
+  platform.rememberedFolder.clear();
+  platform.chosenFilterType = 0;
 }
 
 }  // namespace tsv

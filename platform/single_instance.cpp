@@ -21,12 +21,6 @@ namespace {
 constexpr size_t kMaxMessage = 4096;
 constexpr int kReadWaitMs = 500;
 
-struct InstanceState {
-  int listener = -1;
-  std::string socketPath;
-};
-InstanceState instance;
-
 bool MakeAddress(const std::string& path, sockaddr_un& address) {
   std::memset(&address, 0, sizeof address);
   address.sun_family = AF_UNIX;
@@ -91,8 +85,8 @@ InstanceRole ClaimSingleInstance(const std::string& socketPath, const std::strin
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return InstanceRole::Alone;
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 && ::listen(fd, 8) == 0) {
-      instance.listener = fd;
-      instance.socketPath = socketPath;
+      platform.instance.listener = fd;
+      platform.instance.socketPath = socketPath;
       return InstanceRole::First;
     }
     int error = errno;
@@ -108,9 +102,9 @@ InstanceRole ClaimSingleInstance(const std::string& socketPath, const std::strin
 
 std::vector<std::string> PollInstanceMessages() {
   std::vector<std::string> messages;
-  if (instance.listener < 0) return messages;
+  if (platform.instance.listener < 0) return messages;
   for (;;) {
-    int fd = ::accept4(instance.listener, nullptr, nullptr, SOCK_CLOEXEC);
+    int fd = ::accept4(platform.instance.listener, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) break;
     messages.push_back(ReadMessage(fd));
     ::close(fd);
@@ -119,11 +113,11 @@ std::vector<std::string> PollInstanceMessages() {
 }
 
 void ReleaseSingleInstance() {
-  if (instance.listener >= 0) {
-    ::close(instance.listener);
-    ::unlink(instance.socketPath.c_str());
+  if (platform.instance.listener >= 0) {
+    ::close(platform.instance.listener);
+    ::unlink(platform.instance.socketPath.c_str());
   }
-  instance = InstanceState{};
+  platform.instance = InstanceState{};
 }
 
 }  // namespace tsv

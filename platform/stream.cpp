@@ -14,6 +14,7 @@
 
 #include "platform/byte_order.h"
 #include "platform/files.h"
+#include "platform/platform_state.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "platform/user_services.h"
@@ -21,26 +22,15 @@
 namespace tsv {
 namespace {
 
-struct StreamState {
-  FileRef file;
-  std::vector<uint8_t> buffer;
-  bool writing = false;
-  bool finished = false;
-  size_t position = 0;  // next byte to read, or the count of bytes pending a write
-  size_t filled = 0;    // bytes of the buffer holding file data (reading)
-  int64_t fileSize = 0;
-};
-StreamState stream;
-
 Status Fail() {
   ShowStopMessage(GetString(kErrFileError));
   return kWriteError;
 }
 
 bool PrepareBuffer() {
-  if (stream.buffer.size() == kStreamBufferSize) return true;
+  if (platform.stream.buffer.size() == kStreamBufferSize) return true;
   try {
-    stream.buffer.assign(kStreamBufferSize, 0);
+    platform.stream.buffer.assign(kStreamBufferSize, 0);
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -49,45 +39,45 @@ bool PrepareBuffer() {
 
 Status Open(FileSpec& spec, FileMode mode, bool writing) {
   // The buffer is kept from stream to stream; only the file and the positions start afresh.
-  CloseFileQuietly(stream.file);
-  std::vector<uint8_t> buffer = std::move(stream.buffer);
-  stream = StreamState{};
-  stream.buffer = std::move(buffer);
+  CloseFileQuietly(platform.stream.file);
+  std::vector<uint8_t> buffer = std::move(platform.stream.buffer);
+  platform.stream = StreamState{};
+  platform.stream.buffer = std::move(buffer);
   if (!PrepareBuffer()) {
     ShowStopMessage(GetString(kErrNotEnoughMemory));
     return kWriteError;
   }
-  Status status = OpenFile(spec, mode, stream.file);
+  Status status = OpenFile(spec, mode, platform.stream.file);
   if (status != kNoError) {
     ShowStopMessage(GetString(kErrFileError));
     return status;
   }
-  stream.writing = writing;
-  if (GetFileSize(stream.file, stream.fileSize) != kNoError) return kWriteError;
+  platform.stream.writing = writing;
+  if (GetFileSize(platform.stream.file, platform.stream.fileSize) != kNoError) return kWriteError;
   return kNoError;
 }
 
 // Reads the next part of the file into the buffer; false at the end of the file or on error.
 bool Refill() {
-  if (!stream.file.openFlag) return false;
-  stream.position = 0;
-  stream.filled = 0;
+  if (!platform.stream.file.openFlag) return false;
+  platform.stream.position = 0;
+  platform.stream.filled = 0;
   for (;;) {
-    ssize_t n = ::read(stream.file.descriptor, stream.buffer.data(), stream.buffer.size());
+    ssize_t n = ::read(platform.stream.file.descriptor, platform.stream.buffer.data(), platform.stream.buffer.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
-    stream.filled = size_t(n);
+    platform.stream.filled = size_t(n);
     return true;
   }
 }
 
-bool ReadableStream() { return stream.file.openFlag && !stream.writing; }
+bool ReadableStream() { return platform.stream.file.openFlag && !platform.stream.writing; }
 
 Status WritePending() {
-  if (stream.position == 0) return kNoError;
-  size_t count = stream.position;
-  stream.position = 0;
-  return WriteBytes(stream.file, stream.buffer.data(), count);
+  if (platform.stream.position == 0) return kNoError;
+  size_t count = platform.stream.position;
+  platform.stream.position = 0;
+  return WriteBytes(platform.stream.file, platform.stream.buffer.data(), count);
 }
 
 }  // namespace
@@ -103,8 +93,8 @@ Status OpenStreamForWriting(FileSpec& spec) { return Open(spec, FileMode::Write,
 
 Status OpenStreamForAppending(FileSpec& spec) {
   Status status = Open(spec, FileMode::Write, true);
-  if (status == kNoError && SetFilePosition(stream.file, 0, SeekFrom::End) != kNoError) {
-    CloseFileQuietly(stream.file);
+  if (status == kNoError && SetFilePosition(platform.stream.file, 0, SeekFrom::End) != kNoError) {
+    CloseFileQuietly(platform.stream.file);
     return Fail();
   }
   return status;
@@ -119,16 +109,16 @@ Status AskAndOpenStream(uint32_t fileType, FileSpec& spec) {
 }
 
 Status StreamWriteBytes(const void* buffer, size_t count) {
-  if (!stream.file.openFlag || !stream.writing) return Fail();
+  if (!platform.stream.file.openFlag || !platform.stream.writing) return Fail();
   const auto* in = static_cast<const uint8_t*>(buffer);
   while (count > 0) {
-    if (stream.position == stream.buffer.size()) {
+    if (platform.stream.position == platform.stream.buffer.size()) {
       Status status = WritePending();
       if (status != kNoError) return status;
     }
-    size_t n = std::min(count, stream.buffer.size() - stream.position);
-    std::memcpy(stream.buffer.data() + stream.position, in, n);
-    stream.position += n;
+    size_t n = std::min(count, platform.stream.buffer.size() - platform.stream.position);
+    std::memcpy(platform.stream.buffer.data() + platform.stream.position, in, n);
+    platform.stream.position += n;
     in += n;
     count -= n;
   }
@@ -203,30 +193,30 @@ Status StreamWriteFloat(float value) {
 }
 
 Status StreamFlush() {
-  if (!stream.file.openFlag || !stream.writing) return kNoError;
+  if (!platform.stream.file.openFlag || !platform.stream.writing) return kNoError;
   return WritePending();
 }
 
 Status StreamClose() {
   Status status = kNoError;
-  if (stream.file.openFlag && stream.writing) {
+  if (platform.stream.file.openFlag && platform.stream.writing) {
     status = WritePending();
     // A written file is complete only when its close succeeded.
-    if (status == kNoError && stream.file.openFlag && CloseFile(stream.file) != kNoError) status = Fail();
+    if (status == kNoError && platform.stream.file.openFlag && CloseFile(platform.stream.file) != kNoError) status = Fail();
   }
-  CloseFileQuietly(stream.file);
-  stream.writing = false;
-  stream.finished = false;
-  stream.position = stream.filled = 0;
+  CloseFileQuietly(platform.stream.file);
+  platform.stream.writing = false;
+  platform.stream.finished = false;
+  platform.stream.position = platform.stream.filled = 0;
   return status;
 }
 
 Status StreamFinish() {
-  if (!stream.file.openFlag) return Fail();
-  Status status = stream.writing ? WritePending() : kNoError;
-  if (status == kNoError) status = SetEndOfFile(stream.file);
+  if (!platform.stream.file.openFlag) return Fail();
+  Status status = platform.stream.writing ? WritePending() : kNoError;
+  if (status == kNoError) status = SetEndOfFile(platform.stream.file);
   if (status != kNoError) {
-    CloseFileQuietly(stream.file);
+    CloseFileQuietly(platform.stream.file);
     return status;
   }
   return StreamClose();
@@ -234,24 +224,24 @@ Status StreamFinish() {
 
 Status StreamReadLine(CountedString& line) {
   line.length = 0;
-  if (!ReadableStream() || stream.finished) return Fail();
-  auto atEnd = [] { return stream.position == stream.filled && !Refill(); };
+  if (!ReadableStream() || platform.stream.finished) return Fail();
+  auto atEnd = [] { return platform.stream.position == platform.stream.filled && !Refill(); };
   // Skip the breaks in front of the line.
   for (;;) {
     if (atEnd()) {
-      stream.finished = true;
+      platform.stream.finished = true;
       return kNoError;
     }
-    uint8_t c = stream.buffer[stream.position];
+    uint8_t c = platform.stream.buffer[platform.stream.position];
     if (c != 10 && c != 13 && c != 0) break;
-    ++stream.position;
+    ++platform.stream.position;
   }
   for (;;) {
     if (atEnd()) {
-      stream.finished = true;
+      platform.stream.finished = true;
       return kNoError;
     }
-    uint8_t c = stream.buffer[stream.position++];
+    uint8_t c = platform.stream.buffer[platform.stream.position++];
     if (c == 10 || c == 13 || c == 0) return kNoError;
     if (line.length == kCountedStringMax) return Fail();
     line.text[line.length++] = char(c);
@@ -262,13 +252,13 @@ Status StreamReadBytes(void* buffer, size_t count) {
   if (!ReadableStream()) return Fail();
   auto* out = static_cast<uint8_t*>(buffer);
   while (count > 0) {
-    if (stream.position == stream.filled && !Refill()) {
-      stream.finished = true;
+    if (platform.stream.position == platform.stream.filled && !Refill()) {
+      platform.stream.finished = true;
       return Fail();
     }
-    size_t n = std::min(count, stream.filled - stream.position);
-    std::memcpy(out, stream.buffer.data() + stream.position, n);
-    stream.position += n;
+    size_t n = std::min(count, platform.stream.filled - platform.stream.position);
+    std::memcpy(out, platform.stream.buffer.data() + platform.stream.position, n);
+    platform.stream.position += n;
     out += n;
     count -= n;
   }
@@ -278,12 +268,12 @@ Status StreamReadBytes(void* buffer, size_t count) {
 Status StreamSkip(size_t count) {
   if (!ReadableStream()) return Fail();
   while (count > 0) {
-    if (stream.position == stream.filled && !Refill()) {
-      stream.finished = true;
+    if (platform.stream.position == platform.stream.filled && !Refill()) {
+      platform.stream.finished = true;
       return Fail();
     }
-    size_t n = std::min(count, stream.filled - stream.position);
-    stream.position += n;
+    size_t n = std::min(count, platform.stream.filled - platform.stream.position);
+    platform.stream.position += n;
     count -= n;
   }
   return kNoError;
@@ -303,8 +293,8 @@ Status StreamReadU32(uint32_t& value) {
   return status;
 }
 
-bool StreamFinished() { return stream.finished; }
-int64_t StreamFileSize() { return stream.fileSize; }
+bool StreamFinished() { return platform.stream.finished; }
+int64_t StreamFileSize() { return platform.stream.fileSize; }
 
 int32_t ParseInteger(std::string_view text) {
   int64_t magnitude = 0;
@@ -355,8 +345,8 @@ float ParseFloat(std::string_view text) {
 }
 
 void ResetStream() {
-  CloseFileQuietly(stream.file);
-  stream = StreamState{};
+  CloseFileQuietly(platform.stream.file);
+  platform.stream = StreamState{};
 }
 
 }  // namespace tsv

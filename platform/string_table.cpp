@@ -6,16 +6,12 @@
 #include <set>
 #include <unordered_map>
 
+#include "platform/platform_state.h"
 #include "platform/resources.h"
 #include "platform/user_services.h"
 
 namespace tsv {
 namespace {
-
-struct StringTableState {
-  std::unordered_map<int32_t, std::string> loaded;
-};
-StringTableState stringTable;
 
 const char* BuiltinText(int32_t id) {
   const BuiltinString* end = kBuiltinStrings + kBuiltinStringCount;
@@ -66,8 +62,8 @@ bool ParseTextResource(const std::vector<uint8_t>& bytes, int32_t list,
 }  // namespace
 
 std::string GetStringById(int32_t id) {
-  auto it = stringTable.loaded.find(id);
-  if (it != stringTable.loaded.end()) return it->second;
+  auto it = platform.loadedStrings.find(id);
+  if (it != platform.loadedStrings.end()) return it->second;
   const char* text = BuiltinText(id);
   return text ? std::string(text) : std::string();
 }
@@ -99,10 +95,10 @@ bool LoadStringTable() {
       ok = false;
     }
   }
-  stringTable.loaded = std::move(loaded);
+  platform.loadedStrings = std::move(loaded);
   return ok;
 }
 
-void ResetStringTable() { stringTable.loaded.clear(); }
+void ResetStringTable() { platform.loadedStrings.clear(); }
 
 }  // namespace tsv

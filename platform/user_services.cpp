@@ -15,26 +15,7 @@
 namespace tsv {
 namespace {
 
-// Without a window every text goes to standard error and every question is answered with Cancel,
-// so that nothing is changed on the user's behalf.
-struct ConsoleServices final : UserServices {
-  void Print(std::string_view text) {
-    std::fprintf(stderr, "%.*s\n", int(text.size()), text.data());
-  }
-  void ShowStopMessage(std::string_view text) override { Print(text); }
-  bool AskMessage(std::string_view text) override {
-    Print(text);
-    return false;
-  }
-  void ShowAlert(std::string_view text) override { Print(text); }
-  bool ChooseOpenFile(const FileDialogRequest&, FileChoice&) override { return false; }
-  bool ChooseSaveFile(const FileDialogRequest&, FileChoice&) override { return false; }
-  bool ChooseColor(Rgb16, Rgb16&) override { return false; }
-  void ShowProgress(std::string_view, int) override {}
-  void AdvanceProgress(int, int) override {}
-  void HideProgress() override {}
-};
-ConsoleServices consoleServices;
+void Print(std::string_view text) { std::fprintf(stderr, "%.*s\n", int(text.size()), text.data()); }
 
 FileDialogRequest RequestFor(const FileSpec& spec) {
   FileDialogRequest request;
@@ -52,7 +33,14 @@ uint32_t TypeOfFilter(const FileDialogRequest& request, int filterIndex) {
 
 }  // namespace
 
-UserServices& Services() { return platform.services ? *platform.services : consoleServices; }
+void ConsoleServices::ShowStopMessage(std::string_view text) { Print(text); }
+bool ConsoleServices::AskMessage(std::string_view text) {
+  Print(text);
+  return false;
+}
+void ConsoleServices::ShowAlert(std::string_view text) { Print(text); }
+
+UserServices& Services() { return platform.services ? *platform.services : platform.console; }
 void SetServices(UserServices* services) { platform.services = services; }
 
 void ShowStopMessage(std::string_view text) { Services().ShowStopMessage(text); }
@@ -79,8 +67,9 @@ Status AskOpenFile(FileSpec& spec, int* filterIndex, std::string_view title) {
   return kNoError;
 }
 
-Status AskSaveFile(FileSpec& spec) {
+Status AskSaveFile(FileSpec& spec, const PreviewPane* objectPreview) {
   FileDialogRequest request = RequestFor(spec);
+  if (objectPreview != nullptr) request.objectPreview = *objectPreview;
   FileChoice choice;
   if (!Services().ChooseSaveFile(request, choice)) return kCancelled;
   uint32_t type = TypeOfFilter(request, choice.filterIndex);

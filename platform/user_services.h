@@ -18,6 +18,18 @@ struct Rgb16 {
   uint16_t red = 0, green = 0, blue = 0;
 };
 
+// What the object dialogs' preview pane shows of one object: its picture and its facts.
+struct PreviewPane {
+  bool available = false;         // false: every text empty, no picture
+  std::string typeText;           // "Organic", "Fast Synthetic" or "Synthetic"
+  std::string triangleCountText;  // decimal
+  std::string pointCountText;
+  std::string textureText;        // "Yes" / "No": a texture picture was loaded
+  std::string paintedText;        // "Yes" / "No": painted vertices shown
+  std::string description;
+  std::vector<uint32_t> pixels;   // 100 x 100, top row first
+};
+
 // What a file dialog offers: the types of its filter list (index 1 is the first), the proposed
 // file name and the folder it opens in.
 struct FileDialogRequest {
@@ -25,6 +37,9 @@ struct FileDialogRequest {
   std::string proposedName;
   std::string folder;
   std::string title;  // empty: the dialog's usual "Open" or "Save"
+  // A save dialog for one particular object shows that object in its preview pane, whatever
+  // file is selected. Unavailable: no such object.
+  PreviewPane objectPreview;
 };
 struct FileChoice {
   std::string path;      // native path of the chosen file
@@ -49,8 +64,21 @@ struct UserServices {
   virtual void HideProgress() = 0;
 };
 
-// The services in use. Until a window or a test installs its own, texts go to standard error and
-// every question is answered with Cancel.
+// Without a window every text goes to standard error and every question is answered with Cancel,
+// so that nothing is changed on the user's behalf.
+struct ConsoleServices final : UserServices {
+  void ShowStopMessage(std::string_view text) override;
+  bool AskMessage(std::string_view text) override;
+  void ShowAlert(std::string_view text) override;
+  bool ChooseOpenFile(const FileDialogRequest&, FileChoice&) override { return false; }
+  bool ChooseSaveFile(const FileDialogRequest&, FileChoice&) override { return false; }
+  bool ChooseColor(Rgb16, Rgb16&) override { return false; }
+  void ShowProgress(std::string_view, int) override {}
+  void AdvanceProgress(int, int) override {}
+  void HideProgress() override {}
+};
+
+// The services in use. Until a window or a test installs its own, the console services answer.
 UserServices& Services();
 void SetServices(UserServices* services);  // nullptr restores the console services
 
@@ -63,9 +91,9 @@ void ShowAlert(std::string_view text);
 // filter index is returned in `filterIndex`; a cancelled dialog returns kCancelled and changes nothing.
 Status AskOpenFile(FileSpec& spec, int* filterIndex = nullptr, std::string_view title = {});
 // The save dialog: the file spec's name proposed, entry 0 set to the chosen filter's type and the
-// extension added. Nothing is created or changed on disk: the save that follows does that.
+// extension added. A save for one object shows `objectPreview` in the dialog's preview pane. Nothing is created or changed on disk: the save that follows does that.
 // kCancelled when cancelled.
-Status AskSaveFile(FileSpec& spec);
+Status AskSaveFile(FileSpec& spec, const PreviewPane* objectPreview = nullptr);
 // The colour chooser; 8-bit choices come back widened by 256. False when cancelled.
 [[nodiscard]] bool AskColor(Rgb16 initial, Rgb16& chosen);
 

@@ -6,13 +6,14 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/platform_state.h"
+
 namespace tsv {
 
 MainWindow mainWindow;
 
 namespace {
 
-bool videoStarted = false;
 
 bool MakeTexture(int width, int height) {
   if (mainWindow.texture) SDL_DestroyTexture(mainWindow.texture);
@@ -24,7 +25,7 @@ bool MakeTexture(int width, int height) {
 }  // namespace
 
 bool StartVideo(std::string* error) {
-  if (videoStarted) return true;
+  if (platform.videoStarted) return true;
   // Everything is drawn into our own frame buffer, so the window only needs a plain copy to the
   // screen: SDL's software path does that without a GL context (the hardware back ends of the
   // modeling views make their own). Settings in the environment still take precedence.
@@ -34,19 +35,19 @@ bool StartVideo(std::string* error) {
     if (error) *error = SDL_GetError();
     return false;
   }
-  videoStarted = true;
+  platform.videoStarted = true;
   return true;
 }
 
 void StopVideo() {
-  if (!videoStarted) return;
+  if (!platform.videoStarted) return;
   SDL_Quit();
-  videoStarted = false;
+  platform.videoStarted = false;
 }
 
 DisplayInfo GetDisplayInfo() {
   SDL_DisplayMode mode;
-  if (!videoStarted || SDL_GetDesktopDisplayMode(0, &mode) != 0) return {};
+  if (!platform.videoStarted || SDL_GetDesktopDisplayMode(0, &mode) != 0) return {};
   return {mode.w, mode.h, int(SDL_BITSPERPIXEL(mode.format))};
 }
 

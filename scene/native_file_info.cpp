@@ -23,28 +23,6 @@
 namespace tsv {
 namespace {
 
-// Stands in for the user while a file is only looked at: texts are kept, questions and dialogs
-// are answered with Cancel, no progress is drawn.
-struct CapturingServices final : UserServices {
-  std::vector<std::string> texts;
-  UserServices* previous = nullptr;
-  CapturingServices() : previous(platform.services) { SetServices(this); }
-  ~CapturingServices() override { SetServices(previous); }
-
-  void ShowStopMessage(std::string_view text) override { texts.emplace_back(text); }
-  bool AskMessage(std::string_view text) override {
-    texts.emplace_back(text);
-    return false;
-  }
-  void ShowAlert(std::string_view text) override { texts.emplace_back(text); }
-  bool ChooseOpenFile(const FileDialogRequest&, FileChoice&) override { return false; }
-  bool ChooseSaveFile(const FileDialogRequest&, FileChoice&) override { return false; }
-  bool ChooseColor(Rgb16, Rgb16&) override { return false; }
-  void ShowProgress(std::string_view, int) override {}
-  void AdvanceProgress(int, int) override {}
-  void HideProgress() override {}
-};
-
 std::string Joined(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) {
@@ -93,22 +71,14 @@ std::string HierarchyText(const SceneObject& object) {
 }
 
 NativeFileInfo ObjectInfo(const std::string& path) {
-  // Looking must change nothing: no picture is loaded, and the scene's flag stays as it was.
+  // Looking changes nothing: no picture is loaded, and the scene's flag stays as it was.
   const bool wasModified = scene.projectModified;
-  auto loader = std::move(nativeFiles.loadTexturePicture);
-  nativeFiles.loadTexturePicture = nullptr;
   std::vector<uint32_t> tags;
-  std::vector<std::string> shown;
-  std::unique_ptr<SceneObject> object;
-  {
-    CapturingServices capture;
-    object = ReadObjectFile(FileSpecForPath(path, kObjectFileType), &tags);
-    shown = capture.texts;
-  }
-  nativeFiles.loadTexturePicture = std::move(loader);
+  ObjectFileRead read = ReadObjectFileQuietly(FileSpecForPath(path, kObjectFileType), &tags);
+  std::unique_ptr<SceneObject>& object = read.object;
   NativeFileInfo info;
   if (!object) {
-    info.text = shown.empty() ? GetString(kErrCantOpenObject) : Joined(shown);
+    info.text = read.message;
     scene.projectModified = wasModified;
     return info;
   }
@@ -129,7 +99,7 @@ NativeFileInfo ObjectInfo(const std::string& path) {
   for (uint32_t tag : tags) chunks += (chunks.empty() ? "" : " ") + TagText(tag);
   lines.push_back(FormatString(kNativeInfoChunks, {chunks}));
   // Warnings the file gave while it was read (a hierarchy that had to be dropped) belong here too.
-  lines.insert(lines.end(), shown.begin(), shown.end());
+  lines.insert(lines.end(), read.warnings.begin(), read.warnings.end());
   DisposeSceneObject(object);
   scene.projectModified = wasModified;
   info.ok = true;

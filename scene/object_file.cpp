@@ -439,7 +439,7 @@ bool IsValidHierarchy(const SceneObject& o) {
 // ---------------------------------------------------------------------------------------------
 // Opening
 
-// Steps after the chunks are in: topology, texture picture.
+// Steps after the chunks are in: the topology, and no picture yet.
 bool FinishOpenedObject(SceneObject& o) {
   if (o.isOrganic != 0) {
     if (o.pointCount != kOrganicPointCount || o.triangleCount != kOrganicTriangleCount) return false;
@@ -455,18 +455,24 @@ bool FinishOpenedObject(SceneObject& o) {
   if (!IsFileSpecSet(o.textureFile)) {
     ClearFileSpec(o.textureFile);
     o.textureKind = 0;
-  } else if (nativeFiles.loadTexturePicture && !nativeFiles.loadTexturePicture(o)) {
-    o.textureImage.clear();
-    ClearFileSpec(o.textureFile);
-    o.textureKind = 0;
-    o.textureOffset = {};
-    o.textureDepth = {};
-    o.textureError = 0;
   }
   return true;
 }
 
-std::unique_ptr<SceneObject> LoadObject(FileRef& file, const FileSpec& spec, std::vector<uint32_t>* tagsSeen) {
+// The texture picture the object file names, through the picture hook; a picture that cannot be
+// had is dropped from the object (the hook has told the user).
+void LoadTextureOfOpenedObject(SceneObject& o) {
+  if (!IsFileSpecSet(o.textureFile) || !nativeFiles.loadTexturePicture || nativeFiles.loadTexturePicture(o)) return;
+  o.textureImage.clear();
+  ClearFileSpec(o.textureFile);
+  o.textureKind = 0;
+  o.textureOffset = {};
+  o.textureDepth = {};
+  o.textureError = 0;
+}
+
+std::unique_ptr<SceneObject> LoadObject(FileRef& file, const FileSpec& spec, std::vector<uint32_t>* tagsSeen,
+                                        std::vector<std::string>& warnings) {
   FileReader r(file);
   if (r.failed) return nullptr;
   // The first chunk must be "HEAD" with the object signature.
@@ -495,7 +501,7 @@ std::unique_ptr<SceneObject> LoadObject(FileRef& file, const FileSpec& spec, std
     scene.projectModified = wasModified;
     return nullptr;
   }
-  if (SetFilePosition(file, 0, SeekFrom::Start) != kNoError || ReadObjectChunks(file, *object, tagsSeen) != kNoError ||
+  if (SetFilePosition(file, 0, SeekFrom::Start) != kNoError || ReadObjectChunks(file, *object, tagsSeen, &warnings) != kNoError ||
       (object->fileSpec = spec, !FinishOpenedObject(*object))) {
     DisposeSceneObject(object);
     scene.projectModified = wasModified;
@@ -503,8 +509,6 @@ std::unique_ptr<SceneObject> LoadObject(FileRef& file, const FileSpec& spec, std
   }
   return object;
 }
-
-void ShowCantOpenObject() { ShowStopMessage(GetString(kErrCantOpenObject)); }
 
 FileSpec ObjectDialogSpec(const CountedString& proposedName) {
   FileSpec spec;
@@ -568,7 +572,8 @@ Status WriteObjectFile(FileRef& file, const SceneObject& o) {
   return w.failed ? w.status : kNoError;
 }
 
-Status ReadObjectChunks(FileRef& file, SceneObject& o, std::vector<uint32_t>* tagsSeen) {
+Status ReadObjectChunks(FileRef& file, SceneObject& o, std::vector<uint32_t>* tagsSeen,
+                        std::vector<std::string>* warnings) {
   FileReader r(file);
   if (r.failed) return r.status;
   for (;;) {
@@ -634,28 +639,41 @@ Status ReadObjectChunks(FileRef& file, SceneObject& o, std::vector<uint32_t>* ta
     if (status != kNoError) return status;
   }
   if (!IsValidHierarchy(o)) {
-    ShowAlert(GetString(kWarnInvalidHierarchy));
+    if (warnings != nullptr) warnings->push_back(GetString(kWarnInvalidHierarchy));
     o.hierarchy.clear();
   }
   return kNoError;
 }
 
-std::unique_ptr<SceneObject> ReadObjectFile(const FileSpec& spec, std::vector<uint32_t>* tagsSeen) {
+ObjectFileRead ReadObjectFileQuietly(const FileSpec& spec, std::vector<uint32_t>* tagsSeen) {
+  ObjectFileRead read;
   FileSpec opened = spec;
   FileRef file;
-  if (OpenFile(opened, FileMode::Read, file) != kNoError) {
-    ShowCantOpenObject();
-    return nullptr;
+  if (Status status = OpenFile(opened, FileMode::Read, file); status != kNoError) {
+    read.status = status;
+    read.message = GetString(kErrCantOpenObject);
+    return read;
   }
   opened.typeCount = 1;
-  std::unique_ptr<SceneObject> object = LoadObject(file, opened, tagsSeen);
-  CloseFileQuietly(file);
-  if (!object) {
-    // Whatever was built goes with the null result; the table never saw it.
-    ShowCantOpenObject();
+  read.object = LoadObject(file, opened, tagsSeen, read.warnings);
+  if (!read.object) {
+    // Whatever was built went with the null result; the table never saw it.
+    read.status = kMalformed;
+    read.message = GetString(kErrCantOpenObject);
+    read.warnings.clear();
+  }
+  return read;
+}
+
+std::unique_ptr<SceneObject> ReadObjectFile(const FileSpec& spec) {
+  ObjectFileRead read = ReadObjectFileQuietly(spec);
+  if (!read.object) {
+    ShowStopMessage(read.message);
     return nullptr;
   }
-  return object;
+  for (const std::string& warning : read.warnings) ShowAlert(warning);
+  LoadTextureOfOpenedObject(*read.object);
+  return std::move(read.object);
 }
 
 std::unique_ptr<SceneObject> OpenObjectFileSearching(const FileSpec& spec, const std::string& searchFolder) {
@@ -692,6 +710,7 @@ bool SaveObjectToFile(SceneObject& object, const FileSpec& target) {
     ClearFileSpec(object.fileSpec);
     return false;
   }
+  const bool toFile = !save.inPlace;
   if (WriteObjectFile(save.file, object) != kNoError || !CommitSafeSave(save)) {
     AbandonSafeSave(save);
     ClearFileSpec(object.fileSpec);
@@ -701,8 +720,9 @@ bool SaveObjectToFile(SceneObject& object, const FileSpec& target) {
   object.fileSpec.typeCount = 1;
   object.fileSpec.fileTypes[0] = kObjectFileType;
   object.hasUnsavedChanges = 0;
-  // The preview is a courtesy for the open dialog: the object is saved whether or not it is written.
-  (void)WritePreviewFile(object);
+  // The preview is a courtesy for the open dialog: the object is saved whether or not it is
+  // written. A device or pipe has no folder of objects beside it to put one in.
+  if (toFile) (void)WritePreviewFile(object);
   return true;
 }
 
@@ -717,7 +737,8 @@ bool SaveObjectAs(SceneObject& object) {
   FileSpec chosen = ObjectDialogSpec(proposed);
   const std::string objectsFolder = ProjectObjectsFolderPath();
   if (!objectsFolder.empty()) platform.rememberedFolder = objectsFolder;
-  if (AskSaveFile(chosen) != kNoError) return false;
+  const PreviewPane shown = PreviewPaneForObject(object);
+  if (AskSaveFile(chosen, &shown) != kNoError) return false;
   object.name = ObjectNameOfFile(chosen);
   return SaveObjectToFile(object, chosen);
 }

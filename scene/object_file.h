@@ -42,15 +42,30 @@ Status WriteObjectFile(FileRef& file, const SceneObject& object);
 // cover and leave the other fields as they were; an array chunk must have exactly the size the
 // counts give. 0, -39 (read failure or a chunk running past the end of the file) or 1 (malformed:
 // a short "HEAD", a "HEAD" whose counts differ from the object's, a wrong array size). A hierarchy
-// whose ranges do not fit the object is dropped with "Invalid object hierarchy, so disabling
-// hierarchy altogether.". `tagsSeen`, when given, receives every chunk tag in file order.
-Status ReadObjectChunks(FileRef& file, SceneObject& object, std::vector<uint32_t>* tagsSeen = nullptr);
+// whose ranges do not fit the object is dropped, and "Invalid object hierarchy, so disabling
+// hierarchy altogether." added to `warnings`. Nothing is shown. `tagsSeen`, when given, receives
+// every chunk tag in file order.
+Status ReadObjectChunks(FileRef& file, SceneObject& object, std::vector<uint32_t>* tagsSeen = nullptr,
+                        std::vector<std::string>* warnings = nullptr);
+
+// What reading an object file gave: the object, or the status and the text that says why not;
+// and the warnings the file gave on the way.
+struct ObjectFileRead {
+  std::unique_ptr<SceneObject> object;
+  Status status = kNoError;
+  std::string message;                // "Error: Can't open object." when there is no object
+  std::vector<std::string> warnings;  // with an object: what was dropped while reading it
+};
 
 // Reads the object file `spec` names into a new object (not entered into the table): organic
-// objects share the organic topology, others get their corner lists, and the texture picture is
-// loaded through the picture hook. Null after "Error: Can't open object." when the file cannot be
-// opened or read or is malformed.
-std::unique_ptr<SceneObject> ReadObjectFile(const FileSpec& spec, std::vector<uint32_t>* tagsSeen = nullptr);
+// objects share the organic topology, others get their corner lists. Quiet: nothing is shown or
+// asked, and the texture picture is not loaded (the file's reference to it stays).
+[[nodiscard]] ObjectFileRead ReadObjectFileQuietly(const FileSpec& spec, std::vector<uint32_t>* tagsSeen = nullptr);
+
+// The read as a command runs it: ReadObjectFileQuietly, then its message or warnings shown, and
+// the texture picture loaded through the picture hook (a picture that cannot be had is dropped
+// from the object). Null after "Error: Can't open object.".
+std::unique_ptr<SceneObject> ReadObjectFile(const FileSpec& spec);
 
 // The whole open: a file that is missing is looked for by name in `searchFolder` and its
 // subfolders, then the user is asked to locate it (a cancelled dialog fails without a message).

@@ -29,6 +29,7 @@ std::unique_ptr<SceneObject> CreateSceneObject(int32_t pointCount, int32_t trian
   std::unique_ptr<SceneObject> object;
   try {
     object = AllocateRecord<SceneObject>();
+    object->serial = ++scene.lastObjectSerial;
     object->preview = AllocateArray<uint32_t>(size_t(kPreviewSide) * kPreviewSide);
     object->shadeRamp = AllocateArray<uint32_t>(size_t(kShadeRampSize));
     object->points = AllocateArray<Vec3f>(points);
@@ -209,6 +210,14 @@ bool SetCurrentObject(int slot) {
   scene.currentObject = object;
   scene.currentObjectIndex = int16_t(slot);
   return true;
+}
+
+SceneObject* FindObjectBySerial(uint64_t serial) {
+  if (serial == 0) return nullptr;
+  for (const auto& slot : scene.objectTable) {
+    if (slot && slot->serial == serial) return slot.get();
+  }
+  return nullptr;
 }
 
 int FindSlotForNewObject() {

@@ -55,6 +55,9 @@ void DisposeSceneObject(std::unique_ptr<SceneObject>& holder);
 // Leaves no object current.
 void ClearCurrentObject();
 
+// The object of the table with this serial, or null when it is gone (or the serial is 0).
+SceneObject* FindObjectBySerial(uint64_t serial);
+
 // The first step of every command that makes a new object: the slot it will take, or -1 after
 // showing "Error: No empty space." (before anything is allocated).
 int FindSlotForNewObject();

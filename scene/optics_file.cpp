@@ -62,14 +62,17 @@ bool OpenOptics(SceneObject& object) {
   FileSpec spec = OpticsDialogSpec();
   spec.name.length = 0;
   if (AskOpenFile(spec) != kNoError) return false;
+  return OpenOpticsFile(object, spec) == kNoError;
+}
+
+Status OpenOpticsFile(SceneObject& object, const FileSpec& spec) {
+  FileSpec opened = spec;
   FileRef file;
-  if (OpenFile(spec, FileMode::Read, file) != kNoError) return false;
+  if (OpenFile(opened, FileMode::Read, file) != kNoError) return kFileNotFound;
   std::array<uint8_t, kOpticsFileSize> bytes{};
-  const bool read = ReadBytes(file, bytes.data(), bytes.size()) == kNoError;
-  CloseFileQuietly(file);
-  if (!read) return false;
+  if (const Status status = ReadBytes(file, bytes.data(), bytes.size()); status != kNoError) return status;
   TakeWords(object, LoadOpticsFile(bytes));
-  return true;
+  return kNoError;
 }
 
 bool SaveOptics(const SceneObject& object) {

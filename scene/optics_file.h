@@ -32,6 +32,9 @@ OpticsFileWords LoadOpticsFile(std::span<const uint8_t, kOpticsFileSize> in);
 // its shade ramp rebuilt and the object marked changed. A cancelled dialog or a file that cannot
 // be read changes nothing and shows nothing; false then. The redraw is the caller's.
 [[nodiscard]] bool OpenOptics(SceneObject& object);
+// The same without the dialog: the optics file `spec` names. kFileNotFound or kReadError (a file
+// shorter than an optics file), with nothing changed and nothing shown.
+[[nodiscard]] Status OpenOpticsFile(SceneObject& object, const FileSpec& spec);
 // "Save Optics...": the save dialog (".cmo" proposed), then the words written. False when
 // cancelled or when the write fails (the previous file then stays intact).
 [[nodiscard]] bool SaveOptics(const SceneObject& object);

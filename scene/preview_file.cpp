@@ -130,9 +130,7 @@ bool WritePreviewFile(const SceneObject& object) {
   SafeSave save;
   save.quiet = true;
   if (!BeginSafeSave(spec, save)) return false;
-  FileWriter w(save.file);
-  w.Bytes(image.data(), image.size());
-  return w.Flush() && CommitSafeSave(save);
+  return WriteSafeSave(save, image) && CommitSafeSave(save);
 }
 
 PreviewPane PreviewPaneForObjectFile(const std::string& objectPath) {

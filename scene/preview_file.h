@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/file_spec.h"
+#include "platform/user_services.h"
 #include "scene/scene_object.h"
 
 namespace tsv {
@@ -50,18 +51,7 @@ FileSpec PreviewFileSpecOf(const FileSpec& objectFile);
 // that cannot be written is passed over: the object itself is saved already. False then.
 [[nodiscard]] bool WritePreviewFile(const SceneObject& object);
 
-// What the preview pane of the object open dialog shows.
-struct PreviewPane {
-  bool available = false;         // false: every text empty, no picture
-  std::string typeText;           // "Organic", "Fast Synthetic" or "Synthetic"
-  std::string triangleCountText;  // decimal
-  std::string pointCountText;
-  std::string textureText;        // "Yes" / "No": a texture picture was loaded
-  std::string paintedText;        // "Yes" / "No": painted vertices shown
-  std::string description;
-  std::vector<uint32_t> pixels;   // 100 x 100, top row first
-};
-
+// The preview pane's contents (PreviewPane) are declared with the dialogs that show them.
 // The pane for the object file selected in the dialog (native path): read from its preview file.
 PreviewPane PreviewPaneForObjectFile(const std::string& objectPath);
 // The pane of a dialog opened for one particular object (the save dialogs).

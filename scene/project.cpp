@@ -18,6 +18,7 @@
 #include "scene/native_files.h"
 #include "scene/object_file.h"
 #include "scene/object_table.h"
+#include "scene/preview_file.h"
 #include "scene/safe_save.h"
 #include "scene/scene_state.h"
 #include "scene/shade_ramp.h"
@@ -160,7 +161,8 @@ bool EnsureObjectInProject(SceneObject& object) {
   chosen.typeCount = 1;
   chosen.fileTypes[0] = kObjectFileType;
   if (IsFileSpecSet(project.objectsFolder)) platform.rememberedFolder = PathOfSpec(project.objectsFolder);
-  if (AskSaveFile(chosen) != kNoError) return false;
+  const PreviewPane shown = PreviewPaneForObject(object);
+  if (AskSaveFile(chosen, &shown) != kNoError) return false;
   object.fileSpec = chosen;
   object.name = ObjectNameOfFile(chosen);
   return true;

@@ -127,6 +127,10 @@ std::string HierarchyNodeDisplayName(const SceneObject& object, const HierarchyN
 // One object. Array sizes follow `pointCount` and `triangleCount`; an empty vector stands for an
 // array the object does not have.
 struct SceneObject {
+  // Set when the object is made, never reused in a run and never stored: what remembers an object
+  // across commands (a morph side, a cache) keys on this, never on the object's address, which a
+  // later object may take after this one is gone. 0 for a record not made by CreateSceneObject.
+  uint64_t serial = 0;
   uint32_t signature = kObjectSignature;
   uint32_t version = kObjectVersion;
   FileSpec fileSpec;                             // where it was opened from or last saved to

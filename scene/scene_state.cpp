@@ -141,7 +141,10 @@ void ShutdownScene() {
 }
 
 void ResetScene() {
+  // Serials stay unique for the whole run, across resets.
+  const uint64_t lastSerial = scene.lastObjectSerial;
   scene = SceneState{};
+  scene.lastObjectSerial = lastSerial;
   // Only the work arrays of the minimum size are allocated here; tests that reset run with memory.
   (void)InitScene();
 }

@@ -51,6 +51,7 @@ struct SceneState {
 
   // Set by every creation and disposal; the project record takes it over when it saves.
   bool projectModified = false;
+  uint64_t lastObjectSerial = 0;  // the serial given to the last object made
 
   // Objects alive outside the table (the composer's objects, an object held by a tool). Their
   // owners register them so the work arrays are never shrunk below them; not owned here.

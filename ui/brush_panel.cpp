@@ -22,7 +22,6 @@
 namespace tsv {
 namespace {
 
-constexpr int kRedraw = 4;
 constexpr int kShapePictureSide = 32;
 constexpr uint16_t kTabletTiltBit = 4;
 // The slant the Tilt switch gives the mouse: a pen leaning half-way to the right and forward.
@@ -45,21 +44,16 @@ Rgb16* ColourSetting(int item) {
   return nullptr;
 }
 
-struct ShapePictures {
-  std::array<Canvas, kBrushShapeCount> pictures;
-  bool built = false;
-};
-ShapePictures shapePictures;
-
 // Draws every tip shape once. The engine's profile is built for each in turn and then put back
 // for the shape in force, so a stroke never sees the pictures' work.
 void BuildShapePictures() {
   const BrushTilt tilt = brushEngine.tilt;
   brushEngine.tilt = BrushTilt{};
   constexpr float kHalf = kShapePictureSide / 2.0f;
+  ui.brushShapePictures.assign(size_t(kBrushShapeCount), Canvas{});
   for (int shape = 1; shape <= kBrushShapeCount; ++shape) {
     BuildBrushProfile(shape);
-    Canvas& picture = shapePictures.pictures[size_t(shape - 1)];
+    Canvas& picture = ui.brushShapePictures[size_t(shape - 1)];
     ResizeCanvas(picture, kShapePictureSide, kShapePictureSide, Rgb(255, 255, 255));
     for (int y = 0; y < kShapePictureSide; ++y) {
       for (int x = 0; x < kShapePictureSide; ++x) {
@@ -75,13 +69,7 @@ void BuildShapePictures() {
   }
   brushEngine.tilt = tilt;
   BuildBrushProfile(std::clamp<int>(brushSettings.shape, 1, kBrushShapeCount));
-  shapePictures.built = true;
 }
-
-struct StrokeTracking {
-  int lastX = 0, lastY = 0;
-};
-StrokeTracking tracking;
 
 }  // namespace
 
@@ -132,16 +120,16 @@ int BrushItemClick(int item, int left, int bottom) {
   using namespace layout::Brushes;
   if (item >= kTypeBrush && item <= kTypeNormal) {
     brushSettings.type = int16_t(item - kTypeBrush);
-    return kRedraw;
+    return kLoopRedrawViewFull;
   }
   if (item >= kSideFront && item <= kSideSymmetric) {
     brushSettings.side = int16_t(item - kSideFront);
-    return kRedraw;
+    return kLoopRedrawViewFull;
   }
   if (Rgb16* colour = ColourSetting(item)) {
     Rgb16 chosen;
     if (AskColor(*colour, chosen)) *colour = chosen;
-    return kRedraw;
+    return kLoopRedrawViewFull;
   }
   switch (item) {
     case kShape: {
@@ -152,7 +140,7 @@ int BrushItemClick(int item, int left, int bottom) {
         brushSettings.shape = int16_t(chosen + 1);
         BuildBrushProfile(brushSettings.shape);
       }
-      return kRedraw;
+      return kLoopRedrawViewFull;
     }
     case kRepeat: {
       std::vector<std::string> entries;
@@ -161,26 +149,26 @@ int BrushItemClick(int item, int left, int bottom) {
       }
       const int chosen = PopUpMenu(entries, left, bottom);
       if (chosen >= 0) brushSettings.repeat = int16_t(chosen);
-      return kRedraw;
+      return kLoopRedrawViewFull;
     }
     case kTilt: {
       const bool on = !BrushItemChecked(kTilt);
       brushSettings.tilt = on ? kMouseTilt : std::array<int16_t, 2>{0, 0};
       preferences.tabletFlags = uint16_t(on ? preferences.tabletFlags | kTabletTiltBit
                                             : preferences.tabletFlags & ~kTabletTiltBit);
-      return kRedraw;
+      return kLoopRedrawViewFull;
     }
     case kMaskErase:
       brushSettings.maskErase = brushSettings.maskErase == kMaskEraseOn ? 0 : kMaskEraseOn;
-      return kRedraw;
+      return kLoopRedrawViewFull;
     default:
       return 0;
   }
 }
 
 const Canvas& BrushShapePictureOf(int shape) {
-  if (!shapePictures.built) BuildShapePictures();
-  return shapePictures.pictures[size_t(std::clamp(shape, 1, kBrushShapeCount) - 1)];
+  if (ui.brushShapePictures.size() != size_t(kBrushShapeCount)) BuildShapePictures();
+  return ui.brushShapePictures[size_t(std::clamp(shape, 1, kBrushShapeCount) - 1)];
 }
 
 const Canvas& BrushShapePicture() { return BrushShapePictureOf(brushSettings.shape); }
@@ -192,7 +180,8 @@ int HandleModelingView(int phase, int mouseX, int mouseY) {
       if (!RoomStrokes(ui.currentRoom)) return 0;
       if (ui.currentRoom == kBrushRoomMorph) RefreshMorphFusionSource();
       if (!BeginStroke(ui.currentRoom, x, y)) return 0;
-      tracking = {x, y};
+      ui.strokeX = x;
+      ui.strokeY = y;
       ui.trackingMouse = true;
       return 0;
     case kPhaseDrag:
@@ -200,19 +189,20 @@ int HandleModelingView(int phase, int mouseX, int mouseY) {
         ui.trackingMouse = false;
         return 0;
       }
-      if (x != tracking.lastX || y != tracking.lastY) {
-        ContinueStroke(tracking.lastX, tracking.lastY, x - tracking.lastX, y - tracking.lastY);
-        tracking = {x, y};
+      if (x != ui.strokeX || y != ui.strokeY) {
+        ContinueStroke(ui.strokeX, ui.strokeY, x - ui.strokeX, y - ui.strokeY);
+        ui.strokeX = x;
+      ui.strokeY = y;
       }
       return 0;
     default:
       ui.trackingMouse = false;
       if (!brushSession.active) return 0;
-      if (x != tracking.lastX || y != tracking.lastY) {
-        ContinueStroke(tracking.lastX, tracking.lastY, x - tracking.lastX, y - tracking.lastY);
+      if (x != ui.strokeX || y != ui.strokeY) {
+        ContinueStroke(ui.strokeX, ui.strokeY, x - ui.strokeX, y - ui.strokeY);
       }
       EndStroke();
-      return kRedraw;
+      return kLoopRedrawViewFull;
   }
 }
 

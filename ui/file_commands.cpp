@@ -1,6 +1,9 @@
 // file_commands.cpp: project and object commands.
 #include "ui/file_commands.h"
 
+#include <algorithm>
+
+#include "formats/object_texture.h"
 #include "platform/file_spec.h"
 #include "platform/preferences.h"
 #include "platform/string_ids.h"
@@ -12,13 +15,20 @@
 #include "scene/organic.h"
 #include "scene/project.h"
 #include "scene/scene_state.h"
+#include "render/texture_work_image.h"
 #include "scene/shade_ramp.h"
+#include "tasks/task_recorder.h"
+#include "ui/material_panels.h"
 #include "ui/panels.h"
+#include "ui/rooms.h"
 
 namespace tsv {
 namespace {
 
-constexpr int kRedraw = 4;
+bool IsTexturePictureType(uint32_t type) {
+  return std::find(kTexturePictureTypes, kTexturePictureTypes + kTexturePictureTypeCount, type) !=
+         kTexturePictureTypes + kTexturePictureTypeCount;
+}
 
 // Enters an opened object into the lowest free slot and makes it current.
 bool StoreOpenedObject(std::unique_ptr<SceneObject> object) {
@@ -44,7 +54,7 @@ bool HasUnsavedChanges() {
 bool ConfirmDiscardChanges() { return !HasUnsavedChanges() || AskMessage(GetString(kAskDiscardChanges)); }
 
 int CommandNewProject() {
-  if (!ConfirmDiscardChanges()) return kRedraw;
+  if (!ConfirmDiscardChanges()) return kLoopRedrawViewFull;
   scene.currentObject = nullptr;
   scene.currentObjectIndex = -1;
   for (auto& slot : scene.objectTable) DisposeSceneObject(slot);
@@ -52,51 +62,51 @@ int CommandNewProject() {
   // A new project starts as the program does.
   if (preferences.startupAction == 1) NewOrganicObject(0);
   ClearProjectModified();
-  return kRedraw;
+  return kLoopRedrawViewFull;
 }
 
 int CommandOpenProject() {
-  if (!ConfirmDiscardChanges()) return kRedraw;
+  if (!ConfirmDiscardChanges()) return kLoopRedrawViewFull;
   (void)AskAndOpenProject();  // a failure has been shown
-  return kRedraw;
+  return kLoopRedrawViewFull;
 }
 
 int CommandSaveProject() {
   (void)SaveProject();  // a failure has been shown
-  return kRedraw;
+  return kLoopRedrawViewFull;
 }
 
 int CommandOpenObject() {
   if (FindFreeObjectSlot() == kNoFreeSlot) {
-    FindSlotForNewObject();  // says there is no room
-    return kRedraw;
+    (void)FindSlotForNewObject();  // says there is no room
+    return kLoopRedrawViewFull;
   }
   StoreOpenedObject(AskAndOpenObject());
-  return kRedraw;
+  return kLoopRedrawViewFull;
 }
 
 int CommandSaveObject() {
   if (scene.currentObject == nullptr) return -1;
   (void)SaveObject(*scene.currentObject);  // a failure has been shown
-  return kRedraw;
+  return kLoopRedrawViewFull;
 }
 
 int CommandSaveObjectAs() {
   if (scene.currentObject == nullptr) return -1;
   (void)SaveObjectAs(*scene.currentObject);  // a failure has been shown
-  return kRedraw;
+  return kLoopRedrawViewFull;
 }
 
 int CommandCopyOptics() {
   if (scene.currentObject == nullptr) return -1;
   CopyOptics(*scene.currentObject);
-  return kRedraw;
+  return kLoopRedrawViewFull;
 }
 
 int CommandPasteOptics() {
   if (scene.currentObject == nullptr) return -1;
   (void)PasteOptics(*scene.currentObject);  // a failure has been shown
-  return kRedraw;
+  return kLoopRedrawViewFull;
 }
 
 bool OpenFileOfType(const std::string& path) {
@@ -108,12 +118,32 @@ bool OpenFileOfType(const std::string& path) {
   }
   if (type == kObjectFileType) {
     if (FindFreeObjectSlot() == kNoFreeSlot) {
-      FindSlotForNewObject();
+      (void)FindSlotForNewObject();  // says there is no room
       return false;
     }
     return StoreOpenedObject(OpenObjectFile(spec));
   }
   if (type == kProjectFileType) return ConfirmDiscardChanges() && OpenProjectFile(spec);
+  if (type == kTaskFileType) return OpenTaskFileAt(path) == kNoError;  // into the task panel
+  const bool picture = IsTexturePictureType(type);
+  if (type == kOpticsFileType || picture) {
+    // Optics and pictures go onto the current object: its material, or its texture.
+    SceneObject* object = scene.currentObject;
+    if (object == nullptr) {
+      ShowStopMessage(FormatString(kErrNoObjectForFile, {path}));
+      return false;
+    }
+    if (picture) {
+      if (!LayTexturePicture(*object, spec)) return false;  // the loader has said why
+      ui.texturedObjects = true;  // a texture just laid on is meant to be seen
+      PrepareTextureWorkImage(*object);
+    } else if (const Status status = OpenOpticsFile(*object, spec); status != kNoError) {
+      ShowStopMessage(FormatString(kErrCantOpenFile, {path, GetString(kErrCantOpenOptics)}));
+      return false;
+    }
+    MarkObjectChanged(*object);
+    return true;
+  }
   if (type == 0) {
     ShowStopMessage(FormatString(kErrCantOpenFile, {path, GetString(kResUnknownFileType)}));
   } else {

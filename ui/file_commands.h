@@ -20,8 +20,9 @@ int CommandSaveObjectAs();
 int CommandCopyOptics();   // Ctrl+C
 int CommandPasteOptics();  // Ctrl+V
 
-// Opens an object or project file (by the type its name gives); false (after the reason was
-// shown) for other types and failures.
+// Opens a file by the type its name gives: an object into a free slot, a project in place of the
+// one open, a task list into the task panel, an optics file or a picture onto the current object
+// (its material, its texture). False, after the reason was shown, for other types and failures.
 [[nodiscard]] bool OpenFileOfType(const std::string& path);
 
 }  // namespace tsv

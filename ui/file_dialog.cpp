@@ -209,8 +209,9 @@ void SetName(Chooser& chooser, Dialog& dialog, const std::string& name) {
 
 void ShowPreview(Chooser& chooser, Dialog& dialog, const std::string& path) {
   if (!chooser.withPreview) return;
-  PreviewPane pane;
-  if (!path.empty() && EndsWithExtension(path, "cmf")) pane = PreviewPaneForObjectFile(path);
+  // A dialog for one object shows that object; otherwise the preview file of the selected one.
+  PreviewPane pane = chooser.request.objectPreview;
+  if (!pane.available && !path.empty() && EndsWithExtension(path, "cmf")) pane = PreviewPaneForObjectFile(path);
   const bool shown = pane.available && pane.pixels.size() == size_t(kPreviewSide) * kPreviewSide;
   chooser.previewPicture = Canvas{};
   if (shown) {
@@ -502,6 +503,7 @@ bool RunChooser(Chooser& chooser, FileChoice& choice) {
   // another is chosen.
   chooser.filterIndex = !chooser.save && request.types.size() > 1 ? int(request.types.size()) + 1 : 1;
   for (uint32_t type : request.types) chooser.withPreview = chooser.withPreview || (!chooser.save && type == kObjectFileType);
+  chooser.withPreview = chooser.withPreview || request.objectPreview.available;
 
   Dialog dialog = MakeLayout(chooser);
   ShowFolder(chooser, dialog);

@@ -7,6 +7,7 @@
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "platform/user_services.h"
+#include "ui/layout_ids.h"
 
 namespace tsv {
 namespace {
@@ -58,6 +59,7 @@ bool ParseLayoutTable(const std::vector<uint8_t>& bytes, InterfaceLayout& layout
   InterfaceLayout result;
   for (uint32_t k = 0; k < panelCount && !r.failed; ++k) {
     PanelLayout p;
+    p.index = int(k);
     p.number = r.I32();
     p.width = r.I32();
     p.height = r.I32();
@@ -121,6 +123,11 @@ bool LoadInterfaceLayout(InterfaceLayout& layout) {
   if (!table) return false;
   InterfaceLayout result;
   if (!ParseLayoutTable(*table, result)) return damaged(kLayoutTableResource);
+  // The panels' handlers are tabled by the layouts this program was built with.
+  if (result.panels.size() != size_t(layout::kLayoutCount)) return damaged(kLayoutTableResource);
+  for (size_t k = 0; k < result.panels.size(); ++k) {
+    if (result.panels[k].name != layout::kLayoutNames[k]) return damaged(kLayoutTableResource);
+  }
   for (size_t k = 0; k < result.panels.size(); ++k) {
     PanelLayout& p = result.panels[k];
     const size_t pixels = size_t(p.width) * size_t(p.height);

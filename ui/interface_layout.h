@@ -30,6 +30,7 @@ struct PanelFrame {
 };
 
 struct PanelLayout {
+  int index = 0;  // its place in the layout table: the key of its handlers (layout::<name>::kLayout)
   std::string name;
   int number = 0;
   int width = 0, height = 0;

@@ -15,6 +15,7 @@
 #include "ui/layout_ids.h"
 #include "ui/panels.h"
 #include "ui/rooms.h"
+#include "ui/widgets.h"
 
 namespace tsv {
 
@@ -69,21 +70,6 @@ uint16_t* TextureSetting(SceneObject& object, int item) {
   if (item == kBump) return &object.textureBump;
   return nullptr;
 }
-
-struct OffsetDrag {
-  int anchorX = 0, anchorY = 0;
-  int16_t startU = 0, startV = 0;
-  bool active = false;
-};
-OffsetDrag offsetDrag;
-
-struct ThumbnailCache {
-  const SceneObject* object = nullptr;
-  const uint32_t* pixels = nullptr;
-  uint16_t width = 0, height = 0;
-  Canvas canvas;
-};
-ThumbnailCache thumbnail;
 
 constexpr int kTexturePreviewSize = 96;
 
@@ -254,18 +240,18 @@ int TextureOffsetDrag(int phase, int mouseX, int mouseY) {
   SceneObject* object = scene.currentObject;
   if (object == nullptr) return 0;
   if (phase == kPhasePress) {
-    offsetDrag = {mouseX, mouseY, int16_t(object->textureOffset[0]), int16_t(object->textureOffset[1]), true};
+    ui.textureOffsetPan = {mouseX, mouseY, int16_t(object->textureOffset[0]), int16_t(object->textureOffset[1]), true};
     return kRedraw;
   }
-  if (!offsetDrag.active) return 0;
+  if (!ui.textureOffsetPan.active) return 0;
   // The picture follows the pointer: one texel of the work image per pixel.
-  const int u = std::clamp(offsetDrag.startU - (mouseX - offsetDrag.anchorX), -32768, 32767);
-  const int v = std::clamp(offsetDrag.startV - (mouseY - offsetDrag.anchorY), -32768, 32767);
+  const int u = std::clamp(ui.textureOffsetPan.startU - (mouseX - ui.textureOffsetPan.anchorX), -32768, 32767);
+  const int v = std::clamp(ui.textureOffsetPan.startV - (mouseY - ui.textureOffsetPan.anchorY), -32768, 32767);
   const bool moved = int16_t(object->textureOffset[0]) != u || int16_t(object->textureOffset[1]) != v;
   object->textureOffset = {uint16_t(int16_t(u)), uint16_t(int16_t(v))};
   if (phase == kPhaseRelease) {
-    offsetDrag.active = false;
-    if (u != offsetDrag.startU || v != offsetDrag.startV) MarkObjectChanged(*object);
+    ui.textureOffsetPan.active = false;
+    if (u != ui.textureOffsetPan.startU || v != ui.textureOffsetPan.startV) MarkObjectChanged(*object);
     return kRedraw;
   }
   return moved ? kRedraw : 0;
@@ -277,31 +263,15 @@ const Canvas& TextureThumbnail() {
                    object->textureImageSize[1] > 0 &&
                    object->textureImage.size() >= size_t(object->textureImageSize[0]) * object->textureImageSize[1];
   if (!has) {
-    thumbnail = {};
-    return thumbnail.canvas;
+    ui.textureThumbnail = Canvas{};
+    return ui.textureThumbnail;
   }
-  if (thumbnail.object == object && thumbnail.pixels == object->textureImage.data() &&
-      thumbnail.width == object->textureImageSize[0] && thumbnail.height == object->textureImageSize[1]) {
-    return thumbnail.canvas;
-  }
-  // A copy no larger than the panel needs, so that drawing the panel never walks a big picture.
-  const int width = object->textureImageSize[0], height = object->textureImageSize[1];
-  const int longest = std::max(width, height);
-  const double scale = longest > kTexturePreviewSize ? static_cast<double>(kTexturePreviewSize) / longest : 1.0;
-  const int w = std::max(1, int(width * scale)), h = std::max(1, int(height * scale));
-  ResizeCanvas(thumbnail.canvas, w, h);
-  for (int y = 0; y < h; ++y) {
-    const size_t sy = size_t(int64_t(y) * height / h);
-    for (int x = 0; x < w; ++x) {
-      const size_t sx = size_t(int64_t(x) * width / w);
-      thumbnail.canvas.pixels[size_t(y) * size_t(w) + size_t(x)] = object->textureImage[sy * size_t(width) + sx];
-    }
-  }
-  thumbnail.object = object;
-  thumbnail.pixels = object->textureImage.data();
-  thumbnail.width = uint16_t(width);
-  thumbnail.height = uint16_t(height);
-  return thumbnail.canvas;
+  // Made afresh each time: a copy no larger than the panel needs is a few thousand pixels, and
+  // nothing can then show a texture that is no longer the object's.
+  const int width = object->textureImageSize[0];
+  ScalePictureDown(width, object->textureImageSize[1], kTexturePreviewSize, ui.textureThumbnail,
+                   [&](size_t x, size_t y) { return object->textureImage[y * size_t(width) + x]; });
+  return ui.textureThumbnail;
 }
 
 }  // namespace tsv

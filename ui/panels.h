@@ -8,11 +8,12 @@
 
 #include "platform/canvas.h"
 #include "ui/interface_layout.h"
+#include "ui/loop_result.h"
 
 namespace tsv {
 
-// A handler's answer for an event that is not its own.
-inline constexpr int kNotMine = 12345;
+struct PlacedPanel;
+
 
 enum PanelPhase { kPhasePress = 0, kPhaseDrag = 1, kPhaseRelease = 2 };
 
@@ -31,6 +32,9 @@ int ItemMaximum(const PanelLayout& panel, const PanelItem& item);
 uint32_t ItemColour(const PanelLayout& panel, const PanelItem& item);
 // Picture items: what they show (an empty canvas shows an empty box).
 const Canvas& ItemPicture(const PanelLayout& panel, const PanelItem& item);
+
+// An item's rectangle on the screen.
+Rect ItemRectOnScreen(const PlacedPanel& placed, const PanelItem& item);
 
 // Commands that keys share with panel items.
 int ChooseRoom(int room);                // the room's tab

@@ -10,6 +10,7 @@
 #include "platform/user_services.h"
 #include "render/render_state.h"
 #include "scene/scene_state.h"
+#include "ui/loop_result.h"
 
 namespace tsv {
 namespace {
@@ -19,7 +20,6 @@ constexpr int kRow = 26;
 constexpr int kBoxWidth = 220;
 constexpr int kBoxHeight = 20;
 constexpr int kButtonHeight = 24;
-constexpr int kRedraw = 4;
 
 struct OptionRow {
   int id;
@@ -106,7 +106,7 @@ int CommandSaveViewPicture() {
   CountedString proposed = TextToCountedString(name);
   (void)AddExtension(proposed, kWritableTypes[0]);  // a type of the table: always known
   spec.name = proposed;
-  if (AskSaveFile(spec) != kNoError) return kRedraw;
+  if (AskSaveFile(spec) != kNoError) return kLoopRedrawViewFull;
   // The name's extension decides, when it names a type the program writes.
   const std::string path = PathOfSpec(spec);
   uint32_t type = FileTypeFromName(path);
@@ -120,14 +120,14 @@ int CommandSaveViewPicture() {
     if (std::filesystem::is_regular_file(path, error) && std::filesystem::file_size(path, error) == 0) {
       std::filesystem::remove(path, error);
     }
-    return kRedraw;
+    return kLoopRedrawViewFull;
   }
   std::vector<uint32_t> pixels(renderState.viewPicture.begin(),
                                renderState.viewPicture.begin() + ptrdiff_t(kViewSide) * kViewSide);
   for (uint32_t& pixel : pixels) pixel |= 0xFF000000u;  // the view is opaque
   (void)SavePicture(spec, pixels, PixelRect{0, 0, int16_t(kViewSide), int16_t(kViewSide)}, size_t(kViewSide) * 4,
               CurrentPictureSaveOptions());
-  return kRedraw;
+  return kLoopRedrawViewFull;
 }
 
 }  // namespace tsv

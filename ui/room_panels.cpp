@@ -27,28 +27,14 @@
 #include "ui/object_list.h"
 #include "ui/panels.h"
 #include "ui/rooms.h"
+#include "ui/widgets.h"
 
 namespace tsv {
 namespace {
 
 constexpr int kRedraw = 4;
-
-// The picture the height map was made from, as the panel and the view show it (grey, top row
-// first), and whether it is shown over the view.
-struct HeightMapView {
-  Canvas grey;
-  bool shown = false;
-};
-HeightMapView heightMapView;
-
-// A morph object is remembered by its slot and its address, so that an object deleted (and its
-// slot reused by another) is never taken for it.
-struct MorphChoice {
-  int slot = -1;
-  const SceneObject* object = nullptr;
-  Canvas picture;
-};
-std::array<MorphChoice, 2> morphChoices;
+// The map preview is made no larger than this; the panel shows it in a smaller square.
+constexpr int kMapPreviewSide = 96;
 
 }  // namespace
 
@@ -59,18 +45,18 @@ void SetHeightMapFromPixels(const uint32_t* pixels, int width, int height) {
   const GreyMap grey = GreyMapFromPixels({pixels, size_t(std::max(width, 0)) * size_t(std::max(height, 0))}, width, height);
   HeightMap& map = brushSettings.heightMap;
   map = HeightMap{0, 0, {}, map.level, map.contrast};
-  heightMapView.grey = Canvas{};
+  ui.heightMapGrey = Canvas{};
   if (!HasGreyMap(grey)) return;
   map.width = grey.width;
   map.height = grey.height;
   map.bytes.resize(grey.bytes.size());
-  ResizeCanvas(heightMapView.grey, grey.width, grey.height);
+  ResizeCanvas(ui.heightMapGrey, grey.width, grey.height);
   for (int y = 0; y < grey.height; ++y) {
     // The brush reads the rows bottom-up.
     const uint8_t* from = grey.bytes.data() + size_t(y) * size_t(grey.width);
     std::copy_n(from, grey.width, map.bytes.data() + size_t(grey.height - 1 - y) * size_t(grey.width));
     for (int x = 0; x < grey.width; ++x) {
-      heightMapView.grey.pixels[size_t(y) * size_t(grey.width) + size_t(x)] = Rgb(from[x], from[x], from[x]);
+      ui.heightMapGrey.pixels[size_t(y) * size_t(grey.width) + size_t(x)] = Rgb(from[x], from[x], from[x]);
     }
   }
 }
@@ -81,7 +67,7 @@ bool HeightMapItemEnabled(int item) {
   return HasHeightMap(brushSettings.heightMap) || item == kLevel || item == kContrast;
 }
 
-bool HeightMapItemChecked(int item) { return item == layout::HeightMap::kShowPicture && heightMapView.shown; }
+bool HeightMapItemChecked(int item) { return item == layout::HeightMap::kShowPicture && ui.heightMapShown; }
 
 int HeightMapItemValue(int item) {
   using namespace layout::HeightMap;
@@ -100,7 +86,7 @@ void SetHeightMapItemValue(int item, int value) {
 int HeightMapItemClick(int item) {
   using namespace layout::HeightMap;
   if (item == kShowPicture) {
-    heightMapView.shown = !heightMapView.shown;
+    ui.heightMapShown = !ui.heightMapShown;
     return kRedraw;
   }
   if (item != kOpenPicture) return 0;
@@ -111,32 +97,28 @@ int HeightMapItemClick(int item) {
   Picture picture;
   if (LoadPicture(spec, picture) != kNoError) return kRedraw;  // the loader has said why
   SetHeightMapFromPixels(picture.pixels.data(), picture.width, picture.height);
-  heightMapView.shown = true;
+  ui.heightMapShown = true;
   return kRedraw;
 }
 
 const Canvas& HeightMapPicture() {
   static const Canvas kNone;
-  return HasHeightMap(brushSettings.heightMap) ? heightMapView.grey : kNone;
+  return HasHeightMap(brushSettings.heightMap) ? ui.heightMapGrey : kNone;
 }
 
 // ----------------------------------------------------------------------------------------- morph
 
 SceneObject* MorphObject(int side) {
   if (side < 0 || side > 1) return nullptr;
-  const MorphChoice& choice = morphChoices[size_t(side)];
-  if (choice.slot < 0 || choice.slot >= kObjectSlotCount) return nullptr;
-  SceneObject* there = scene.objectTable[size_t(choice.slot)].get();
-  return there != nullptr && there == choice.object ? there : nullptr;
+  return FindObjectBySerial(ui.morphChoices[size_t(side)].serial);
 }
 
 void SetMorphObject(int side, SceneObject* object) {
   if (side < 0 || side > 1) return;
-  MorphChoice& choice = morphChoices[size_t(side)];
+  MorphChoice& choice = ui.morphChoices[size_t(side)];
   choice = {};
-  if (object == nullptr) return;
-  choice.slot = SlotOfObject(object);
-  choice.object = choice.slot >= 0 ? object : nullptr;
+  if (object == nullptr || SlotOfObject(object) < 0) return;
+  choice.serial = object->serial;
   if (object->preview.size() == size_t(kThumbnailSize) * kThumbnailSize) {
     choice.picture = Canvas{kThumbnailSize, kThumbnailSize, object->preview};
   }
@@ -167,7 +149,7 @@ const Canvas& MorphObjectPicture(int item) {
   static const Canvas kNone;
   const int side = item == layout::Morphing::kLeftObject ? 0 : item == layout::Morphing::kRightObject ? 1 : -1;
   if (side < 0 || MorphObject(side) == nullptr) return kNone;
-  return morphChoices[size_t(side)].picture;
+  return ui.morphChoices[size_t(side)].picture;
 }
 
 void RefreshMorphFusionSource() {
@@ -217,18 +199,6 @@ int MaskItemClick(int item) {
 }
 
 // ----------------------------------------------------------------------------------------- paint
-
-namespace {
-
-// A grey copy of the map picture for the panel, remade when the map changes.
-struct MapPreview {
-  const uint8_t* bytes = nullptr;
-  int32_t width = 0, height = 0;
-  Canvas canvas;
-};
-MapPreview mapPreview;
-
-}  // namespace
 
 bool PaintItemEnabled(int item) {
   using namespace layout::PaintTools;
@@ -319,22 +289,20 @@ const Canvas& MapPicture() {
   static const Canvas kNone;
   const GreyMap& map = paintState.map;
   if (!HasGreyMap(map)) return kNone;
-  if (mapPreview.bytes != map.bytes.data() || mapPreview.width != map.width || mapPreview.height != map.height) {
-    ResizeCanvas(mapPreview.canvas, map.width, map.height);
-    for (size_t i = 0; i < map.bytes.size() && i < mapPreview.canvas.pixels.size(); ++i) {
-      mapPreview.canvas.pixels[i] = Rgb(map.bytes[i], map.bytes[i], map.bytes[i]);
-    }
-    mapPreview = {map.bytes.data(), map.width, map.height, std::move(mapPreview.canvas)};
-  }
-  return mapPreview.canvas;
+  // Made afresh each time the panel shows it, so it always shows the map in force.
+  ScalePictureDown(map.width, map.height, kMapPreviewSide, ui.mapPreview, [&](size_t x, size_t y) {
+    const uint8_t grey = map.bytes[y * size_t(map.width) + x];
+    return Rgb(grey, grey, grey);
+  });
+  return ui.mapPreview;
 }
 
 // ------------------------------------------------------------------------------------ the view
 
 void DrawViewOverlay(Canvas& canvas) {
-  if (ui.currentRoom != kBrushRoomHeightMap || !heightMapView.shown || !HasHeightMap(brushSettings.heightMap)) return;
+  if (ui.currentRoom != kBrushRoomHeightMap || !ui.heightMapShown || !HasHeightMap(brushSettings.heightMap)) return;
   // The map is stretched over the view as the fusion brush reads it, half see-through.
-  const Canvas& grey = heightMapView.grey;
+  const Canvas& grey = ui.heightMapGrey;
   const Rect& view = ui.viewRect;
   for (int y = 0; y < view.height; ++y) {
     const int py = view.top + y;

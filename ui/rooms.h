@@ -2,6 +2,7 @@
 // testing against their item maps, and the drawing of the whole window.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -35,6 +36,20 @@ struct PlacedPanel {
 // Free-view motion modes, cycled by 'p'.
 enum class FreeViewMode { Off = 0, Turning, Spinning, Following };
 
+// The texture offset area pans the texture while the button is held.
+struct TextureOffsetPan {
+  int anchorX = 0, anchorY = 0;
+  int16_t startU = 0, startV = 0;
+  bool active = false;
+};
+
+// A morph object is remembered by its serial, so that an object deleted and replaced by another
+// (in the same slot, at the same address) is never taken for it.
+struct MorphChoice {
+  uint64_t serial = 0;
+  Canvas picture;  // its preview when it was chosen
+};
+
 struct UiState {
   InterfaceLayout layout;
   int currentRoom = 1;
@@ -45,6 +60,7 @@ struct UiState {
   // The item under the pointer and since when it rests there (for the hover text).
   int hoverPanel = 0, hoverItem = 0;
   uint32_t hoverSince = 0;
+  bool hoverShown = false;  // the hover text of that item is on the screen
   int pointerX = -1, pointerY = -1;
   // A panel follows a press with drag steps and a release while this is set.
   bool trackingMouse = false;
@@ -65,6 +81,16 @@ struct UiState {
 
   // The standard shape dialog starts from the settings used last.
   SyntheticShapeSettings lastShapeSettings;
+
+  // What the panels keep between events.
+  std::vector<Canvas> brushShapePictures;  // one per tip shape, drawn on first use
+  int strokeX = 0, strokeY = 0;            // the view point a brush stroke reached at its last step
+  TextureOffsetPan textureOffsetPan;
+  Canvas textureThumbnail;  // the current texture made small, remade whenever the panel shows it
+  Canvas mapPreview;        // the map of "Map apply" made small, likewise
+  Canvas heightMapGrey;     // the picture the height map was made from, grey, top row first
+  bool heightMapShown = false;  // shown over the view
+  std::array<MorphChoice, 2> morphChoices;  // left and right
 };
 
 extern UiState ui;

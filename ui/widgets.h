@@ -133,4 +133,19 @@ Rect IntersectRects(Rect a, Rect b);
 Rect InsetRect(Rect rect, int by);
 uint32_t MixColours(uint32_t a, uint32_t b, int weightOfB);  // weight 0..256
 
+// A picture of width x height made small for a panel: its longer side at most `maxSide` (a
+// smaller picture keeps its size), each pixel taken from `sample(x, y)` of the source (nearest).
+template <typename Sample>
+void ScalePictureDown(int width, int height, int maxSide, Canvas& out, Sample sample) {
+  const int longest = width > height ? width : height;
+  const double scale = longest > maxSide ? double(maxSide) / longest : 1.0;
+  const int w = int(width * scale) > 1 ? int(width * scale) : 1;
+  const int h = int(height * scale) > 1 ? int(height * scale) : 1;
+  ResizeCanvas(out, w, h);
+  for (int y = 0; y < h; ++y) {
+    const size_t sy = size_t(int64_t(y) * height / h);
+    for (int x = 0; x < w; ++x) out.pixels[size_t(y) * size_t(w) + size_t(x)] = sample(size_t(int64_t(x) * width / w), sy);
+  }
+}
+
 }  // namespace tsv

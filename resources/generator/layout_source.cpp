@@ -286,12 +286,22 @@ std::string FormatPanelPicture(const PanelLayout& panel) {
 std::string FormatLayoutHeader(const InterfaceLayout& layout) {
   std::string out =
       "// layout_ids.h: generated from resources/ui/layout.txt by the resource generator; do not edit.\n"
-      "// The panel number and the item ids of every panel layout.\n#pragma once\n\nnamespace tsv::layout {\n";
-  for (const PanelLayout& p : layout.panels) {
-    out += "\nnamespace " + p.name + " {\ninline constexpr int kPanel = " + std::to_string(p.number) + ";\n";
+      "// Every panel layout: its index in the layout table (kLayout), its panel number and its item ids.\n"
+      "#pragma once\n\nnamespace tsv::layout {\n";
+  for (size_t index = 0; index < layout.panels.size(); ++index) {
+    const PanelLayout& p = layout.panels[index];
+    out += "\nnamespace " + p.name + " {\ninline constexpr int kLayout = " + std::to_string(index) + ";\n";
+    out += "inline constexpr int kPanel = " + std::to_string(p.number) + ";\n";
     for (const LayoutItem& i : p.items) out += "inline constexpr int " + i.name + " = " + std::to_string(i.id) + ";\n";
     out += "}  // namespace " + p.name + "\n";
   }
+  out += "\ninline constexpr int kLayoutCount = " + std::to_string(layout.panels.size()) + ";\n";
+  out += "// The layouts' names in table order, to check the table read at start against this header.\n";
+  out += "inline constexpr const char* kLayoutNames[kLayoutCount] = {";
+  for (size_t index = 0; index < layout.panels.size(); ++index) {
+    out += (index == 0 ? "\"" : ", \"") + layout.panels[index].name + "\"";
+  }
+  out += "};\n";
   return out + "\n}  // namespace tsv::layout\n";
 }
 

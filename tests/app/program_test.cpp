@@ -1,6 +1,7 @@
 // The real program, started as its own process: the command line, the start-up of the window (SDL's
 // offscreen video), the hand-over of a later start, and the orderly shutdown on a quit request.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -150,7 +151,8 @@ TEST_F(Program, BatchInfoAndProjectUseTheNativeFiles) {
 
   Process missing = Start({"info", dir / "Nothing.cmf"}, Environment(), dir / "out", dir / "err");
   EXPECT_EQ(WaitForExit(missing, 60s), 1);
-  EXPECT_NE(test::ReadFileText(dir / "err").find("Error:"), std::string::npos);
+  EXPECT_NE(test::ReadFileText(dir / "err").find("cannot read " + (dir / "Nothing.cmf") + ": No such file"),
+            std::string::npos);
 }
 
 TEST_F(Program, BatchViewDrawsTheSphereAsTheModelingViewDoes) {
@@ -216,7 +218,8 @@ TEST_F(Program, BatchPictureConvertsEveryWritableTypeAndBack) {
 TEST_F(Program, BatchPictureRefusesWhatItCannotReadOrWrite) {
   Process missing = Start({"picture", dir / "none.png", dir / "out.bmp"}, Environment(), dir / "out", dir / "err");
   EXPECT_EQ(WaitForExit(missing, 60s), 1);
-  EXPECT_NE(test::ReadFileText(dir / "err").find("Error: Couldn't load picture."), std::string::npos);
+  EXPECT_NE(test::ReadFileText(dir / "err").find("cannot read " + (dir / "none.png") + ": No such file"),
+            std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir / "out.bmp"));
 
   test::WriteFileBytes(dir / "in.bmp", SmallBmp());
@@ -231,6 +234,45 @@ TEST_F(Program, BatchPictureRefusesWhatItCannotReadOrWrite) {
   Process bad = Start({"picture", dir / "broken.bmp", dir / "keep.png"}, Environment(), dir / "out", dir / "err");
   EXPECT_EQ(WaitForExit(bad, 60s), 1);
   EXPECT_EQ(test::ReadFileBytes(dir / "keep.png"), (std::vector<uint8_t>{1, 2, 3})) << "the target is left alone";
+}
+
+TEST_F(Program, BatchRefusalsSayWhyAndNeverOpenTheWindow) {
+  // A command word alone is that command, short of its arguments: its usage, never the window.
+  for (const char* command : {"info", "view", "new", "deform", "picture", "replay", "project"}) {
+    Process bare = Start({command}, Environment(), dir / "out", dir / "err");
+    EXPECT_EQ(WaitForExit(bare, 30s), 1) << command;
+    const std::string err = test::ReadFileText(dir / "err");
+    EXPECT_NE(err.find(std::string("usage: tessivar ") + command), std::string::npos) << err;
+    EXPECT_EQ(err.find("tessivar info FILE"), std::string(command) == "info" ? err.find("tessivar info FILE")
+                                                                                : std::string::npos)
+        << "only the command's own usage: " << err;
+  }
+
+  // Every refusal names its reason.
+  Process folder = Start({"view", dir.str(), dir / "out.png"}, Environment(), dir / "out", dir / "err");
+  EXPECT_EQ(WaitForExit(folder, 60s), 1);
+  EXPECT_NE(test::ReadFileText(dir / "err").find("cannot read " + dir.str() + ": it is a folder"), std::string::npos)
+      << test::ReadFileText(dir / "err");
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.png"));
+
+  // A full disk is a failed save, whatever names it; the device stays what it is.
+  std::filesystem::create_symlink("/dev/full", dir / "full.png");
+  std::filesystem::create_symlink("/dev/full", dir / "full.cmf");
+  Process view = Start({"view", "sphere", dir / "full.png"}, Environment(), dir / "out", dir / "err");
+  EXPECT_EQ(WaitForExit(view, 60s), 1) << test::ReadFileText(dir / "err");
+  EXPECT_NE(test::ReadFileText(dir / "err").find("Error: File error has occured."), std::string::npos);
+  Process made = Start({"new", "organic:sphere", dir / "full.cmf"}, Environment(), dir / "out", dir / "err");
+  EXPECT_EQ(WaitForExit(made, 60s), 1) << test::ReadFileText(dir / "err");
+  struct stat info;
+  ASSERT_EQ(::stat("/dev/full", &info), 0);
+  EXPECT_TRUE(S_ISCHR(info.st_mode));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "full.cmf"));
+
+  // Standard output, named through a link, takes the picture.
+  std::filesystem::create_symlink("/dev/stdout", dir / "stdout.bmp");
+  Process toOutput = Start({"view", "sphere", dir / "stdout.bmp"}, Environment(), dir / "picture", dir / "err");
+  EXPECT_EQ(WaitForExit(toOutput, 60s), 0) << test::ReadFileText(dir / "err");
+  EXPECT_EQ(test::ReadFileText(dir / "picture").substr(0, 2), "BM");
 }
 
 // One 60-byte task step as task files hold it (big-endian), in the front view at zoom 1.

@@ -8,6 +8,7 @@
 #include "core/app_state.h"
 #include "core/main_loop.h"
 #include "platform/events.h"
+#include "platform/folders.h"
 #include "platform/platform_state.h"
 #include "platform/scripted_services.h"
 #include "platform/window.h"
@@ -15,6 +16,8 @@
 #include "scene/object_table.h"
 #include "scene/organic.h"
 #include "scene/scene_state.h"
+#include "tasks/task_recorder.h"
+#include "tests/support/temp_dir.h"
 #include "ui/layout_ids.h"
 #include "ui/panels.h"
 #include "tests/support/interface_fixture.h"
@@ -83,7 +86,13 @@ TEST_F(Dispatch, KeysWithoutAnObjectOrMeaningAreNotUsed) {
 }
 
 TEST_F(Dispatch, ClosingWhileRecordingAsksAndKeepsRunningWhenRefused) {
-  app.recordingTasks = true;
+  // A real recording: the recorder's working files go to a folder of this test's own.
+  test::TempDir temp;
+  test::ScopedEnv tmp("TMPDIR", temp.str());
+  ASSERT_EQ(CreateTempFolder(), kNoError);
+  NewTaskList();
+  SetRecording(kRecordStart);
+  ASSERT_EQ(taskRecorder.taskState, kTaskRecording);
   services.messageAnswers = {false, true};
   SDL_Event close{};
   close.type = SDL_WINDOWEVENT;
@@ -98,6 +107,7 @@ TEST_F(Dispatch, ClosingWhileRecordingAsksAndKeepsRunningWhenRefused) {
   SDL_PushEvent(&close);
   for (int step = 0; step < 5 && result != 1; ++step) result = MainLoopStep(0);
   EXPECT_EQ(result, 1);
+  ResetTaskRecorder();
 }
 
 TEST_F(Dispatch, QuitWithoutRecordingAsksNothing) {

@@ -139,6 +139,19 @@ TEST_F(Application, ASmallDisplayStopsWithCode128AndShutsDownInOrder) {
   EXPECT_EQ(test::ReadFileBytes(dir / "config/Tessivar/Tessivar 1.0 Prefs").size(), kPreferencesSize);
 }
 
+TEST_F(Application, WithoutATemporaryFolderTheStartEndsAndThePreferencesStayAsTheyWere) {
+  WritePrefs(3);
+  const std::vector<uint8_t> before = test::ReadFileBytes(dir / "config/Tessivar/Tessivar 1.0 Prefs");
+  // A file where the temporary folder's parent should be: no folder can be made in it.
+  test::WriteFileText(dir / "not-a-folder", "x");
+  test::ScopedEnv noFolder{"TMPDIR", dir / "not-a-folder"};
+  EXPECT_EQ(InitializeApplication(), 129);
+  ASSERT_EQ(services.Texts(ShownKind::Stop).size(), 1u);
+  EXPECT_EQ(services.Texts(ShownKind::Stop)[0].rfind("Tessivar cannot create its temporary folder", 0), 0u);
+  ShutdownApplication();
+  EXPECT_EQ(test::ReadFileBytes(dir / "config/Tessivar/Tessivar 1.0 Prefs"), before);
+}
+
 TEST_F(Application, MissingResourcesStopWithCode129) {
   platform.resourceDirectory = dir / "nowhere";
   EXPECT_EQ(InitializeApplication(), 129);

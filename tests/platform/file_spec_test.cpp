@@ -1,4 +1,4 @@
-// File specifications, internal paths and file types.
+// File specs, internal paths and file types.
 #include <gtest/gtest.h>
 
 #include <unistd.h>

@@ -136,6 +136,22 @@ TEST_F(BrushPanel, TheMorphRoomFusesWithTheChosenObjectOnly) {
   EXPECT_EQ(strokeMoves(), 0u);
 }
 
+TEST_F(BrushPanel, AChosenMorphObjectIsNeverTakenForTheOneThatReplacedIt) {
+  SceneObject* chosen = NewObjectInTable(false, 3, 1);
+  ASSERT_NE(chosen, nullptr);
+  const int slot = SlotOfObject(chosen);
+  SetMorphObject(1, chosen);
+  EXPECT_EQ(MorphObject(1), chosen);
+  DisposeSceneObject(scene.objectTable[size_t(slot)]);
+  EXPECT_EQ(MorphObject(1), nullptr);
+  // A new object in the same slot (perhaps at the same address) is another object.
+  SceneObject* next = NewObjectInTable(false, 3, 1);
+  ASSERT_NE(next, nullptr);
+  ASSERT_EQ(SlotOfObject(next), slot);
+  EXPECT_EQ(MorphObject(1), nullptr);
+  EXPECT_EQ(MorphObjectPicture(layout::Morphing::kRightObject).width, 0);
+}
+
 TEST_F(BrushPanel, TheMaskIsFilledAndClearedAndTheHeightMapReadBottomUp) {
   SceneObject* object = scene.currentObject;
   MaskItemClick(layout::MaskTools::kFill);

@@ -1,15 +1,21 @@
 // The file commands of the top strip: the unsaved-changes question, new project, opening by type.
 #include <gtest/gtest.h>
 
+#include "formats/picture_writers.h"
+#include "platform/folders.h"
 #include "platform/platform_state.h"
 #include "platform/preferences.h"
 #include "platform/scripted_services.h"
 #include "scene/object_file.h"
 #include "scene/object_table.h"
 #include "scene/project.h"
+#include "scene/optics_file.h"
 #include "scene/scene_state.h"
+#include "tasks/task_record.h"
+#include "tasks/task_recorder.h"
 #include "tests/support/temp_dir.h"
 #include "ui/file_commands.h"
+#include "ui/rooms.h"
 
 namespace tsv {
 namespace {
@@ -58,6 +64,47 @@ TEST_F(FileCommands, OpeningBySavedObjectFileAddsItAsTheCurrentObject) {
 
   EXPECT_FALSE(OpenFileOfType(dir / "notes.xyz"));
   EXPECT_EQ(services.Texts(ShownKind::Stop).back(), "Can't open " + (dir / "notes.xyz") + ": Unknown file type.");
+}
+
+// A file given at start or handed over by a second start opens by its kind: task lists into the
+// task panel, optics and pictures onto the current object.
+TEST_F(FileCommands, TaskListsOpticsAndPicturesOpenWhereTheyBelong) {
+  test::ScopedEnv tmp("TMPDIR", dir.str());
+  ASSERT_EQ(CreateTempFolder(), kNoError);
+  NewTaskList();
+  TaskStep scale;
+  scale.code = TaskStepCode("SC");
+  TaskStep end;
+  end.code = kStepEnd;
+  test::WriteFileBytes(dir / "list.tsks", EncodeTaskSteps(std::vector<TaskStep>{scale, end}));
+  const uint8_t optics[kOpticsFileSize] = {0, 77};  // shininess 77, everything else 0
+  test::WriteFileBytes(dir / "shiny.cmo", std::vector<uint8_t>(optics, optics + kOpticsFileSize));
+  ASSERT_EQ(WriteBmpFile(dir / "wood.bmp", std::vector<uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}, 2, 2),
+            kNoError);
+
+  // Optics and pictures need an object to go onto.
+  EXPECT_FALSE(OpenFileOfType(dir / "wood.bmp"));
+  EXPECT_EQ(services.Texts(ShownKind::Stop).back(),
+            "Error: \"" + (dir / "wood.bmp") + "\" goes onto the current object, and there is none. Open or make an "
+            "object first.");
+
+  EXPECT_TRUE(OpenFileOfType(dir / "list.tsks"));
+  EXPECT_EQ(taskRecorder.taskStepCount, 2);
+
+  SceneObject* object = NewObjectInTable(false, 3, 1);
+  ASSERT_EQ(scene.currentObject, object);
+  EXPECT_TRUE(OpenFileOfType(dir / "shiny.cmo"));
+  EXPECT_EQ(object->optics.shininess, 77);
+  ui.texturedObjects = false;
+  EXPECT_TRUE(OpenFileOfType(dir / "wood.bmp"));
+  EXPECT_EQ(object->textureImage.size(), 4u);
+  EXPECT_EQ(PathOfSpec(object->textureFile), dir / "wood.bmp");
+  EXPECT_TRUE(ui.texturedObjects);
+
+  // A kind the program knows but does not open keeps its message.
+  EXPECT_FALSE(OpenFileOfType(dir / "film.mov"));
+  EXPECT_EQ(services.Texts(ShownKind::Stop).back(), "Tessivar cannot open files of this kind: " + (dir / "film.mov"));
+  ResetTaskRecorder();
 }
 
 }  // namespace

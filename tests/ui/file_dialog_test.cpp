@@ -54,7 +54,7 @@ class FileDialogTest : public test::DialogFixture {
   void Touch(const std::string& name) { std::ofstream(Path(name)) << "x"; }
   void Folder(const std::string& name) { std::filesystem::create_directories(Path(name)); }
   FileDialogRequest Request(std::vector<uint32_t> types, std::string proposed = {}) const {
-    return {std::move(types), std::move(proposed), root, {}};
+    return {std::move(types), std::move(proposed), root, {}, {}};
   }
 
   // Runs a chooser over the queued input, keeping every dialog it showed.

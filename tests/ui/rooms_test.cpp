@@ -14,6 +14,7 @@
 #include "ui/layout_ids.h"
 #include "ui/object_list.h"
 #include "ui/panels.h"
+#include "ui/panel_table.h"
 #include "ui/rooms.h"
 
 namespace tsv {
@@ -105,6 +106,47 @@ TEST_F(Rooms, TheWindowDrawsEveryRoomAndGreysWhatIsNotAvailable) {
   EXPECT_EQ(HoverTextOf((1 << 8) | layout::TopStrip::kPaint),
             "Paint room: paint points, procedural colour and map apply (key y)");
   EXPECT_EQ(HoverTextOf((6 << 8) | 1), "Brush type: Brush");
+}
+
+// Every control that works does something: a button, tab, toggle or menu that is available has a
+// click or a press of its own, a slider a value, a swatch a colour.
+TEST_F(Rooms, EveryAvailableControlHasItsHandler) {
+  ASSERT_NE(NewObjectInTable(true), nullptr);
+  for (const PanelLayout& panel : ui.layout.panels) {
+    const PanelHandlers& handlers = PanelHandlersOf(panel);
+    for (const PanelItem& item : panel.items) {
+      if (!ItemEnabled(panel, item)) continue;
+      SCOPED_TRACE(panel.name + " item " + std::to_string(item.id));
+      switch (item.kind) {
+        case ItemKind::Button:
+        case ItemKind::Tab:
+        case ItemKind::Toggle:
+        case ItemKind::Menu:
+        case ItemKind::Swatch:
+          EXPECT_TRUE(handlers.click != nullptr || handlers.press != nullptr);
+          break;
+        case ItemKind::Slider:
+          EXPECT_TRUE(handlers.value != nullptr && handlers.setValue != nullptr);
+          break;
+        case ItemKind::Drag:
+        case ItemKind::Trackball:
+        case ItemKind::List:
+          EXPECT_NE(handlers.press, nullptr);
+          break;
+        default:
+          break;
+      }
+      if (item.kind == ItemKind::Swatch) {
+        EXPECT_NE(handlers.colour, nullptr);
+      }
+      if (item.kind == ItemKind::Toggle || item.kind == ItemKind::Tab) {
+        EXPECT_NE(handlers.checked, nullptr);
+      }
+    }
+  }
+  // The table was built for this very layout.
+  ASSERT_EQ(ui.layout.panels.size(), size_t(layout::kLayoutCount));
+  EXPECT_EQ(ui.layout.panels[size_t(layout::PaintTools::kLayout)].name, "PaintTools");
 }
 
 TEST_F(Rooms, ATabClickChangesTheRoom) {

@@ -1,0 +1,51 @@
+// reset_all_state.cpp: the resets of every subsystem, upper layers first (they point into the
+// lower ones).
+#include "tests/support/reset_all_state.h"
+
+#include "core/app_state.h"
+#include "paint/paint_state.h"
+#include "platform/events.h"
+#include "platform/platform_state.h"
+#include "platform/preferences.h"
+#include "platform/relative_drag.h"
+#include "platform/stream.h"
+#include "platform/string_table.h"
+#include "platform/tablet.h"
+#include "render/render_state.h"
+#include "scene/native_files.h"
+#include "scene/scene_state.h"
+#include "scene/task_steps.h"
+#include "tasks/task_recorder.h"
+#include "tools/brush.h"
+#include "tools/brush_session.h"
+#include "tools/brush_settings.h"
+#include "tools/tool_state.h"
+#include "ui/dialog.h"
+#include "ui/rooms.h"
+
+namespace tsv::test {
+
+void ResetAllState() {
+  ResetAppState();
+  ResetUiState();
+  ResetDialogState();
+  ResetTaskRecorder();
+  ResetPaintState();
+  ResetBrushSession();
+  ResetBrushEngine();
+  ResetBrushSettings();
+  ResetToolState();
+  ShutdownSoftDraw();
+  ResetTaskSteps();
+  ResetNativeFilesState();
+  ResetScene();
+  ResetStream();
+  ResetStringTable();
+  ResetTablet();
+  ResetRelativeDrag();
+  ResetInput();
+  SetDefaultPreferences(preferences);
+  ResetPlatformState();
+}
+
+}  // namespace tsv::test

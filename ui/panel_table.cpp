@@ -1,0 +1,163 @@
+// panel_table.cpp: one row of handlers per panel layout of resources/ui/layout.txt, in the
+// layouts' table order. Panels whose commands are not built yet have an empty row: their items
+// are greyed and do nothing.
+#include "ui/panel_table.h"
+
+#include <array>
+
+#include "platform/events.h"
+#include "tools/tool_frame.h"
+#include "ui/brush_panel.h"
+#include "ui/layout_ids.h"
+#include "ui/loop_result.h"
+#include "ui/main_panels.h"
+#include "ui/material_panels.h"
+#include "ui/panels.h"
+#include "ui/room_panels.h"
+#include "ui/rooms.h"
+#include "ui/task_panel.h"
+
+namespace tsv {
+namespace {
+
+bool Always(int) { return true; }
+
+// "Map apply" follows the mouse in its own loop; its amount shows in the item's corner.
+int MapApplyPress(const PlacedPanel& placed, const PanelItem& item, int phase) {
+  if (item.id != layout::PaintTools::kApply || phase != kPhasePress) return kNotMine;
+  const Rect r = ItemRectOnScreen(placed, item);
+  SetUpToolDrag({r.left + 4, r.top + r.height - 34, 45, 30});
+  RunMapApplyDrag();
+  ShowAmountReadout(kNoReadoutValue, kNoReadoutValue);
+  ui.fullDetail = true;
+  return kLoopRedrawViewFull;
+}
+
+// The offset area pans the texture for as long as the button is held.
+int TextureOffsetPress(const PlacedPanel& placed, const PanelItem& item, int phase) {
+  if (item.id != layout::TextureTools::kOffset) return kNotMine;
+  const bool holding = phase != kPhaseRelease;
+  ui.trackingMouse = holding;
+  ui.pressedPanel = holding ? LayoutOf(placed).number : 0;
+  ui.pressedItem = holding ? item.id : 0;
+  ui.pressedInside = holding;
+  const int result = TextureOffsetDrag(phase, input.mouseX, input.mouseY);
+  return holding ? result : kLoopRedrawViewFull;
+}
+
+int TaskListPressOf(const PlacedPanel& placed, const PanelItem& item, int phase) {
+  if (item.kind != ItemKind::List) return kNotMine;
+  return phase == kPhasePress ? TaskListPress(ItemRectOnScreen(placed, item), input.mouseX, input.mouseY) : 0;
+}
+
+constexpr std::array<PanelHandlers, layout::kLayoutCount> MakePanelTable() {
+  std::array<PanelHandlers, layout::kLayoutCount> table{};
+  table[layout::TopStrip::kLayout] = {
+      .enabled = TopStripItemEnabled,
+      .checked = TopStripItemChecked,
+      .text = TopStripItemText,
+      .click = TopStripItemClick,
+  };
+  table[layout::Views::kLayout] = {
+      .enabled = ViewsItemEnabled,
+      .checked = ViewsItemChecked,
+      .value = ViewsItemValue,
+      .setValue = SetViewsItemValue,
+      .text = ViewsItemText,
+      .click = ViewsItemClick,
+  };
+  table[layout::ObjectList::kLayout] = {.enabled = Always, .press = ObjectListPress};
+  table[layout::Tasks::kLayout] = {
+      .enabled = TaskItemEnabled,
+      .checked = TaskItemChecked,
+      .value = TaskItemValue,
+      .setValue = SetTaskItemValue,
+      .click = [](int item, Rect) { return TaskItemClick(item); },
+      .press = TaskListPressOf,
+  };
+  table[layout::Brushes::kLayout] = {
+      .enabled = BrushItemEnabled,
+      .checked = BrushItemChecked,
+      .value = BrushItemValue,
+      .setValue = SetBrushItemValue,
+      .colour = BrushItemColour,
+      .picture = [](int item) { return item == layout::Brushes::kShape ? &BrushShapePicture() : nullptr; },
+      .text =
+          [](int item, std::string& text) {
+            if (item != layout::Brushes::kRepeat) return false;
+            text = BrushItemText(item);
+            return true;
+          },
+      .click = [](int item, Rect r) { return BrushItemClick(item, r.left, r.top + r.height); },
+  };
+  table[layout::DeformTools::kLayout] = {
+      .enabled = Always,
+      .text = DeformItemText,
+      .click = DeformItemClick,
+      .press = DeformToolPress,
+  };
+  table[layout::ObjectTools::kLayout] = {.enabled = ObjectToolsItemEnabled, .click = ObjectToolsItemClick};
+  table[layout::HeightMap::kLayout] = {
+      .enabled = HeightMapItemEnabled,
+      .checked = HeightMapItemChecked,
+      .value = HeightMapItemValue,
+      .setValue = SetHeightMapItemValue,
+      .picture = [](int item) { return item == layout::HeightMap::kPicture ? &HeightMapPicture() : nullptr; },
+      .click = [](int item, Rect) { return HeightMapItemClick(item); },
+  };
+  table[layout::Morphing::kLayout] = {
+      .enabled = MorphItemEnabled,
+      .checked = MorphItemChecked,
+      .picture = [](int item) { return &MorphObjectPicture(item); },
+      .click = [](int item, Rect r) { return MorphItemClick(item, r.left, r.top + r.height); },
+  };
+  table[layout::PaintTools::kLayout] = {
+      .enabled = PaintItemEnabled,
+      .checked = PaintItemChecked,
+      .value = PaintItemValue,
+      .setValue = SetPaintItemValue,
+      .colour = PaintItemColour,
+      .picture = [](int item) { return item == layout::PaintTools::kMapPreview ? &MapPicture() : nullptr; },
+      .click = [](int item, Rect) { return PaintItemClick(item); },
+      .press = MapApplyPress,
+  };
+  // The composer's panels (scene objects, render settings) come with the composer.
+  table[layout::Animation::kLayout] = {.text = AnimationItemText};
+  table[layout::OpticsTools::kLayout] = {
+      .enabled = OpticsItemEnabled,
+      .checked = OpticsItemChecked,
+      .value = OpticsItemValue,
+      .setValue = SetOpticsItemValue,
+      .colour = OpticsItemColour,
+      .click = OpticsPanelClick,
+  };
+  table[layout::TextureTools::kLayout] = {
+      .enabled = TextureItemEnabled,
+      .checked = TextureItemChecked,
+      .value = TextureItemValue,
+      .setValue = SetTextureItemValue,
+      .picture = [](int item) { return item == layout::TextureTools::kPicture ? &TextureThumbnail() : nullptr; },
+      .click = [](int item, Rect) { return TextureItemClick(item); },
+      .press = TextureOffsetPress,
+  };
+  // The Quorvels panel (balls) comes with the Quorvels.
+  table[layout::Shapes::kLayout] = {.enabled = ShapesItemEnabled, .click = ShapesItemClick};
+  table[layout::MaskTools::kLayout] = {
+      .enabled = MaskItemEnabled,
+      .checked = MaskItemChecked,
+      .click = [](int item, Rect) { return MaskItemClick(item); },
+  };
+  return table;
+}
+
+constexpr std::array<PanelHandlers, layout::kLayoutCount> kPanelTable = MakePanelTable();
+
+}  // namespace
+
+const PanelHandlers& PanelHandlersOf(const PanelLayout& panel) {
+  static constexpr PanelHandlers kNone{};
+  if (panel.index < 0 || panel.index >= layout::kLayoutCount) return kNone;
+  return kPanelTable[size_t(panel.index)];
+}
+
+}  // namespace tsv
