@@ -25,7 +25,6 @@ class TaskFixture : public PaintFixture {
     ResetTaskRecorder();
     ResetBrushEngine();
     ResetBrushSession();
-    taskShapeMorph = nullptr;
     InstallTaskRecorder();
   }
   void TearDown() override {
