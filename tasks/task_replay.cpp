@@ -36,8 +36,6 @@ namespace tsv {
 
 namespace {
 
-constexpr size_t kNoStep = size_t(-1);
-
 // A full redraw of the modeling view in its present state (nothing without a renderer).
 void RedrawView(SceneObject& object) {
   if (HasWorkRecords(object)) RefreshWorkData(object);

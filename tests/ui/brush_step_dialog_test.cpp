@@ -6,6 +6,7 @@
 #include "platform/scripted_services.h"
 #include "platform/window.h"
 #include "tests/support/dialog_fixture.h"
+#include "tests/tasks/task_step_builder.h"
 #include "ui/brush_step_dialog.h"
 #include "ui/dialog_script.h"
 #include "ui/step_dialog.h"
@@ -63,15 +64,6 @@ TEST_F(BrushStepDialog, AChosenKindComesBack) {
   EXPECT_EQ(ReadBrushStepDialog(dialog).kind, 2);
 }
 
-TaskStep StepOf(const char (&code)[3], int a = 0, int b = 0, int g = 0) {
-  TaskStep s;
-  s.code = TaskStepCode(code);
-  s.value1 = int16_t(a);
-  s.value2 = int16_t(b);
-  s.value3 = int16_t(g);
-  return s;
-}
-
 double FieldNumber(const Dialog& dialog, int id) {
   const int index = FindDialogItem(dialog, id);
   return index >= 0 ? dialog.items[size_t(index)].number : -9999;
@@ -80,7 +72,7 @@ double FieldNumber(const Dialog& dialog, int id) {
 // Amounts show as the tool's readout; one left as it was keeps its recorded value exactly, one
 // changed comes back as the amount nearest the neutral one that shows it.
 TEST_F(BrushStepDialog, AnAmountStepShowsAndTakesItsReadout) {
-  const TaskStep stretch = StepOf("ST", 142, 37);  // readouts 10 and -71
+  const TaskStep stretch = test::MakeTaskStep("ST", 142, 37);  // readouts 10 and -71
   Dialog dialog = MakeAmountStepDialog(stretch);
   EXPECT_EQ(dialog.title, "Step: Stretch");
   EXPECT_EQ(FieldNumber(dialog, kAmountStepFirst), 10);
@@ -91,7 +83,7 @@ TEST_F(BrushStepDialog, AnAmountStepShowsAndTakesItsReadout) {
   dialog.items[size_t(FindDialogItem(dialog, kAmountStepSecond))].number = -300;
   EXPECT_EQ(ReadAmountStepDialog(dialog, stretch), (std::array<int, 2>{143, 0}));
 
-  const TaskStep flatten = StepOf("FL", 100);
+  const TaskStep flatten = test::MakeTaskStep("FL", 100);
   dialog = MakeAmountStepDialog(flatten);
   EXPECT_EQ(dialog.title, "Step: Flatten");
   EXPECT_EQ(FieldNumber(dialog, kAmountStepFirst), 60);
@@ -105,10 +97,10 @@ TEST_F(BrushStepDialog, AnAmountStepShowsAndTakesItsReadout) {
 }
 
 TEST_F(BrushStepDialog, AColourStepShowsItsColourAndTakesTheChosenOne) {
-  Dialog dialog = MakeColourStepDialog(StepOf("KA", 0x1200, 0x3400, int16_t(0xF600)));
+  Dialog dialog = MakeColourStepDialog(test::MakeTaskStep("KA", 0x1200, 0x3400, int16_t(0xF600)));
   EXPECT_EQ(dialog.title, "Step: Ambient color");
   EXPECT_EQ(ReadColourStepDialog(dialog).blue, 0xF600);
-  TaskStep noise = StepOf("PN");
+  TaskStep noise = test::MakeTaskStep("PN");
   noise.red = 0x4400;
   dialog = MakeColourStepDialog(noise);
   EXPECT_EQ(dialog.title, "Step: Add Noise");

@@ -15,6 +15,7 @@
 #include "tasks/task_recorder.h"
 #include "tasks/task_replay.h"
 #include "tests/support/temp_dir.h"
+#include "tests/tasks/task_step_builder.h"
 #include "tests/ui/panel_fixture.h"
 #include "tools/deform_tools.h"
 #include "tools/tool_frame.h"
@@ -67,16 +68,7 @@ class TaskPanel : public test::PanelFixture {
   }
 
   static TaskStep Step(const char (&code)[3], int a = 0, int b = 0, int g = 0) {
-    TaskStep s;
-    s.code = TaskStepCode(code);
-    s.value1 = int16_t(a);
-    s.value2 = int16_t(b);
-    s.value3 = int16_t(g);
-    s.brushDepth = 64;
-    s.brushSize = 128;
-    s.sideShape = 1;
-    s.room = 1;
-    return s;
+    return test::MakeTaskStep(code, a, b, g);
   }
   static std::vector<TaskStep> List() {
     std::vector<TaskStep> steps;
