@@ -2,6 +2,8 @@
 #include "tasks/task_record.h"
 
 #include <bit>
+#include <cmath>
+#include <cstdlib>
 
 namespace tsv {
 
@@ -99,6 +101,15 @@ std::vector<TaskStep> DecodeTaskSteps(std::span<const uint8_t> bytes) {
         std::span<const uint8_t, kTaskStepSize>(bytes.data() + i * kTaskStepSize, kTaskStepSize)));
   }
   return steps;
+}
+
+bool HasSoundView(const TaskStep& step) {
+  for (float angle : step.viewAngles) {
+    if (!(std::fabs(angle) <= kMaxStepAngle)) return false;  // also refuses NaN
+  }
+  if (!(step.viewZoom >= kMinStepZoom && step.viewZoom <= kMaxStepZoom)) return false;
+  if (step.centerX > kMaxStepCentre || step.centerY > kMaxStepCentre) return false;
+  return std::abs(int(step.tiltFirst)) <= kMaxStepTilt && std::abs(int(step.tiltSecond)) <= kMaxStepTilt;
 }
 
 size_t StepGroupEnd(std::span<const TaskStep> steps, size_t at) {

@@ -72,6 +72,18 @@ std::vector<TaskStep> DecodeTaskSteps(std::span<const uint8_t> bytes);
 [[nodiscard]] inline bool LeadsContinuations(uint16_t code) {
   return code == kStepStrokeFirst || code == kStepRotateStart;
 }
+// What a record's view and pen tilt may hold. Recorded views keep their angles within a few
+// turns and their zoom within the zoom control's 0.1..10; the centre is a pixel of the 400 x 400
+// view; a tablet reports its tilt in tenths of a degree. A record beyond these limits comes from
+// a damaged file, and replaying it would feed the renderer values it cannot project.
+inline constexpr float kMaxStepAngle = 1000.0f;  // radians, either way
+inline constexpr float kMinStepZoom = 0.01f;
+inline constexpr float kMaxStepZoom = 100.0f;
+inline constexpr uint16_t kMaxStepCentre = 400;
+inline constexpr int16_t kMaxStepTilt = 1024;  // per component, either way
+// The view angles and zoom are finite and within those limits, the centre and the tilt too.
+[[nodiscard]] bool HasSoundView(const TaskStep& step);
+
 // Where the group of the step at `at` ends: past its continuations when it leads some, else at
 // the next step; the end of the list for an `at` beyond it.
 size_t StepGroupEnd(std::span<const TaskStep> steps, size_t at);

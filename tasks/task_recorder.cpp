@@ -35,8 +35,10 @@ void RefreshPanel() {
   if (taskRecorder.refreshPanel) taskRecorder.refreshPanel();
 }
 
-// Whole-file helpers over the working files. Reading distinguishes a missing file.
-Status ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
+// Whole-file helpers over the working files. Reading distinguishes a missing file, and stops with
+// kMalformed once more than `maxBytes` came in: a device or a damaged file never ends.
+Status ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes,
+                     size_t maxBytes = kMaxTaskSteps * kTaskStepSize + kTaskStepSize - 1) {
   bytes.clear();
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return kFileNotFound;
@@ -44,6 +46,10 @@ Status ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
   Status status = kNoError;
   for (;;) {
     const size_t got = std::fread(chunk, 1, sizeof chunk, file);
+    if (got > maxBytes - bytes.size()) {
+      status = kMalformed;
+      break;
+    }
     bytes.insert(bytes.end(), chunk, chunk + got);
     if (got < sizeof chunk) {
       if (std::ferror(file)) status = kReadError;
@@ -51,6 +57,7 @@ Status ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
     }
   }
   std::fclose(file);
+  if (status != kNoError) bytes.clear();
   return status;
 }
 
@@ -96,18 +103,22 @@ void SettleCursor(const std::vector<TaskStep>& steps) {
 }
 
 // The merge after a stop: the session's steps in front of the selected step.
+// False when it failed; the user has been told.
 bool MergeSession() {
-  taskRecorder.taskStepCount = 0;
   std::vector<TaskStep> list;
-  if (const Status status = ReadTaskSteps(list); status != kNoError && status != kFileNotFound) return false;
   std::vector<uint8_t> sessionBytes;
-  if (ReadWholeFile(TaskStepsSessionPath(), sessionBytes) != kNoError) return false;
+  if (const Status status = ReadTaskSteps(list); status != kNoError && status != kFileNotFound) {
+    ShowFileError();
+    return false;
+  }
+  if (ReadWholeFile(TaskStepsSessionPath(), sessionBytes) != kNoError) {
+    ShowFileError();
+    return false;
+  }
   const std::vector<TaskStep> session = DecodeTaskSteps(sessionBytes);
   const size_t at = std::min(list.size(), size_t(std::max<int64_t>(0, taskRecorder.taskCursor) / kStepBytes));
   list.insert(list.begin() + std::ptrdiff_t(at), session.begin(), session.end());
-  if (!WriteTaskSteps(list)) return false;
-  CountSteps();
-  return true;
+  return WriteTaskSteps(list);
 }
 
 }  // namespace
@@ -212,9 +223,8 @@ void SetRecording(int command) {
         if (r.taskState == kTaskRecording) r.taskState = saved;
         r.taskHasEnd = true;
       }
-      if (r.taskState != kTaskIdle && FlushTaskBuffer()) {
-        if (!MergeSession()) ShowFileError();
-      }
+      // A failed write has told the user already.
+      if (r.taskState != kTaskIdle && FlushTaskBuffer()) (void)MergeSession();
       r.taskState = kTaskIdle;
       RefreshPanel();
       return;
@@ -237,33 +247,79 @@ void NewTaskList() {
   RemoveFile(TaskStepsSessionPath());
   RemoveFile(TaskStepsNewPath());
   r.taskCursor = 0;
-  r.taskStepCount = 0;
   r.firstVisibleLine = 0;
   if (!WriteWholeFile(TaskStepsPath(), {}, "wb")) ShowFileError();
   ClearFileSpec(r.taskFile);
-  RefreshPanel();
+  ShowTaskList({});
 }
 
-Status ReadTaskFile(const std::string& path, std::vector<TaskStep>& steps) {
+namespace {
+
+// The whole records of a file, as they are; `trailingBytes` gets the length of a last part shorter
+// than a record.
+Status ReadStepRecords(const std::string& path, std::vector<TaskStep>& steps, size_t* trailingBytes = nullptr) {
   std::vector<uint8_t> bytes;
   const Status status = ReadWholeFile(path, bytes);
   if (status != kNoError) return status;
+  if (trailingBytes != nullptr) *trailingBytes = bytes.size() % kTaskStepSize;
   steps = DecodeTaskSteps(bytes);
   return kNoError;
 }
 
+}  // namespace
+
+Status ReadTaskFile(const std::string& path, std::vector<TaskStep>& steps, TaskFileDamage* damage) {
+  TaskFileDamage found;
+  if (const Status status = ReadStepRecords(path, steps, &found.trailingBytes); status != kNoError) return status;
+  found.unsoundSteps = DropUnsoundSteps(steps);
+  if (damage != nullptr) *damage = found;
+  return kNoError;
+}
+
+std::string TaskFileErrorText(const std::string& path, Status status) {
+  if (status != kMalformed) return GetString(kErrFileError);
+  return FormatString(kErrCantOpenFile, {path, FormatString(kTaskFileTooLong, {std::to_string(kMaxTaskSteps)})});
+}
+
+std::string TaskFileDamageNote(const std::string& path, const TaskFileDamage& damage) {
+  std::string note;
+  if (damage.unsoundSteps > 0) note = FormatString(kNoteTaskStepsLeftOut, {std::to_string(damage.unsoundSteps), path});
+  if (damage.trailingBytes > 0) {
+    if (!note.empty()) note += "\n";
+    note += FormatString(kNoteTaskFileCutOff, {path, std::to_string(damage.trailingBytes)});
+  }
+  return note;
+}
+
+size_t DropUnsoundSteps(std::vector<TaskStep>& steps) {
+  size_t dropped = 0, kept = 0;
+  for (size_t at = 0; at < steps.size();) {
+    const size_t end = StepGroupEnd(steps, at);
+    const bool sound = std::all_of(steps.begin() + std::ptrdiff_t(at), steps.begin() + std::ptrdiff_t(end),
+                                   [](const TaskStep& s) { return HasSoundView(s); });
+    if (sound) {
+      for (size_t i = at; i < end; ++i) steps[kept++] = steps[i];
+    } else {
+      ++dropped;
+    }
+    at = end;
+  }
+  steps.resize(kept);
+  return dropped;
+}
+
 Status OpenTaskFileAt(const std::string& path) {
   std::vector<TaskStep> steps;
-  if (const Status status = ReadTaskFile(path, steps); status != kNoError) {
-    ShowFileError();
+  TaskFileDamage damage;
+  if (const Status status = ReadTaskFile(path, steps, &damage); status != kNoError) {
+    ShowStopMessage(TaskFileErrorText(path, status));
     return status;
   }
   NewTaskList();
   if (!WriteTaskSteps(steps)) return kWriteError;
   taskRecorder.taskFile = FileSpecForPath(path, kTaskFileType);
-  CountSteps();
   taskRecorder.taskHasEnd = true;
-  RefreshPanel();
+  if (const std::string note = TaskFileDamageNote(path, damage); !note.empty()) ShowAlert(note);
   return kNoError;
 }
 
@@ -310,10 +366,28 @@ Status SaveTaskFile() {
 
 Status ReadTaskSteps(std::vector<TaskStep>& steps) {
   steps.clear();
-  return ReadTaskFile(TaskStepsPath(), steps);
+  return ReadStepRecords(TaskStepsPath(), steps);
+}
+
+Status ReadTaskStepAt(int64_t offset, TaskStep& step) {
+  if (offset < 0 || offset % kStepBytes != 0) return kReadError;
+  std::FILE* file = std::fopen(TaskStepsPath().c_str(), "rb");
+  if (file == nullptr) return kFileNotFound;
+  std::array<uint8_t, kTaskStepSize> record{};
+  const bool read = std::fseek(file, long(offset), SEEK_SET) == 0 &&
+                    std::fread(record.data(), 1, record.size(), file) == record.size();
+  std::fclose(file);
+  if (!read) return kReadError;
+  step = DecodeTaskStep(record);
+  return kNoError;
 }
 
 bool WriteTaskSteps(const std::vector<TaskStep>& steps) {
+  // A longer list could not be read back.
+  if (steps.size() > kMaxTaskSteps) {
+    ShowStopMessage(FormatString(kErrTaskListFull, {std::to_string(kMaxTaskSteps)}));
+    return false;
+  }
   // The new list goes to the scratch file first and replaces the list only when complete.
   const std::string scratch = TaskStepsNewPath();
   RemoveFile(scratch);
@@ -329,6 +403,7 @@ bool WriteTaskSteps(const std::vector<TaskStep>& steps) {
     ShowFileError();
     return false;
   }
+  ShowTaskList(steps);
   return true;
 }
 
@@ -338,35 +413,77 @@ int32_t CountSteps(const std::vector<TaskStep>& steps) {
 }
 
 int32_t CountSteps() {
-  std::vector<TaskStep> steps;
-  (void)ReadTaskSteps(steps);  // a list that cannot be read counts as empty
-  taskRecorder.taskStepCount = CountSteps(steps);
+  RefreshTaskList();
   return taskRecorder.taskStepCount;
 }
 
-void CursorDown() {
-  std::vector<TaskStep> steps;
-  if (ReadTaskSteps(steps) != kNoError) return;
-  const int64_t saved = taskRecorder.taskCursor;
-  int64_t index = saved / kStepBytes + 1;
-  while (index < int64_t(steps.size()) && IsContinuationStep(steps[size_t(index)].code)) ++index;
-  if (index >= int64_t(steps.size())) index = saved / kStepBytes;  // past the end: stay
-  taskRecorder.taskCursor = index * kStepBytes;
+void ShowTaskList(const std::vector<TaskStep>& steps) {
+  TaskRecorderState& r = taskRecorder;
   SettleCursor(steps);
   FollowCursor(steps);
+  r.taskStepCount = CountSteps(steps);
+  r.cursorLine = LineOfCursor(steps);
+  r.shownLines.clear();
+  int32_t line = 0;
+  const int32_t room = std::max(0, r.visibleLineCount);
+  for (size_t i = 0; i < steps.size() && int32_t(r.shownLines.size()) < room; ++i) {
+    if (IsContinuationStep(steps[i].code)) continue;
+    if (line++ < r.firstVisibleLine) continue;
+    const int64_t offset = int64_t(i) * kStepBytes;
+    r.shownLines.push_back(TaskListLineOf(steps[i], offset, offset == r.taskCursor));
+  }
+  r.shownStale = false;
+  RefreshPanel();
 }
 
-void CursorUp() {
+void RefreshTaskList() {
+  std::vector<TaskStep> steps;
+  (void)ReadTaskSteps(steps);  // a list that cannot be read shows as empty
+  ShowTaskList(steps);
+}
+
+void SetVisibleLineCount(int32_t lines) {
+  lines = std::max(1, lines);
+  if (lines == taskRecorder.visibleLineCount && !taskRecorder.shownStale) return;
+  taskRecorder.visibleLineCount = lines;
+  RefreshTaskList();
+}
+
+const std::vector<TaskListLine>& VisibleTaskLines() {
+  if (taskRecorder.shownStale) RefreshTaskList();
+  return taskRecorder.shownLines;
+}
+
+int32_t ShownStepCount() {
+  if (taskRecorder.shownStale) RefreshTaskList();
+  return taskRecorder.taskStepCount;
+}
+
+int32_t CursorLine() {
+  if (taskRecorder.shownStale) RefreshTaskList();
+  return taskRecorder.cursorLine;
+}
+
+namespace {
+
+// Moves the cursor one visible step along `direction` (+1 down, -1 up); a move that would leave
+// the list keeps it where it was.
+void MoveCursor(int direction) {
   std::vector<TaskStep> steps;
   if (ReadTaskSteps(steps) != kNoError) return;
-  const int64_t saved = taskRecorder.taskCursor;
-  int64_t index = saved / kStepBytes - 1;
-  while (index >= 0 && IsContinuationStep(steps[size_t(index)].code)) --index;
-  if (index < 0) index = saved / kStepBytes;
+  const int64_t count = int64_t(steps.size());
+  const int64_t saved = std::clamp<int64_t>(taskRecorder.taskCursor / kStepBytes, 0, std::max<int64_t>(0, count - 1));
+  int64_t index = saved + direction;
+  while (index >= 0 && index < count && IsContinuationStep(steps[size_t(index)].code)) index += direction;
+  if (index < 0 || index >= count) index = saved;
   taskRecorder.taskCursor = index * kStepBytes;
-  SettleCursor(steps);
-  FollowCursor(steps);
+  ShowTaskList(steps);
 }
+
+}  // namespace
+
+void CursorDown() { MoveCursor(+1); }
+void CursorUp() { MoveCursor(-1); }
 
 void SetCursorLine(int32_t target) {
   std::vector<TaskStep> steps;
@@ -380,14 +497,7 @@ void SetCursorLine(int32_t target) {
     if (++line >= target) break;
   }
   taskRecorder.taskCursor = int64_t(at) * kStepBytes;
-  SettleCursor(steps);
-  FollowCursor(steps);
-}
-
-int32_t CursorLine() {
-  std::vector<TaskStep> steps;
-  (void)ReadTaskSteps(steps);  // a list that cannot be read counts as empty
-  return LineOfCursor(steps);
+  ShowTaskList(steps);
 }
 
 void DeleteStep() {
@@ -398,11 +508,8 @@ void DeleteStep() {
   if (steps[at].code == kStepEnd) return;
   const size_t end = StepGroupEnd(steps, at);
   steps.erase(steps.begin() + std::ptrdiff_t(at), steps.begin() + std::ptrdiff_t(end));
-  if (!WriteTaskSteps(steps)) return;
-  SettleCursor(steps);
-  taskRecorder.taskStepCount = CountSteps(steps);
-  FollowCursor(steps);
-  RefreshPanel();
+  // The cursor keeps its offset: it now stands on the step after the deleted one.
+  (void)WriteTaskSteps(steps);  // a failure has been shown and leaves the list as it was
 }
 
 // Kinds 1..10 as room and brush type or fusion side.
@@ -464,16 +571,115 @@ void ApplyBrushStepEdit(TaskStep& step, const BrushStepEdit& edit) {
   }
 }
 
-bool EditBrushStep(int64_t offset, const BrushStepEdit& edit) {
+namespace {
+
+// Reads the list, checks the record at byte `offset` with `fits`, applies `change` to it and,
+// with `segments`, to every BS directly after it, and writes the list back.
+template <class Fits, class Change>
+bool RewriteStepAt(int64_t offset, Fits fits, Change change, bool segments) {
   std::vector<TaskStep> steps;
   if (offset < 0 || offset % kStepBytes != 0 || ReadTaskSteps(steps) != kNoError) return false;
   size_t at = size_t(offset / kStepBytes);
-  if (at >= steps.size() || steps[at].code != kStepStrokeFirst) return false;
-  ApplyBrushStepEdit(steps[at], edit);
-  for (++at; at < steps.size() && steps[at].code == kStepStrokeSegment; ++at) ApplyBrushStepEdit(steps[at], edit);
-  if (!WriteTaskSteps(steps)) return false;
-  RefreshPanel();
-  return true;
+  if (at >= steps.size() || !fits(steps[at])) return false;
+  change(steps[at]);
+  for (++at; segments && at < steps.size() && steps[at].code == kStepStrokeSegment; ++at) change(steps[at]);
+  return WriteTaskSteps(steps);
+}
+
+bool IsColourStep(uint16_t code) {
+  return code == kStepSpecularColour || code == kStepDiffuseColour || code == kStepAmbientColour;
+}
+
+}  // namespace
+
+bool EditBrushStep(int64_t offset, const BrushStepEdit& edit) {
+  return RewriteStepAt(
+      offset, [](const TaskStep& s) { return s.code == kStepStrokeFirst; },
+      [&](TaskStep& s) { ApplyBrushStepEdit(s, edit); }, true);
+}
+
+StepEditKind StepEditKindOf(const TaskStep& step) {
+  if (step.code == kStepStrokeFirst) return StepEditKind::Brush;
+  if (AmountToolOf(step) != nullptr) return StepEditKind::Amount;
+  if (IsColourStep(step.code) || FindPaintCommand(step.code) != nullptr) return StepEditKind::Colour;
+  return StepEditKind::None;
+}
+
+const DeformToolEntry* AmountToolOf(const TaskStep& step) {
+  const DeformToolEntry* tool = FindDeformToolByCode(step.code);
+  return tool != nullptr && tool->kind != DeformKind::Trackball ? tool : nullptr;
+}
+
+int StepAmountReadout(DeformKind kind, int amount) {
+  switch (kind) {
+    case DeformKind::Centred:
+    case DeformKind::TwoAxis: return (amount - 128) * 25 / 32;
+    case DeformKind::Rising: return amount * 25 / 64;
+    case DeformKind::Signed: return amount * 25 / 32;
+    case DeformKind::Flatten: return (256 - amount) * 25 / 64;
+    case DeformKind::Trackball: return amount;
+  }
+  return amount;
+}
+
+int StepAmountFromReadout(DeformKind kind, int readout) {
+  // The readout truncates toward zero, so the smallest offset from neutral that shows it is the
+  // readout scaled back and rounded away from zero.
+  auto offset = [readout](int unitsPer25) {
+    const int magnitude = (std::abs(readout) * unitsPer25 + 24) / 25;
+    return readout < 0 ? -magnitude : magnitude;
+  };
+  const AmountRange range = RangeOfKind(kind);
+  int amount = readout;
+  switch (kind) {
+    case DeformKind::Centred:
+    case DeformKind::TwoAxis: amount = 128 + offset(32); break;
+    case DeformKind::Rising: amount = offset(64); break;
+    case DeformKind::Signed: amount = offset(32); break;
+    case DeformKind::Flatten: amount = 256 - offset(64); break;
+    case DeformKind::Trackball: break;
+  }
+  return std::clamp<int>(amount, range.minimum, range.maximum);
+}
+
+ReadoutRange StepReadoutRange(DeformKind kind) {
+  const AmountRange range = RangeOfKind(kind);
+  const int a = StepAmountReadout(kind, range.minimum), b = StepAmountReadout(kind, range.maximum);
+  return {std::min(a, b), std::max(a, b)};
+}
+
+bool EditAmountStep(int64_t offset, int first, int second) {
+  return RewriteStepAt(
+      offset, [](const TaskStep& s) { return AmountToolOf(s) != nullptr; },
+      [&](TaskStep& s) {
+        const DeformKind kind = AmountToolOf(s)->kind;
+        const AmountRange range = RangeOfKind(kind);
+        s.value1 = int16_t(std::clamp<int>(first, range.minimum, range.maximum));
+        if (kind == DeformKind::TwoAxis) s.value2 = int16_t(std::clamp<int>(second, range.minimum, range.maximum));
+      },
+      false);
+}
+
+Rgb16 StepColour(const TaskStep& step) {
+  if (IsColourStep(step.code)) return {uint16_t(step.value1), uint16_t(step.value2), uint16_t(step.value3)};
+  return {step.red, step.green, step.blue};
+}
+
+bool EditColourStep(int64_t offset, Rgb16 colour) {
+  return RewriteStepAt(
+      offset, [](const TaskStep& s) { return StepEditKindOf(s) == StepEditKind::Colour; },
+      [&](TaskStep& s) {
+        if (IsColourStep(s.code)) {
+          s.value1 = int16_t(colour.red);
+          s.value2 = int16_t(colour.green);
+          s.value3 = int16_t(colour.blue);
+        } else {
+          s.red = colour.red;
+          s.green = colour.green;
+          s.blue = colour.blue;
+        }
+      },
+      false);
 }
 
 std::string TaskStepName(const TaskStep& step) {
@@ -502,28 +708,16 @@ TaskListLine TaskListLineOf(const TaskStep& step, int64_t offset, bool selected)
   line.selected = selected;
   line.textColour = selected ? Rgb16{0, 0, 0} : Rgb16{16384, 16384, 16384};
   const std::string name = TaskStepName(step);
-  const int a = step.value1, b = step.value2;
   std::vector<std::string> values;
-  const DeformToolEntry* tool =
-      step.code == kStepRotateMotion || step.code == kStepRotateStart ? nullptr : FindDeformToolByCode(step.code);
-  if (tool != nullptr) {
-    switch (tool->kind) {
-      case DeformKind::Centred: values = {std::to_string((a - 128) * 25 / 32)}; break;
-      case DeformKind::Rising: values = {std::to_string(a * 25 / 64)}; break;
-      case DeformKind::Signed: values = {std::to_string(a * 25 / 32)}; break;
-      case DeformKind::Flatten: values = {std::to_string((256 - a) * 25 / 64)}; break;
-      case DeformKind::TwoAxis:
-        values = {std::to_string((a - 128) * 25 / 32), std::to_string((b - 128) * 25 / 32)};
-        break;
-      case DeformKind::Trackball: break;
-    }
+  if (const DeformToolEntry* tool = AmountToolOf(step)) {
+    values = {std::to_string(StepAmountReadout(tool->kind, step.value1))};
+    if (tool->kind == DeformKind::TwoAxis) values.push_back(std::to_string(StepAmountReadout(tool->kind, step.value2)));
   } else if (step.code == kStepMapApply) {
-    values = {std::to_string((b - 128) * 25 / 32)};
+    values = {std::to_string(StepAmountReadout(DeformKind::Centred, step.value2))};
   } else if (step.code == kStepMorph) {
     values = {std::to_string(step.value3 * 25 / 64), std::to_string(step.value4 * 25 / 64)};
-  } else if (step.code == kStepSpecularColour || step.code == kStepDiffuseColour ||
-             step.code == kStepAmbientColour) {
-    const Rgb16 colour{uint16_t(step.value1), uint16_t(step.value2), uint16_t(step.value3)};
+  } else if (IsColourStep(step.code)) {
+    const Rgb16 colour = StepColour(step);
     values = {std::to_string(colour.red >> 8), std::to_string(colour.green >> 8),
               std::to_string(colour.blue >> 8)};
     line.swatch = colour;
@@ -535,23 +729,6 @@ TaskListLine TaskListLineOf(const TaskStep& step, int64_t offset, bool selected)
     default: line.text = name; break;
   }
   return line;
-}
-
-std::vector<TaskListLine> VisibleTaskLines() {
-  std::vector<TaskListLine> lines;
-  std::vector<TaskStep> steps;
-  if (ReadTaskSteps(steps) != kNoError) return lines;
-  int32_t line = 0;
-  for (size_t i = 0; i < steps.size(); ++i) {
-    if (IsContinuationStep(steps[i].code)) continue;
-    if (line >= taskRecorder.firstVisibleLine &&
-        int32_t(lines.size()) < std::max(0, taskRecorder.visibleLineCount)) {
-      const int64_t offset = int64_t(i) * kStepBytes;
-      lines.push_back(TaskListLineOf(steps[i], offset, offset == taskRecorder.taskCursor));
-    }
-    ++line;
-  }
-  return lines;
 }
 
 void ChangeReplayStrength(int motion) {

@@ -7,6 +7,7 @@
 
 #include "paint/map_apply.h"
 #include "paint/object_paint.h"
+#include "paint/paint_state.h"
 #include "platform/events.h"
 #include "platform/file_spec.h"
 #include "platform/string_ids.h"
@@ -33,11 +34,7 @@
 
 namespace tsv {
 
-ShapeMorphHook taskShapeMorph;
-
 namespace {
-
-constexpr size_t kNoStep = size_t(-1);
 
 // A full redraw of the modeling view in its present state (nothing without a renderer).
 void RedrawView(SceneObject& object) {
@@ -48,16 +45,18 @@ void RedrawView(SceneObject& object) {
   if (SoftDraw(&object, options)) PresentBrushView(kViewClip);
 }
 
-// The settings a step takes from its record and gives back afterwards.
+// The settings a step takes from its record and gives back afterwards. The alternate colour is
+// no part of a record, but "Paint object" sets it to the paint colour: it is given back too.
 struct StepSettings {
   int16_t depth, size, shape, spacing, type, side, repeat, fusionSide;
-  Rgb16 paintColour;
+  Rgb16 paintColour, alternateColour;
   std::array<int16_t, 2> tilt;
 };
 
 StepSettings CurrentSettings() {
   const BrushSettings& b = brushSettings;
-  return {b.depth, b.size, b.shape, b.spacing, b.type, b.side, b.repeat, b.fusionSide, b.paintColour, b.tilt};
+  return {b.depth,      b.size,        b.shape,           b.spacing, b.type, b.side, b.repeat,
+          b.fusionSide, b.paintColour, b.alternateColour, b.tilt};
 }
 
 void ApplySettings(const StepSettings& s) {
@@ -71,11 +70,12 @@ void ApplySettings(const StepSettings& s) {
   b.repeat = s.repeat;
   b.fusionSide = s.fusionSide;
   b.paintColour = s.paintColour;
+  b.alternateColour = s.alternateColour;
   b.tilt = s.tilt;
 }
 
 StepSettings SettingsOfStep(const TaskStep& step) {
-  StepSettings s;
+  StepSettings s = CurrentSettings();
   s.depth = step.brushDepth;
   s.size = step.brushSize;
   s.shape = int16_t(std::clamp(step.Shape(), 1, kBrushShapeCount));
@@ -99,8 +99,8 @@ void TakeRecordedView(const TaskStep& step, SceneObject& object) {
       changed = true;
     }
   }
-  // A zoom that is not a positive number would break every projection: keep the current one.
-  if (view.zoom != step.viewZoom && step.viewZoom > 0 && step.viewZoom < 1e6f) {
+  // The caller has made sure the record's view is sound (HasSoundView).
+  if (view.zoom != step.viewZoom) {
     view.zoom = step.viewZoom;
     changed = true;
   }
@@ -126,7 +126,8 @@ void OfferPaintable(const TaskStep& step, SceneObject* object, SceneObject* undo
 void RunBrushSegment(const TaskStep& step, SceneObject* object, SceneObject* undo, int s) {
   if (!HasWorkRecords(*object)) return;
   const int room = step.room;
-  OfferPaintable(step, object, undo);
+  // Once per stroke, at its first segment: after a No its further segments paint on unasked.
+  if (step.code == kStepStrokeFirst) OfferPaintable(step, object, undo);
   // The stroke itself builds the profile of the recorded shape; without memory for the mirrored
   // pass the stroke runs without it.
   (void)PrepareBrushEngine();
@@ -197,13 +198,16 @@ void DispatchStep(const TaskStep& step, SceneObject* object, SceneObject* undo, 
     case kStepStrokeSegment: RunBrushSegment(step, object, undo, s); return;
     case kStepStrokeEnd: CommitObjectChange(object, undo); return;
     case kStepMapApply:
+      // Only the three kinds are applied: any other value (the interactive marker among them)
+      // would start the map-apply drag in the middle of a replay.
+      if (step.value1 < kMapFlat || step.value1 > kMapSpheric) return;
       // The amount is centred on 128 like the two-end tools: weakened toward 128, so that strength
       // 0 leaves the object as it is.
       (void)RunMapApply(object, undo, step.value1, int16_t(ScaleCentredAmount(step.value2, s)));
       return;
     case kStepMorph:
-      if (taskShapeMorph) {
-        taskShapeMorph(object, undo, step.value1, step.value2, ScaleNeutralAmount(step.value3, s),
+      if (taskRecorder.shapeMorph) {
+        taskRecorder.shapeMorph(object, undo, step.value1, step.value2, ScaleNeutralAmount(step.value3, s),
                        ScaleNeutralAmount(step.value4, s));
         CommitObjectChange(object, undo);
       }
@@ -251,7 +255,7 @@ size_t CursorIndex(const std::vector<TaskStep>& steps) {
 int RunTaskStepOn(const TaskStep& step, SceneObject* object, SceneObject* undo) {
   if (step.code == kStepEnd) return 0;
   if (CancelRequested()) return 0;
-  if (object == nullptr) return 1;
+  if (object == nullptr || !HasSoundView(step)) return 1;
   const int s = std::clamp<int>(taskRecorder.replayStrength, 0, kReplayStrengthMax);
   const StepSettings saved = CurrentSettings();
   TakeRecordedView(step, *object);
@@ -273,14 +277,19 @@ size_t ReplaySteps(std::span<const TaskStep> steps, size_t first, size_t end, Sc
   const ObjectView savedView = CurrentView(*object);
   const bool wasReplaying = taskRecorder.replaying;
   taskRecorder.replaying = true;
-  size_t run = 0;
+  size_t run = 0, skipped = 0;
   for (size_t i = first; i < end; ++i) {
     ++run;
+    if (steps[i].code != kStepEnd && !HasSoundView(steps[i])) {
+      ++skipped;
+      continue;
+    }
     if (RunTaskStepOn(steps[i], object, undo) == 0) break;
   }
   taskRecorder.replaying = wasReplaying;
   CurrentView(*object) = savedView;
   RedrawView(*object);
+  if (skipped > 0) ShowAlert(FormatString(kNoteTaskStepsSkipped, {std::to_string(skipped)}));
   return run;
 }
 
@@ -314,13 +323,15 @@ Status ReplayTaskFile(const std::string& tasksPath, const std::string& inPath, c
                       int strength) {
   if (strength < 0 || strength > kReplayStrengthMax) {
     ShowStopMessage(GetString(kErrReplayStrengthRange));
-    return kWriteError;
+    return kMalformed;
   }
   std::vector<TaskStep> steps;
-  if (const Status status = ReadTaskFile(tasksPath, steps); status != kNoError) {
-    ShowStopMessage(GetString(kErrFileError));
+  TaskFileDamage damage;
+  if (const Status status = ReadTaskFile(tasksPath, steps, &damage); status != kNoError) {
+    ShowStopMessage(TaskFileErrorText(tasksPath, status));
     return status;
   }
+  if (const std::string note = TaskFileDamageNote(tasksPath, damage); !note.empty()) ShowAlert(note);
   return EditObjectFile(inPath, outPath, [&](SceneObject& object, SceneObject* undo) {
     const int16_t savedStrength = taskRecorder.replayStrength;
     taskRecorder.replayStrength = int16_t(strength);

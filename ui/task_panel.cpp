@@ -1,26 +1,58 @@
-// task_panel.cpp: the task panel's items over the task recorder.
+// task_panel.cpp: the task panel's items over the task recorder, and the keyboard focus of its
+// list.
 #include "ui/task_panel.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "platform/events.h"
 #include "tasks/task_recorder.h"
 #include "tasks/task_replay.h"
-#include "ui/brush_step_dialog.h"
 #include "ui/layout_ids.h"
+#include "ui/rooms.h"
+#include "ui/step_dialog.h"
 #include "ui/widgets.h"
 
 namespace tsv {
+
+TaskPanelState taskPanel;
+
 namespace {
 
 constexpr int kRedraw = 4;
 
+void TakeListFocus(bool focus) {
+  taskPanel.listFocus = focus;
+  taskPanel.focusRoom = ui.currentRoom;
+}
+
+bool IsListControl(int item) {
+  using namespace layout::Tasks;
+  return item == kList || item == kCursorUp || item == kCursorDown;
+}
+
+// The selected step in the dialog that fits it; a step with nothing to change opens nothing.
+void EditStepAtCursor() {
+  TaskStep step;
+  const int64_t offset = taskRecorder.taskCursor;
+  if (ReadTaskStepAt(offset, step) != kNoError) return;
+  (void)RunStepDialog(offset, step);  // OK rewrote the list and refreshed what the panel shows
+}
+
 }  // namespace
+
+void ResetTaskPanel() { taskPanel = TaskPanelState{}; }
+
+bool TaskListHasFocus() {
+  if (taskPanel.listFocus && taskPanel.focusRoom != ui.currentRoom) taskPanel.listFocus = false;
+  return taskPanel.listFocus;
+}
 
 bool TaskItemEnabled(int item) {
   using namespace layout::Tasks;
-  const bool hasSteps = CountSteps() > 0;
+  const int32_t count = ShownStepCount();
+  const bool hasSteps = count > 0;
   const bool idle = taskRecorder.taskState == kTaskIdle;
   switch (item) {
     case kList:
@@ -30,9 +62,13 @@ bool TaskItemEnabled(int item) {
     case kStrength: return true;
     case kPause: return !idle;
     case kPlay:
-    case kStep: return idle && hasSteps;
+    case kStep:
+    case kFromCursor: return idle && hasSteps;
+    case kToCursor: return idle && CursorLine() > 0;
     case kSave:
     case kDelete: return hasSteps;
+    case kCursorUp: return CursorLine() > 0;
+    case kCursorDown: return CursorLine() < count - 1;
     default: return false;
   }
 }
@@ -54,11 +90,16 @@ void SetTaskItemValue(int item, int value) {
 
 int TaskItemClick(int item) {
   using namespace layout::Tasks;
+  TakeListFocus(IsListControl(item));
   switch (item) {
     case kRecord: SetRecording(taskRecorder.taskState == kTaskIdle ? kRecordStart : kRecordStop); break;
     case kPause: SetRecording(kRecordPauseResume); break;
     case kPlay: RunAllSteps(); break;
     case kStep: RunStep(); break;
+    case kFromCursor: RunFromCursor(); break;
+    case kToCursor: RunToCursor(); break;
+    case kCursorUp: CursorUp(); break;
+    case kCursorDown: CursorDown(); break;
     case kNew: NewTaskList(); break;
     case kOpen: (void)OpenTaskFile(); break;  // a failure has been shown
     case kSave: (void)SaveTaskFile(); break;
@@ -69,11 +110,12 @@ int TaskItemClick(int item) {
 }
 
 void DrawTaskList(Canvas& canvas, Rect rect, bool enabled) {
-  taskRecorder.visibleLineCount = std::max(1, ListVisibleRows(rect));
-  const std::vector<TaskListLine> lines = VisibleTaskLines();
+  SetVisibleLineCount(ListVisibleRows(rect));
+  const std::vector<TaskListLine>& lines = VisibleTaskLines();
   std::vector<std::string> rows;
   ListLook look;
   look.control.enabled = enabled;
+  look.control.focused = TaskListHasFocus();
   for (size_t i = 0; i < lines.size(); ++i) {
     rows.push_back(lines[i].text);
     if (lines[i].selected) look.selected = int(i);
@@ -92,22 +134,31 @@ void DrawTaskList(Canvas& canvas, Rect rect, bool enabled) {
 }
 
 int TaskListPress(Rect rect, int x, int y) {
+  TakeListFocus(true);
   const int rowCount = int(VisibleTaskLines().size());
   const int row = ListRowAt(rect, rowCount, 0, x, y);
-  if (row < 0) return 0;
+  if (row < 0) return kRedraw;  // the focus shows
   const int target = taskRecorder.firstVisibleLine + row;
   if (target == CursorLine()) {
-    // A second click on the selected step: a brush stroke opens for editing.
-    std::vector<TaskStep> steps;
-    const int64_t index = taskRecorder.taskCursor / kTaskStepSize;
-    if (ReadTaskSteps(steps) == kNoError && index >= 0 && index < int64_t(steps.size()) &&
-        steps[size_t(index)].code == kStepStrokeFirst) {
-      (void)RunBrushStepDialog(taskRecorder.taskCursor, steps[size_t(index)]);
-    }
-    return kRedraw;
+    EditStepAtCursor();  // a second click on the selected step
+  } else {
+    SetCursorLine(target);
   }
-  SetCursorLine(target);
   return kRedraw;
+}
+
+int TaskPanelKey(uint32_t key) {
+  if ((key != kCharUp && key != kCharDown) || !TaskListHasFocus()) return -1;
+  if (key == kCharUp) {
+    CursorUp();
+  } else {
+    CursorDown();
+  }
+  return kRedraw;
+}
+
+void NoteTaskPanelPress(uint16_t partCode) {
+  TakeListFocus((partCode >> 8) == layout::Tasks::kPanel && IsListControl(partCode & 0xFF));
 }
 
 }  // namespace tsv

@@ -11,6 +11,7 @@
 #include "tasks/task_replay.h"
 #include "tests/paint/paint_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "tests/tasks/task_step_builder.h"
 #include "tools/brush.h"
 #include "tools/brush_session.h"
 
@@ -25,7 +26,6 @@ class TaskFixture : public PaintFixture {
     ResetTaskRecorder();
     ResetBrushEngine();
     ResetBrushSession();
-    taskShapeMorph = nullptr;
     InstallTaskRecorder();
   }
   void TearDown() override {
@@ -37,18 +37,7 @@ class TaskFixture : public PaintFixture {
   }
 
   static TaskStep Step(const char (&code)[3], int a = 0, int b = 0, int g = 0, int h = 0) {
-    TaskStep s;
-    s.code = TaskStepCode(code);
-    s.value1 = int16_t(a);
-    s.value2 = int16_t(b);
-    s.value3 = int16_t(g);
-    s.value4 = int16_t(h);
-    s.brushDepth = 64;
-    s.brushSize = 128;
-    s.spacingRepeat = 128;
-    s.sideShape = 1;
-    s.room = 1;
-    return s;
+    return MakeTaskStep(code, a, b, g, h);
   }
   static std::vector<uint16_t> Codes(const std::vector<TaskStep>& steps) {
     std::vector<uint16_t> codes;

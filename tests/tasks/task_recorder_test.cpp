@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
+#include <string>
 
 #include "platform/events.h"
 #include "platform/preferences.h"
@@ -272,12 +274,14 @@ TEST_F(TaskRecorder, TaskFilesRoundTripAndBadFilesAreHandled) {
   EXPECT_TRUE(taskRecorder.taskHasEnd);
   EXPECT_EQ(taskRecorder.taskStepCount, 3);
 
-  // A file whose length is no multiple of 60 keeps its whole records.
+  // A file whose length is no multiple of 60 keeps its whole records, and says so.
   std::vector<uint8_t> bytes = ReadFileBytes(path);
   bytes.resize(150);
   WriteFileBytes(path, bytes);
   ASSERT_EQ(OpenTaskFileAt(path), kNoError);
   EXPECT_EQ(Codes(ListOnDisk()), Codes({"TT", "SC"}));
+  EXPECT_EQ(services.Texts(ShownKind::Alert),
+            std::vector<std::string>{"Note: " + path + " ends inside a step; its last 30 bytes were left out."});
 
   // A save that cannot be made leaves the previous file; a missing file cannot be opened.
   EXPECT_NE(SaveTaskFileTo(temp / "missing-folder/list.tsks"), kNoError);
@@ -286,6 +290,179 @@ TEST_F(TaskRecorder, TaskFilesRoundTripAndBadFilesAreHandled) {
   EXPECT_EQ(OpenTaskFileAt(temp / "nothing.tsks"), kFileNotFound);
   EXPECT_EQ(Stops(), std::vector<std::string>{"Error: File error has occured."});
   EXPECT_EQ(Codes(ListOnDisk()), Codes({"TT", "SC"}));
+}
+
+// What the panel shows is worked out when the list or the cursor changes: a look in between
+// reads nothing, so a list changed behind the recorder's back shows only after the next change.
+TEST_F(TaskRecorder, ThePanelsLinesAreWorkedOutOncePerChange) {
+  ASSERT_TRUE(WriteTaskSteps({Step("SC", 192), Step("TT", 64), Step("EN")}));
+  EXPECT_EQ(VisibleTaskLines().size(), 3u);
+  EXPECT_EQ(ShownStepCount(), 3);
+  WriteFileBytes(TaskStepsPath(), EncodeTaskSteps(std::vector<TaskStep>{Step("TW", 10), Step("EN")}));
+  EXPECT_EQ(VisibleTaskLines().size(), 3u);
+  EXPECT_EQ(VisibleTaskLines()[1].text, "Twist    50");
+  EXPECT_EQ(ShownStepCount(), 3);
+  EXPECT_EQ(CursorLine(), 0);
+  CursorDown();  // a change: the list is read again
+  ASSERT_EQ(VisibleTaskLines().size(), 2u);
+  EXPECT_EQ(VisibleTaskLines()[0].text, "Twirl    7");
+  EXPECT_EQ(CursorLine(), 1);
+  EXPECT_EQ(ShownStepCount(), 2);
+
+  // Each kind of change shows at once.
+  ASSERT_TRUE(EditAmountStep(0, 64));
+  EXPECT_EQ(VisibleTaskLines()[0].text, "Twirl    50");
+  SetCursorLine(0);
+  DeleteStep();
+  EXPECT_EQ(ShownStepCount(), 1);
+  NewTaskList();
+  EXPECT_TRUE(VisibleTaskLines().empty());
+  SetRecording(kRecordStart);
+  SetRecording(kRecordStop);  // no object: the list gets its end
+  EXPECT_EQ(VisibleTaskLines().size(), 1u);
+  SetVisibleLineCount(5);
+  EXPECT_EQ(taskRecorder.visibleLineCount, 5);
+}
+
+// Every amount is shown as its tool's readout shows it, and a readout entered in a step dialog
+// comes back as an amount that shows it, within the tool's range.
+TEST_F(TaskRecorder, AmountReadoutsConvertBothWays) {
+  struct Case {
+    DeformKind kind;
+    int readoutMin, readoutMax;
+  };
+  for (const Case& c : {Case{DeformKind::Centred, -100, 100}, Case{DeformKind::Rising, 0, 100},
+                        Case{DeformKind::Signed, -100, 100}, Case{DeformKind::Flatten, 0, 100},
+                        Case{DeformKind::TwoAxis, -100, 100}}) {
+    const AmountRange range = RangeOfKind(c.kind);
+    EXPECT_EQ(StepReadoutRange(c.kind).minimum, c.readoutMin) << int(c.kind);
+    EXPECT_EQ(StepReadoutRange(c.kind).maximum, c.readoutMax) << int(c.kind);
+    for (int readout = c.readoutMin; readout <= c.readoutMax; ++readout) {
+      const int amount = StepAmountFromReadout(c.kind, readout);
+      ASSERT_GE(amount, range.minimum);
+      ASSERT_LE(amount, range.maximum);
+      ASSERT_EQ(StepAmountReadout(c.kind, amount), readout) << int(c.kind) << " " << readout;
+    }
+    EXPECT_EQ(StepAmountFromReadout(c.kind, c.readoutMin - 50), StepAmountFromReadout(c.kind, c.readoutMin));
+    EXPECT_EQ(StepAmountFromReadout(c.kind, c.readoutMax + 50), StepAmountFromReadout(c.kind, c.readoutMax));
+  }
+  EXPECT_EQ(StepAmountFromReadout(DeformKind::Flatten, 0), 256);   // Flatten's neutral end
+  EXPECT_EQ(StepAmountFromReadout(DeformKind::Centred, 0), 128);
+  EXPECT_EQ(StepAmountFromReadout(DeformKind::Rising, 1), 3);      // 3 x 25 / 64 = 1, 2 shows 0
+}
+
+TEST_F(TaskRecorder, AmountAndColourEditsRewriteTheirStepOnly) {
+  TaskStep clouds = Step("PC");
+  clouds.red = 0x1000;
+  ASSERT_TRUE(WriteTaskSteps({Step("TT", 20), Step("ST", 10, 20), Step("RO"), Step("RX", 3, 4), Step("KS", 1, 2, 3),
+                              clouds, Step("BR"), Step("EN")}));
+  const int64_t at = int64_t(kTaskStepSize);
+  ASSERT_TRUE(EditAmountStep(0, 500));  // kept within Twist's -128..128
+  ASSERT_TRUE(EditAmountStep(at, -7, 300));
+  EXPECT_FALSE(EditAmountStep(2 * at, 10));  // the trackball has no amount to edit
+  EXPECT_FALSE(EditAmountStep(6 * at, 10));
+  EXPECT_FALSE(EditAmountStep(3, 10));
+  ASSERT_TRUE(EditColourStep(4 * at, Rgb16{0xAB00, 0xCD00, 0xEF00}));
+  ASSERT_TRUE(EditColourStep(5 * at, Rgb16{0x1100, 0x2200, 0x3300}));
+  EXPECT_FALSE(EditColourStep(0, Rgb16{}));
+  const std::vector<TaskStep> list = ListOnDisk();
+  EXPECT_EQ(list[0].value1, 128);
+  EXPECT_EQ(list[1].value1, 0);
+  EXPECT_EQ(list[1].value2, 256);
+  EXPECT_EQ(list[3].value1, 3);
+  EXPECT_EQ(uint16_t(list[4].value1), 0xAB00);
+  EXPECT_EQ(uint16_t(list[4].value3), 0xEF00);
+  EXPECT_EQ(list[4].red, 0);  // a colour step's colour lives in its values
+  EXPECT_EQ(list[5].red, 0x1100);
+  EXPECT_EQ(list[5].blue, 0x3300);
+  EXPECT_EQ(list[5].value1, 0);
+
+  EXPECT_EQ(StepEditKindOf(list[0]), StepEditKind::Amount);
+  EXPECT_EQ(StepEditKindOf(list[2]), StepEditKind::None);
+  EXPECT_EQ(StepEditKindOf(list[4]), StepEditKind::Colour);
+  EXPECT_EQ(StepEditKindOf(list[5]), StepEditKind::Colour);
+  EXPECT_EQ(StepEditKindOf(list[6]), StepEditKind::Brush);
+  EXPECT_EQ(StepEditKindOf(list[7]), StepEditKind::None);
+}
+
+// A task file may come from anywhere: a step whose view or tilt the renderer could not use is
+// left out with its whole group, and the user is told; the rest opens.
+struct UnsoundCase {
+  const char* name;
+  void (*damage)(TaskStep& step);
+};
+
+class UnsoundTaskFile : public TaskFixture, public testing::WithParamInterface<UnsoundCase> {};
+
+TEST_P(UnsoundTaskFile, LeavesTheStepOutWithANote) {
+  TaskStep twist = Step("TT", 40);
+  GetParam().damage(twist);
+  TaskStep stroke = Step("BR", 10, 10, 2, 0);
+  TaskStep segment = Step("BS", 12, 10, 2, 0);
+  GetParam().damage(segment);
+  const std::string path = temp / "damaged.tsks";
+  WriteFileBytes(path, EncodeTaskSteps(std::vector<TaskStep>{Step("SC", 200), twist, stroke, segment, Step("BE"),
+                                                             Step("TW", 9), Step("EN")}));
+  ASSERT_EQ(OpenTaskFileAt(path), kNoError);
+  EXPECT_EQ(Codes(ListOnDisk()), Codes({"SC", "TW", "EN"}));
+  EXPECT_EQ(services.Texts(ShownKind::Alert),
+            std::vector<std::string>{"Note: Damaged steps left out of " + path +
+                                     ": 2. Their view or pen tilt lies outside what the program can show."});
+  EXPECT_FALSE(HasSoundView(twist));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, UnsoundTaskFile,
+    testing::Values(
+        UnsoundCase{"NanAngle", [](TaskStep& s) { s.viewAngles[1] = std::numeric_limits<float>::quiet_NaN(); }},
+        UnsoundCase{"InfiniteAngle", [](TaskStep& s) { s.viewAngles[2] = -std::numeric_limits<float>::infinity(); }},
+        UnsoundCase{"HugeAngle", [](TaskStep& s) { s.viewAngles[0] = 3.0e9f; }},
+        UnsoundCase{"NanZoom", [](TaskStep& s) { s.viewZoom = std::numeric_limits<float>::quiet_NaN(); }},
+        UnsoundCase{"HugeZoom", [](TaskStep& s) { s.viewZoom = 1.0e30f; }},
+        UnsoundCase{"ZeroZoom", [](TaskStep& s) { s.viewZoom = 0.0f; }},
+        UnsoundCase{"NegativeZoom", [](TaskStep& s) { s.viewZoom = -1.0f; }},
+        UnsoundCase{"CentreOutsideTheView", [](TaskStep& s) { s.centerX = 65535; }},
+        UnsoundCase{"CentreBelowTheView", [](TaskStep& s) { s.centerY = 401; }},
+        UnsoundCase{"WildTilt", [](TaskStep& s) { s.tiltFirst = -32768; }}),
+    [](const testing::TestParamInfo<UnsoundCase>& info) { return std::string(info.param.name); });
+
+TEST_F(TaskRecorder, SoundViewsAtTheLimitsOpen) {
+  TaskStep edge = Step("TT", 40);
+  edge.viewAngles = {-kMaxStepAngle, kMaxStepAngle, 6.2f};
+  edge.viewZoom = kMaxStepZoom;
+  edge.centerX = kMaxStepCentre;
+  edge.centerY = 0;
+  edge.tiltFirst = -kMaxStepTilt;
+  edge.tiltSecond = kMaxStepTilt;
+  EXPECT_TRUE(HasSoundView(edge));
+  edge.viewZoom = kMinStepZoom;
+  EXPECT_TRUE(HasSoundView(edge));
+}
+
+// A file with no end (a device) or beyond what a list can hold is refused after reading no more
+// than a list can take; the list in hand stays.
+TEST_F(TaskRecorder, AFileLongerThanAListCanHoldIsRefused) {
+  ASSERT_TRUE(WriteTaskSteps({Step("TT", 20), Step("EN")}));
+  // Exactly as many steps as a list holds are read.
+  const std::string huge = temp / "huge.tsks";
+  WriteFileBytes(huge, EncodeTaskSteps(std::vector<TaskStep>(kMaxTaskSteps, Step("SC", 200))));
+  std::vector<TaskStep> steps;
+  ASSERT_EQ(ReadTaskFile(huge, steps), kNoError);
+  EXPECT_EQ(steps.size(), kMaxTaskSteps);
+  steps.push_back(Step("EN"));
+  EXPECT_FALSE(WriteTaskSteps(steps));  // one more could not be read back
+  EXPECT_EQ(Stops(), std::vector<std::string>{"Error: A task list holds at most 1000000 steps; the new steps were not added."});
+  steps.clear();
+
+  // One more, or a file with no end at all, is refused.
+  std::filesystem::resize_file(huge, (kMaxTaskSteps + 1) * kTaskStepSize);
+  for (const std::string& path : {std::string("/dev/zero"), huge}) {
+    services.shown.clear();
+    EXPECT_EQ(OpenTaskFileAt(path), kMalformed) << path;
+    EXPECT_EQ(Stops(), std::vector<std::string>{"Can't open " + path +
+                                                ": it holds more steps than a task list can take (at most 1000000)"});
+    EXPECT_EQ(Codes(ListOnDisk()), Codes({"TT", "EN"}));
+  }
 }
 
 TEST_F(TaskRecorder, ReplayStrengthStaysWithinItsRange) {

@@ -2,7 +2,11 @@
 // trip on a second object, and the replay batch procedure.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <limits>
+
 #include "paint/object_paint.h"
+#include "paint/paint_state.h"
 #include "scene/object_file.h"
 #include "tests/tasks/task_fixture.h"
 #include "tools/deform_batch.h"
@@ -181,10 +185,143 @@ TEST_F(TaskReplay, TheBatchProcedureReplaysATaskFileAtAStrength) {
   EXPECT_EQ(taskRecorder.replayStrength, 256);
 
   services.shown.clear();
-  EXPECT_EQ(ReplayTaskFile(tasks, in, out, 257), kWriteError);
+  EXPECT_EQ(ReplayTaskFile(tasks, in, out, 257), kMalformed);
   EXPECT_EQ(Stops(), std::vector<std::string>{"Error: The replay strength must lie between 0 and 256."});
   EXPECT_EQ(ReplayTaskFile(temp / "none.tsks", in, out, 256), kFileNotFound);
   EXPECT_NE(ReplayTaskFile(tasks, temp / "none.cmf", out, 256), kNoError);
+}
+
+// The batch command reads its task file as the panel opens one: damaged steps and a cut-off end
+// are left out with a note, the rest is replayed; a file with no end is refused.
+TEST_F(TaskReplay, TheBatchProcedureLeavesOutDamagedStepsAndRefusesEndlessFiles) {
+  SceneObject* sphere = AddSphere();
+  ASSERT_NE(sphere, nullptr);
+  const std::string in = temp / "in.cmf";
+  ASSERT_TRUE(SaveObjectToFile(*sphere, FileSpecForPath(in, kObjectFileType)));
+  TaskStep nanAngle = Step("TT", 90);
+  nanAngle.viewAngles[0] = std::numeric_limits<float>::quiet_NaN();
+  TaskStep hugeZoom = Step("SC", 220);
+  hugeZoom.viewZoom = 1.0e30f;
+  std::vector<uint8_t> bytes = EncodeTaskSteps(std::vector<TaskStep>{nanAngle, hugeZoom, Step("TT", 64), Step("EN")});
+  bytes.resize(bytes.size() + 23, 0x42);  // cut off inside a fifth step
+  const std::string tasks = temp / "damaged.tsks";
+  WriteFileBytes(tasks, bytes);
+
+  const std::string out = temp / "out.cmf";
+  const std::string expectedPath = temp / "expected.cmf";
+  ASSERT_EQ(ReplayTaskFile(tasks, in, out, 128), kNoError);
+  EXPECT_EQ(services.Texts(ShownKind::Alert),
+            std::vector<std::string>{"Note: Damaged steps left out of " + tasks +
+                                     ": 2. Their view or pen tilt lies outside what the program can show.\n"
+                                     "Note: " + tasks + " ends inside a step; its last 23 bytes were left out."});
+  ASSERT_EQ(DeformObjectFile(in, expectedPath, "TT", 32, 0, 0), kNoError);
+  const auto replayed = ReadObjectFile(FileSpecForPath(out, kObjectFileType));
+  const auto expected = ReadObjectFile(FileSpecForPath(expectedPath, kObjectFileType));
+  ASSERT_TRUE(replayed && expected);
+  ExpectSamePoints(replayed->points, expected->points);
+
+  const std::string none = temp / "none.cmf";
+  EXPECT_EQ(ReplayTaskFile("/dev/zero", in, none, 256), kMalformed);
+  EXPECT_EQ(Stops(), std::vector<std::string>{
+                         "Can't open /dev/zero: it holds more steps than a task list can take (at most 1000000)"});
+  EXPECT_FALSE(std::filesystem::exists(none));
+}
+
+// A step in the list whose view is damaged (recorded from an object whose view was) is passed over
+// with a note, and the renderer never sees it.
+TEST_F(TaskReplay, AStepWithADamagedViewIsSkippedWithANote) {
+  SceneObject* sphere = AddSphere();
+  ASSERT_NE(sphere, nullptr);
+  const std::vector<Vec3f> start = sphere->points;
+  DeformTwirl(sphere, Undo(), 40);
+  CommitObjectChange(sphere, Undo());
+  const std::vector<Vec3f> expected = sphere->points;
+  sphere->points = start;
+  ASSERT_TRUE(ActivateSceneObject(sphere));
+
+  TaskStep damaged = Step("TT", 90);
+  damaged.viewAngles[2] = std::numeric_limits<float>::infinity();
+  EXPECT_EQ(RunTaskStep(damaged), 1);
+  ExpectSamePoints(sphere->points, start);
+  ASSERT_TRUE(WriteTaskSteps({damaged, Step("TW", 40), Step("EN")}));
+  RunAllSteps();
+  ExpectSamePoints(sphere->points, expected);
+  EXPECT_EQ(services.Texts(ShownKind::Alert),
+            std::vector<std::string>{"Note: Task steps skipped: 1. Their view or pen tilt lies outside what the program can show."});
+  EXPECT_EQ(sphere->views[0].angles, DefaultObjectView(0).angles);
+}
+
+// A paint stroke replayed on an object that is not paintable asks once, at its first segment.
+TEST_F(TaskReplay, APaintStrokeAsksOncePerStroke) {
+  SceneObject* sphere = AddSphere();
+  ASSERT_NE(sphere, nullptr);
+  ASSERT_EQ(sphere->optics.isPainted, 0);
+  std::vector<TaskStep> stroke = {Step("BR", 180, 190, 15, 4), Step("BS", 195, 194, 12, -6), Step("BS", 207, 188, 9, 3),
+                                  Step("BE")};
+  for (TaskStep& s : stroke) s.room = 4;
+  std::vector<TaskStep> list = stroke;
+  list.insert(list.end(), stroke.begin(), stroke.end());
+  list.push_back(Step("EN"));
+  ASSERT_TRUE(WriteTaskSteps(list));
+  services.messageAnswers = {false, false};
+  RunAllSteps();
+  const std::string question = "Warning: Operation requires object to be paintable. Do you want to make object paintable ?";
+  EXPECT_EQ(services.Texts(ShownKind::Message), (std::vector<std::string>{question, question}));
+  EXPECT_EQ(sphere->optics.isPainted, 0);
+
+  // Yes at the first stroke makes the object paintable: the second stroke asks nothing.
+  services.shown.clear();
+  services.messageAnswers = {true};
+  RunAllSteps();
+  EXPECT_EQ(services.Texts(ShownKind::Message), std::vector<std::string>{question});
+  EXPECT_EQ(sphere->optics.isPainted, 1);
+}
+
+// "Paint object" makes the alternate colour the paint colour; replayed, it leaves the user's
+// colours as they were.
+TEST_F(TaskReplay, ReplayedPaintLeavesTheUsersColours) {
+  SceneObject* sphere = AddSphere();
+  ASSERT_NE(sphere, nullptr);
+  ASSERT_TRUE(EnsurePaintable(sphere, Undo(), false));
+  brushSettings.paintColour = Rgb16{0x1000, 0x2000, 0x3000};
+  brushSettings.alternateColour = Rgb16{0x7000, 0x8000, 0x9000};
+  TaskStep fill = Step("CC");
+  fill.room = 4;
+  fill.red = 0xAA00;
+  fill.green = 0xBB00;
+  fill.blue = 0xCC00;
+  ASSERT_TRUE(WriteTaskSteps({fill, Step("EN")}));
+  RunAllSteps();
+  EXPECT_EQ(sphere->pointColors[0].red, 0xAA);  // painted with the recorded colour
+  EXPECT_EQ(sphere->pointColors[0].blue, 0xCC);
+  EXPECT_EQ(brushSettings.alternateColour.red, 0x7000);
+  EXPECT_EQ(brushSettings.alternateColour.blue, 0x9000);
+  EXPECT_EQ(brushSettings.paintColour.red, 0x1000);
+}
+
+// Only the three map kinds are applied: the interactive marker (or any other value) in a damaged
+// list never starts the map-apply drag.
+TEST_F(TaskReplay, AMapApplyOfAnUnknownKindIsSkipped) {
+  SceneObject* sphere = AddSphere();
+  ASSERT_NE(sphere, nullptr);
+  GreyMap map;
+  map.width = map.height = 4;
+  map.bytes.assign(16, 255);
+  paintState.map = map;
+  const std::vector<Vec3f> start = sphere->points;
+  ASSERT_TRUE(WriteTaskSteps({Step("MA", kAmountInteractive, 200), Step("MA", 3, 200), Step("MA", -1, 200), Step("EN")}));
+  // The drag would end on the button's release and record the map apply it made.
+  std::vector<uint16_t> recorded;
+  taskSteps.hook = [&](uint16_t code, int16_t, int16_t, int16_t, int16_t) { recorded.push_back(code); };
+  RunAllSteps();
+  EXPECT_TRUE(recorded.empty());
+  ExpectSamePoints(sphere->points, start);
+  EXPECT_EQ(TaskStepName(Step("MA", kAmountInteractive)), "Map apply");
+
+  // A known kind still applies.
+  ASSERT_TRUE(WriteTaskSteps({Step("MA", 2, 192), Step("EN")}));
+  RunAllSteps();
+  EXPECT_FALSE(SamePosition(sphere->points[0], start[0]));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The brush step dialog: what a recorded stroke shows and what the dialog hands back.
+// The step dialogs: what a recorded stroke, amount or colour shows and what its dialog hands back.
 #include <gtest/gtest.h>
 
 #include "platform/events.h"
@@ -6,8 +6,10 @@
 #include "platform/scripted_services.h"
 #include "platform/window.h"
 #include "tests/support/dialog_fixture.h"
+#include "tests/tasks/task_step_builder.h"
 #include "ui/brush_step_dialog.h"
 #include "ui/dialog_script.h"
+#include "ui/step_dialog.h"
 #include "ui/widgets.h"
 
 namespace tsv {
@@ -60,6 +62,54 @@ TEST_F(BrushStepDialog, AChosenKindComesBack) {
   QueueKey(kCharReturn);
   ASSERT_NE(RunDialog(dialog).role, ButtonRole::Cancel);
   EXPECT_EQ(ReadBrushStepDialog(dialog).kind, 2);
+}
+
+double FieldNumber(const Dialog& dialog, int id) {
+  const int index = FindDialogItem(dialog, id);
+  return index >= 0 ? dialog.items[size_t(index)].number : -9999;
+}
+
+// Amounts show as the tool's readout; one left as it was keeps its recorded value exactly, one
+// changed comes back as the amount nearest the neutral one that shows it.
+TEST_F(BrushStepDialog, AnAmountStepShowsAndTakesItsReadout) {
+  const TaskStep stretch = test::MakeTaskStep("ST", 142, 37);  // readouts 10 and -71
+  Dialog dialog = MakeAmountStepDialog(stretch);
+  EXPECT_EQ(dialog.title, "Step: Stretch");
+  EXPECT_EQ(FieldNumber(dialog, kAmountStepFirst), 10);
+  EXPECT_EQ(FieldNumber(dialog, kAmountStepSecond), -71);
+  EXPECT_LE(DialogWindowRect(dialog, 800, 600).width, 800);
+  EXPECT_EQ(ReadAmountStepDialog(dialog, stretch), (std::array<int, 2>{142, 37}));
+  dialog.items[size_t(FindDialogItem(dialog, kAmountStepFirst))].number = 11;
+  dialog.items[size_t(FindDialogItem(dialog, kAmountStepSecond))].number = -300;
+  EXPECT_EQ(ReadAmountStepDialog(dialog, stretch), (std::array<int, 2>{143, 0}));
+
+  const TaskStep flatten = test::MakeTaskStep("FL", 100);
+  dialog = MakeAmountStepDialog(flatten);
+  EXPECT_EQ(dialog.title, "Step: Flatten");
+  EXPECT_EQ(FieldNumber(dialog, kAmountStepFirst), 60);
+  EXPECT_LT(FindDialogItem(dialog, kAmountStepSecond), 0);
+  QueueClickOn(ItemOnScreen(dialog, FindDialogItem(dialog, kAmountStepFirst)));
+  QueueKey('a', kControlBit);
+  QueueText("100");
+  QueueKey(kCharReturn);
+  ASSERT_EQ(RunDialog(dialog).role, ButtonRole::Ok);
+  EXPECT_EQ(ReadAmountStepDialog(dialog, flatten)[0], 0);  // Flatten's full amount is its low end
+}
+
+TEST_F(BrushStepDialog, AColourStepShowsItsColourAndTakesTheChosenOne) {
+  Dialog dialog = MakeColourStepDialog(test::MakeTaskStep("KA", 0x1200, 0x3400, int16_t(0xF600)));
+  EXPECT_EQ(dialog.title, "Step: Ambient color");
+  EXPECT_EQ(ReadColourStepDialog(dialog).blue, 0xF600);
+  TaskStep noise = test::MakeTaskStep("PN");
+  noise.red = 0x4400;
+  dialog = MakeColourStepDialog(noise);
+  EXPECT_EQ(dialog.title, "Step: Add Noise");
+  EXPECT_EQ(ReadColourStepDialog(dialog).red, 0x4400);
+  services.colorAnswers = {Rgb16{0x0100, 0x0200, 0x0300}};
+  QueueClickOn(ItemOnScreen(dialog, FindDialogItem(dialog, kColourStepColour)));
+  QueueKey(kCharReturn);
+  ASSERT_EQ(RunDialog(dialog).role, ButtonRole::Ok);
+  EXPECT_EQ(ReadColourStepDialog(dialog).green, 0x0200);
 }
 
 }  // namespace
