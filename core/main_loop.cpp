@@ -20,6 +20,7 @@
 #include "ui/file_commands.h"
 #include "ui/panels.h"
 #include "ui/rooms.h"
+#include "ui/task_panel.h"
 
 namespace tsv {
 namespace {
@@ -80,6 +81,7 @@ int AskToQuit() {
 
 int DispatchPress(uint16_t partCode) {
   if ((input.modifiers & kRightButtonBit) == 0) app.partCode = partCode;
+  NoteTaskPanelPress(partCode);  // the task list keeps the keyboard focus only while it is used
   for (int panel = 1; panel <= 16; ++panel) {
     int result = CallPanel(panel, kPhasePress, partCode);
     if (result == kNotMine) continue;
@@ -114,6 +116,8 @@ int HandleKey(int /*previous*/) {
       default: return -1;  // import, export and the tools' commands come with their subsystems
     }
   }
+  // While the task list has the focus, Up and Down move its cursor.
+  if (const int taken = TaskPanelKey(c); taken >= 0) return taken;
   switch (c) {
     case kCharDelete: return DeleteCurrentObject();
     case kCharTab: return CycleAxisLock();

@@ -91,6 +91,10 @@ struct UiState {
   Canvas heightMapGrey;     // the picture the height map was made from, grey, top row first
   bool heightMapShown = false;  // shown over the view
   std::array<MorphChoice, 2> morphChoices;  // left and right
+  // The task list has the keyboard focus (Up and Down move its cursor), got in this room: a room
+  // change takes it away.
+  bool taskListFocus = false;
+  int taskFocusRoom = 0;
 };
 
 extern UiState ui;

@@ -12,19 +12,17 @@
 #include "ui/layout_ids.h"
 #include "ui/rooms.h"
 #include "ui/step_dialog.h"
+#include "ui/loop_result.h"
 #include "ui/widgets.h"
 
 namespace tsv {
 
-TaskPanelState taskPanel;
-
 namespace {
 
-constexpr int kRedraw = 4;
 
 void TakeListFocus(bool focus) {
-  taskPanel.listFocus = focus;
-  taskPanel.focusRoom = ui.currentRoom;
+  ui.taskListFocus = focus;
+  ui.taskFocusRoom = ui.currentRoom;
 }
 
 bool IsListControl(int item) {
@@ -42,11 +40,9 @@ void EditStepAtCursor() {
 
 }  // namespace
 
-void ResetTaskPanel() { taskPanel = TaskPanelState{}; }
-
 bool TaskListHasFocus() {
-  if (taskPanel.listFocus && taskPanel.focusRoom != ui.currentRoom) taskPanel.listFocus = false;
-  return taskPanel.listFocus;
+  if (ui.taskListFocus && ui.taskFocusRoom != ui.currentRoom) ui.taskListFocus = false;
+  return ui.taskListFocus;
 }
 
 bool TaskItemEnabled(int item) {
@@ -106,7 +102,7 @@ int TaskItemClick(int item) {
     case kDelete: DeleteStep(); break;
     default: return 0;
   }
-  return kRedraw;
+  return kLoopRedrawViewFull;
 }
 
 void DrawTaskList(Canvas& canvas, Rect rect, bool enabled) {
@@ -137,14 +133,14 @@ int TaskListPress(Rect rect, int x, int y) {
   TakeListFocus(true);
   const int rowCount = int(VisibleTaskLines().size());
   const int row = ListRowAt(rect, rowCount, 0, x, y);
-  if (row < 0) return kRedraw;  // the focus shows
+  if (row < 0) return kLoopRedrawViewFull;  // the focus shows
   const int target = taskRecorder.firstVisibleLine + row;
   if (target == CursorLine()) {
     EditStepAtCursor();  // a second click on the selected step
   } else {
     SetCursorLine(target);
   }
-  return kRedraw;
+  return kLoopRedrawViewFull;
 }
 
 int TaskPanelKey(uint32_t key) {
@@ -154,7 +150,7 @@ int TaskPanelKey(uint32_t key) {
   } else {
     CursorDown();
   }
-  return kRedraw;
+  return kLoopRedrawViewFull;
 }
 
 void NoteTaskPanelPress(uint16_t partCode) {

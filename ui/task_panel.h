@@ -10,16 +10,6 @@
 
 namespace tsv {
 
-// The panel's own state: whether its list has the keyboard focus, and in which room it got it
-// (a room change takes it away).
-struct TaskPanelState {
-  bool listFocus = false;
-  int focusRoom = 0;
-};
-
-extern TaskPanelState taskPanel;
-void ResetTaskPanel();
-
 [[nodiscard]] bool TaskItemEnabled(int item);
 [[nodiscard]] bool TaskItemChecked(int item);
 int TaskItemValue(int item);  // the strength slider: 0..256

@@ -41,7 +41,6 @@ class TaskPanel : public test::PanelFixture {
     tmp.emplace("TMPDIR", temp.str());
     ASSERT_EQ(CreateTempFolder(), kNoError);
     ResetTaskRecorder();
-    ResetTaskPanel();
     if (ui.layout.panels.empty()) {
       ASSERT_TRUE(LoadInterface());
     }
@@ -60,7 +59,6 @@ class TaskPanel : public test::PanelFixture {
   void TearDown() override {
     ResetDialogState();
     ResetInput();
-    ResetTaskPanel();
     ResetTaskRecorder();
     mainWindow.frame = Canvas{};
     PanelFixture::TearDown();
