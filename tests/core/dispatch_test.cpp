@@ -22,20 +22,14 @@
 #include "ui/panels.h"
 #include "tests/support/interface_fixture.h"
 #include "ui/rooms.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
 
 class Dispatch : public test::InterfaceFixture {
  protected:
-  void SetUp() override {
-    ResetAppState();
-    InterfaceFixture::SetUp();
-  }
-  void TearDown() override {
-    ResetAppState();
-    InterfaceFixture::TearDown();
-  }
+  // The interface fixture resets everything, the application record included.
 };
 
 TEST_F(Dispatch, APressDragAndReleaseReachThePanelInOrder) {

@@ -17,6 +17,7 @@
 #include "scene/scene_state.h"
 #include "ui/rooms.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
@@ -53,15 +54,11 @@ TEST(Startup, FatalMessages) {
 class Application : public testing::Test {
  protected:
   void SetUp() override {
-    ResetAppState();
+    test::ResetAllState();
     platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
     app.displayOverride = DisplayInfo{1024, 768, 32};
   }
-  void TearDown() override {
-    ResetAppState();
-    ResetScene();
-    ResetPlatformState();
-  }
+  void TearDown() override { test::ResetAllState(); }
   void WritePrefs(int16_t startupAction) {
     Preferences prefs;
     SetDefaultPreferences(prefs);

@@ -5,6 +5,7 @@
 
 #include "platform/events.h"
 #include "platform/sdl_services.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
@@ -36,8 +37,8 @@ SDL_Event Button(Uint32 type, Uint8 button, int x, int y) {
 
 class Events : public testing::Test {
  protected:
-  void SetUp() override { ResetInput(); }
-  void TearDown() override { ResetInput(); }
+  void SetUp() override { test::ResetAllState(); }
+  void TearDown() override { test::ResetAllState(); }
   EventRecord Take() {
     EXPECT_FALSE(input.queue.empty());
     if (input.queue.empty()) return {};

@@ -6,6 +6,7 @@
 #include "platform/file_spec.h"
 #include "platform/platform_state.h"
 #include "platform/scripted_services.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
@@ -66,7 +67,7 @@ struct TypeCase {
 
 class FileTypeOfName : public testing::TestWithParam<TypeCase> {
  protected:
-  void TearDown() override { platform.chosenFilterType = 0; }
+  void TearDown() override { test::ResetAllState(); }
 };
 
 TEST_P(FileTypeOfName, Matches) {

@@ -9,6 +9,7 @@
 #include "platform/folders.h"
 #include "platform/platform_state.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
@@ -38,7 +39,7 @@ TEST(FolderTree, SearchesSubfoldersDepthFirstAndSurvivesLinkLoops) {
 
 class TempFolder : public testing::Test {
  protected:
-  void TearDown() override { ResetPlatformState(); }
+  void TearDown() override { test::ResetAllState(); }
   test::TempDir dir;
   test::ScopedEnv tmpdir{"TMPDIR", dir.str()};
 };

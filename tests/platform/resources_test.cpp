@@ -6,14 +6,18 @@
 #include "platform/resources.h"
 #include "platform/scripted_services.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
 
 class Resources : public testing::Test {
  protected:
-  void SetUp() override { platform.resourceDirectory = dir.str(); }
-  void TearDown() override { ResetPlatformState(); }
+  void SetUp() override {
+    test::ResetAllState();
+    platform.resourceDirectory = dir.str();
+  }
+  void TearDown() override { test::ResetAllState(); }
   test::TempDir dir;
   ScriptedServices services;
 };

@@ -7,6 +7,7 @@
 #include "platform/scripted_services.h"
 #include "platform/stream.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
@@ -65,7 +66,7 @@ TEST(StreamParse, Integer) {
 
 class Stream : public testing::Test {
  protected:
-  void TearDown() override { ResetStream(); }
+  void TearDown() override { test::ResetAllState(); }
   FileSpec Spec(const std::string& name) { return FileSpecForPath(dir / name, 0); }
   std::vector<std::string> ReadAllLines(const std::string& name) {
     FileSpec spec = Spec(name);

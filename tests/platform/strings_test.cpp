@@ -8,6 +8,7 @@
 #include "platform/scripted_services.h"
 #include "platform/string_table.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
@@ -122,10 +123,7 @@ TEST(StringTable, BuiltInCopyIsSortedAndEveryTextFitsACountedString) {
 
 class StringTableLoading : public testing::Test {
  protected:
-  void TearDown() override {
-    ResetStringTable();
-    ResetPlatformState();
-  }
+  void TearDown() override { test::ResetAllState(); }
   ScriptedServices services;
 };
 

@@ -5,13 +5,14 @@
 #include "platform/progress.h"
 #include "platform/scripted_services.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
 
 class Dialogs : public testing::Test {
  protected:
-  void TearDown() override { ResetPlatformState(); }
+  void TearDown() override { test::ResetAllState(); }
   test::TempDir dir;
   ScriptedServices services;
 };

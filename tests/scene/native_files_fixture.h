@@ -18,6 +18,7 @@
 #include "scene/project.h"
 #include "tests/scene/scene_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv::test {
 
@@ -72,12 +73,7 @@ class NativeFilesFixture : public SceneFixture {
  protected:
   void SetUp() override {
     SceneFixture::SetUp();
-    ResetNativeFilesState();
     platform.startDirectory = dir.str();
-  }
-  void TearDown() override {
-    ResetNativeFilesState();
-    SceneFixture::TearDown();
   }
 
   std::string Path(const std::string& name) const { return dir / name; }

@@ -14,21 +14,17 @@
 #include "scene/object_table.h"
 #include "scene/scene_object.h"
 #include "scene/scene_state.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv::test {
 
 class SceneFixture : public testing::Test {
  protected:
   void SetUp() override {
-    ResetPlatformState();
+    test::ResetAllState();
     platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
-    SetDefaultPreferences(preferences);
-    ResetScene();
   }
-  void TearDown() override {
-    ResetScene();
-    ResetPlatformState();
-  }
+  void TearDown() override { test::ResetAllState(); }
   std::vector<std::string> Stops() const { return services.Texts(ShownKind::Stop); }
 
   ScriptedServices services;

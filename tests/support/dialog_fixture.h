@@ -11,6 +11,7 @@
 #include "platform/window.h"
 #include "ui/dialog.h"
 #include "ui/widgets.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv::test {
 
@@ -18,14 +19,12 @@ class DialogFixture : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(InitInterfaceFonts());
-    ResetInput();
-    ResetDialogState();
+    test::ResetAllState();
     dialogState.idleStepLimit = 3;
     ResizeCanvas(mainWindow.frame, 1024, 768, kPanelColour);
   }
   void TearDown() override {
-    ResetInput();
-    ResetDialogState();
+    test::ResetAllState();
     mainWindow.frame = Canvas{};
   }
 };

@@ -17,6 +17,7 @@
 #include "scene/scene_state.h"
 #include "ui/interface_layout.h"
 #include "ui/rooms.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv::test {
 
@@ -25,21 +26,17 @@ class InterfaceFixture : public testing::Test {
   void SetUp() override {
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0);
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    ResetInput();
-    ResetScene();
-    SetDefaultPreferences(preferences);
+    test::ResetAllState();
     platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
     if (ui.layout.panels.empty()) {
       ASSERT_TRUE(LoadInterface());
     }
-    ResetUiState();
     ResizeCanvas(mainWindow.frame, 1024, 768);
     SetCurrentRoom(1);
     PlaceRoom(1024, 768, true);
   }
   void TearDown() override {
-    ResetScene();
-    ResetInput();
+    test::ResetAllState();
     mainWindow.frame = Canvas{};
     SDL_QuitSubSystem(SDL_INIT_EVENTS);
   }

@@ -13,6 +13,7 @@
 #include "platform/window.h"
 #include "ui/dialog.h"
 #include "ui/dialog_script.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
@@ -21,8 +22,7 @@ class DialogTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(InitInterfaceFonts());
-    ResetInput();
-    ResetDialogState();
+    test::ResetAllState();
     dialogState.idleStepLimit = 3;
     // A screen with a pattern, so a restored area is told apart from a repainted one.
     ResizeCanvas(mainWindow.frame, 800, 600);
@@ -42,8 +42,7 @@ class DialogTest : public testing::Test {
     cancel = ok + 1;
   }
   void TearDown() override {
-    ResetInput();
-    ResetDialogState();
+    test::ResetAllState();
     mainWindow.frame = Canvas{};
   }
   DialogItem& Item(int index) { return dialog.items[size_t(index)]; }

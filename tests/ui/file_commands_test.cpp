@@ -16,6 +16,7 @@
 #include "tests/support/temp_dir.h"
 #include "ui/file_commands.h"
 #include "ui/rooms.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
@@ -23,15 +24,10 @@ namespace {
 class FileCommands : public testing::Test {
  protected:
   void SetUp() override {
-    ResetScene();
-    SetDefaultPreferences(preferences);
+    test::ResetAllState();
     platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
-    ResetProject();
   }
-  void TearDown() override {
-    ResetScene();
-    ResetPlatformState();
-  }
+  void TearDown() override { test::ResetAllState(); }
   test::TempDir dir;
   ScriptedServices services;
 };

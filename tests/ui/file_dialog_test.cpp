@@ -26,6 +26,7 @@
 #include "tests/support/dialog_fixture.h"
 #include "ui/dialog_script.h"
 #include "ui/file_dialog.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
@@ -40,7 +41,6 @@ class FileDialogTest : public test::DialogFixture {
   void SetUp() override {
     DialogFixture::SetUp();
     if (HasFatalFailure()) return;
-    ResetNativeFilesState();
     char pattern[] = "/tmp/tsv-file-dialog-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     root = pattern;
@@ -264,15 +264,7 @@ TEST_F(FileDialogTest, SaveRefusesAPathTheProgramCannotKeep) {
 
 class FileDialogPreview : public FileDialogTest {
  protected:
-  void SetUp() override {
-    FileDialogTest::SetUp();
-    SetDefaultPreferences(preferences);
-    ResetScene();
-  }
-  void TearDown() override {
-    ResetScene();
-    FileDialogTest::TearDown();
-  }
+  // The dialog fixture resets the scene and the preferences with everything else.
 };
 
 TEST_F(FileDialogPreview, ThePaneShowsTheObjectFilesPreview) {

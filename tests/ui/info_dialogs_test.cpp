@@ -15,6 +15,7 @@
 #include "tests/support/dialog_fixture.h"
 #include "ui/dialog_script.h"
 #include "ui/info_dialogs.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
@@ -24,19 +25,13 @@ class InfoDialogTest : public test::DialogFixture {
   void SetUp() override {
     DialogFixture::SetUp();
     if (HasFatalFailure()) return;
-    ResetNativeFilesState();
-    ClearProjectModified();
     object.name = TextToCountedString("Rock");
     std::strcpy(object.description.data(), "Grey stone");
     object.pointCount = 8194;
     object.triangleCount = 16384;
     object.isOrganic = object.isFastSynthetic = 1;
   }
-  void TearDown() override {
-    ResetNativeFilesState();
-    ClearProjectModified();
-    DialogFixture::TearDown();
-  }
+  void TearDown() override { DialogFixture::TearDown(); }
   static std::string Text(const Dialog& d, int id) { return d.items[size_t(FindDialogItem(d, id))].text; }
   static void TypeInto(const Dialog& d, int id, std::string_view text) {
     QueueClickOn(ItemOnScreen(d, FindDialogItem(d, id)));

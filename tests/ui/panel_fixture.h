@@ -22,6 +22,7 @@
 #include "tools/brush_settings.h"
 #include "ui/panels.h"
 #include "ui/rooms.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv::test {
 
@@ -33,13 +34,8 @@ struct RecordedStep {
 class PanelFixture : public testing::Test {
  protected:
   void SetUp() override {
-    ResetScene();
-    SetDefaultPreferences(preferences);
+    test::ResetAllState();
     platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
-    ResetUiState();
-    ResetBrushSettings();
-    ResetBrushSession();
-    ResetPaintState();
     InitPaint();
     ASSERT_TRUE(InitSoftDraw());
     ASSERT_TRUE(PrepareBrushEngine());
@@ -47,15 +43,7 @@ class PanelFixture : public testing::Test {
     NewOrganicObject(0);
     ASSERT_NE(scene.currentObject, nullptr);
   }
-  void TearDown() override {
-    ResetTaskSteps();
-    ResetBrushSession();
-    ResetBrushEngine();
-    ResetPaintState();
-    ResetScene();
-    ShutdownSoftDraw();
-    ResetPlatformState();
-  }
+  void TearDown() override { test::ResetAllState(); }
   // The codes of the steps recorded so far, in order.
   std::vector<uint16_t> Codes() const {
     std::vector<uint16_t> codes;

@@ -14,6 +14,7 @@
 #include "ui/dialog_script.h"
 #include "ui/picture_save_dialog.h"
 #include "ui/widgets.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
@@ -28,7 +29,6 @@ class PictureOptions : public test::DialogFixture {
   }
   void TearDown() override {
     CurrentPictureSaveOptions() = saved;
-    renderState.viewPicture.clear();
     DialogFixture::TearDown();
   }
   static const DialogItem& Item(const Dialog& dialog, int id) { return dialog.items[size_t(FindDialogItem(dialog, id))]; }

@@ -16,6 +16,7 @@
 #include "tests/support/dialog_fixture.h"
 #include "ui/dialog_script.h"
 #include "ui/preferences_dialog.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
@@ -25,13 +26,9 @@ class PreferencesDialogTest : public test::DialogFixture {
   void SetUp() override {
     DialogFixture::SetUp();
     if (HasFatalFailure()) return;
-    SetDefaultPreferences(preferences);
     shown = MakePreferencesDialog(preferences);
   }
-  void TearDown() override {
-    SetDefaultPreferences(preferences);
-    DialogFixture::TearDown();
-  }
+  void TearDown() override { DialogFixture::TearDown(); }
   int Index(int id) {
     int index = FindDialogItem(shown, id);
     EXPECT_GE(index, 0) << "no item " << id;

@@ -25,6 +25,7 @@
 #include "ui/step_dialog.h"
 #include "ui/task_panel.h"
 #include "ui/widgets.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
@@ -40,7 +41,6 @@ class TaskPanel : public test::PanelFixture {
     if (HasFatalFailure()) return;
     tmp.emplace("TMPDIR", temp.str());
     ASSERT_EQ(CreateTempFolder(), kNoError);
-    ResetTaskRecorder();
     if (ui.layout.panels.empty()) {
       ASSERT_TRUE(LoadInterface());
     }
@@ -57,9 +57,6 @@ class TaskPanel : public test::PanelFixture {
     NewTaskList();
   }
   void TearDown() override {
-    ResetDialogState();
-    ResetInput();
-    ResetTaskRecorder();
     mainWindow.frame = Canvas{};
     PanelFixture::TearDown();
     tmp.reset();
