@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "formats/object_texture.h"
+#include "formats/picture_files.h"
 #include "platform/status.h"
 #include "platform/user_services.h"
 #include "render/texture_work_image.h"
@@ -221,12 +223,9 @@ int TextureItemClick(int item) {
   if (object == nullptr) return 0;
   switch (item) {
     case kOpenTexture: {
-      FileSpec spec;
-      if (IsFileSpecSet(object->textureFile)) CopyFileSpec(spec, object->textureFile);
-      spec.typeCount = kTexturePictureTypeCount;
-      std::copy_n(kTexturePictureTypes, kTexturePictureTypeCount, spec.fileTypes);
-      if (AskOpenFile(spec) != kNoError) return kRedraw;
-      if (!LayTexturePicture(*object, spec)) return kRedraw;  // the loader has said why
+      OpenedPicture opened = AskAndOpenPicture(&object->textureFile);
+      if (opened.status != kNoError) return kRedraw;  // cancelled, or the loader has said why
+      SetTexturePicture(*object, std::move(opened.picture), opened.spec);
       // A texture just laid on is meant to be seen.
       ui.texturedObjects = true;
       TextureChanged(*object);

@@ -104,13 +104,9 @@ int HeightMapItemClick(int item) {
     return kRedraw;
   }
   if (item != kOpenPicture) return 0;
-  FileSpec spec;
-  spec.typeCount = kTexturePictureTypeCount;
-  std::copy_n(kTexturePictureTypes, kTexturePictureTypeCount, spec.fileTypes);
-  if (AskOpenFile(spec) != kNoError) return kRedraw;
-  Picture picture;
-  if (LoadPicture(spec, picture) != kNoError) return kRedraw;  // the loader has said why
-  SetHeightMapFromPixels(picture.pixels.data(), picture.width, picture.height);
+  const OpenedPicture opened = AskAndOpenPicture();
+  if (opened.status != kNoError) return kRedraw;  // cancelled, or the loader has said why
+  SetHeightMapFromPixels(opened.picture.pixels.data(), opened.picture.width, opened.picture.height);
   heightMapView.shown = true;
   return kRedraw;
 }
@@ -283,14 +279,12 @@ int PaintItemClick(int item) {
     return kRedraw;
   }
   if (item == kMapPicture) {
-    FileSpec spec;
-    spec.typeCount = kTexturePictureTypeCount;
-    std::copy_n(kTexturePictureTypes, kTexturePictureTypeCount, spec.fileTypes);
-    if (AskOpenFile(spec) != kNoError) return kRedraw;
-    Picture picture;
-    if (LoadPicture(spec, picture) != kNoError) return kRedraw;  // the loader has said why
+    const OpenedPicture opened = AskAndOpenPicture();
+    if (opened.status != kNoError) return kRedraw;  // cancelled, or the loader has said why
     // A loaded picture always has pixels; only memory can fail here.
-    if (!SetMapPicture(picture.pixels, picture.width, picture.height)) ShowStopMessage(GetString(kErrNotEnoughMemory));
+    if (!SetMapPicture(opened.picture.pixels, opened.picture.width, opened.picture.height)) {
+      ShowStopMessage(GetString(kErrNotEnoughMemory));
+    }
     return kRedraw;
   }
   SceneObject* object = scene.currentObject;
