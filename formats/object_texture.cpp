@@ -43,7 +43,7 @@ bool LoadObjectTexturePicture(SceneObject& object) {
   if (load.status == kFileNotFound) {
     ShowStopMessage(FormatString(kErrTexturePictureNotFound, {FileNameOfPath(PathOfSpec(object.textureFile))}));
   } else {
-    ShowStopMessage(load.message);
+    ReportPictureLoadFailure(load.status);
   }
   object.textureError = 1;
   return false;

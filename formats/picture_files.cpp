@@ -240,7 +240,7 @@ PictureLoad FindAndLoadPicture(FileSpec& spec, Picture& picture, const std::stri
 
 Status LoadPicture(FileSpec& spec, Picture& picture) {
   const PictureLoad load = FindAndLoadPicture(spec, picture, std::string());
-  if (load.status != kNoError) ShowStopMessage(load.message);
+  ReportPictureLoadFailure(load.status);
   return load.status;
 }
 

@@ -829,6 +829,35 @@ TEST(DamagedPictures, CutAndFlippedFilesAreRefusedWithoutHarm) {
   for (const DamageCase& c : DamageCases()) CheckDamage(c);
 }
 
+TEST(DamagedPictures, TheFallbackTiffReaderAloneRefusesCutAndFlippedFilesWithoutHarm) {
+  // libtiff reads most of these before the fallback reader would see them; here it reads them all.
+  auto decode = [](const Bytes& bytes) {
+    int w = 0, h = 0;
+    Status s = GetTiffSizeFallback(bytes, w, h);
+    if (s == kNoError && int64_t(w) * h <= (int64_t(1) << 20)) {
+      std::vector<uint32_t> pixels(size_t(w) * size_t(h));
+      s = DecodeTiffFallback(bytes, PixelBuffer{pixels, w, h, size_t(w)});
+    }
+    return s;
+  };
+  for (const DamageCase& c : DamageCases()) {
+    if (c.type != kTiff) continue;
+    ASSERT_EQ(decode(c.file), kNoError) << c.name;
+    for (size_t length = 0; length < c.file.size(); ++length) {
+      const Status s = decode(Bytes(c.file.begin(), c.file.begin() + long(length)));
+      EXPECT_TRUE(IsLoadFailure(s)) << c.name << " cut at " << length << ": " << s;
+    }
+    for (size_t i = 0; i < c.file.size(); ++i) {
+      for (uint8_t flip : {0xFF, 0x01, 0x80}) {
+        Bytes damaged = c.file;
+        damaged[i] ^= flip;
+        const Status s = decode(damaged);
+        EXPECT_TRUE(s == kNoError || IsLoadFailure(s)) << c.name << " byte " << i << ": " << s;
+      }
+    }
+  }
+}
+
 TEST(DamagedPictures, CutAndFlippedJpegIsRefusedWithoutHarm) {
   if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
   test::TempDir dir;
