@@ -59,6 +59,13 @@ TEST_F(ObjectTexture, AMissingTextureIsFoundInTheTexturesFolderTreeBeforeAnyoneI
   EXPECT_TRUE(services.fileRequests.empty());
   EXPECT_TRUE(Stops().empty());
 
+  // A file written on Windows names its texture by a drive path; the name alone is looked for.
+  opened = SaveAndOpen("C:\\Work\\Textures\\skin.bmp");
+  ASSERT_TRUE(opened);
+  ExpectSkin(*opened, Path("Project/Textures/sub/skin.bmp"));
+  EXPECT_TRUE(services.fileRequests.empty());
+  EXPECT_TRUE(Stops().empty());
+
   // Without a "Textures" folder the project file's folder is searched.
   std::filesystem::rename(Path("Project/Textures/sub/skin.bmp"), Path("Project/skin.bmp"));
   ClearFileSpec(nativeFiles.project.texturesFolder);
