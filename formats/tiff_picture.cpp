@@ -215,16 +215,21 @@ bool UnpackBits(ByteReader& in, std::span<uint8_t> out) {
   return true;
 }
 
-// One row of 8-bit samples, taken whole from the reader.
+// One row of 8-bit samples, taken whole from the reader: width * samples bytes.
+// The layout's fields are taken into locals: the pixels written are 32-bit values like some of
+// them, and the compiler would otherwise read them again for every pixel.
 void ConvertRow(const TiffLayout& layout, std::span<const uint8_t> row, uint32_t* out) {
-  const size_t n = size_t(layout.samples);
-  for (size_t x = 0, i = 0; x < size_t(layout.width); ++x, i += n) {
-    if (layout.photometric == kPhotometricRgb) {
-      const uint32_t alpha = n == 4 ? row[i + 3] : 255;
-      out[x] = (alpha << 24) | (uint32_t(row[i]) << 16) | (uint32_t(row[i + 1]) << 8) | row[i + 2];
+  const int n = layout.samples;
+  const int width = layout.width;
+  const uint32_t photometric = layout.photometric;
+  const uint8_t* s = row.data();
+  for (int x = 0; x < width; ++x, s += n) {
+    if (photometric == kPhotometricRgb) {
+      const uint32_t alpha = n == 4 ? s[3] : 255;
+      out[x] = (alpha << 24) | (uint32_t(s[0]) << 16) | (uint32_t(s[1]) << 8) | s[2];
     } else {
-      const uint32_t v = layout.photometric == kPhotometricWhiteIsZero ? 255u - row[i] : row[i];
-      const uint32_t alpha = n == 2 ? row[i + 1] : 255;
+      const uint32_t v = photometric == kPhotometricWhiteIsZero ? 255u - s[0] : s[0];
+      const uint32_t alpha = n == 2 ? s[1] : 255;
       out[x] = (alpha << 24) | (v << 16) | (v << 8) | v;
     }
   }
