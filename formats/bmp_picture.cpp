@@ -1,5 +1,6 @@
-// bmp_picture.cpp: BMP headers, palettes, run-length decoding and the 24-bit writer. Every offset,
-// run and palette index is checked against the file and the picture before it is used.
+// bmp_picture.cpp: BMP headers, palettes, run-length decoding and the 24-bit writer. The file is
+// read through a ByteReader; every run and palette index is checked against the picture before it
+// is used.
 #include "formats/bmp_picture.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 
 #include "formats/picture_files.h"
 #include "platform/byte_order.h"
+#include "platform/byte_reader.h"
 
 namespace tsv {
 namespace {
@@ -32,41 +34,50 @@ struct BmpLayout {
   bool topDown = false;
   int bits = 0;
   uint32_t compression = kCompressionNone;
-  size_t paletteOffset = 0;
+  std::span<const uint8_t> palette;  // the palette's entries in the file
   size_t paletteEntrySize = 4;
-  size_t colorCount = 0;
   size_t dataOffset = 0;
 };
 
+// Both headers and the palette. The file header is "BM", u32 file size, two reserved u16 and the
+// u32 offset of the pixels; the info header follows at byte 14, all little-endian.
 Status ParseBmp(std::span<const uint8_t> file, BmpLayout& layout) {
-  const size_t size = file.size();
-  if (size < 2) return kReadError;
-  if (file[0] != 'B' || file[1] != 'M') return kMalformed;
-  if (size < kFileHeaderSize + 4) return kReadError;
-  const uint8_t* p = file.data();
-  const uint32_t infoSize = LoadU32LE(p + kFileHeaderSize);
-  const uint8_t* info = p + kFileHeaderSize;
+  ByteReader r(file);
+  const uint8_t b = r.U8();
+  const uint8_t m = r.U8();
+  if (r.failed) return kReadError;
+  if (b != 'B' || m != 'M') return kMalformed;
+  r.Skip(8);
+  const uint32_t dataOffset = r.U32LE();
+  const uint32_t infoSize = r.U32LE();
+  if (r.failed) return kReadError;
   int64_t width = 0;
   int64_t height = 0;
   uint32_t colorsUsed = 0;
   if (infoSize == kOs2HeaderSize) {
-    if (size < kFileHeaderSize + kOs2HeaderSize) return kReadError;
-    width = LoadU16LE(info + 4);
-    height = LoadU16LE(info + 6);
-    layout.bits = LoadU16LE(info + 10);
+    // u16 width, height, planes, bits.
+    width = r.U16LE();
+    height = r.U16LE();
+    r.Skip(2);
+    layout.bits = r.U16LE();
     layout.compression = kCompressionNone;
     layout.paletteEntrySize = 3;
   } else if (IsWindowsHeaderSize(infoSize)) {
-    if (size < kFileHeaderSize + 40) return kReadError;
-    width = int32_t(LoadU32LE(info + 4));
-    height = int32_t(LoadU32LE(info + 8));
-    layout.bits = LoadU16LE(info + 14);
-    layout.compression = LoadU32LE(info + 16);
-    colorsUsed = LoadU32LE(info + 32);
+    // i32 width, height; u16 planes, bits; u32 compression, image size, two resolutions, colours
+    // used, important colours.
+    width = int32_t(r.U32LE());
+    height = int32_t(r.U32LE());
+    r.Skip(2);
+    layout.bits = r.U16LE();
+    layout.compression = r.U32LE();
+    r.Skip(12);
+    colorsUsed = r.U32LE();
+    r.Skip(4);
     layout.paletteEntrySize = 4;
   } else {
     return kInvalidBmpFile;
   }
+  if (r.failed) return kReadError;
   // A negative height means the rows are stored top row first.
   layout.topDown = height < 0;
   if (height < 0) height = -height;
@@ -88,35 +99,34 @@ Status ParseBmp(std::span<const uint8_t> file, BmpLayout& layout) {
       if (bits != 32) return kInvalidBmpFile;
       // The red, green and blue masks follow the first 40 bytes of the info header, inside the
       // longer headers and just after the 40-byte one.
-      const size_t masksAt = kFileHeaderSize + 40;
-      if (size < masksAt + 12) return kReadError;
-      if (LoadU32LE(p + masksAt) != 0x00FF0000u || LoadU32LE(p + masksAt + 4) != 0x0000FF00u ||
-          LoadU32LE(p + masksAt + 8) != 0x000000FFu) {
-        return kInvalidBmpFile;
-      }
+      r.Seek(kFileHeaderSize + 40);
+      const uint32_t red = r.U32LE();
+      const uint32_t green = r.U32LE();
+      const uint32_t blue = r.U32LE();
+      if (r.failed) return kReadError;
+      if (red != 0x00FF0000u || green != 0x0000FF00u || blue != 0x000000FFu) return kInvalidBmpFile;
       break;
     }
     default: return kInvalidBmpFile;
   }
 
-  layout.paletteOffset = kFileHeaderSize + infoSize;
-  const uint32_t dataOffset = LoadU32LE(p + 10);
-  if (dataOffset != 0 && (dataOffset < layout.paletteOffset || dataOffset > size)) return kMalformed;
-  size_t paletteEnd = layout.paletteOffset;
+  const size_t paletteOffset = kFileHeaderSize + infoSize;
+  if (dataOffset != 0 && (dataOffset < paletteOffset || dataOffset > file.size())) return kMalformed;
+  size_t paletteEnd = paletteOffset;
   if (infoSize == 40 && layout.compression == kCompressionBitFields) paletteEnd += 12;
   if (bits <= 8) {
     const size_t full = size_t(1) << bits;
-    layout.colorCount = colorsUsed == 0 ? full : std::min<size_t>(colorsUsed, full);
+    size_t colorCount = colorsUsed == 0 ? full : std::min<size_t>(colorsUsed, full);
     // Writers that store a shorter palette than the bit count allows say so by the data offset.
-    if (dataOffset != 0) {
-      layout.colorCount = std::min(layout.colorCount, (dataOffset - layout.paletteOffset) / layout.paletteEntrySize);
-    }
-    paletteEnd = layout.paletteOffset + layout.colorCount * layout.paletteEntrySize;
-    if (paletteEnd > size) return kReadError;
+    if (dataOffset != 0) colorCount = std::min(colorCount, (dataOffset - paletteOffset) / layout.paletteEntrySize);
+    r.Seek(paletteOffset);
+    layout.palette = r.Bytes(colorCount * layout.paletteEntrySize);
+    if (r.failed) return kReadError;
+    paletteEnd = r.position;
   }
   // A zero offset (some old writers) means the pixels follow the palette.
   layout.dataOffset = dataOffset == 0 ? paletteEnd : dataOffset;
-  if (layout.dataOffset > size) return kReadError;
+  if (layout.dataOffset > file.size()) return kReadError;
   return kNoError;
 }
 
@@ -127,12 +137,17 @@ struct Palette {
   uint32_t operator[](size_t index) const { return index < count ? colors[index] : kOpaque; }
 };
 
-Palette ReadPalette(std::span<const uint8_t> file, const BmpLayout& layout) {
+// Entries are blue, green, red, then a fourth byte in Windows files.
+Palette ReadPalette(const BmpLayout& layout) {
   Palette palette;
-  palette.count = layout.colorCount;
+  ByteReader r(layout.palette);
+  palette.count = layout.palette.size() / layout.paletteEntrySize;
   for (size_t i = 0; i < palette.count; ++i) {
-    const uint8_t* e = file.data() + layout.paletteOffset + i * layout.paletteEntrySize;
-    palette.colors[i] = kOpaque | (uint32_t(e[2]) << 16) | (uint32_t(e[1]) << 8) | uint32_t(e[0]);
+    const uint32_t blue = r.U8();
+    const uint32_t green = r.U8();
+    const uint32_t red = r.U8();
+    r.Skip(layout.paletteEntrySize - 3);
+    palette.colors[i] = kOpaque | (red << 16) | (green << 8) | blue;
   }
   return palette;
 }
@@ -143,32 +158,42 @@ uint32_t* DestinationRow(const PixelBuffer& d, const BmpLayout& layout, int file
   return d.pixels.data() + size_t(y) * d.stride;
 }
 
+// Rows padded to four bytes. Each row is taken from the reader whole, so the loops below stay
+// within its checked view.
 Status DecodeUncompressed(std::span<const uint8_t> file, const BmpLayout& layout, const Palette& palette,
                           const PixelBuffer& d) {
   const size_t rowBytes = ((size_t(layout.width) * size_t(layout.bits) + 31) / 32) * 4;
-  if (uint64_t(rowBytes) * uint64_t(layout.height) > file.size() - layout.dataOffset) return kReadError;
-  for (int r = 0; r < layout.height; ++r) {
-    const uint8_t* s = file.data() + layout.dataOffset + size_t(r) * rowBytes;
-    uint32_t* out = DestinationRow(d, layout, r);
+  ByteReader r(file);
+  r.Seek(layout.dataOffset);
+  if (!r.Has(uint64_t(rowBytes) * uint64_t(layout.height))) return kReadError;
+  for (int y = 0; y < layout.height; ++y) {
+    const std::span<const uint8_t> s = r.Bytes(rowBytes);
+    if (r.failed) return kReadError;
+    uint32_t* out = DestinationRow(d, layout, y);
     const int w = layout.width;
     switch (layout.bits) {
       case 1:
-        for (int x = 0; x < w; ++x) out[x] = palette[(s[x >> 3] >> (7 - (x & 7))) & 1];
+        for (int x = 0; x < w; ++x) out[x] = palette[(s[size_t(x) >> 3] >> (7 - (x & 7))) & 1];
         break;
       case 4:
-        for (int x = 0; x < w; ++x) out[x] = palette[(x & 1) ? (s[x >> 1] & 0x0F) : (s[x >> 1] >> 4)];
+        for (int x = 0; x < w; ++x) {
+          const uint8_t pair = s[size_t(x) >> 1];
+          out[x] = palette[(x & 1) ? (pair & 0x0F) : (pair >> 4)];
+        }
         break;
       case 8:
-        for (int x = 0; x < w; ++x) out[x] = palette[s[x]];
+        for (int x = 0; x < w; ++x) out[x] = palette[s[size_t(x)]];
         break;
       case 24:
-        for (int x = 0; x < w; ++x, s += 3) {
-          out[x] = kOpaque | (uint32_t(s[2]) << 16) | (uint32_t(s[1]) << 8) | uint32_t(s[0]);
+        for (size_t x = 0, i = 0; x < size_t(w); ++x, i += 3) {
+          out[x] = kOpaque | (uint32_t(s[i + 2]) << 16) | (uint32_t(s[i + 1]) << 8) | uint32_t(s[i]);
         }
         break;
       case 32:
         // Whatever the file holds in the fourth byte, the picture is opaque.
-        for (int x = 0; x < w; ++x, s += 4) out[x] = kOpaque | (LoadU32LE(s) & 0x00FFFFFFu);
+        for (size_t x = 0, i = 0; x < size_t(w); ++x, i += 4) {
+          out[x] = kOpaque | (uint32_t(s[i + 2]) << 16) | (uint32_t(s[i + 1]) << 8) | uint32_t(s[i]);
+        }
         break;
     }
   }
@@ -186,8 +211,8 @@ Status DecodeRunLength(std::span<const uint8_t> file, const BmpLayout& layout, c
   const uint32_t background = palette[0];
   for (int y = 0; y < h; ++y) std::fill_n(d.pixels.data() + size_t(y) * d.stride, size_t(w), background);
 
-  const uint8_t* s = file.data() + layout.dataOffset;
-  const uint8_t* end = file.data() + file.size();
+  ByteReader r(file);
+  r.Seek(layout.dataOffset);
   int64_t x = 0;
   int64_t row = 0;
   auto put = [&](uint32_t color) {
@@ -197,13 +222,12 @@ Status DecodeRunLength(std::span<const uint8_t> file, const BmpLayout& layout, c
   // RLE4 packs two indices per byte, high nibble first.
   auto index = [four](uint8_t byte, int i) { return four ? ((i & 1) ? (byte & 0x0F) : (byte >> 4)) : int(byte); };
   while (row < h) {
-    if (end - s < 2) {
+    if (!r.Has(2)) {
       // Data that stops right after the last pixel of the last row lacks only its end escape.
       return (row == h - 1 && x >= w) ? kNoError : kReadError;
     }
-    const uint8_t count = s[0];
-    const uint8_t value = s[1];
-    s += 2;
+    const uint8_t count = r.U8();
+    const uint8_t value = r.U8();
     if (count > 0) {
       for (int i = 0; i < count && x < w; ++i) put(palette[index(value, i)]);
       continue;
@@ -214,16 +238,18 @@ Status DecodeRunLength(std::span<const uint8_t> file, const BmpLayout& layout, c
     } else if (value == 1) {
       return kNoError;
     } else if (value == 2) {
-      if (end - s < 2) return kReadError;
-      x += s[0];
-      row += s[1];
-      s += 2;
+      const uint8_t dx = r.U8();
+      const uint8_t dy = r.U8();
+      if (r.failed) return kReadError;
+      x += dx;
+      row += dy;
     } else {
       const size_t bytes = four ? (size_t(value) + 1) / 2 : size_t(value);
-      const size_t padded = (bytes + 1) & ~size_t(1);
-      if (size_t(end - s) < bytes) return kReadError;
-      for (int i = 0; i < value && x < w; ++i) put(palette[index(s[four ? i >> 1 : i], i)]);
-      s += std::min(padded, size_t(end - s));
+      const std::span<const uint8_t> literal = r.Bytes(bytes);
+      if (r.failed) return kReadError;
+      for (int i = 0; i < value && x < w; ++i) put(palette[index(literal[size_t(four ? i >> 1 : i)], i)]);
+      // The padding byte may be missing at the very end of the data.
+      if (bytes % 2 != 0 && r.Remaining() > 0) r.Skip(1);
     }
   }
   return kNoError;
@@ -243,7 +269,7 @@ Status DecodeBmp(std::span<const uint8_t> file, const PixelBuffer& destination) 
   BmpLayout layout;
   if (Status s = ParseBmp(file, layout); s != kNoError) return s;
   if (!PictureFitsBuffer(destination, layout.width, layout.height)) return kMalformed;
-  const Palette palette = ReadPalette(file, layout);
+  const Palette palette = ReadPalette(layout);
   if (layout.compression == kCompressionRle8 || layout.compression == kCompressionRle4) {
     return DecodeRunLength(file, layout, palette, destination);
   }

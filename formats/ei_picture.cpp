@@ -5,6 +5,7 @@
 
 #include "formats/picture_files.h"
 #include "platform/byte_order.h"
+#include "platform/byte_reader.h"
 
 namespace tsv {
 namespace {
@@ -77,18 +78,22 @@ struct EiLayout {
   bool alpha = false;
 };
 
-Status ParseElectricImage(std::span<const uint8_t> file, EiLayout& layout) {
-  if (file.size() < 2) return kReadError;
-  const uint8_t* p = file.data();
-  if (LoadU16BE(p) != 5) return kMalformed;
-  if (file.size() < kElectricImageDataOffset) return kReadError;
-  const int64_t top = int16_t(LoadU16BE(p + kAtRect));
-  const int64_t left = int16_t(LoadU16BE(p + kAtRect + 2));
-  const int64_t bottom = int16_t(LoadU16BE(p + kAtRect + 4));
-  const int64_t right = int16_t(LoadU16BE(p + kAtRect + 6));
+// The block header's first word, then the image header; the reader ends at the first pixel row.
+Status ParseElectricImage(ByteReader& r, EiLayout& layout) {
+  const uint16_t block = r.U16BE();
+  if (r.failed) return kReadError;
+  if (block != 5) return kMalformed;
+  r.Seek(kAtRect);
+  const int64_t top = int16_t(r.U16BE());
+  const int64_t left = int16_t(r.U16BE());
+  const int64_t bottom = int16_t(r.U16BE());
+  const int64_t right = int16_t(r.U16BE());
+  r.Seek(kAtCompressed);
+  const uint8_t compressed = r.U8();
+  const uint8_t alpha = r.U8();
+  r.Seek(kElectricImageDataOffset);
+  if (r.failed) return kReadError;
   if (Status s = CheckPictureSize(right - left, bottom - top); s != kNoError) return s;
-  const uint8_t compressed = p[kAtCompressed];
-  const uint8_t alpha = p[kAtAlpha];
   if (compressed > 1 || (alpha != 0 && alpha != kAlphaBits)) return kMalformed;
   layout.width = int(right - left);
   layout.height = int(bottom - top);
@@ -97,26 +102,32 @@ Status ParseElectricImage(std::span<const uint8_t> file, EiLayout& layout) {
   return kNoError;
 }
 
+// Alpha (when stored), red, green, blue; opaque without alpha.
+uint32_t ReadPixel(ByteReader& r, bool alpha) {
+  if (alpha) return r.U32BE();
+  const uint32_t red = r.U8();
+  const uint32_t green = r.U8();
+  const uint32_t blue = r.U8();
+  return 0xFF000000u | (red << 16) | (green << 8) | blue;
+}
+
 }  // namespace
 
 Status GetElectricImageSize(std::span<const uint8_t> file, int& width, int& height) {
+  ByteReader r(file);
   EiLayout layout;
-  if (Status s = ParseElectricImage(file, layout); s != kNoError) return s;
+  if (Status s = ParseElectricImage(r, layout); s != kNoError) return s;
   width = layout.width;
   height = layout.height;
   return kNoError;
 }
 
 Status DecodeElectricImage(std::span<const uint8_t> file, const PixelBuffer& destination) {
+  ByteReader r(file);
   EiLayout layout;
-  if (Status s = ParseElectricImage(file, layout); s != kNoError) return s;
+  if (Status s = ParseElectricImage(r, layout); s != kNoError) return s;
   if (!PictureFitsBuffer(destination, layout.width, layout.height)) return kMalformed;
   const size_t pixelBytes = layout.alpha ? 4 : 3;
-  const uint8_t* s = file.data() + kElectricImageDataOffset;
-  const uint8_t* end = file.data() + file.size();
-  auto load = [&](const uint8_t* q) {
-    return layout.alpha ? LoadU32BE(q) : (0xFF000000u | (uint32_t(q[0]) << 16) | (uint32_t(q[1]) << 8) | q[2]);
-  };
   // Packets are taken as one stream over the whole picture: our writer starts every row afresh,
   // but a packet that runs on into the next row is still read correctly.
   int x = 0;
@@ -131,23 +142,22 @@ Status DecodeElectricImage(std::span<const uint8_t> file, const PixelBuffer& des
   const int64_t total = int64_t(layout.width) * layout.height;
   int64_t done = 0;
   if (!layout.compressed) {
-    if (uint64_t(end - s) < uint64_t(total) * pixelBytes) return kReadError;
-    for (; done < total; ++done, s += pixelBytes) put(load(s));
+    if (!r.Has(uint64_t(total) * pixelBytes)) return kReadError;
+    for (; done < total; ++done) put(ReadPixel(r, layout.alpha));
     return kNoError;
   }
   while (done < total) {
-    if (end - s < 1) return kReadError;
-    const int k = *s++;
+    const int k = r.U8();
+    if (r.failed) return kReadError;
     const int64_t count = k < 128 ? k + 1 : k - 127;
     if (count > total - done) return kMalformed;
+    // A run is one pixel standing for `count`; literals are `count` pixels.
+    if (!r.Has(uint64_t(k < 128 ? 1 : count) * pixelBytes)) return kReadError;
     if (k < 128) {
-      if (size_t(end - s) < pixelBytes) return kReadError;
-      const uint32_t c = load(s);
-      s += pixelBytes;
+      const uint32_t c = ReadPixel(r, layout.alpha);
       for (int64_t i = 0; i < count; ++i) put(c);
     } else {
-      if (uint64_t(end - s) < uint64_t(count) * pixelBytes) return kReadError;
-      for (int64_t i = 0; i < count; ++i, s += pixelBytes) put(load(s));
+      for (int64_t i = 0; i < count; ++i) put(ReadPixel(r, layout.alpha));
     }
     done += count;
   }

@@ -4,13 +4,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <new>
 #include <string>
 #include <utility>
 
 #include "formats/picture_files.h"
 #include "platform/byte_order.h"
+#include "platform/byte_reader.h"
 #include "platform/files.h"
 #include "scene/safe_save.h"
 
@@ -493,97 +493,101 @@ struct GifImageInfo {
   int height = 0;
   bool interlaced = false;
   int transparent = -1;  // none
-  size_t dataStart = 0;  // offset of the minimum code size byte
   std::array<uint32_t, 256> colours{};  // 0xAARRGGBB, alpha applied
 };
 
-// Reads a colour table of `entries` entries into a zeroed palette, so that indices past the table
-// come out black. False when the data ends inside it.
-bool ReadColourTable(std::span<const uint8_t> bytes, size_t& pos, int entries, std::array<uint8_t, kGifPaletteBytes>& palette) {
-  const size_t length = size_t(entries) * 3;
-  if (bytes.size() - pos < length) return false;
-  palette.fill(0);
-  std::memcpy(palette.data(), bytes.data() + pos, length);
-  pos += length;
-  return true;
+// Reads a colour table of `entries` entries over the first entries of `palette`; the entries past
+// it keep what they held. False when the data ends inside it.
+bool ReadColourTable(ByteReader& r, int entries, std::array<uint8_t, kGifPaletteBytes>& palette) {
+  r.Read(std::span(palette).first(size_t(entries) * 3));
+  return !r.failed;
 }
 
 // Parses signature, screen descriptor, global table, the blocks before the first image and its
-// descriptor. With `full`, also its local colour table, and builds the colours.
-Status ParseToImage(std::span<const uint8_t> bytes, GifImageInfo& info, bool full) {
-  const size_t size = bytes.size();
-  const uint8_t* d = bytes.data();
-  if (size < 13 || std::memcmp(d, "GIF8", 4) != 0 || (d[4] != '7' && d[4] != '9') || d[5] != 'a') return kMalformed;
+// descriptor. With `full`, also its local colour table, and builds the colours; the reader is then
+// at the image's minimum code size.
+Status ParseToImage(ByteReader& r, GifImageInfo& info, bool full) {
+  // "GIF87a" or "GIF89a", then the screen descriptor: u16 width, height, packed, background,
+  // aspect.
+  const uint32_t magic = r.U32BE();
+  const uint8_t version = r.U8();
+  const uint8_t a = r.U8();
+  r.Skip(4);
+  const uint8_t screenPacked = r.U8();
+  r.Skip(2);
+  if (r.failed || magic != FourCC("GIF8") || (version != '7' && version != '9') || a != 'a') return kMalformed;
+  // Entries no table names are black.
   std::array<uint8_t, kGifPaletteBytes> palette{};
-  size_t pos = 6;
-  const uint8_t screenPacked = d[pos + 4];
-  pos += 7;
   if (screenPacked & 0x80) {
-    if (!ReadColourTable(bytes, pos, 2 << (screenPacked & 7), palette)) return kMalformed;
+    if (!ReadColourTable(r, 2 << (screenPacked & 7), palette)) return kMalformed;
   }
   info.transparent = -1;
   for (;;) {
-    if (pos >= size) return kMalformed;
-    const uint8_t introducer = d[pos++];
+    const uint8_t introducer = r.U8();
+    if (r.failed) return kMalformed;
     if (introducer == 0x2C) break;
     if (introducer != 0x21) return kMalformed;  // the trailer or anything else before an image
-    if (pos >= size) return kMalformed;
-    const uint8_t label = d[pos++];
+    const uint8_t label = r.U8();
     bool firstBlock = true;
     for (;;) {
-      if (pos >= size) return kMalformed;
-      const size_t count = d[pos++];
+      const uint8_t count = r.U8();
+      if (r.failed) return kMalformed;
       if (count == 0) break;
-      if (size - pos < count) return kMalformed;
-      // The graphic control extension before the image says whether it has a transparent entry.
-      if (label == 0xF9 && firstBlock && count >= 4) info.transparent = (d[pos] & 1) ? d[pos + 3] : -1;
+      ByteReader block(r.Bytes(count));
+      if (r.failed) return kMalformed;
+      // A graphic control extension (packed, u16 delay, transparent index) before the image may
+      // name a transparent entry. One without the transparency bit leaves an index named by an
+      // earlier one in force.
+      if (label == 0xF9 && firstBlock && count >= 4) {
+        const uint8_t packed = block.U8();
+        block.Skip(2);
+        const uint8_t index = block.U8();
+        if (packed & 1) info.transparent = index;
+      }
       firstBlock = false;
-      pos += count;
     }
   }
-  if (size - pos < 9) return kMalformed;
-  info.width = LoadU16LE(d + pos + 4);
-  info.height = LoadU16LE(d + pos + 6);
-  const uint8_t imagePacked = d[pos + 8];
-  pos += 9;
+  // Image descriptor: u16 left, top, width, height, packed.
+  r.Skip(4);
+  info.width = r.U16LE();
+  info.height = r.U16LE();
+  const uint8_t imagePacked = r.U8();
+  if (r.failed) return kMalformed;
   if (info.width == 0 || info.height == 0) return kMalformed;
   if (!full) return kNoError;
   info.interlaced = (imagePacked & 0x40) != 0;
+  // A local table replaces only the entries it holds.
   if (imagePacked & 0x80) {
-    if (!ReadColourTable(bytes, pos, 2 << (imagePacked & 7), palette)) return kMalformed;
+    if (!ReadColourTable(r, 2 << (imagePacked & 7), palette)) return kMalformed;
   }
   for (size_t i = 0; i < 256; ++i) {
     const uint32_t alpha = int(i) == info.transparent ? 0u : 0xFFu;
     info.colours[i] = (alpha << 24) | (uint32_t(palette[i * 3]) << 16) | (uint32_t(palette[i * 3 + 1]) << 8) |
                       uint32_t(palette[i * 3 + 2]);
   }
-  info.dataStart = pos;
   return kNoError;
 }
 
 // Hands out the bytes of the image data's sub-blocks in turn; `Next` is false at the block
-// terminator or where the data ends.
+// terminator or where the data ends. A sub-block cut by the end of the data gives what it has.
 struct SubBlockReader {
-  const uint8_t* data;
-  size_t size;
-  size_t pos;
-  size_t left = 0;
+  ByteReader& in;
+  std::span<const uint8_t> block{};  // the current sub-block, taken whole from `in`
+  size_t at = 0;
   bool ended = false;
 
   bool Next(uint8_t& byte) {
-    if (left == 0) {
-      if (ended || pos >= size || data[pos] == 0) {
+    if (at == block.size()) {
+      if (ended) return false;
+      const uint8_t count = in.U8();
+      if (in.failed || count == 0 || in.Remaining() == 0) {
         ended = true;
         return false;
       }
-      left = data[pos++];
+      block = in.Bytes(std::min<size_t>(count, in.Remaining()));
+      at = 0;
     }
-    if (pos >= size) {
-      ended = true;
-      return false;
-    }
-    byte = data[pos++];
-    --left;
+    byte = block[at++];
     return true;
   }
 };
@@ -620,8 +624,9 @@ struct PixelCursor {
 }  // namespace
 
 Status DecodeGifSize(std::span<const uint8_t> bytes, int& width, int& height) {
+  ByteReader r(bytes);
   GifImageInfo info;
-  const Status status = ParseToImage(bytes, info, false);
+  const Status status = ParseToImage(r, info, false);
   if (status != kNoError) return status;
   width = info.width;
   height = info.height;
@@ -629,13 +634,13 @@ Status DecodeGifSize(std::span<const uint8_t> bytes, int& width, int& height) {
 }
 
 Status DecodeGif(std::span<const uint8_t> bytes, const PixelBuffer& destination) {
+  ByteReader r(bytes);
   GifImageInfo info;
-  if (ParseToImage(bytes, info, true) != kNoError) return kMalformed;
+  if (ParseToImage(r, info, true) != kNoError) return kMalformed;
   if (!PictureFitsBuffer(destination, info.width, info.height)) return kMalformed;
-  if (info.dataStart >= bytes.size()) return kMalformed;
   // Sizes above 11 would start above 12 bits; below 2 are not GIF.
-  const int minSize = bytes[info.dataStart];
-  if (minSize < 2 || minSize > 11) return kMalformed;
+  const int minSize = r.U8();
+  if (r.failed || minSize < 2 || minSize > 11) return kMalformed;
 
   const int clearCode = 1 << minSize;
   const int endCode = clearCode + 1;
@@ -648,7 +653,7 @@ Status DecodeGif(std::span<const uint8_t> bytes, const PixelBuffer& destination)
     first[size_t(c)] = uint8_t(c);
   }
 
-  SubBlockReader in{bytes.data(), bytes.size(), info.dataStart + 1};
+  SubBlockReader in{r};
   PixelCursor out{destination.pixels.data(), destination.stride, info.width, info.height, info.interlaced};
   const uint32_t* colours = info.colours.data();
   auto put = [&](uint8_t index) {

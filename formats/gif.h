@@ -94,6 +94,10 @@ Status ReadGifPicture(const FileSpec& spec, const PixelBuffer& destination);
 // data that ends before the image's LZW data starts, a minimum code size outside 2..11, and a code
 // that is not yet in the string table. LZW data that simply ends early (a cut file) gives 0: the
 // pixels decoded so far are stored and the rest of the destination stays as it was.
+// Colours: the global table, then a local table over the entries it holds (the others keep the
+// global colours; entries no table names are black). The transparent index is the one the last
+// graphic control extension with its transparency bit set names; an extension without the bit
+// leaves it as it was.
 Status DecodeGifSize(std::span<const uint8_t> bytes, int& width, int& height);
 Status DecodeGif(std::span<const uint8_t> bytes, const PixelBuffer& destination);
 

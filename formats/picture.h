@@ -47,7 +47,8 @@ struct PictureSaveOptions {
   bool compressed = false;
 };
 
-// The options the picture save dialog last left; every save that does not pass its own uses them.
+// The options the picture save dialog last left (kept in formatsState, formats_state.h); every save
+// that does not pass its own uses them.
 PictureSaveOptions& CurrentPictureSaveOptions();
 
 }  // namespace tsv

@@ -15,6 +15,7 @@
 #include "formats/tiff_picture.h"
 #include "platform/counted_string.h"
 #include "platform/files.h"
+#include "platform/folders.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "platform/user_services.h"
@@ -34,8 +35,6 @@ constexpr uint32_t kTypePict = FourCC("PICT");
 // The picture types the "Find Picture" dialog offers, after the missing picture's own.
 constexpr uint32_t kPictureTypes[] = {kTypeBmp, kTypeGif,  kTypeTiff, kTypeElectricImage,
                                       kTypePng, kTypeJpeg, kTypePict};
-
-PictureSaveOptions currentPictureSaveOptions;
 
 // The size and decode operations of every format, on the file's bytes.
 Status SizeFromBytes(uint32_t type, std::span<const uint8_t> bytes, int& width, int& height) {
@@ -109,8 +108,6 @@ bool AskForMissingPicture(const FileSpec& missing, FileSpec& chosen) {
 }
 
 }  // namespace
-
-PictureSaveOptions& CurrentPictureSaveOptions() { return currentPictureSaveOptions; }
 
 Status CheckPictureSize(int64_t width, int64_t height) {
   if (width <= 0 || height <= 0) return kMalformed;
@@ -207,37 +204,57 @@ Status ReadPicture(const FileSpec& spec, const PixelBuffer& destination) {
   return DecodeFromBytes(ReadingType(bytes, PictureTypeOfSpec(spec)), bytes, destination);
 }
 
-void ReportPictureLoadFailure(Status status) {
+std::string PictureLoadFailureText(Status status) {
   switch (status) {
-    case kNoError: return;
-    case kNoMemory: ShowStopMessage(GetString(kErrNotEnoughMemory)); return;
-    case kInvalidBmpFile: ShowStopMessage(GetString(kErrInvalidBmpFile)); return;
-    case kNoPictureReader: ShowStopMessage(GetString(kErrNoPictureReader)); return;
-    default: ShowStopMessage(GetString(kErrCouldntLoadPicture)); return;
+    case kNoError: return {};
+    case kNoMemory: return GetString(kErrNotEnoughMemory);
+    case kInvalidBmpFile: return GetString(kErrInvalidBmpFile);
+    case kNoPictureReader: return GetString(kErrNoPictureReader);
+    default: return GetString(kErrCouldntLoadPicture);
   }
 }
 
-Status LoadPicture(FileSpec& spec, Picture& picture) {
+void ReportPictureLoadFailure(Status status) {
+  if (status != kNoError) ShowStopMessage(PictureLoadFailureText(status));
+}
+
+PictureLoad LoadPictureQuietly(const FileSpec& spec, Picture& picture) {
   picture = Picture{};
-  FileSpec found = spec;
   std::vector<uint8_t> bytes;
-  Status status = ReadPictureFileBytes(found, bytes);
-  if (status == kFileNotFound) {
-    FileSpec chosen;
-    if (!AskForMissingPicture(found, chosen)) {
-      ShowStopMessage(GetString(kErrCouldntLoadPicture));
-      return kFileNotFound;
-    }
-    found = chosen;
-    status = ReadPictureFileBytes(found, bytes);
-  }
-  if (status == kNoError) status = DecodePictureBytes(bytes, PictureTypeOfSpec(found), picture);
-  if (status != kNoError) {
-    ReportPictureLoadFailure(status);
-    return status;
-  }
-  spec = found;
-  return kNoError;
+  Status status = ReadPictureFileBytes(spec, bytes);
+  if (status == kNoError) status = DecodePictureBytes(bytes, PictureTypeOfSpec(spec), picture);
+  return PictureLoad{status, PictureLoadFailureText(status)};
+}
+
+PictureLoad FindAndLoadPicture(FileSpec& spec, Picture& picture, const std::string& searchFolder) {
+  PictureLoad load = LoadPictureQuietly(spec, picture);
+  if (load.status != kFileNotFound) return load;
+  FileSpec found;
+  const std::string name = FileNameOfPath(PathOfSpec(spec));
+  const bool inFolder = !searchFolder.empty() && FindFileInFolderTree(searchFolder, name, found);
+  if (!inFolder && !AskForMissingPicture(spec, found)) return load;
+  load = LoadPictureQuietly(found, picture);
+  if (load.status == kNoError) spec = found;
+  return load;
+}
+
+Status LoadPicture(FileSpec& spec, Picture& picture) {
+  const PictureLoad load = FindAndLoadPicture(spec, picture, std::string());
+  ReportPictureLoadFailure(load.status);
+  return load.status;
+}
+
+static_assert(std::size(kOpenPictureTypes) <= size_t(kMaxFileTypes), "the open dialog's filters hold every type");
+
+OpenedPicture AskAndOpenPicture(const FileSpec* startFrom) {
+  OpenedPicture opened;
+  if (startFrom != nullptr && IsFileSpecSet(*startFrom)) CopyFileSpec(opened.spec, *startFrom);
+  opened.spec.typeCount = uint16_t(std::size(kOpenPictureTypes));
+  std::copy(std::begin(kOpenPictureTypes), std::end(kOpenPictureTypes), opened.spec.fileTypes);
+  // A dialog that fails has said why; a cancelled one is no failure to report.
+  opened.status = AskOpenFile(opened.spec);
+  if (opened.status == kNoError) opened.status = LoadPicture(opened.spec, opened.picture);
+  return opened;
 }
 
 Status SavePicture(const FileSpec& spec, std::span<const uint32_t> pixels, PixelRect rect, size_t strideBytes,

@@ -1,12 +1,13 @@
 // picture_files.h: the shared picture loader and saver. Chooses the reader or writer by the file's
-// picture type, reads whole files into memory for the codecs, caps picture sizes, and turns a
-// failed load into the program's message. The codecs themselves live in bmp_picture.h,
+// picture type, reads whole files into memory for the codecs, caps picture sizes, turns a failed
+// load into the program's message, and opens pictures the user chooses. The codecs themselves live in bmp_picture.h,
 // ei_picture.h, tiff_picture.h, library_pictures.h and gif.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "formats/picture.h"
@@ -58,15 +59,50 @@ Status DecodePictureBytes(std::span<const uint8_t> bytes, uint32_t type, Picture
 Status ReadPictureSize(const FileSpec& spec, int& width, int& height);
 Status ReadPicture(const FileSpec& spec, const PixelBuffer& destination);
 
-// Shows the message for a failed load: "Invalid BMP file.", "Error: Not enough memory.", "No reader
-// is available for this picture format." or "Error: Couldn't load picture.".
+// What a load that shows nothing gives back: its status and, when it failed, the text the user is
+// to be shown for it (PictureLoadFailureText).
+struct PictureLoad {
+  Status status = kNoError;
+  std::string message;
+};
+
+// The text for a failed load: "Invalid BMP file.", "Error: Not enough memory.", "No reader is
+// available for this picture format." or "Error: Couldn't load picture."; empty for kNoError.
+std::string PictureLoadFailureText(Status status);
+// Shows that text (nothing for kNoError).
 void ReportPictureLoadFailure(Status status);
 
-// The shared loader. A missing file is looked for with the open dialog (its name proposed, the
-// picture types offered); the file chosen there is loaded instead, and on success `spec` names
-// the file actually read.
-// Every failure has been shown when this returns a status other than 0; `picture` is then empty.
+// The quiet load, for batch commands and for looking at files: reads and decodes the picture the
+// FileSpec names, asks nothing and shows nothing. `picture` is empty unless the status is 0.
+PictureLoad LoadPictureQuietly(const FileSpec& spec, Picture& picture);
+
+// The steps of the shared loader without its message. A missing file is looked for by its name in
+// `searchFolder` and the folders below it (when the folder is not empty), then with the "Find
+// Picture" open dialog (its name proposed, the picture types offered); the file found or chosen is
+// loaded instead, and on success `spec` names the file actually read. kFileNotFound when no file
+// could be had (the dialog cancelled).
+PictureLoad FindAndLoadPicture(FileSpec& spec, Picture& picture, const std::string& searchFolder);
+
+// The shared loader: FindAndLoadPicture without a folder to search, showing the message of a
+// failure. Every failure has been shown when this returns a status other than 0; `picture` is
+// then empty.
 Status LoadPicture(FileSpec& spec, Picture& picture);
+
+// The picture types a picture is opened from, in the order of the open dialog's filters.
+inline constexpr uint32_t kOpenPictureTypes[] = {FourCC("PNGf"), FourCC("JPEG"), FourCC("BMP "),
+                                                 FourCC("GIFf"), FourCC("TIFF"), FourCC("EIDI")};
+
+// A picture the user chose and the loader read, with the file spec of the file read.
+struct OpenedPicture {
+  Status status = kNoError;
+  Picture picture;
+  FileSpec spec;
+};
+
+// Opening a picture: the open dialog offering kOpenPictureTypes (proposing the file `startFrom`
+// names, when it names one), then LoadPicture. kCancelled when the dialog was cancelled, which
+// shows nothing; any other failure has been shown.
+OpenedPicture AskAndOpenPicture(const FileSpec* startFrom = nullptr);
 
 // Saves `rect` of the pixels as the picture type of the FileSpec ('BMP ', 'EIDI', 'TIFF', 'GIFf',
 // 'PNGf') with the save options. A failure has been shown (kNoPictureWriter: "No writer is

@@ -9,6 +9,7 @@
 #include "formats/library_pictures.h"
 #include "formats/picture_files.h"
 #include "platform/byte_order.h"
+#include "platform/byte_reader.h"
 
 namespace tsv {
 namespace {
@@ -53,30 +54,31 @@ struct TiffEntry {
   size_t valueOffset = 0;  // where the values are: inside the entry when they fit 4 bytes
 };
 
+// The file's bytes in its byte order. Fields are read where their offsets point, each through a
+// reader of its own placed there.
 struct TiffFile {
   std::span<const uint8_t> bytes;
   bool bigEndian = false;
 
-  bool Has(uint64_t offset, uint64_t count) const { return offset <= bytes.size() && count <= bytes.size() - offset; }
-  uint16_t U16(size_t at) const { return bigEndian ? LoadU16BE(&bytes[at]) : LoadU16LE(&bytes[at]); }
-  uint32_t U32(size_t at) const { return bigEndian ? LoadU32BE(&bytes[at]) : LoadU32LE(&bytes[at]); }
+  // A reader at `offset`; it has failed when the offset lies past the end.
+  ByteReader At(uint64_t offset) const {
+    ByteReader r(bytes);
+    r.Seek(offset);
+    return r;
+  }
+  uint16_t U16(ByteReader& r) const { return bigEndian ? r.U16BE() : r.U16LE(); }
+  uint32_t U32(ByteReader& r) const { return bigEndian ? r.U32BE() : r.U32LE(); }
 
   // Value `index` of an integer field; nullopt when the field is too short, of another type, or
   // its values lie outside the file.
   std::optional<uint32_t> Value(const TiffEntry& e, uint32_t index) const {
     if (index >= e.count) return std::nullopt;
-    switch (e.type) {
-      case kTypeByte:
-        if (!Has(e.valueOffset + index, 1)) return std::nullopt;
-        return bytes[e.valueOffset + index];
-      case kTypeShort:
-        if (!Has(e.valueOffset + uint64_t(index) * 2, 2)) return std::nullopt;
-        return U16(e.valueOffset + size_t(index) * 2);
-      case kTypeLong:
-        if (!Has(e.valueOffset + uint64_t(index) * 4, 4)) return std::nullopt;
-        return U32(e.valueOffset + size_t(index) * 4);
-      default: return std::nullopt;
-    }
+    const size_t size = e.type == kTypeByte ? 1 : e.type == kTypeShort ? 2 : e.type == kTypeLong ? 4 : 0;
+    if (size == 0) return std::nullopt;
+    ByteReader r = At(e.valueOffset + uint64_t(index) * size);
+    const uint32_t value = size == 1 ? r.U8() : size == 2 ? U16(r) : U32(r);
+    if (r.failed) return std::nullopt;
+    return value;
   }
 };
 
@@ -106,28 +108,34 @@ struct TiffLayout {
 Status ParseTiff(std::span<const uint8_t> bytes, TiffLayout& layout) {
   TiffFile& f = layout.file;
   f.bytes = bytes;
-  if (bytes.size() < 8) return kReadError;
-  if (bytes[0] == 'M' && bytes[1] == 'M') {
-    f.bigEndian = true;
-  } else if (!(bytes[0] == 'I' && bytes[1] == 'I')) {
-    return kMalformed;
-  }
-  if (f.U16(2) != 42) return kMalformed;
-  const uint32_t directory = f.U32(4);
-  if (!f.Has(directory, 2)) return kReadError;
-  const uint16_t entryCount = f.U16(directory);
-  if (!f.Has(uint64_t(directory) + 2, uint64_t(entryCount) * 12)) return kReadError;
+  // "II" (little-endian) or "MM" (big-endian), 42, the offset of the first directory.
+  ByteReader r(bytes);
+  const uint8_t order = r.U8();
+  const uint8_t orderAgain = r.U8();
+  f.bigEndian = order == 'M';
+  const uint16_t magic = f.U16(r);
+  const uint32_t directory = f.U32(r);
+  if (r.failed) return kReadError;
+  if (order != orderAgain || (order != 'M' && order != 'I')) return kMalformed;
+  if (magic != 42) return kMalformed;
+  // The directory: a u16 entry count, then 12-byte entries of tag, type, count and the value or
+  // the offset of the values.
+  ByteReader d = f.At(directory);
+  const uint16_t entryCount = f.U16(d);
+  if (d.failed) return kReadError;
+  if (!d.Has(uint64_t(entryCount) * 12)) return kReadError;
 
   // The tags that matter, by tag number; all others are passed over.
   std::array<std::optional<TiffEntry>, 400> tags;
   for (uint16_t i = 0; i < entryCount; ++i) {
-    const size_t at = directory + 2 + size_t(i) * 12;
-    const uint16_t tag = f.U16(at);
+    const uint16_t tag = f.U16(d);
     TiffEntry e;
-    e.type = f.U16(at + 2);
-    e.count = f.U32(at + 4);
+    e.type = f.U16(d);
+    e.count = f.U32(d);
+    const size_t inside = d.position;
+    const uint32_t offset = f.U32(d);
     const uint64_t total = uint64_t(e.count) * TypeSize(e.type);
-    e.valueOffset = total <= 4 ? at + 8 : f.U32(at + 8);
+    e.valueOffset = total <= 4 ? inside : offset;
     if (tag < tags.size()) tags[tag] = e;
   }
   auto value = [&](uint16_t tag, uint32_t fallback) -> std::optional<uint32_t> {
@@ -185,37 +193,42 @@ Status ParseTiff(std::span<const uint8_t> bytes, TiffLayout& layout) {
 
 // PackBits: a count byte n, then n + 1 literal bytes (n 0..127) or one byte repeated 1 - n times
 // (n -127..-1); -128 is no operation. False when the input ends before `out` is full.
-bool UnpackBits(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize) {
-  size_t i = 0;
+bool UnpackBits(ByteReader& in, std::span<uint8_t> out) {
   size_t o = 0;
-  while (o < outSize) {
-    if (i >= inSize) return false;
-    const int n = int8_t(in[i++]);
+  while (o < out.size()) {
+    const int n = int8_t(in.U8());
+    if (in.failed) return false;
     if (n >= 0) {
-      const size_t count = size_t(n) + 1;
-      if (inSize - i < count) return false;
-      const size_t copied = std::min(count, outSize - o);
-      std::copy_n(in + i, copied, out + o);
-      i += count;
+      const std::span<const uint8_t> literal = in.Bytes(size_t(n) + 1);
+      if (in.failed) return false;
+      const size_t copied = std::min(literal.size(), out.size() - o);
+      std::copy_n(literal.begin(), copied, out.begin() + long(o));
       o += copied;
     } else if (n != -128) {
-      if (i >= inSize) return false;
-      const size_t count = std::min(size_t(1 - n), outSize - o);
-      std::fill_n(out + o, count, in[i++]);
+      const uint8_t value = in.U8();
+      if (in.failed) return false;
+      const size_t count = std::min(size_t(1 - n), out.size() - o);
+      std::fill_n(out.begin() + long(o), count, value);
       o += count;
     }
   }
   return true;
 }
 
-void ConvertRow(const TiffLayout& layout, const uint8_t* s, uint32_t* out) {
+// One row of 8-bit samples, taken whole from the reader: width * samples bytes.
+// The layout's fields are taken into locals: the pixels written are 32-bit values like some of
+// them, and the compiler would otherwise read them again for every pixel.
+void ConvertRow(const TiffLayout& layout, std::span<const uint8_t> row, uint32_t* out) {
   const int n = layout.samples;
-  for (int x = 0; x < layout.width; ++x, s += n) {
-    if (layout.photometric == kPhotometricRgb) {
+  const int width = layout.width;
+  const uint32_t photometric = layout.photometric;
+  const uint8_t* s = row.data();
+  for (int x = 0; x < width; ++x, s += n) {
+    if (photometric == kPhotometricRgb) {
       const uint32_t alpha = n == 4 ? s[3] : 255;
       out[x] = (alpha << 24) | (uint32_t(s[0]) << 16) | (uint32_t(s[1]) << 8) | s[2];
     } else {
-      const uint32_t v = layout.photometric == kPhotometricWhiteIsZero ? 255u - s[0] : s[0];
+      const uint32_t v = photometric == kPhotometricWhiteIsZero ? 255u - s[0] : s[0];
       const uint32_t alpha = n == 2 ? s[1] : 255;
       out[x] = (alpha << 24) | (v << 16) | (v << 8) | v;
     }
@@ -266,18 +279,22 @@ Status DecodeTiffFallback(std::span<const uint8_t> file, const PixelBuffer& dest
     const size_t need = rowBytes * rows;
     const auto offset = f.Value(layout.stripOffsets, s);
     if (!offset) return kReadError;
-    const uint8_t* data = nullptr;
+    ByteReader in = f.At(*offset);
+    std::span<const uint8_t> data;
     if (layout.compression == kCompressionNone) {
-      if (!f.Has(*offset, need)) return kReadError;
-      data = f.bytes.data() + *offset;
+      data = in.Bytes(need);
+      if (in.failed) return kReadError;
     } else {
       const auto count = f.Value(*layout.stripByteCounts, s);
-      if (!count || !f.Has(*offset, *count)) return kReadError;
-      if (!UnpackBits(f.bytes.data() + *offset, *count, strip.data(), need)) return kReadError;
-      data = strip.data();
+      if (!count) return kReadError;
+      ByteReader packed(in.Bytes(*count));
+      if (in.failed) return kReadError;
+      if (!UnpackBits(packed, std::span(strip).first(need))) return kReadError;
+      data = strip;
     }
     for (uint32_t r = 0; r < rows; ++r) {
-      ConvertRow(layout, data + r * rowBytes, destination.pixels.data() + size_t(firstRow + r) * destination.stride);
+      ConvertRow(layout, data.subspan(r * rowBytes, rowBytes),
+                 destination.pixels.data() + size_t(firstRow + r) * destination.stride);
     }
   }
   return kNoError;

@@ -2,8 +2,12 @@
 #include "ui/file_commands.h"
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
 #include "formats/object_texture.h"
+#include "formats/picture.h"
+#include "formats/picture_files.h"
 #include "platform/file_spec.h"
 #include "platform/preferences.h"
 #include "platform/string_ids.h"
@@ -18,7 +22,6 @@
 #include "render/texture_work_image.h"
 #include "scene/shade_ramp.h"
 #include "tasks/task_recorder.h"
-#include "ui/material_panels.h"
 #include "ui/panels.h"
 #include "ui/rooms.h"
 
@@ -26,8 +29,7 @@ namespace tsv {
 namespace {
 
 bool IsTexturePictureType(uint32_t type) {
-  return std::find(kTexturePictureTypes, kTexturePictureTypes + kTexturePictureTypeCount, type) !=
-         kTexturePictureTypes + kTexturePictureTypeCount;
+  return std::find(std::begin(kOpenPictureTypes), std::end(kOpenPictureTypes), type) != std::end(kOpenPictureTypes);
 }
 
 // Enters an opened object into the lowest free slot and makes it current.
@@ -134,7 +136,9 @@ bool OpenFileOfType(const std::string& path) {
       return false;
     }
     if (picture) {
-      if (!LayTexturePicture(*object, spec)) return false;  // the loader has said why
+      Picture loaded;
+      if (LoadPicture(spec, loaded) != kNoError) return false;  // the loader has said why
+      SetTexturePicture(*object, std::move(loaded), spec);
       ui.texturedObjects = true;  // a texture just laid on is meant to be seen
       PrepareTextureWorkImage(*object);
     } else if (const Status status = OpenOpticsFile(*object, spec); status != kNoError) {

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "formats/object_texture.h"
+#include "formats/picture_files.h"
 #include "platform/status.h"
 #include "platform/user_services.h"
 #include "render/texture_work_image.h"
@@ -13,18 +15,14 @@
 #include "scene/shade_ramp.h"
 #include "scene/task_steps.h"
 #include "ui/layout_ids.h"
+#include "ui/loop_result.h"
 #include "ui/panels.h"
 #include "ui/rooms.h"
 #include "ui/widgets.h"
 
 namespace tsv {
-
-const uint32_t kTexturePictureTypes[kTexturePictureTypeCount] = {
-    FourCC("PNGf"), FourCC("JPEG"), FourCC("BMP "), FourCC("GIFf"), FourCC("TIFF"), FourCC("EIDI")};
-
 namespace {
 
-constexpr int kRedraw = 4;
 constexpr int kSettingMaximum = 256;
 
 uint32_t ColourOf(const Rgb16& colour) {
@@ -123,28 +121,28 @@ int OpticsItemClick(int item) {
   Optics& optics = object->optics;
   if (Rgb16* colour = ColourOfItem(optics, item)) {
     Rgb16 chosen;
-    if (!AskColor(*colour, chosen)) return kRedraw;
+    if (!AskColor(*colour, chosen)) return kLoopRedrawViewFull;
     *colour = chosen;
     static constexpr uint16_t kCodes[3] = {TaskStepCode("KS"), TaskStepCode("KD"), TaskStepCode("KA")};
     RecordTaskStep(kCodes[item - kSpecularColor], int16_t(chosen.red), int16_t(chosen.green), int16_t(chosen.blue));
     MaterialChanged(*object);
-    return kRedraw;
+    return kLoopRedrawViewFull;
   }
   switch (item) {
     case kCastsShadow:
       optics.castsShadow = optics.castsShadow ? 0 : 1;
       MarkObjectChanged(*object);
-      return kRedraw;
+      return kLoopRedrawViewFull;
     case kReceivesShadow:
       optics.receivesShadow = optics.receivesShadow ? 0 : 1;
       MarkObjectChanged(*object);
-      return kRedraw;
+      return kLoopRedrawViewFull;
     case kPainted:
       optics.isPainted = optics.isPainted ? 0 : 1;
       RecordTaskStep(TaskStepCode("CP"), int16_t(optics.isPainted));
       MaterialChanged(*object);
       object->dirtyFlags |= 31;
-      return kRedraw;
+      return kLoopRedrawViewFull;
     default:
       return 0;
   }
@@ -207,30 +205,27 @@ int TextureItemClick(int item) {
   if (object == nullptr) return 0;
   switch (item) {
     case kOpenTexture: {
-      FileSpec spec;
-      if (IsFileSpecSet(object->textureFile)) CopyFileSpec(spec, object->textureFile);
-      spec.typeCount = kTexturePictureTypeCount;
-      std::copy_n(kTexturePictureTypes, kTexturePictureTypeCount, spec.fileTypes);
-      if (AskOpenFile(spec) != kNoError) return kRedraw;
-      if (!LayTexturePicture(*object, spec)) return kRedraw;  // the loader has said why
+      OpenedPicture opened = AskAndOpenPicture(&object->textureFile);
+      if (opened.status != kNoError) return kLoopRedrawViewFull;  // cancelled, or the loader has said why
+      SetTexturePicture(*object, std::move(opened.picture), opened.spec);
       // A texture just laid on is meant to be seen.
       ui.texturedObjects = true;
       TextureChanged(*object);
-      return kRedraw;
+      return kLoopRedrawViewFull;
     }
     case kRemoveTexture:
       if (object->textureImage.empty() && !IsFileSpecSet(object->textureFile)) return 0;
       RemoveTexture(*object);
       TextureChanged(*object);
-      return kRedraw;
+      return kLoopRedrawViewFull;
     case kAlpha:
       object->textureUsesAlpha = uint16_t(object->textureUsesAlpha ^ 1);
       TextureChanged(*object);
-      return kRedraw;
+      return kLoopRedrawViewFull;
     case kRepeat:
       object->textureFlags = uint16_t(object->textureFlags ^ 2);
       TextureChanged(*object);
-      return kRedraw;
+      return kLoopRedrawViewFull;
     default:
       return 0;
   }
@@ -241,7 +236,7 @@ int TextureOffsetDrag(int phase, int mouseX, int mouseY) {
   if (object == nullptr) return 0;
   if (phase == kPhasePress) {
     ui.textureOffsetPan = {mouseX, mouseY, int16_t(object->textureOffset[0]), int16_t(object->textureOffset[1]), true};
-    return kRedraw;
+    return kLoopRedrawViewFull;
   }
   if (!ui.textureOffsetPan.active) return 0;
   // The picture follows the pointer: one texel of the work image per pixel.
@@ -252,9 +247,9 @@ int TextureOffsetDrag(int phase, int mouseX, int mouseY) {
   if (phase == kPhaseRelease) {
     ui.textureOffsetPan.active = false;
     if (u != ui.textureOffsetPan.startU || v != ui.textureOffsetPan.startV) MarkObjectChanged(*object);
-    return kRedraw;
+    return kLoopRedrawViewFull;
   }
-  return moved ? kRedraw : 0;
+  return moved ? kLoopRedrawViewFull : 0;
 }
 
 const Canvas& TextureThumbnail() {

@@ -31,8 +31,4 @@ int TextureOffsetDrag(int phase, int mouseX, int mouseY);
 // A small copy of the current object's texture picture for the panel (empty without one).
 const Canvas& TextureThumbnail();
 
-// The picture types a texture can be opened from, in the order of the open dialog's filters.
-inline constexpr int kTexturePictureTypeCount = 6;
-extern const uint32_t kTexturePictureTypes[kTexturePictureTypeCount];
-
 }  // namespace tsv

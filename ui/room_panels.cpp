@@ -23,6 +23,7 @@
 #include "tools/tool_state.h"
 #include "ui/brush_panel.h"
 #include "ui/layout_ids.h"
+#include "ui/loop_result.h"
 #include "ui/material_panels.h"
 #include "ui/object_list.h"
 #include "ui/panels.h"
@@ -32,7 +33,6 @@
 namespace tsv {
 namespace {
 
-constexpr int kRedraw = 4;
 // The map preview is made no larger than this; the panel shows it in a smaller square.
 constexpr int kMapPreviewSide = 96;
 
@@ -87,18 +87,14 @@ int HeightMapItemClick(int item) {
   using namespace layout::HeightMap;
   if (item == kShowPicture) {
     ui.heightMapShown = !ui.heightMapShown;
-    return kRedraw;
+    return kLoopRedrawViewFull;
   }
   if (item != kOpenPicture) return 0;
-  FileSpec spec;
-  spec.typeCount = kTexturePictureTypeCount;
-  std::copy_n(kTexturePictureTypes, kTexturePictureTypeCount, spec.fileTypes);
-  if (AskOpenFile(spec) != kNoError) return kRedraw;
-  Picture picture;
-  if (LoadPicture(spec, picture) != kNoError) return kRedraw;  // the loader has said why
-  SetHeightMapFromPixels(picture.pixels.data(), picture.width, picture.height);
+  const OpenedPicture opened = AskAndOpenPicture();
+  if (opened.status != kNoError) return kLoopRedrawViewFull;  // cancelled, or the loader has said why
+  SetHeightMapFromPixels(opened.picture.pixels.data(), opened.picture.width, opened.picture.height);
   ui.heightMapShown = true;
-  return kRedraw;
+  return kLoopRedrawViewFull;
 }
 
 const Canvas& HeightMapPicture() {
@@ -137,12 +133,12 @@ int MorphItemClick(int item, int left, int bottom) {
   using namespace layout::Morphing;
   if (item == kFusionSide) {
     brushSettings.fusionSide = brushSettings.fusionSide == kFusionSideRight ? kFusionSideLeft : kFusionSideRight;
-    return kRedraw;
+    return kLoopRedrawViewFull;
   }
   if (item != kLeftObject && item != kRightObject) return 0;
   SceneObject* chosen = ObjectPopUp(left, bottom);
   if (chosen != nullptr) SetMorphObject(item == kLeftObject ? 0 : 1, chosen);
-  return kRedraw;
+  return kLoopRedrawViewFull;
 }
 
 const Canvas& MorphObjectPicture(int item) {
@@ -183,7 +179,7 @@ int MaskItemClick(int item) {
   if (object == nullptr) return 0;
   if (item == kErase) {
     brushSettings.maskErase = brushSettings.maskErase == kMaskEraseOn ? 0 : kMaskEraseOn;
-    return kRedraw;
+    return kLoopRedrawViewFull;
   }
   if (item != kFill && item != kClear) return 0;
   // Fill protects every point (mask 0), clear frees every point (mask 255).
@@ -195,7 +191,7 @@ int MaskItemClick(int item) {
   }
   object->dirtyFlags |= 31;
   MarkObjectChanged(*object);
-  return kRedraw;
+  return kLoopRedrawViewFull;
 }
 
 // ----------------------------------------------------------------------------------------- paint
@@ -250,18 +246,16 @@ int PaintItemClick(int item) {
   if (const int brushItem = BrushColourItem(item)) return BrushItemClick(brushItem, 0, 0);
   if (item >= kFlat && item <= kSpheric) {
     paintState.mappingKind = int16_t(item - kFlat);
-    return kRedraw;
+    return kLoopRedrawViewFull;
   }
   if (item == kMapPicture) {
-    FileSpec spec;
-    spec.typeCount = kTexturePictureTypeCount;
-    std::copy_n(kTexturePictureTypes, kTexturePictureTypeCount, spec.fileTypes);
-    if (AskOpenFile(spec) != kNoError) return kRedraw;
-    Picture picture;
-    if (LoadPicture(spec, picture) != kNoError) return kRedraw;  // the loader has said why
+    const OpenedPicture opened = AskAndOpenPicture();
+    if (opened.status != kNoError) return kLoopRedrawViewFull;  // cancelled, or the loader has said why
     // A loaded picture always has pixels; only memory can fail here.
-    if (!SetMapPicture(picture.pixels, picture.width, picture.height)) ShowStopMessage(GetString(kErrNotEnoughMemory));
-    return kRedraw;
+    if (!SetMapPicture(opened.picture.pixels, opened.picture.width, opened.picture.height)) {
+      ShowStopMessage(GetString(kErrNotEnoughMemory));
+    }
+    return kLoopRedrawViewFull;
   }
   SceneObject* object = scene.currentObject;
   if (object == nullptr) return 0;
@@ -275,7 +269,7 @@ int PaintItemClick(int item) {
     // Colour on an object that shows no paint would be invisible: it is made painted first.
     (void)EnsurePaintable(object, undo, false);  // without asking it always succeeds
     if (RunPaintCommand(commands[index], object, undo)) MarkObjectChanged(*object);
-    return kRedraw;
+    return kLoopRedrawViewFull;
   }
   return 0;
 }

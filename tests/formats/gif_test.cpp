@@ -464,6 +464,56 @@ TEST(GifReader, TransparentIndexOfTheControlExtensionGivesAlphaZeroExactlyThere)
   EXPECT_EQ(Decode(HandBuiltGif(4, 2, -1, 0, codes), 4, 1), shortTable);
 }
 
+std::vector<uint8_t> Insert(std::vector<uint8_t> bytes, size_t at, const std::vector<uint8_t>& more) {
+  bytes.insert(bytes.begin() + long(at), more.begin(), more.end());
+  return bytes;
+}
+
+// Where HandBuiltGif puts its blocks: the graphic control extension after the header and a table
+// of four entries, the image descriptor after it.
+constexpr size_t kHandControlAt = 13 + 12;
+constexpr size_t kHandImageAt = kHandControlAt + 8;
+
+TEST(GifReader, ALocalTableReplacesOnlyTheEntriesItHolds) {
+  // Indices 0 1 2 3 under a local table of two entries: 0 and 1 come from it, 2 and 3 keep the
+  // global table's colours.
+  const std::vector<std::pair<int, int>> codes = {{4, 3}, {0, 3}, {1, 3}, {2, 3}, {3, 4}, {5, 4}};
+  std::vector<uint8_t> gif = HandBuiltGif(4, 4, -1, 0, codes);
+  const size_t image = kHandControlAt;  // no control extension
+  ASSERT_EQ(gif[image], 0x2C);
+  gif[image + 9] = 0x80;  // a local table of 2 << 0 entries
+  gif = Insert(gif, image + 10, {200, 201, 202, 210, 211, 212});
+  EXPECT_EQ(Decode(gif, 4, 1), (std::vector<uint32_t>{Argb(200, 201, 202), Argb(210, 211, 212), Argb(20, 40, 60),
+                                                      Argb(30, 60, 90)}));
+  // Without a global table the entries the local one does not hold are black.
+  std::vector<uint8_t> local = gif;
+  local[10] = 0;
+  local.erase(local.begin() + 13, local.begin() + 25);
+  EXPECT_EQ(Decode(local, 4, 1),
+            (std::vector<uint32_t>{Argb(200, 201, 202), Argb(210, 211, 212), Argb(0, 0, 0), Argb(0, 0, 0)}));
+}
+
+TEST(GifReader, ALaterControlExtensionWithoutTheTransparencyBitKeepsTheTransparentIndex) {
+  // Indices 0 3 1 3; the first extension names 3. A second one without the bit (naming 1 in its
+  // index byte) leaves 3 transparent; a second one with the bit names 1 instead.
+  const std::vector<std::pair<int, int>> codes = {{4, 3}, {0, 3}, {3, 3}, {1, 3}, {3, 4}, {5, 4}};
+  auto colour = [](int i, int a) { return Argb(10 * i, 20 * i, 30 * i, a); };
+  const std::vector<uint8_t> first = HandBuiltGif(4, 4, 0x09, 3, codes);
+  ASSERT_EQ(first[kHandImageAt], 0x2C);
+  struct Case {
+    uint8_t packed;
+    std::vector<uint32_t> pixels;
+  };
+  const Case cases[] = {
+      {0x08, {colour(0, 255), colour(3, 0), colour(1, 255), colour(3, 0)}},
+      {0x09, {colour(0, 255), colour(3, 255), colour(1, 0), colour(3, 255)}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(int(c.packed));
+    EXPECT_EQ(Decode(Insert(first, kHandImageAt, {0x21, 0xF9, 4, c.packed, 5, 0, 1, 0}), 4, 1), c.pixels);
+  }
+}
+
 TEST(GifReader, CodeForTheStringBeingDefinedRepeatsThePreviousString) {
   // 0, then code 6 (not yet defined: previous string plus its first index) = 0 0, then 6 again.
   const std::vector<std::pair<int, int>> codes = {{4, 3}, {0, 3}, {6, 3}, {6, 3}, {5, 4}};

@@ -3,6 +3,7 @@
 #include "tests/support/reset_all_state.h"
 
 #include "core/app_state.h"
+#include "formats/formats_state.h"
 #include "paint/paint_state.h"
 #include "platform/events.h"
 #include "platform/platform_state.h"
@@ -30,6 +31,7 @@ void ResetAllState() {
   ResetUiState();
   ResetDialogState();
   ResetTaskRecorder();
+  ResetFormatsState();
   ResetPaintState();
   ResetBrushSession();
   ResetBrushEngine();

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
+#include "formats/picture_files.h"
 #include "formats/picture_writers.h"
 #include "platform/platform_state.h"
 #include "platform/preferences.h"
@@ -105,7 +107,7 @@ TEST_F(MaterialPanels, OpeningATextureLaysThePictureOnAndShowsIt) {
   EXPECT_TRUE(TextureItemEnabled(kRemoveTexture));
   // The dialog offered the picture types.
   ASSERT_EQ(services.fileRequests.size(), 1u);
-  EXPECT_EQ(services.fileRequests[0].types.size(), size_t(kTexturePictureTypeCount));
+  EXPECT_EQ(services.fileRequests[0].types.size(), std::size(kOpenPictureTypes));
   const Canvas& shown = TextureThumbnail();
   EXPECT_EQ(shown.width, 4);
   EXPECT_EQ(shown.height, 2);

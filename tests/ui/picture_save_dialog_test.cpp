@@ -24,17 +24,11 @@ class PictureOptions : public test::DialogFixture {
   void SetUp() override {
     DialogFixture::SetUp();
     if (HasFatalFailure()) return;
-    saved = CurrentPictureSaveOptions();
     CurrentPictureSaveOptions() = PictureSaveOptions{};
-  }
-  void TearDown() override {
-    CurrentPictureSaveOptions() = saved;
-    DialogFixture::TearDown();
   }
   static const DialogItem& Item(const Dialog& dialog, int id) { return dialog.items[size_t(FindDialogItem(dialog, id))]; }
   ScriptedServices services;
   test::TempDir dir;
-  PictureSaveOptions saved;
 };
 
 TEST_F(PictureOptions, EachTypeOffersOnlyTheOptionsItUses) {
