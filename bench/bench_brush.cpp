@@ -32,7 +32,7 @@ SceneObject* StartupSphere() {
   DrawDepthTriangles(renderState.depthBuffer, kViewClip, object, true);
   ResetBrushSettings();
   ResetBrushEngine();
-  PrepareBrushEngine();
+  if (!PrepareBrushEngine()) return nullptr;
   BuildBrushProfile(brushSettings.shape);
   return object;
 }
@@ -152,7 +152,10 @@ void SessionStroke(benchmark::State& state) {
   for (auto _ : state) {
     brushSettings.depth = (stroke++ & 1) ? 160 : 96;
     const uint64_t before = AllocationCount();
-    BeginStroke(kBrushRoomModeling, 260, 200);
+    if (!BeginStroke(kBrushRoomModeling, 260, 200)) {
+      state.SkipWithError("the stroke did not begin");
+      return;
+    }
     for (int k = 0; k < kSegments; ++k) {
       int x, y, dx, dy;
       SegmentAt(k, x, y, dx, dy);

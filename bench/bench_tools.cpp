@@ -97,7 +97,10 @@ void ScriptedDrag(benchmark::State& state) {
     state.SkipWithError("no sphere or no SDL events");
     return;
   }
-  InitInterfaceFonts();
+  if (!InitInterfaceFonts()) {
+    state.SkipWithError("no interface fonts");
+    return;
+  }
   ResizeCanvas(mainWindow.frame, 1024, 768);
   toolState.readoutRect = {122, 346, kReadoutWidth, kReadoutHeight};
   const DeformToolEntry* twist = FindDeformTool("Twist");
@@ -112,7 +115,7 @@ void ScriptedDrag(benchmark::State& state) {
     press.button.x = 100;
     press.button.y = 100;
     SDL_PushEvent(&press);
-    GetNextEvent();
+    (void)GetNextEvent();  // takes the press into the input state; the drag reads the rest
     for (int k = 1; k <= kMotions; ++k) {
       SDL_Event motion{};
       motion.type = SDL_MOUSEMOTION;
