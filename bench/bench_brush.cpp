@@ -32,7 +32,7 @@ SceneObject* StartupSphere() {
   DrawDepthTriangles(renderState.depthBuffer, kViewClip, object, true);
   ResetBrushSettings();
   ResetBrushEngine();
-  PrepareBrushEngine();
+  if (!PrepareBrushEngine()) return nullptr;
   BuildBrushProfile(brushSettings.shape);
   return object;
 }
@@ -149,10 +149,14 @@ void SessionStroke(benchmark::State& state) {
   StrokeSettings();
   int64_t stroke = 0;
   uint64_t allocations = 0;
+  const uint64_t projectionsBefore = renderState.projectionPasses;
   for (auto _ : state) {
     brushSettings.depth = (stroke++ & 1) ? 160 : 96;
     const uint64_t before = AllocationCount();
-    BeginStroke(kBrushRoomModeling, 260, 200);
+    if (!BeginStroke(kBrushRoomModeling, 260, 200)) {
+      state.SkipWithError("the stroke did not begin");
+      return;
+    }
     for (int k = 0; k < kSegments; ++k) {
       int x, y, dx, dy;
       SegmentAt(k, x, y, dx, dy);
@@ -163,6 +167,12 @@ void SessionStroke(benchmark::State& state) {
   }
   state.counters["allocations_per_stroke"] =
       benchmark::Counter(double(allocations), benchmark::Counter::kAvgIterations);
+  // The dabs' projection and the refresh's, which the redraw takes over (symmetric strokes add
+  // the mirrored view's).
+  state.counters["projections_per_segment"] =
+      benchmark::Counter(double(renderState.projectionPasses - projectionsBefore) /
+                             double(kSegments),
+                         benchmark::Counter::kAvgIterations);
   state.counters["segment"] =
       benchmark::Counter(double(kSegments), benchmark::Counter::kIsIterationInvariantRate |
                                                 benchmark::Counter::kInvert);

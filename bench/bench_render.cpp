@@ -62,7 +62,7 @@ SceneObject* GridSphere(int columns, int rings) {
       topology->triangles.push_back({c, d, b});
     }
   }
-  BuildCornerLists(*object);
+  if (!BuildCornerLists(*object)) return nullptr;
   if (!StoreObjectInSlot(0, std::move(object))) return nullptr;
   SceneObject* stored = scene.objectTable[0].get();
   RefreshWorkData(*stored);
@@ -75,7 +75,10 @@ void Redraw(benchmark::State& state, SceneObject* object, const SoftDrawOptions&
     return;
   }
   for (auto _ : state) {
-    SoftDraw(object, options);
+    if (!SoftDraw(object, options)) {
+      state.SkipWithError("the renderer did not draw");
+      return;
+    }
     benchmark::DoNotOptimize(renderState.viewPicture.data());
     benchmark::ClobberMemory();
   }

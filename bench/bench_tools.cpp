@@ -36,7 +36,7 @@ int PassAmount(const DeformToolEntry& tool, int64_t pass) {
   return (range.minimum + range.maximum) / 2 + 40 + int(pass & 1);
 }
 
-// One pass as the drag runs it: formula, refresh, quick redraw.
+// One pass as the drag runs it: formula, refresh, quick redraw, with the projections it makes.
 void DragPass(benchmark::State& state, const DeformToolEntry* tool) {
   SceneObject* sphere = StartupSphere();
   const DeformMember* member = FindDeformMember(tool->code);
@@ -48,12 +48,16 @@ void DragPass(benchmark::State& state, const DeformToolEntry* tool) {
   }
   int64_t pass = 0;
   const uint64_t before = AllocationCount();
+  const uint64_t projectionsBefore = renderState.projectionPasses;
   for (auto _ : state) {
     const int amount = PassAmount(*tool, pass++);
     RunDeformPass(*member, run, amount, amount);
     RedrawAfterEdit(sphere, scene.workObject.get());
   }
   ReportAllocations(state, before);
+  // The refresh projects and the redraw takes its projection over: one per pass.
+  state.counters["projections_per_pass"] = benchmark::Counter(
+      double(renderState.projectionPasses - projectionsBefore), benchmark::Counter::kAvgIterations);
 }
 
 // The trackball's pass is its direct mode: one motion turned, refreshed and redrawn.
@@ -97,7 +101,10 @@ void ScriptedDrag(benchmark::State& state) {
     state.SkipWithError("no sphere or no SDL events");
     return;
   }
-  InitInterfaceFonts();
+  if (!InitInterfaceFonts()) {
+    state.SkipWithError("no interface fonts");
+    return;
+  }
   ResizeCanvas(mainWindow.frame, 1024, 768);
   toolState.readoutRect = {122, 346, kReadoutWidth, kReadoutHeight};
   const DeformToolEntry* twist = FindDeformTool("Twist");
@@ -112,7 +119,7 @@ void ScriptedDrag(benchmark::State& state) {
     press.button.x = 100;
     press.button.y = 100;
     SDL_PushEvent(&press);
-    GetNextEvent();
+    (void)GetNextEvent();  // takes the press into the input state; the drag reads the rest
     for (int k = 1; k <= kMotions; ++k) {
       SDL_Event motion{};
       motion.type = SDL_MOUSEMOTION;

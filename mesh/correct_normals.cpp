@@ -27,6 +27,7 @@
 #include "platform/string_table.h"
 #include "platform/user_services.h"
 #include "scene/allocation.h"
+#include "scene/vec3.h"
 
 namespace tsv {
 namespace {
@@ -45,14 +46,7 @@ float Along(const Vec3f& p, int axis) { return axis == 0 ? p.x : axis == 1 ? p.y
 // area (or without finite corners).
 float UnitNormalComponent(std::span<const Vec3f> points, const Triangle& t, int axis) {
   const Vec3f& p0 = points[t[0]];
-  const Vec3f& p1 = points[t[1]];
-  const Vec3f& p2 = points[t[2]];
-  const float ax = p1.x - p0.x, ay = p1.y - p0.y, az = p1.z - p0.z;
-  const float bx = p2.x - p0.x, by = p2.y - p0.y, bz = p2.z - p0.z;
-  const float nx = ay * bz - az * by, ny = az * bx - ax * bz, nz = ax * by - ay * bx;
-  const float length = std::sqrt(nx * nx + ny * ny + nz * nz);
-  if (!(length > 0.0f) || !std::isfinite(length)) return 0.0f;
-  return (axis == 0 ? nx : axis == 1 ? ny : nz) / length;
+  return Along(Normalised(Cross(points[t[1]] - p0, points[t[2]] - p0)), axis);
 }
 
 // A triangle's farthest corner along the axis: its value (a coordinate that is not a number

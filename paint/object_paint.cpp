@@ -14,6 +14,7 @@
 #include "render/soft_draw.h"
 #include "render/work_data.h"
 #include "scene/scene_object.h"
+#include "scene/vec3.h"
 #include "tools/brush.h"
 #include "tools/brush_session.h"
 #include "tools/brush_settings.h"
@@ -161,12 +162,8 @@ bool AddClouds(SceneObject* object) {
   if (!Paintable(object, true)) return false;
   const Vec3f offset = DrawNoiseOffset();
   const std::array<float, 9> m = CurrentViewRotation(*object);
-  LayOver(*object, [&](size_t i) {
-    const Vec3f& p = object->points[i];
-    const Vec3f v{m[0] * p.x + m[1] * p.y + m[2] * p.z, m[3] * p.x + m[4] * p.y + m[5] * p.z,
-                  m[6] * p.x + m[7] * p.y + m[8] * p.z};
-    return Toward(CloudTurbulence(offset, v));
-  });
+  LayOver(*object,
+          [&](size_t i) { return Toward(CloudTurbulence(offset, Rotate(m, object->points[i]))); });
   Finish(*object, kStepAddClouds);
   return true;
 }

@@ -4,13 +4,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/projection.h"
 #include "render/render_state.h"
-#include "render/work_data.h"
 
 namespace tsv {
 namespace {
 
-
+// A corner on the screen. The coordinates are 16-bit screen positions, so the pixel bounds below
+// convert to integers safely whatever the points were.
 struct Projected {
   float x, y, depth;
 };
@@ -48,17 +49,13 @@ bool RenderObjectDepth(const SceneObject& object, const ObjectView& view, std::v
                        float& farthest) {
   depth.assign(size_t(kViewSide) * kViewSide, kEmptyDepth);
   nearest = farthest = 0;
-  const std::array<float, 9> r = ViewRotationMatrix(view.angles);
-  const float zoom = view.zoom;
-  if (!(zoom > 0) || !std::isfinite(zoom)) return false;
-  const float column = float(view.centerX), row = float(kViewSide - 1) - float(view.centerY);
+  if (!(view.zoom > 0) || !std::isfinite(view.zoom)) return false;
+  const ViewProjection projection = MakeViewProjection(view, kViewBottomRow);
   std::vector<Projected> projected(object.points.size());
   for (size_t i = 0; i < object.points.size(); ++i) {
-    const Vec3f& p = object.points[i];
-    const float vx = r[0] * p.x + r[1] * p.y + r[2] * p.z;
-    const float vy = r[3] * p.x + r[4] * p.y + r[5] * p.z;
-    const float vz = r[6] * p.x + r[7] * p.y + r[8] * p.z;
-    projected[i] = {std::trunc(zoom * vx) + column, std::trunc(zoom * vy) + row, zoom * vz};
+    const Vec3f v = Rotate(projection.rotation, object.points[i]);
+    const ScreenPosition s = ScreenOfViewPosition(projection, v);
+    projected[i] = {float(s.sx), float(s.sy), s.depth};
   }
   for (const Triangle& t : Triangles(object)) {
     if (t[0] >= projected.size() || t[1] >= projected.size() || t[2] >= projected.size()) continue;

@@ -76,6 +76,9 @@ struct RenderState {
   ClipRect drawnBounds = kNothingDrawn;
 
   RedrawTiming lastRedraw;
+  // Passes of the view projection over the work records since the start: a drag pass is meant
+  // to make one (the refresh's), with the redraw reusing it.
+  uint64_t projectionPasses = 0;
 
   // Registered by the hardware back ends that started; null when absent.
   HardwareViewEntry openGLDrawView = nullptr;

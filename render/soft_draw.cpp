@@ -11,6 +11,7 @@
 #include "platform/canvas.h"
 #include "platform/preferences.h"
 #include "platform/string_table.h"
+#include "render/projection.h"
 #include "render/rasterisers.h"
 #include "render/texture_work_image.h"
 #include "render/work_data.h"
@@ -130,8 +131,9 @@ void RasteriseAndPresent(SceneObject& object, const SoftDrawOptions& options, co
   PresentShadeBuffer(object, clip, picture);
 }
 
-// Recomputes what the dirty flags ask for before drawing.
-void RefreshDerivedData(SceneObject& object) {
+// Recomputes what the dirty flags ask for before drawing; true when the normals were recomputed
+// (the shades made from the old ones are stale then).
+bool RefreshDerivedData(SceneObject& object) {
   if (object.dirtyFlags & kDirtyShadeRamp) {
     BuildShadeRamp(object);
     object.dirtyFlags = uint16_t(object.dirtyFlags & ~kDirtyShadeRamp);
@@ -140,7 +142,9 @@ void RefreshDerivedData(SceneObject& object) {
     ComputeFaceNormals(object);
     ComputePointNormals(object);
     object.dirtyFlags = uint16_t(object.dirtyFlags & ~kDirtyNormals);
+    return true;
   }
+  return false;
 }
 
 void ProjectAndShade(SceneObject& object, const ObjectView& view, int bottomRow) {
@@ -211,7 +215,10 @@ void DrawDepthView(SceneObject& object, const ClipRect& requested, bool fullDeta
     for (int j = left; j < right; ++j) {
       const float depth = state.depthBuffer[base + size_t(j)];
       if (depth >= kDrawnDepth) {
-        state.shadeBuffer[base + size_t(j)] = uint8_t(int((depth - farthest) * 256.0f / range));
+        // Within 0..255 for every depth between the extremes; held there for depths so far
+        // apart that the range has no room left for the 2 (or is infinite).
+        state.shadeBuffer[base + size_t(j)] =
+            uint8_t(ClampedTrunc((depth - farthest) * 256.0f / range, 0, 255));
       }
     }
   }
@@ -237,11 +244,19 @@ bool DrawHardwareView(uint8_t renderer, const ClipRect& clip, SceneObject& objec
 bool SoftDraw(SceneObject* object, const SoftDrawOptions& options) {
   const auto start = std::chrono::steady_clock::now();
   if (object == nullptr || !BuffersReady() || !HasWorkRecords(*object)) return false;
-  RefreshDerivedData(*object);
+  const bool normalsChanged = RefreshDerivedData(*object);
+  const std::array<float, 3> shadedWith = renderState.lightVector;
   BuildLightVector(options.lightAngles);
-  if (options.updateThumbnail) DrawThumbnailPicture(*object, options);
+  const bool thumbnailDrawn = options.updateThumbnail && DrawThumbnailPicture(*object, options);
 
-  ProjectAndShade(*object, CurrentView(*object), kViewBottomRow);
+  const ObjectView& view = CurrentView(*object);
+  if (!options.workDataCurrent || normalsChanged || thumbnailDrawn) {
+    ProjectAndShade(*object, view, kViewBottomRow);
+  } else if (renderState.lightVector != shadedWith) {
+    // The refresh projected for this view; only its light was another.
+    BuildInverseViewRotation(view.angles);
+    ShadePoints(*object);
+  }
 
   const uint8_t renderer = options.renderer & 7;
   if (renderer == kRendererChoiceQuickDraw3D) {

@@ -27,6 +27,10 @@ struct SoftDrawOptions {
   // object from its coarse four-to-one outline.
   bool fullDetail = true;
   bool updateThumbnail = false;                // redraw the object's preview first
+  // The caller has just run RefreshWorkData on the object, and nothing has moved its points or
+  // changed its view since: the redraw takes the refresh's projection and shades (shading again
+  // only when its light is another) instead of making them a second time.
+  bool workDataCurrent = false;
   uint8_t renderer = kRendererChoiceSoftDraw;  // the renderer byte; its low three bits count
   std::array<float, 3> lightAngles = kDefaultLightAngles;
 };
@@ -34,7 +38,7 @@ struct SoftDrawOptions {
 // One redraw of `object` in its current view, into renderState.viewPicture (400 x 400,
 // 0x00RRGGBB, top row first). Recomputes what the object's dirty flags ask for (normals, shade
 // palette), then: the thumbnail when asked; the view rotation, projection and shading of every
-// point; then the picture:
+// point (unless options.workDataCurrent says the refresh made them); then the picture:
 //  - a hardware renderer that has registered its entry draws instead (QuickDraw3D draws nothing
 //    and only clears the depth buffer); without its entry the software path draws;
 //  - the depth view: nearer shows lighter, through the object's shade palette;

@@ -5,28 +5,14 @@
 #include <cmath>
 #include <span>
 
+#include "render/projection.h"
 #include "render/render_state.h"
 #include "scene/scene_object.h"
 #include "scene/topology.h"
+#include "scene/vec3.h"
 
 namespace tsv {
 namespace {
-
-// A screen coordinate trunc(value) + offset, saturated to 16 bits instead of wrapping: a point
-// far outside the view stays far outside. Truncation is monotonic and keeps integers, so holding
-// the value between the integer limits first gives the same result, and keeps the conversion to
-// int defined. NaN (a damaged point) fails the first test and lands at the low end, off the view.
-struct ScreenAxis {
-  float low, high;
-  int32_t offset;
-  explicit ScreenAxis(int32_t offsetIn)
-      : low(float(INT16_MIN - offsetIn)), high(float(INT16_MAX - offsetIn)), offset(offsetIn) {}
-  int16_t operator()(float value) const {
-    value = value > low ? value : low;
-    value = value < high ? value : high;
-    return int16_t(int32_t(value) + offset);
-  }
-};
 
 size_t PointRecordCount(const SceneObject& object) {
   return object.pointCount > 0 ? size_t(object.pointCount) : 0;
@@ -79,22 +65,9 @@ bool HasWorkRecords(const SceneObject& object) {
 void ProjectPointsWithView(SceneObject& object, const ObjectView& view, int bottomRow) {
   if (object.pointWork == nullptr) return;
   const size_t count = std::min(PointRecordCount(object), object.pointWork->size());
-  PointWork* records = object.pointWork->data();
-  // Copies: the stores into the records below could otherwise alias the global rotation and
-  // force it to be read again for every point.
-  const std::array<float, 9> r = renderState.viewRotation;
-  const float zoom = view.zoom;
-  const ScreenAxis column(view.centerX);
-  const ScreenAxis row(int32_t(bottomRow) - int32_t(view.centerY));
-  for (size_t i = 0; i < count; ++i) {
-    PointWork& p = records[i];
-    p.vx = r[0] * p.x + r[1] * p.y + r[2] * p.z;
-    p.vy = r[3] * p.x + r[4] * p.y + r[5] * p.z;
-    p.vz = r[6] * p.x + r[7] * p.y + r[8] * p.z;
-    p.sx = column(zoom * p.vx);
-    p.sy = row(zoom * p.vy);
-    p.depth = zoom * p.vz;
-  }
+  ProjectWorkRecords(std::span<PointWork>(object.pointWork->data(), count),
+                     MakeViewProjection(renderState.viewRotation, view.zoom, view.centerX,
+                                        view.centerY, bottomRow));
 }
 
 void ProjectPoints(SceneObject& object, int bottomRow) {
@@ -104,12 +77,14 @@ void ProjectPoints(SceneObject& object, int bottomRow) {
 void ShadePoints(SceneObject& object) {
   if (object.pointWork == nullptr) return;
   const size_t count = std::min(PointRecordCount(object), object.pointWork->size());
-  const std::array<float, 9> r = renderState.viewRotation;
-  const std::array<float, 3> l = renderState.lightVector;
-  // The light in object space, each component truncated toward zero.
-  const int32_t lx = int32_t(r[0] * l[0] + r[1] * l[1] + r[2] * l[2]);
-  const int32_t ly = int32_t(r[3] * l[0] + r[4] * l[1] + r[5] * l[2]);
-  const int32_t lz = int32_t(r[6] * l[0] + r[7] * l[1] + r[8] * l[2]);
+  const std::array<float, 3>& l = renderState.lightVector;
+  // The light in object space, each component truncated toward zero. Held within the light's
+  // length first, so that a light built from angles that are not numbers shades defined values.
+  const Vec3f light = Rotate(renderState.viewRotation, Vec3f{l[0], l[1], l[2]});
+  constexpr int32_t kMost = int32_t(kLightLength);
+  const int32_t lx = ClampedTrunc(light.x, -kMost, kMost);
+  const int32_t ly = ClampedTrunc(light.y, -kMost, kMost);
+  const int32_t lz = ClampedTrunc(light.z, -kMost, kMost);
   PointWork* records = object.pointWork->data();
   for (size_t i = 0; i < count; ++i) {
     PointWork& p = records[i];
@@ -128,17 +103,13 @@ void ComputeFaceNormals(SceneObject& object) {
     TriangleWork& face = faces[t];
     face.nx = face.ny = face.nz = 0;
     if (tri[0] >= pointCount || tri[1] >= pointCount || tri[2] >= pointCount) continue;
-    const PointWork& a = points[tri[0]];
-    const PointWork& b = points[tri[1]];
-    const PointWork& c = points[tri[2]];
-    const float ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
-    const float wx = c.x - a.x, wy = c.y - a.y, wz = c.z - a.z;
-    const float nx = uy * wz - uz * wy, ny = uz * wx - ux * wz, nz = ux * wy - uy * wx;
-    const float length = std::sqrt(nx * nx + ny * ny + nz * nz);
-    if (!(length > 0.0f) || !std::isfinite(length)) continue;
-    face.nx = nx / length;
-    face.ny = ny / length;
-    face.nz = nz / length;
+    const Vec3f a = ObjectPosition(points[tri[0]]);
+    const Vec3f b = ObjectPosition(points[tri[1]]);
+    const Vec3f c = ObjectPosition(points[tri[2]]);
+    const Vec3f normal = Normalised(Cross(b - a, c - a));
+    face.nx = normal.x;
+    face.ny = normal.y;
+    face.nz = normal.z;
   }
 }
 
@@ -153,27 +124,28 @@ void ComputePointNormals(SceneObject& object) {
   // A damaged list that loops must not hang the walk: no list is longer than all corners.
   const size_t walkLimit = size_t(triangleCount) * 3;
   for (size_t p = 0; p < pointCount; ++p) {
-    float sx = 0, sy = 0, sz = 0;
+    Vec3f sum;
     uint32_t corner = p < first.size() ? first[p] : kEndOfCornerList;
     for (size_t steps = 0; CornerNumber(corner) != 3 && steps < walkLimit; ++steps) {
       const uint32_t t = CornerTriangle(corner);
       const size_t slot = CornerSlot(corner);
       if (t >= triangleCount || slot >= next.size()) break;
-      sx += faces[t].nx;
-      sy += faces[t].ny;
-      sz += faces[t].nz;
+      sum = sum + Vec3f{faces[t].nx, faces[t].ny, faces[t].nz};
       corner = next[slot];
     }
     PointWork& record = points[p];
-    const float length = std::sqrt(sx * sx + sy * sy + sz * sz);
+    // Faces that (nearly) cancel have no direction worth scaling up. The face normals are unit
+    // vectors or zero, so a sum above the threshold is finite and its scaled components round
+    // within 16 bits.
+    const float length = Length(sum);
     if (!(length > 1e-6f)) {
       record.nx = record.ny = record.nz = 0;
       continue;
     }
-    const float scale = kNormalScale / length;
-    record.nx = int16_t(std::lround(sx * scale));
-    record.ny = int16_t(std::lround(sy * scale));
-    record.nz = int16_t(std::lround(sz * scale));
+    const Vec3f normal = sum * (kNormalScale / length);
+    record.nx = int16_t(std::lround(normal.x));
+    record.ny = int16_t(std::lround(normal.y));
+    record.nz = int16_t(std::lround(normal.z));
   }
 }
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 
+#include "scene/vec3.h"
 #include "scene/work_records.h"
 
 namespace tsv {
@@ -41,10 +42,10 @@ std::array<float, 9> ViewRotationMatrix(const std::array<float, 3>& angles);
 void BuildLightVector(const std::array<float, 3>& lightAngles);
 
 // Fills vx, vy, vz (R applied to the object-space position), sx, sy and depth of every work
-// record with the object's current view: sx = trunc(zoom vx) + centerX, sy = trunc(zoom vy) +
-// (bottomRow - centerY), depth = zoom vz. Views pass bottom row 399. Needs BuildViewRotation
-// first. Screen positions are 16 bits and saturate at the ends of that range: a point far
-// outside the view stays far outside instead of wrapping around onto it.
+// record with the object's current view and R = renderState.viewRotation (BuildViewRotation
+// first), through ProjectWorkRecords (projection.h): sx = trunc(zoom vx) + centerX, sy =
+// trunc(zoom vy) + (bottomRow - centerY), depth = zoom vz, the screen positions saturated to 16
+// bits. Views pass bottom row 399.
 void ProjectPoints(SceneObject& object, int bottomRow);
 // The same with an explicit view (the thumbnail projects a scaled copy of the current one).
 void ProjectPointsWithView(SceneObject& object, const ObjectView& view, int bottomRow);
@@ -61,15 +62,17 @@ void ComputeFaceNormals(SceneObject& object);
 // normalised and scaled by kNormalScale into nx, ny, nz. Needs the face normals.
 void ComputePointNormals(SceneObject& object);
 
+// A work record's object-space and view-space positions as vectors.
+inline Vec3f ObjectPosition(const PointWork& p) { return {p.x, p.y, p.z}; }
+inline Vec3f ViewPosition(const PointWork& p) { return {p.vx, p.vy, p.vz}; }
+
 // One work record's object-space position from its view position: R transposed times v, with R
 // the row-major view rotation (a rotation, so its transpose undoes it).
-inline void ObjectPositionFromView(PointWork& p, const std::array<float, 9>& r) {
-  const float x = r[0] * p.vx + r[3] * p.vy + r[6] * p.vz;
-  const float y = r[1] * p.vx + r[4] * p.vy + r[7] * p.vz;
-  const float z = r[2] * p.vx + r[5] * p.vy + r[8] * p.vz;
-  p.x = x;
-  p.y = y;
-  p.z = z;
+inline void ObjectPositionFromView(PointWork& p, const Rotation3& r) {
+  const Vec3f o = RotateInverse(r, ViewPosition(p));
+  p.x = o.x;
+  p.y = o.y;
+  p.z = o.z;
 }
 
 // The object-space positions of the work records from their view positions (the inverse of the

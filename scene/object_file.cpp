@@ -2,6 +2,7 @@
 #include "scene/object_file.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -347,6 +348,8 @@ Status ReadImportScale(FileReader& r, int64_t length, SceneObject& o) {
   return c.Finish() ? kNoError : r.status;
 }
 
+bool IsFinitePoint(const Vec3f& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
 // An array chunk holds exactly `bytesPerElement` x the element count.
 template <class T, class Decode>
 Status ReadArray(FileReader& r, int64_t length, std::vector<T>& values, size_t bytesPerElement, Decode decode) {
@@ -615,6 +618,11 @@ Status ReadObjectChunks(FileRef& file, SceneObject& o, std::vector<uint32_t>* ta
         status = ReadArray(r, length, o.points, 12, [](const uint8_t* in, Vec3f& p) {
           p = {LoadF32BE(in), LoadF32BE(in + 4), LoadF32BE(in + 8)};
         });
+        // A coordinate that is not a finite number is damage: the views, tools and exchange
+        // formats all take positions to be finite numbers.
+        if (status == kNoError && !std::all_of(o.points.begin(), o.points.end(), IsFinitePoint)) {
+          status = kMalformed;
+        }
         break;
       case kTagColors:
         status = ReadArray(r, length, o.pointColors, 3, [](const uint8_t* in, Rgb8& c) {

@@ -41,10 +41,10 @@ Status WriteObjectFile(FileRef& file, const SceneObject& object);
 // whose arrays already have the sizes its counts call for. Short fixed-size chunks fill what they
 // cover and leave the other fields as they were; an array chunk must have exactly the size the
 // counts give. 0, -39 (read failure or a chunk running past the end of the file) or 1 (malformed:
-// a short "HEAD", a "HEAD" whose counts differ from the object's, a wrong array size). A hierarchy
-// whose ranges do not fit the object is dropped, and "Invalid object hierarchy, so disabling
-// hierarchy altogether." added to `warnings`. Nothing is shown. `tagsSeen`, when given, receives
-// every chunk tag in file order.
+// a short "HEAD", a "HEAD" whose counts differ from the object's, a wrong array size, a point
+// coordinate that is not a finite number). A hierarchy whose ranges do not fit the object is
+// dropped, and "Invalid object hierarchy, so disabling hierarchy altogether." added to `warnings`.
+// Nothing is shown. `tagsSeen`, when given, receives every chunk tag in file order.
 Status ReadObjectChunks(FileRef& file, SceneObject& object, std::vector<uint32_t>* tagsSeen = nullptr,
                         std::vector<std::string>* warnings = nullptr);
 

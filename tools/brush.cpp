@@ -16,6 +16,7 @@
 #include "platform/preferences.h"
 #include "platform/events.h"
 #include "platform/tablet.h"
+#include "render/projection.h"
 #include "render/rasterisers.h"
 #include "render/work_data.h"
 #include "scene/scene_object.h"
@@ -122,61 +123,25 @@ float PolygonEdgeWeight(const BrushEngineState& e, float x, float y, float r, fl
 
 // ---------------------------------------------------------------- views
 
-// The view a dab works in: the rotation from object space into view space, the zoom and the
-// screen centre in pixels.
-struct BrushView {
-  std::array<float, 9> rotation;  // row-major
-  float zoom;
-  int32_t centreX;
-  int32_t centreY;
-};
-
-// The object's current view, or its mirror image while the mirrored pass runs. The mirror turns
-// the object over its own x = 0 plane and the picture over the view's vertical centre line: the
-// rotation becomes M R M with M = diag(-1, 1, 1) (the first row and the first column negated,
-// their shared corner twice), which is again a proper rotation, so the faces keep their winding
-// and the depth pass draws the side that faces the mirrored viewer; the horizontal centre
-// becomes 400 - centre. A brush at (400 - x, y) moving (-dx, dy) in that view then touches
-// exactly the mirror images of the points the brush at (x, y) touches in the real view, moving
-// them by the mirror image of their motion.
-BrushView ViewForBrush(const SceneObject& object, bool mirrored) {
-  const ObjectView& view = CurrentView(object);
-  BrushView result{ViewRotationMatrix(view.angles), view.zoom, view.centerX, view.centerY};
+// The view a dab works in: the object's current view, or its mirror image while the mirrored
+// pass runs. The mirror turns the object over its own x = 0 plane and the picture over the view's
+// vertical centre line: the rotation becomes M R M with M = diag(-1, 1, 1) (the first row and the
+// first column negated, their shared corner twice), which is again a proper rotation, so the
+// faces keep their winding and the depth pass draws the side that faces the mirrored viewer; the
+// horizontal centre becomes 400 - centre. A brush at (400 - x, y) moving (-dx, dy) in that view
+// then touches exactly the mirror images of the points the brush at (x, y) touches in the real
+// view, moving them by the mirror image of their motion.
+ViewProjection ViewForBrush(const SceneObject& object, bool mirrored) {
+  ViewProjection view = MakeViewProjection(CurrentView(object), kViewBottomRow);
   if (mirrored) {
-    std::array<float, 9>& r = result.rotation;
+    Rotation3& r = view.rotation;
     r[1] = -r[1];
     r[2] = -r[2];
     r[3] = -r[3];
     r[6] = -r[6];
-    result.centreX = kViewSide - result.centreX;
+    view.columnOffset = kViewSide - view.columnOffset;
   }
-  return result;
-}
-
-// trunc(value) + offset within 16 bits, saturating rather than wrapping (NaN lands at the low
-// end, off the view).
-int16_t ScreenCoordinate(float value, int32_t offset) {
-  const float low = float(INT16_MIN - offset), high = float(INT16_MAX - offset);
-  value = value > low ? value : low;
-  value = value < high ? value : high;
-  return int16_t(int32_t(value) + offset);
-}
-
-// View position, screen position and depth of every point from its object-space position.
-void ProjectForBrush(PointWork* work, size_t count, const BrushView& view) {
-  const std::array<float, 9> r = view.rotation;
-  const float zoom = view.zoom;
-  const int32_t columnOffset = view.centreX;
-  const int32_t rowOffset = kViewBottomRow - view.centreY;
-  for (size_t i = 0; i < count; ++i) {
-    PointWork& p = work[i];
-    p.vx = r[0] * p.x + r[1] * p.y + r[2] * p.z;
-    p.vy = r[3] * p.x + r[4] * p.y + r[5] * p.z;
-    p.vz = r[6] * p.x + r[7] * p.y + r[8] * p.z;
-    p.sx = ScreenCoordinate(zoom * p.vx, columnOffset);
-    p.sy = ScreenCoordinate(zoom * p.vy, rowOffset);
-    p.depth = zoom * p.vz;
-  }
+  return view;
 }
 
 bool IsPositiveNumber(float value) { return value > 0.0f && std::isfinite(value); }
@@ -192,7 +157,7 @@ struct DabFrame {
   PointWork* work = nullptr;
   size_t count = 0;
   const uint8_t* mask = nullptr;  // null: every point free
-  BrushView view{};
+  ViewProjection view{};
   float radius = 0;               // R in view units
   float centreU = 0, centreV = 0;  // the brush centre in view units
   float brushColumn = 0, brushRow = 0;  // the brush position in screen rows (for picking)
@@ -216,6 +181,10 @@ bool MakeDabFrame(SceneObject* object, float x, float y, float size,
                   std::span<const float> depthBuffer, DabFrame& f) {
   if (object == nullptr || !HasWorkRecords(*object)) return false;
   if (!std::isfinite(x) || !std::isfinite(y)) return false;
+  // Held to pixels near the view, so that the pick's integer pixel distances stay defined: a
+  // brush further out reaches nothing on the view either way.
+  x = std::clamp(x, -kFarPixel, kFarPixel);
+  y = std::clamp(y, -kFarPixel, kFarPixel);
   f.view = ViewForBrush(*object, brushEngine.mirrored);
   const float zoom = f.view.zoom;
   if (!IsPositiveNumber(zoom) || !IsPositiveNumber(size)) return false;
@@ -225,10 +194,11 @@ bool MakeDabFrame(SceneObject* object, float x, float y, float size,
   f.work = object->pointWork->data();
   f.count = size_t(object->pointCount);
   f.mask = object->pointMask.size() >= f.count ? object->pointMask.data() : nullptr;
-  f.centreU = (x - float(f.view.centreX)) / zoom;
-  f.centreV = (float(f.view.centreY) - y) / zoom;
   f.brushColumn = x;
   f.brushRow = float(kViewBottomRow) - y;
+  // The projection taken back: view units from screen pixels.
+  f.centreU = (f.brushColumn - float(f.view.columnOffset)) / zoom;
+  f.centreV = (f.brushRow - float(f.view.rowOffset)) / zoom;
   f.through = brushSettings.side == brush_side::kThrough;
   f.depth = depthBuffer;
   f.hasDepth = depthBuffer.size() >= size_t(kViewPixelCount);
@@ -409,9 +379,11 @@ void DabSmooth(DabFrame& f) {
 // The normal and spheric brushes push along one axis n for the whole dab, measuring the brush in
 // the plane through the picked point across n.
 void DabAlongAxis(DabFrame& f, bool spheric, float pressure) {
+  if (f.count == 0) return;
   // The visible on-screen point nearest the brush; the last of equally near points wins, as
-  // the search runs backwards and only a strictly nearer point replaces the one found.
-  size_t picked = f.count;
+  // the search runs backwards and only a strictly nearer point replaces the one found. With no
+  // candidate at all (nothing on the view is visible) the last point is the picked one.
+  size_t picked = f.count - 1;
   int64_t best = std::numeric_limits<int64_t>::max();
   const int64_t column = int64_t(f.brushColumn), row = int64_t(f.brushRow);
   for (size_t k = f.count; k-- > 0;) {
@@ -428,13 +400,11 @@ void DabAlongAxis(DabFrame& f, bool spheric, float pressure) {
       picked = k;
     }
   }
-  // No visible point: nothing to push along.
-  if (picked == f.count) return;
-  const PointWork& centre = f.work[picked];
-  const float px = centre.vx, py = centre.vy, pz = centre.vz;
+  const Vec3f centre = ViewPosition(f.work[picked]);
 
-  double ax = 0, ay = 0, az = 0;
+  Vec3f axis;
   if (spheric) {
+    // In double: the sum of a large object's positions would lose the centroid in floats.
     double cx = 0, cy = 0, cz = 0;
     for (size_t i = 0; i < f.count; ++i) {
       cx += f.work[i].vx;
@@ -442,48 +412,31 @@ void DabAlongAxis(DabFrame& f, bool spheric, float pressure) {
       cz += f.work[i].vz;
     }
     const double n = double(f.count);
-    ax = px - cx / n;
-    ay = py - cy / n;
-    az = pz - cz / n;
+    axis = centre - Vec3f{float(cx / n), float(cy / n), float(cz / n)};
   } else {
     // The face normals (object space) of every triangle around each corner of every triangle
     // around the picked point, turned into the view.
-    double ox = 0, oy = 0, oz = 0;
+    Vec3f sum;
     const uint32_t pointCount = uint32_t(f.count);
     ForEachTriangleAround(f, picked, [&](uint32_t t) {
       for (const uint32_t corner : f.triangles[t]) {
         if (corner >= pointCount) continue;
         ForEachTriangleAround(f, corner, [&](uint32_t u) {
-          ox += f.faces[u].nx;
-          oy += f.faces[u].ny;
-          oz += f.faces[u].nz;
+          sum = sum + Vec3f{f.faces[u].nx, f.faces[u].ny, f.faces[u].nz};
         });
       }
     });
-    const std::array<float, 9>& r = f.view.rotation;
-    ax = r[0] * ox + r[1] * oy + r[2] * oz;
-    ay = r[3] * ox + r[4] * oy + r[5] * oz;
-    az = r[6] * ox + r[7] * oy + r[8] * oz;
+    axis = Rotate(f.view.rotation, sum);
   }
   // n points into the object; a zero axis stays zero and moves nothing.
-  const double length = std::sqrt(ax * ax + ay * ay + az * az);
-  float nx = 0, ny = 0, nz = 0;
-  if (length > 0 && std::isfinite(length)) {
-    nx = float(-ax / length);
-    ny = float(-ay / length);
-    nz = float(-az / length);
-  }
+  const Vec3f n = Normalised(-axis);
   // Two axes across n.
-  float e1x = 0, e1y = 0, e1z = -1, e2x = 1, e2y = 0, e2z = 0;
-  const float t = std::sqrt(nx * nx + nz * nz);
+  Vec3f e1{0, 0, -1}, e2{1, 0, 0};
+  const float t = std::sqrt(n.x * n.x + n.z * n.z);
   if (t > 0) {
-    const float k = -ny / t;
-    e1x = nx * k;
-    e1y = std::sqrt(std::max(0.0f, 1.0f - ny * ny));
-    e1z = nz * k;
-    e2x = ny * e1z - nz * e1y;
-    e2y = nz * e1x - nx * e1z;
-    e2z = nx * e1y - ny * e1x;
+    const float k = -n.y / t;
+    e1 = Vec3f{n.x * k, std::sqrt(std::max(0.0f, 1.0f - n.y * n.y)), n.z * k};
+    e2 = Cross(n, e1);
   }
 
   const float push = kPushPerPressure / f.view.zoom * pressure;
@@ -491,11 +444,10 @@ void DabAlongAxis(DabFrame& f, bool spheric, float pressure) {
   for (size_t i = 0; i < f.count; ++i) {
     PointWork& p = f.work[i];
     if (uint16_t(p.sx) >= kViewSide || uint16_t(p.sy) >= kViewSide) continue;
-    const float qx = p.vx - px, qy = p.vy - py, qz = p.vz - pz;
-    const float h = qx * nx + qy * ny + qz * nz;
-    const float rx = qx - h * nx, ry = qy - h * ny, rz = qz - h * nz;
-    const float falloff =
-        BrushFalloff(rx * e2x + ry * e2y + rz * e2z, rx * e1x + ry * e1y + rz * e1z, f.radius);
+    const Vec3f q = ViewPosition(p) - centre;
+    const float h = Dot(q, n);
+    const Vec3f across = q - n * h;
+    const float falloff = BrushFalloff(Dot(across, e2), Dot(across, e1), f.radius);
     if (!(falloff >= 0.0f)) continue;
     float side = -1.0f;
     if (!f.through) {
@@ -505,9 +457,10 @@ void DabAlongAxis(DabFrame& f, bool spheric, float pressure) {
     ++weighed;
     const float s = f.Weight(i) * push * side * falloff;
     if (s == 0.0f || !std::isfinite(s)) continue;
-    p.vx += nx * s;
-    p.vy += ny * s;
-    p.vz += nz * s;
+    const Vec3f moved = ViewPosition(p) + n * s;
+    p.vx = moved.x;
+    p.vy = moved.y;
+    p.vz = moved.z;
     PointMoved(f, i);
   }
   brushEngine.lastDabPoints = weighed;
@@ -831,11 +784,10 @@ void BrushStroke(SceneObject* object, int room, float x, float y, float dx, floa
   e.mirrored = false;
   ClearChangedMarks(*object);
 
-  PointWork* work = object->pointWork->data();
-  const size_t count = size_t(object->pointCount);
+  const std::span<PointWork> records(object->pointWork->data(), size_t(object->pointCount));
   // The dabs start from the shape as it is, in the view the user looks through.
-  const BrushView view = ViewForBrush(*object, false);
-  ProjectForBrush(work, count, view);
+  const ViewProjection view = ViewForBrush(*object, false);
+  ProjectWorkRecords(records, view);
 
   std::array<SegmentCopy, kMostCopies> copies;
   const int copyCount = RepeatCopies(brushSettings.repeat, x, y, dx, dy, copies);
@@ -844,7 +796,7 @@ void BrushStroke(SceneObject* object, int room, float x, float y, float dx, floa
   const bool symmetric = brushSettings.side == brush_side::kSymmetric;
   if (symmetric && PrepareBrushEngine()) {
     e.mirrored = true;
-    ProjectForBrush(work, count, ViewForBrush(*object, true));
+    ProjectWorkRecords(records, ViewForBrush(*object, true));
     std::fill(e.mirrorDepthBuffer.begin(), e.mirrorDepthBuffer.end(), kEmptyDepth);
     DrawDepthTriangles(e.mirrorDepthBuffer, kViewClip, object, true);
     for (int c = 0; c < copyCount; ++c) {
@@ -854,7 +806,7 @@ void BrushStroke(SceneObject* object, int room, float x, float y, float dx, floa
                    e.mirrorDepthBuffer);
     }
     e.mirrored = false;
-    ProjectForBrush(work, count, view);
+    ProjectWorkRecords(records, view);
   }
   for (int c = 0; c < copyCount; ++c) {
     const SegmentCopy& copy = copies[size_t(c)];

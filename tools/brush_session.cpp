@@ -43,7 +43,13 @@ bool IsEmpty(const ClipRect& rect) { return rect.left >= rect.right || rect.top 
 }  // namespace
 
 ClipRect SegmentRedrawRect(SceneObject& object, int room) {
-  if (object.dirtyFlags & kDirtyNormals) RefreshWorkData(object);
+  brushSession.workDataRefreshed = false;
+  if (object.dirtyFlags & kDirtyNormals) {
+    // Shaded with the light the redraw uses, so that the redraw can take the shades as they are.
+    BuildLightVector(toolState.drawOptions.lightAngles);
+    RefreshWorkData(object);
+    brushSession.workDataRefreshed = true;
+  }
   ExtendChangedRect(object);
   const ClipRect& changed = brushEngine.changedRect;
   if (IsEmpty(changed)) return kNothingDrawn;
@@ -55,6 +61,10 @@ bool RedrawAfterSegment(SceneObject& object, int room) {
   options.fullDetail = true;
   options.updateThumbnail = false;
   options.maskRoom = room == kBrushRoomMask;
+  // After a refresh the segment's pass projects once; otherwise (no point moved) the dabs'
+  // projection is the last one made, and the redraw makes its own.
+  options.workDataCurrent = brushSession.workDataRefreshed;
+  brushSession.workDataRefreshed = false;
   const bool drawn = SoftDraw(&object, options);
   if (!drawn || (options.renderer & 7) != kRendererChoiceSoftDraw) DrawViewDepth(object);
   return drawn;

@@ -26,6 +26,9 @@ struct BrushSessionState {
   // triangles for the push brush and the rooms that paint or fuse, the whole view for the brush
   // types that move points sideways and after a symmetric segment.
   ClipRect redrawRect = kNothingDrawn;
+  // SegmentRedrawRect refreshed the work data after the segment that just ran; the redraw that
+  // follows (RedrawAfterSegment) reuses that projection instead of making another.
+  bool workDataRefreshed = false;
   // Called after every segment's redraw with redrawRect, to put that part of the view
   // (renderState.viewPicture, top row first: buffer rows run upward) on the screen. Empty: the
   // tools' present hook shows the whole view instead (toolState.present).
@@ -71,14 +74,15 @@ void ContinueStroke(int x, int y, int dx, int dy);
 // any segment ran; a press without motion records and commits nothing.
 void EndStroke();
 
-// After a segment has run: refreshes the derived data when points moved, widens the engine's
-// changed rectangle by where the changed triangles lie now, and gives the part of the view to draw
-// again (RedrawsChangedPartOnly: the changed rectangle, else the whole view); empty when the
-// segment changed nothing.
+// After a segment has run: refreshes the derived data when points moved (shading with the light
+// of the tools' draw options), widens the engine's changed rectangle by where the changed
+// triangles lie now, and gives the part of the view to draw again (RedrawsChangedPartOnly: the
+// changed rectangle, else the whole view); empty when the segment changed nothing.
 ClipRect SegmentRedrawRect(SceneObject& object, int room);
 // The full-detail redraw of the view after a segment in `room` (the mask room shows the mask),
-// without the thumbnail, its depth buffer kept current for the next segment's visibility. False
-// when nothing was drawn.
+// without the thumbnail, its depth buffer kept current for the next segment's visibility; it
+// reuses the projection of a refresh SegmentRedrawRect has just made. False when nothing was
+// drawn.
 bool RedrawAfterSegment(SceneObject& object, int room);
 // Puts `rect` of the view on the screen: through the session's present hook, else the tools'
 // present hook shows the whole view.

@@ -24,6 +24,7 @@
 #include "scene/scene_state.h"
 #include "scene/task_steps.h"
 #include "scene/topology.h"
+#include "scene/vec3.h"
 #include "tools/deform_run.h"
 #include "tools/deform_table.h"
 #include "tools/tool_frame.h"
@@ -88,6 +89,11 @@ double Falloff(double s) { return std::exp(-100.0 * std::numbers::ln2 * s); }
 
 // Taper and Bulge act less strongly on the negative side: 96/128 of the amount, truncated.
 int ReducedNegative(int amount) { return amount >= 0 ? amount : amount * 96 / 128; }
+
+// |p| in double: Spikes, Equalize and Contrast compare and average the lengths of all points.
+double PreciseLength(const Vec3f& p) {
+  return std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
+}
 
 // Calls visit(t) for every triangle t around `point`, along its corner list. The walk is bounded
 // by the number of corners, so a damaged list cannot run away or read outside the arrays.
@@ -238,13 +244,9 @@ void PassToUndo(const DeformRun& run, int amount, int) {
   SceneObject& object = *run.object;
   const SceneObject& undo = *run.undo;
   const float t = float(amount) / 256.0f, keep = 1.0f - t;
-  const std::array<float, 9> m = ViewRotationMatrix(CurrentView(object).angles);
+  const Rotation3 m = ViewRotationMatrix(CurrentView(object).angles);
   for (size_t i = 0; i < run.count; ++i) {
-    const Vec3f& l = object.points[i];
-    const Vec3f& h = undo.points[i];
-    const float x = l.x * keep + h.x * t, y = l.y * keep + h.y * t, z = l.z * keep + h.z * t;
-    run.SetViewPosition(i, Vec3f{m[0] * x + m[1] * y + m[2] * z, m[3] * x + m[4] * y + m[5] * z,
-                                 m[6] * x + m[7] * y + m[8] * z});
+    run.SetViewPosition(i, Rotate(m, object.points[i] * keep + undo.points[i] * t));
   }
   if (object.optics.isPainted != 0) {
     for (size_t i = 0; i < run.count; ++i) {
@@ -286,7 +288,7 @@ void PrepareScale(DeformRun& run) {
 void PrepareSpikes(DeformRun& run) {
   for (size_t i = 0; i < run.count; ++i) {
     const Vec3f p = run.ViewPosition(i);
-    const double r = std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
+    const double r = PreciseLength(p);
     double k = 0;
     if (r > 0) {
       // Rounding may put a cosine a hair outside -1..1, where acos has no value.
@@ -329,21 +331,18 @@ void PrepareNoise(DeformRun& run) {
   SceneObject& object = *run.object;
   ComputeFaceNormals(object);
   const TriangleWork* faces = object.triangleWork->data();
-  const std::array<float, 9> m = ViewRotationMatrix(CurrentView(object).angles);
+  const Rotation3 m = ViewRotationMatrix(CurrentView(object).angles);
   for (size_t n = run.count; n-- > 0;) {
-    double sx = 0, sy = 0, sz = 0;
+    Vec3f sum;
     ForEachTriangleAround(object, n, [&](uint32_t t) {
-      sx += faces[t].nx;
-      sy += faces[t].ny;
-      sz += faces[t].nz;
+      sum = sum + Vec3f{faces[t].nx, faces[t].ny, faces[t].nz};
     });
-    const double length = std::sqrt(sx * sx + sy * sy + sz * sz);
+    const Vec3f direction = Normalised(sum);
     Vec3f push;
-    if (length > 0) {
-      const double size = double(std::rand() % 32768) * 0.001 * run.Weight(n) / length;
-      push = Vec3f{float((m[0] * sx + m[1] * sy + m[2] * sz) * size),
-                   float((m[3] * sx + m[4] * sy + m[5] * sz) * size),
-                   float((m[6] * sx + m[7] * sy + m[8] * sz) * size)};
+    // A point whose faces cancel has no direction and draws no number.
+    if (Dot(direction, direction) > 0) {
+      const float size = float(std::rand() % 32768) * 0.001f * run.Weight(n);
+      push = Rotate(m, direction) * size;
     }
     run.low[n] = run.ViewPosition(n);
     run.high[n] = push;
@@ -382,10 +381,6 @@ void PrepareSmooth(DeformRun& run) {
   }
 }
 
-double Length(const Vec3f& p) {
-  return std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
-}
-
 // Two-end toward p x f: change = p (f - 1) w.
 void SetScaledChange(DeformRun& run, size_t i, const Vec3f& p, double f) {
   const double k = (f - 1.0) * run.Weight(i);
@@ -395,11 +390,11 @@ void SetScaledChange(DeformRun& run, size_t i, const Vec3f& p, double f) {
 
 void PrepareEqualize(DeformRun& run) {
   double sum = 0;
-  for (size_t i = 0; i < run.count; ++i) sum += Length(run.ViewPosition(i));
+  for (size_t i = 0; i < run.count; ++i) sum += PreciseLength(run.ViewPosition(i));
   const double mean = run.count > 0 ? sum / double(run.count) : 0.0;
   for (size_t i = 0; i < run.count; ++i) {
     const Vec3f p = run.ViewPosition(i);
-    const double r = Length(p);
+    const double r = PreciseLength(p);
     SetScaledChange(run, i, p, r > 0 ? mean / r : 1.0);
   }
 }
@@ -407,13 +402,13 @@ void PrepareEqualize(DeformRun& run) {
 void PrepareContrast(DeformRun& run) {
   double rmin = HUGE_VAL, rmax = 0;
   for (size_t i = 0; i < run.count; ++i) {
-    const double r = Length(run.ViewPosition(i));
+    const double r = PreciseLength(run.ViewPosition(i));
     rmin = std::min(rmin, r);
     rmax = std::max(rmax, r);
   }
   for (size_t i = 0; i < run.count; ++i) {
     const Vec3f p = run.ViewPosition(i);
-    const double r = Length(p);
+    const double r = PreciseLength(p);
     const double f = r <= 0 ? 0.0 : r - rmin <= rmax - r ? rmin / r : rmax / r;
     SetScaledChange(run, i, p, f);
   }

@@ -48,11 +48,15 @@ void PresentToolFrame() {
 void RedrawAfterEdit(SceneObject* object, SceneObject*) {
   if (object == nullptr) return;
   object->dirtyFlags = uint16_t(object->dirtyFlags | kDirtyNormals);
-  UpdateObjectPositionsFromView(*object);
-  RefreshWorkData(*object);
   SoftDrawOptions options = toolState.drawOptions;
   options.fullDetail = false;
   options.updateThumbnail = false;
+  UpdateObjectPositionsFromView(*object);
+  // The refresh shades with the light the redraw uses, and the redraw takes its projection and
+  // shades as they are: the pass projects and shades once.
+  BuildLightVector(options.lightAngles);
+  RefreshWorkData(*object);
+  options.workDataCurrent = true;
   (void)SoftDraw(object, options);  // nothing when the renderer has not been started
   PresentToolFrame();
 }

@@ -32,8 +32,9 @@ void ShowAmountReadout(int value1, int value2);
 void PresentToolFrame();
 
 // After a pass has moved the view positions: marks the normals dirty, derives the object-space
-// positions, screen positions, normals and shades from the view positions, draws the view with
-// the quick four-to-one outline (when the renderer has been started) and presents it.
+// positions, screen positions, normals and shades (with the light of the draw options) from the
+// view positions, draws the view with the quick four-to-one outline (when the renderer has been
+// started; it reuses the refresh's projection and shades) and presents it.
 void RedrawAfterEdit(SceneObject* object, SceneObject* undo);
 
 // How an amount follows a drag: one unit per pixel of horizontal motion from `start`, kept

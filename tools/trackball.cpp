@@ -8,6 +8,7 @@
 #include "platform/relative_drag.h"
 #include "render/work_data.h"
 #include "scene/task_steps.h"
+#include "scene/vec3.h"
 #include "tools/deform_run.h"
 #include "tools/tool_frame.h"
 #include "tools/tool_state.h"
@@ -33,13 +34,8 @@ Matrix Multiply(const Matrix& a, const Matrix& b) {
 }
 
 // Every point's view position = m x its starting position (kept in deformHigh).
-void TurnFromStart(const DeformRun& run, const std::array<float, 9>& m) {
-  for (size_t i = 0; i < run.count; ++i) {
-    const Vec3f& p = run.high[i];
-    run.SetViewPosition(i, Vec3f{m[0] * p.x + m[1] * p.y + m[2] * p.z,
-                                 m[3] * p.x + m[4] * p.y + m[5] * p.z,
-                                 m[6] * p.x + m[7] * p.y + m[8] * p.z});
-  }
+void TurnFromStart(const DeformRun& run, const Rotation3& m) {
+  for (size_t i = 0; i < run.count; ++i) run.SetViewPosition(i, Rotate(m, run.high[i]));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "render/render_state.h"
 #include "scene/object_table.h"
 #include "scene/topology.h"
+#include "tests/render/render_fixture.h"
 
 namespace tsv {
 namespace {
@@ -65,6 +66,20 @@ TEST(ObjectDepth, TheNearerSurfaceWinsAndNothingInViewIsReported) {
   view = DefaultObjectView(0);
   view.zoom = 0;
   EXPECT_FALSE(RenderObjectDepth(*object, view, depth, nearest, farthest));
+}
+
+// Far points and points that are not numbers land at the ends of the screen range: the triangles
+// they make draw what falls in the view (nothing, for a corner that is not a number) and the
+// square among them keeps its depth.
+TEST(ObjectDepth, FarAndDamagedPointsLeaveTheSquareAsItIs) {
+  std::unique_ptr<SceneObject> object = test::NewFarAndDamagedObject();
+  ASSERT_TRUE(object);
+  std::vector<float> depth;
+  float nearest = 0, farthest = 0;
+  ASSERT_TRUE(RenderObjectDepth(*object, DefaultObjectView(0), depth, nearest, farthest));
+  EXPECT_FLOAT_EQ(depth[size_t(199) * kViewSide + 200], 0.0f);
+  EXPECT_FLOAT_EQ(depth[size_t(170) * kViewSide + 170], 0.0f);
+  EXPECT_FLOAT_EQ(depth[size_t(0) * kViewSide + 200], kEmptyDepth);
 }
 
 }  // namespace

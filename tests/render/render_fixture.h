@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
+#include <memory>
 #include <vector>
 
 #include "platform/platform_state.h"
@@ -22,6 +24,31 @@
 namespace tsv::test {
 
 inline constexpr uint32_t kTestBackground = 0x112233;
+
+// A square of side 80 about the origin facing the viewer (points 0..3, triangles 0 and 1), and
+// corners that no view can place on the screen: far out at +1e30 (4) and -1e30 (5), not a number
+// (6), and 3e38 deep (7: on the view, but 256 times its depth is past the largest float). They
+// form triangles of their own and with the square's edges, none of which covers the square's
+// middle in the front view.
+inline std::vector<Vec3f> FarAndDamagedPoints() {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  return {{-40, -40, 0},        {40, -40, 0},          {40, 40, 0},     {-40, 40, 0},
+          {1e30f, 1e30f, 1e30f}, {-1e30f, -1e30f, -1e30f}, {nan, nan, nan}, {150, 0, 3e38f}};
+}
+inline std::vector<Triangle> FarAndDamagedTriangles() {
+  return {{0, 1, 2}, {0, 2, 3}, {1, 4, 2}, {3, 5, 0}, {2, 6, 3}, {1, 7, 2}, {4, 5, 6}};
+}
+// The same as a synthetic object with its corner lists, not entered into the table.
+inline std::unique_ptr<SceneObject> NewFarAndDamagedObject() {
+  const std::vector<Vec3f> points = FarAndDamagedPoints();
+  const std::vector<Triangle> triangles = FarAndDamagedTriangles();
+  std::unique_ptr<SceneObject> object = NewSceneObject(int32_t(points.size()), int32_t(triangles.size()));
+  if (!object) return nullptr;
+  object->points = points;
+  MutableTopology(*object)->triangles = triangles;
+  if (!BuildCornerLists(*object)) return nullptr;
+  return object;
+}
 
 // A corner as the rasterisers see it.
 struct ScreenPoint {

@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "render/rasterisers.h"
 #include "render/texture_work_image.h"
 #include "render/work_data.h"
+#include "scene/topology.h"
 #include "tests/render/render_fixture.h"
 
 namespace tsv {
@@ -249,6 +251,98 @@ TEST_F(SoftDrawView, HardwareRenderersTakeOverOnlyWhenStarted) {
   ASSERT_TRUE(SoftDraw(sphere, options));
   EXPECT_EQ(renderState.depthBuffer[1234], kEmptyDepth);
   EXPECT_EQ(Pixel(renderState.viewPicture, 200, 200), 0xABCDEFu);
+}
+
+// Far points, points too deep to scale and points that are not numbers: every path of the redraw
+// turns them into screen positions at the ends of the 16-bit range and depths and shades it can
+// hold, and the square among them is drawn as always.
+TEST_F(SoftDrawView, FarAndDamagedPointsLandAtTheEndsOfTheScreenRange) {
+  std::unique_ptr<SceneObject> made = test::NewFarAndDamagedObject();
+  ASSERT_TRUE(made);
+  const int slot = FindFreeObjectSlot();
+  ASSERT_TRUE(StoreObjectInSlot(slot, std::move(made)));
+  SceneObject* object = scene.objectTable[size_t(slot)].get();
+  ASSERT_TRUE(HasWorkRecords(*object));
+
+  struct Variant {
+    const char* name;
+    void (*set)(SoftDrawOptions&, SceneObject&);
+  };
+  const Variant variants[] = {
+      {"shaded", [](SoftDrawOptions&, SceneObject&) {}},
+      {"quarter", [](SoftDrawOptions& o, SceneObject&) { o.fullDetail = false; }},
+      {"painted", [](SoftDrawOptions&, SceneObject& s) { s.optics.isPainted = 1; }},
+      {"textured",
+       [](SoftDrawOptions&, SceneObject& s) {
+         s.textureImage = {0xFF808080u};
+         s.textureImageSize = {1, 1};
+         PrepareTextureWorkImage(s);
+       }},
+      {"mask room", [](SoftDrawOptions& o, SceneObject&) { o.maskRoom = true; }},
+      {"thumbnail", [](SoftDrawOptions& o, SceneObject&) { o.updateThumbnail = true; }},
+      {"light not a number", [](SoftDrawOptions& o, SceneObject&) { o.lightAngles = {NAN, 0, 0}; }},
+      {"depth view", [](SoftDrawOptions& o, SceneObject&) { o.depthView = true; }},
+  };
+  for (const Variant& v : variants) {
+    SCOPED_TRACE(v.name);
+    SoftDrawOptions options;
+    object->optics.isPainted = 0;
+    object->textureImage.clear();
+    v.set(options, *object);
+    ASSERT_TRUE(SoftDraw(object, options));
+    // The depth view spreads the range up to 3e38 over the shades: the square shows darkest.
+    if (!options.depthView) {
+      EXPECT_NE(Pixel(renderState.viewPicture, 200, 200), kTestBackground);
+    }
+    const PointWork* work = object->pointWork->data();
+    EXPECT_EQ(work[4].sx, INT16_MAX);
+    EXPECT_EQ(work[4].sy, INT16_MAX);
+    EXPECT_EQ(work[5].sx, INT16_MIN);
+    EXPECT_EQ(work[5].sy, INT16_MIN);
+    EXPECT_EQ(work[6].sx, INT16_MIN);
+    EXPECT_EQ(work[6].sy, INT16_MIN);
+    EXPECT_EQ(work[7].sx, 200 + 150);
+    EXPECT_EQ(work[7].depth, 3e38f);
+  }
+}
+
+// The redraw after a refresh takes the refresh's projection; where the refresh shaded with
+// another light, it shades again, and the picture is the one a redraw of its own would make.
+TEST_F(SoftDrawView, ARedrawAfterARefreshTakesItsProjection) {
+  SceneObject* sphere = AddOrganicSphere();
+  ASSERT_NE(sphere, nullptr);
+  SoftDrawOptions options;
+  options.lightAngles = {0.3f, -0.6f, 0.2f};
+  ASSERT_TRUE(SoftDraw(sphere, options));
+  const std::vector<uint32_t> ownProjection = renderState.viewPicture;
+  const std::vector<PointWork> records(sphere->pointWork->begin(),
+                                       sphere->pointWork->begin() + sphere->pointCount);
+
+  for (const bool sameLight : {true, false}) {
+    SCOPED_TRACE(sameLight ? "refreshed with the redraw's light" : "refreshed with another light");
+    BuildLightVector(sameLight ? options.lightAngles : kDefaultLightAngles);
+    RefreshWorkData(*sphere);
+    const uint64_t before = renderState.projectionPasses;
+    options.workDataCurrent = true;
+    ASSERT_TRUE(SoftDraw(sphere, options));
+    EXPECT_EQ(renderState.projectionPasses, before);
+    EXPECT_EQ(renderState.viewPicture, ownProjection);
+    for (int32_t i = 0; i < sphere->pointCount; i += 97) {
+      EXPECT_EQ((*sphere->pointWork)[size_t(i)].sx, records[size_t(i)].sx) << i;
+      EXPECT_EQ((*sphere->pointWork)[size_t(i)].shade, records[size_t(i)].shade) << i;
+    }
+  }
+
+  // With normals still to recompute, or without the word of a refresh, the redraw projects.
+  for (const bool refreshed : {true, false}) {
+    SCOPED_TRACE(refreshed ? "normals dirty after the refresh" : "no refresh");
+    options.workDataCurrent = refreshed;
+    if (refreshed) sphere->dirtyFlags = uint16_t(sphere->dirtyFlags | kDirtyNormals);
+    const uint64_t before = renderState.projectionPasses;
+    ASSERT_TRUE(SoftDraw(sphere, options));
+    EXPECT_EQ(renderState.projectionPasses, before + 1);
+    EXPECT_EQ(renderState.viewPicture, ownProjection);
+  }
 }
 
 TEST_F(SoftDrawView, NothingToDrawIsRefused) {

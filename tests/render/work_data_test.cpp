@@ -7,7 +7,9 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 
+#include "render/projection.h"
 #include "tests/render/render_fixture.h"
 
 namespace tsv {
@@ -136,6 +138,29 @@ TEST_F(WorkData, ScreenPositionsSaturateInsteadOfWrapping) {
   EXPECT_EQ((*object->pointWork)[0].sy, -32768);
   EXPECT_EQ((*object->pointWork)[1].sx, 32767);
   EXPECT_EQ((*object->pointWork)[2].sx, -32768);  // a damaged coordinate goes off the view
+}
+
+// Every float has a screen coordinate: truncation toward zero inside the 16-bit range, its ends
+// beyond it, and the low end for NaN.
+TEST(ScreenCoordinate, TruncatesWithinAndSaturatesBeyondTheSixteenBitRange) {
+  constexpr float kInfinity = std::numeric_limits<float>::infinity();
+  struct Case {
+    float value;
+    int32_t offset;
+    int expected;
+  };
+  const Case cases[] = {
+      {-0.7f, 200, 200},     {12.9f, 200, 212},          {-12.9f, 179, 167},
+      {32567.0f, 200, 32767}, {32568.5f, 200, 32767},     {-32968.0f, 200, -32768},
+      {1e30f, 199, 32767},    {-1e30f, 199, -32768},      {kInfinity, 0, 32767},
+      {-kInfinity, 0, -32768}, {std::nanf(""), 200, -32768}, {std::nanf(""), -5000, -32768},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ScreenCoordinate(c.value, c.offset), c.expected) << c.value << " + " << c.offset;
+  }
+  EXPECT_EQ(ClampedTrunc(std::nanf(""), 0, 255), 0);
+  EXPECT_EQ(ClampedTrunc(255.99f, 0, 255), 255);
+  EXPECT_EQ(ClampedTrunc(-kInfinity, -126, 126), -126);
 }
 
 TEST_F(WorkData, SphereNormalsPointOutwardAndShadesStayWithin2And253) {

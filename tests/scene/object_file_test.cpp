@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -114,6 +115,11 @@ Bytes& Body(ChunkList& chunks, const std::string& tag) {
   ADD_FAILURE() << "no chunk " << tag;
   static Bytes none;
   return none;
+}
+
+// Overwrites the big-endian float at `at` with the bit pattern `bits`.
+void SetF32Bits(Bytes& body, size_t at, uint32_t bits) {
+  for (int k = 0; k < 4; ++k) body.data[at + size_t(k)] = uint8_t(bits >> (24 - 8 * k));
 }
 
 void InsertBefore(ChunkList& chunks, const std::string& before, std::string tag, Bytes body) {
@@ -265,6 +271,10 @@ TEST_F(ObjectFile, MalformedFilesCannotBeOpened) {
       {"more points than the file can hold",
        [](ChunkList& c) { Body(c, "HEAD").data[8] = 0x7F; }},
       {"organic flag on a mesh of another size", [](ChunkList& c) { Body(c, "HEAD").data[1297] = 1; }},
+      // Point 1's y (bytes 16..19 of "VERT") as NaN, +infinity and -infinity.
+      {"a coordinate that is not a number", [](ChunkList& c) { SetF32Bits(Body(c, "VERT"), 16, 0x7FC00000); }},
+      {"an infinite coordinate", [](ChunkList& c) { SetF32Bits(Body(c, "VERT"), 16, 0x7F800000); }},
+      {"a minus infinite coordinate", [](ChunkList& c) { SetF32Bits(Body(c, "VERT"), 16, 0xFF800000); }},
       {"a chunk running past the end of the file",
        [](ChunkList& c) {
          c.pop_back();
@@ -642,8 +652,11 @@ TEST_F(ObjectFile, EveryTruncationAndSingleByteCorruptionFailsCleanly) {
       EXPECT_EQ(Stops(), std::vector<std::string>{kCantOpenObject}) << what;
       return;
     }
-    // Whatever opens is whole: arrays of its counts, triangles naming its points.
+    // Whatever opens is whole: arrays of its counts, finite points, triangles naming its points.
     EXPECT_TRUE(HasConsistentArrays(*opened)) << what;
+    for (const Vec3f& p : opened->points) {
+      ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) << what;
+    }
     for (const Triangle& t : Triangles(*opened)) {
       for (uint32_t p : t) ASSERT_LT(p, uint32_t(opened->pointCount)) << what;
     }

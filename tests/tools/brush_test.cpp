@@ -17,6 +17,7 @@
 #include "render/render_state.h"
 #include "render/work_data.h"
 #include "scene/task_steps.h"
+#include "tests/render/render_fixture.h"
 #include "tests/tools/tool_fixture.h"
 #include "tools/brush.h"
 #include "tools/brush_session.h"
@@ -418,19 +419,37 @@ TEST_F(Brush, DegenerateZoomOrSizeDoesNothing) {
   }
 }
 
-TEST_F(Brush, NormalAndSphericWithNoVisiblePointDoNothing) {
+// Without a visible point on the view to pick, the normal and spheric brushes pick the last
+// point: the dab pushes there, wherever the brush is. Only points on the view are ever pushed.
+TEST_F(Brush, NormalAndSphericWithNoVisiblePointPickTheLastPoint) {
   SceneObject* sphere = AddSphere();
   ASSERT_NE(sphere, nullptr);
   RefreshWorkData(*sphere);
-  // A surface drawn in front of every point: nothing can be picked.
+  // A surface drawn in front of every point: nothing is visible to pick.
   const std::vector<float> wall(size_t(kViewPixelCount), 100000.0f);
   brushSettings.side = brush_side::kThrough;
+  const size_t last = size_t(sphere->pointCount) - 1;
+  const Vec3f lastPoint = sphere->points[last];
   for (const int16_t type : {brush_type::kNormal, brush_type::kSpheric}) {
+    SCOPED_TRACE(type);
+    ASSERT_TRUE(ActivateSceneObject(sphere));
     brushSettings.type = type;
-    BrushStroke(sphere, kBrushRoomModeling, 200, 200, 0, 0, 0.5f, 1.0f, wall);
-    EXPECT_EQ(MovedCount(*sphere), 0u) << type;
+    BrushStroke(sphere, kBrushRoomModeling, 60, 340, 0, 0, 0.5f, 1.0f, wall);
+    // Pushed into the sphere, by about 10 / zoom x pressure at the middle of the brush.
+    EXPECT_NEAR(Length(WorkPosition(*sphere, last)), Length(lastPoint) - 5.0f, 0.5f);
+    // Everything moved lies under the brush about the last point's axis (the line from it
+    // through the centre), not about the pointer.
+    const Vec3f axis = Normalised(lastPoint);
+    size_t moved = 0;
+    for (size_t i = 0; i < size_t(sphere->pointCount); ++i) {
+      if (!Moved(*sphere, i)) continue;
+      ++moved;
+      EXPECT_LT(Length(Cross(sphere->points[i], axis)), kBrushExtentPerSize + 2.0f) << i;
+    }
+    EXPECT_GT(moved, 10u);
   }
-  // Nor when every point lies off the view.
+  // Every point off the view: the last one is picked, and nothing on the view is there to move.
+  ASSERT_TRUE(ActivateSceneObject(sphere));
   sphere->views[0].centerX = 3000;
   for (const int16_t type : {brush_type::kNormal, brush_type::kSpheric}) {
     brushSettings.type = type;
@@ -695,6 +714,62 @@ TEST_F(Brush, MorphFusionPushesOnlyWhereTheMorphObjectIsDrawn) {
   EXPECT_EQ(MovedCount(*sphere), 0u);
 }
 
+// Points far out or not numbers are off the view: no dab, side or repeat mode touches them, and
+// nothing on the way turns them into an undefined integer. The square among them (and the deep
+// corner on the view) takes the push as always.
+TEST_F(Brush, FarAndDamagedPointsAreLeftAloneByEveryDab) {
+  SceneObject* object = AddMesh(FarAndDamagedPoints(), FarAndDamagedTriangles());
+  ASSERT_NE(object, nullptr);
+  brushSettings.heightMap = HeightMap{2, 2, {0, 80, 160, 255}, 128, 0};
+  const std::vector<float> depth = ViewDepth(*object);
+  for (MorphFusionSource& source : brushSettings.morphObjects) {
+    source.depthBuffer = depth;
+    source.depthMin = -50;
+    source.depthMax = 50;
+  }
+  Stroke(*object, kBrushRoomModeling, 200, 200, 0, 0, 0.5f, 2.0f);
+  for (size_t corner = 0; corner < 4; ++corner) EXPECT_TRUE(Moved(*object, corner)) << corner;
+
+  struct RoomType {
+    int room;
+    int16_t type;
+  };
+  const RoomType strokes[] = {
+      {kBrushRoomModeling, brush_type::kBrush},  {kBrushRoomModeling, brush_type::kSmudge},
+      {kBrushRoomModeling, brush_type::kSmooth}, {kBrushRoomModeling, brush_type::kSpheric},
+      {kBrushRoomModeling, brush_type::kNormal}, {kBrushRoomHeightMap, brush_type::kBrush},
+      {kBrushRoomMorph, brush_type::kBrush},     {kBrushRoomPaint, brush_type::kBrush},
+      {kBrushRoomLiquify, brush_type::kBrush},   {kBrushRoomMask, brush_type::kBrush}};
+  for (const int16_t side : {brush_side::kFront, brush_side::kThrough, brush_side::kSymmetric}) {
+    for (const int16_t repeat : {0, 5, 9}) {
+      for (const RoomType& stroke : strokes) {
+        brushSettings.side = side;
+        brushSettings.repeat = repeat;
+        brushSettings.type = stroke.type;
+        brushSettings.spacing = 64;
+        Stroke(*object, stroke.room, 190, 210, 25, -10, 0.5f, 2.0f);
+        // The dab at a pointer far off the view reaches nothing, but picks and measures all the same.
+        BrushDab(DabKindOf(stroke.room, stroke.type), object, 1e30f, -1e30f, 3, 4, 0.5f, 2.0f, depth);
+      }
+    }
+  }
+  const PointWork* work = object->pointWork->data();
+  EXPECT_EQ(work[4].x, 1e30f);
+  EXPECT_EQ(work[4].y, 1e30f);
+  EXPECT_EQ(work[5].z, -1e30f);
+  EXPECT_TRUE(std::isnan(work[6].x) && std::isnan(work[6].y) && std::isnan(work[6].z));
+
+  // A whole session over it: its refreshes, redraw rectangles and redraws.
+  brushSettings.side = brush_side::kSymmetric;
+  brushSettings.type = brush_type::kBrush;
+  ASSERT_TRUE(BeginStroke(kBrushRoomModeling, 200, 200));
+  ContinueStroke(200, 200, 20, 5);
+  ContinueStroke(220, 205, -40, 0);
+  EndStroke();
+  EXPECT_EQ(object->points[4].x, 1e30f);
+  EXPECT_TRUE(std::isnan(object->points[6].y));
+}
+
 TEST_F(Brush, MovedPointsKeepTheirObjectPositionAndDepthInStep) {
   SceneObject* sphere = AddSphere();
   ASSERT_NE(sphere, nullptr);
@@ -788,6 +863,34 @@ TEST_F(Brush, TheSessionsRedrawRectangleCoversThePushButNotTheWholeView) {
   EXPECT_EQ(presented, 1);
   EXPECT_GE(brushSession.redrawRect.left, brushSession.redrawRect.right);
   EndStroke();
+}
+
+// A segment that moved points is projected by its refresh, and the redraw takes that projection
+// over; a segment that only painted leaves the projecting to its redraw. Either way the picture
+// is the one a redraw of its own makes.
+TEST_F(Brush, ASegmentsRedrawTakesTheProjectionOfItsRefresh) {
+  SceneObject* sphere = AddSphere();
+  ASSERT_NE(sphere, nullptr);
+  toolState.drawOptions.lightAngles = {0.2f, -0.5f, 0.1f};
+  for (const int room : {kBrushRoomModeling, kBrushRoomPaint}) {
+    SCOPED_TRACE(room);
+    ASSERT_TRUE(BeginStroke(room, 200, 200));
+    BrushStroke(sphere, room, 200, 200, 4, 0, 0.5f, 1.0f, renderState.depthBuffer);
+    const uint64_t afterDabs = renderState.projectionPasses;
+    EXPECT_GT(SegmentRedrawRect(*sphere, room).right, 0);
+    const uint64_t afterRefresh = renderState.projectionPasses;
+    ASSERT_TRUE(RedrawAfterSegment(*sphere, room));
+    const uint64_t afterRedraw = renderState.projectionPasses;
+    EXPECT_EQ(afterRefresh - afterDabs, room == kBrushRoomModeling ? 1u : 0u);
+    EXPECT_EQ(afterRedraw - afterDabs, 1u);
+
+    const std::vector<uint32_t> drawn = renderState.viewPicture;
+    SoftDrawOptions options = toolState.drawOptions;
+    options.maskRoom = false;
+    ASSERT_TRUE(SoftDraw(sphere, options));
+    EXPECT_EQ(renderState.viewPicture, drawn);
+    EndStroke();
+  }
 }
 
 TEST_F(Brush, TheFirstPaintStrokeMakesTheObjectPaintedOnce) {

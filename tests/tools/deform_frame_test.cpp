@@ -8,8 +8,11 @@
 #include "platform/fonts.h"
 #include "platform/string_table.h"
 #include "platform/window.h"
-#include "tests/support/temp_dir.h"
+#include "render/projection.h"
+#include "render/soft_draw.h"
 #include "scene/task_steps.h"
+#include "tests/render/render_fixture.h"
+#include "tests/support/temp_dir.h"
 #include "tests/tools/tool_fixture.h"
 #include "tools/deform_table.h"
 #include "tools/deform_tools.h"
@@ -276,6 +279,52 @@ TEST_F(DeformFrame, AScriptedDragRecordsItsAmountAndRedrawsEachMotion) {
   EXPECT_NE(std::count(renderState.viewPicture.begin(), renderState.viewPicture.end(),
                        renderState.viewPicture[0]),
             kViewPixelCount);
+}
+
+// Each pass of a drag projects and shades the object once: the redraw draws from the refresh's
+// projection, and its picture is what a redraw of its own makes of the same shape.
+TEST_F(DeformFrame, EachPassOfADragProjectsTheObjectOnce) {
+  SceneObject* sphere = AddSphere();
+  ASSERT_NE(sphere, nullptr);
+  toolState.drawOptions.lightAngles = {0.4f, 0.9f, -0.3f};
+  ScriptDrag({{5, 0}, {12, 3}, {30, 3}});
+  const uint64_t before = renderState.projectionPasses;
+  DeformTwist(sphere, Undo(), kAmountInteractive);
+  // One for the starting shape, then one for each of the three motions.
+  EXPECT_EQ(renderState.projectionPasses - before, 1u + 3u);
+
+  const std::vector<uint32_t> drawnByThePass = renderState.viewPicture;
+  const std::vector<PointWork> records(sphere->pointWork->begin(),
+                                       sphere->pointWork->begin() + sphere->pointCount);
+  SoftDrawOptions options = toolState.drawOptions;
+  options.fullDetail = false;
+  ASSERT_TRUE(SoftDraw(sphere, options));
+  EXPECT_EQ(renderState.viewPicture, drawnByThePass);
+  for (int32_t i = 0; i < sphere->pointCount; i += 89) {
+    EXPECT_EQ((*sphere->pointWork)[size_t(i)].sy, records[size_t(i)].sy) << i;
+    EXPECT_EQ((*sphere->pointWork)[size_t(i)].shade, records[size_t(i)].shade) << i;
+  }
+}
+
+// Every tool runs over far points and points that are not numbers without an undefined integer
+// on the way: whatever the formulas make of them, the refresh after each pass gives every point
+// the saturated screen position of its view position.
+TEST_F(DeformFrame, FarAndDamagedPointsGetDefinedScreenPositionsUnderEveryTool) {
+  SceneObject* object = AddMesh(FarAndDamagedPoints(), FarAndDamagedTriangles());
+  ASSERT_NE(object, nullptr);
+  for (const DeformToolEntry& tool : DeformTools()) {
+    SCOPED_TRACE(NameOf(tool));
+    ASSERT_TRUE(ActivateSceneObject(object));
+    object->views[0].zoom = 2;
+    RunDeformTool(tool, object, Undo(), tool.kind == DeformKind::Trackball ? 40 : StrongAmount(tool), 200);
+    const ObjectView& view = CurrentView(*object);
+    for (int32_t i = 0; i < object->pointCount; ++i) {
+      const PointWork& p = (*object->pointWork)[size_t(i)];
+      EXPECT_EQ(p.sx, ScreenCoordinate(view.zoom * p.vx, view.centerX)) << i;
+      EXPECT_EQ(p.sy, ScreenCoordinate(view.zoom * p.vy, kViewBottomRow - view.centerY)) << i;
+    }
+    CommitObjectChange(object, Undo());
+  }
 }
 
 // With a program window whose video driver cannot hold the pointer (the offscreen driver the

@@ -25,6 +25,7 @@
 #include "scene/scene_object.h"
 #include "scene/scene_state.h"
 #include "scene/task_steps.h"
+#include "scene/vec3.h"
 #include "tools/tool_frame.h"
 #include "tools/tool_state.h"
 
@@ -139,10 +140,7 @@ class ToolFixture : public testing::Test {
   ScriptedServices services;
 };
 
-inline float Distance(const Vec3f& a, const Vec3f& b) {
-  return std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) + (a.z - b.z) * (a.z - b.z));
-}
-inline float Length(const Vec3f& a) { return std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z); }
+inline float Distance(const Vec3f& a, const Vec3f& b) { return Length(a - b); }
 inline bool SamePosition(const Vec3f& a, const Vec3f& b) {
   return a.x == b.x && a.y == b.y && a.z == b.z;
 }

@@ -1,0 +1,53 @@
+// vec3.h: the arithmetic of positions and directions (Vec3f): sums and scaling, dot and cross
+// products, length and normalising, and turning by a row-major 3 x 3 rotation or its inverse.
+// Everything is inline and allocation-free, for the per-point loops of the renderer and tools.
+#pragma once
+
+#include <array>
+#include <cmath>
+
+#include "scene/types.h"
+
+namespace tsv {
+
+// A 3 x 3 rotation, row-major: element (row, column) is [row * 3 + column].
+using Rotation3 = std::array<float, 9>;
+
+constexpr Vec3f operator+(const Vec3f& a, const Vec3f& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+constexpr Vec3f operator-(const Vec3f& a, const Vec3f& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+constexpr Vec3f operator-(const Vec3f& a) { return {-a.x, -a.y, -a.z}; }
+constexpr Vec3f operator*(const Vec3f& a, float s) { return {a.x * s, a.y * s, a.z * s}; }
+constexpr Vec3f operator*(float s, const Vec3f& a) { return {s * a.x, s * a.y, s * a.z}; }
+
+constexpr float Dot(const Vec3f& a, const Vec3f& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+// a x b (right-handed): (P1 - P0) x (P2 - P0) is the normal of a triangle whose corners run
+// counter-clockwise seen from the side it points to.
+constexpr Vec3f Cross(const Vec3f& a, const Vec3f& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+inline float Length(const Vec3f& a) { return std::sqrt(Dot(a, a)); }
+
+// a / |a|. The zero vector stays zero, and so does a vector whose length is not a finite
+// positive number (a coordinate at infinity or not a number), so a damaged point can never turn
+// into a direction that is not a number.
+inline Vec3f Normalised(const Vec3f& a) {
+  const float length = Length(a);
+  if (!(length > 0.0f) || !std::isfinite(length)) return {};
+  return {a.x / length, a.y / length, a.z / length};
+}
+
+// R p.
+constexpr Vec3f Rotate(const Rotation3& r, const Vec3f& p) {
+  return {r[0] * p.x + r[1] * p.y + r[2] * p.z, r[3] * p.x + r[4] * p.y + r[5] * p.z,
+          r[6] * p.x + r[7] * p.y + r[8] * p.z};
+}
+
+// R^T p: for a rotation, the inverse turn.
+constexpr Vec3f RotateInverse(const Rotation3& r, const Vec3f& p) {
+  return {r[0] * p.x + r[3] * p.y + r[6] * p.z, r[1] * p.x + r[4] * p.y + r[7] * p.z,
+          r[2] * p.x + r[5] * p.y + r[8] * p.z};
+}
+
+}  // namespace tsv
