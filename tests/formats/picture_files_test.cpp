@@ -25,6 +25,7 @@
 #include "platform/scripted_services.h"
 #include "scene/scene_object.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv {
 namespace {
@@ -871,10 +872,8 @@ TEST(DamagedPictures, CutAndFlippedJpegIsRefusedWithoutHarm) {
 
 class PictureLoader : public testing::Test {
  protected:
-  void TearDown() override {
-    ResetPlatformState();
-    ResetFormatsState();
-  }
+  void SetUp() override { test::ResetAllState(); }
+  void TearDown() override { test::ResetAllState(); }
   FileSpec SpecFor(const std::string& name) const { return FileSpecForPath(dir / name, FileTypeFromName(name)); }
   test::TempDir dir;
   ScriptedServices services;

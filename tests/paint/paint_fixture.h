@@ -6,6 +6,7 @@
 #include "paint/paint_state.h"
 #include "tests/tools/tool_fixture.h"
 #include "tools/brush_settings.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv::test {
 
@@ -13,16 +14,8 @@ class PaintFixture : public ToolFixture {
  protected:
   void SetUp() override {
     ToolFixture::SetUp();
-    ResetPaintState();
-    ResetBrushSettings();
     paintState.noiseLatticeReady = false;
     InitPaint();
-  }
-  void TearDown() override {
-    ResetPaintState();
-    ResetBrushSettings();
-    paintState.noiseLatticeReady = false;
-    ToolFixture::TearDown();
   }
 
   // The paint colour from 8-bit channels, as the colour chooser widens them.

@@ -20,6 +20,7 @@
 #include "scene/organic.h"
 #include "scene/scene_object.h"
 #include "scene/scene_state.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv::test {
 
@@ -60,18 +61,12 @@ struct ScreenPoint {
 class RenderFixture : public testing::Test {
  protected:
   void SetUp() override {
-    ResetPlatformState();
+    test::ResetAllState();
     platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
-    SetDefaultPreferences(preferences);
     preferences.modelingBackground = {0x1100, 0x2200, 0x3300};
-    ResetScene();
-    ResetRenderState();
+    ASSERT_TRUE(InitSoftDraw());
   }
-  void TearDown() override {
-    ShutdownSoftDraw();
-    ResetScene();
-    ResetPlatformState();
-  }
+  void TearDown() override { test::ResetAllState(); }
 
   // A synthetic object with the given triangles, made current; its work records get the screen
   // points (the object-space positions are set to match view 0, so a redraw projects them the

@@ -14,6 +14,7 @@
 #include "tests/tasks/task_step_builder.h"
 #include "tools/brush.h"
 #include "tools/brush_session.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv::test {
 
@@ -23,15 +24,9 @@ class TaskFixture : public PaintFixture {
     PaintFixture::SetUp();
     tmp.emplace("TMPDIR", temp.str());
     ASSERT_EQ(CreateTempFolder(), kNoError);
-    ResetTaskRecorder();
-    ResetBrushEngine();
-    ResetBrushSession();
     InstallTaskRecorder();
   }
   void TearDown() override {
-    ResetTaskRecorder();
-    ResetBrushSession();
-    ResetBrushEngine();
     PaintFixture::TearDown();
     tmp.reset();
   }

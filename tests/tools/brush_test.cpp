@@ -23,6 +23,7 @@
 #include "tools/brush_session.h"
 #include "tools/brush_settings.h"
 #include "tools/deform_tools.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv::test {
 namespace {
@@ -33,21 +34,10 @@ class Brush : public ToolFixture {
  protected:
   void SetUp() override {
     ToolFixture::SetUp();
-    ResetBrushSettings();
-    ResetBrushEngine();
-    ResetBrushSession();
-    ResetTablet();
-    ASSERT_TRUE(InitSoftDraw());
     // One dab exactly where a segment starts, unless a test asks for spacing.
     brushSettings.spacing = 256;
   }
-  void TearDown() override {
-    ResetBrushSession();
-    ResetBrushEngine();
-    ResetBrushSettings();
-    ResetTablet();
-    ToolFixture::TearDown();
-  }
+
 
   // The view's depth buffer of the object as it is now, drawn in full detail.
   static std::vector<float> ViewDepth(SceneObject& object) {

@@ -28,6 +28,7 @@
 #include "scene/vec3.h"
 #include "tools/tool_frame.h"
 #include "tools/tool_state.h"
+#include "tests/support/reset_all_state.h"
 
 namespace tsv::test {
 
@@ -42,14 +43,9 @@ inline constexpr int kPressX = 300, kPressY = 200;
 class ToolFixture : public testing::Test {
  protected:
   void SetUp() override {
-    ResetPlatformState();
+    test::ResetAllState();
     platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
-    SetDefaultPreferences(preferences);
-    ResetScene();
-    ResetRenderState();
-    ResetToolState();
-    ResetInput();
-    ResetRelativeDrag();
+    ASSERT_TRUE(InitSoftDraw());
     taskSteps.hook = [this](uint16_t code, int16_t a, int16_t b, int16_t c, int16_t d) {
       steps.push_back({code, a, b, c, d});
     };
@@ -59,13 +55,7 @@ class ToolFixture : public testing::Test {
   void TearDown() override {
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     SDL_QuitSubSystem(SDL_INIT_EVENTS);
-    ResetTaskSteps();
-    ResetToolState();
-    ResetInput();
-    ResetRelativeDrag();
-    ShutdownSoftDraw();
-    ResetScene();
-    ResetPlatformState();
+    test::ResetAllState();
   }
 
   // The start-up sphere, stored, current and bound to the work arrays.
