@@ -34,13 +34,21 @@ void BM_StreamWriteFloats(benchmark::State& state) {
   if (fd >= 0) ::close(fd);
   FileSpec spec = FileSpecForPath(path, 0);
   for (auto _ : state) {
-    OpenStreamForWriting(spec);
-    for (int i = 0; i < 1000000; ++i) {
-      StreamWriteFloat(float(i) * 0.001f);
-      StreamWriteText(std::string_view("\n"));
+    if (OpenStreamForWriting(spec) != kNoError) {
+      state.SkipWithError("the scratch file cannot be written");
+      break;
     }
-    StreamFlush();
-    StreamFinish();
+    Status status = kNoError;
+    for (int i = 0; i < 1000000 && status == kNoError; ++i) {
+      status = StreamWriteFloat(float(i) * 0.001f);
+      if (status == kNoError) status = StreamWriteText(std::string_view("\n"));
+    }
+    if (status == kNoError) status = StreamFlush();
+    if (status == kNoError) status = StreamFinish();
+    if (status != kNoError) {
+      state.SkipWithError("writing the scratch file failed");
+      break;
+    }
   }
   state.SetItemsProcessed(state.iterations() * 1000000);
   ::unlink(path);

@@ -215,7 +215,11 @@ int InitializeApplication() {
   taskRecorder.currentRoom = [] { return ui.currentRoom; };
   InstallTaskRecorder();
   NewTaskList();
-  if (!app.commandLineFile.empty() || preferences.startupAction != 1) DisposeSceneObject(scene.objectTable[0]);
+  // A file given at start takes the sphere's place, unless it is one that goes onto an object
+  // (a texture picture, an optics file): the sphere then receives it.
+  const bool keepSphere = app.commandLineFile.empty() ? preferences.startupAction == 1
+                                                       : GoesOntoCurrentObject(app.commandLineFile);
+  if (!keepSphere) DisposeSceneObject(scene.objectTable[0]);
   ResetProject();  // also clears the "modified" mark the start-up sphere left
 
   app.readyToPaint = true;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "platform/byte_order.h"
@@ -131,12 +132,20 @@ void WriteImportScale(FileWriter& w, const SceneObject& o) {
   w.F32(o.importScale);
 }
 
+// The reader refuses coordinates that are not numbers: a point a long run of tools has driven to
+// infinity (or made NaN) is stored at the end of the float range (NaN at 0), so that every file
+// the program writes opens again.
+float StorableCoordinate(float value) {
+  if (std::isnan(value)) return 0.0f;
+  return std::clamp(value, -std::numeric_limits<float>::max(), std::numeric_limits<float>::max());
+}
+
 void WritePoints(FileWriter& w, const SceneObject& o) {
   WriteChunkHeader(w, kTagPoints, uint32_t(12 * o.points.size()));
   WriteArray(w, o.points, 12, [](const Vec3f& p, uint8_t* out) {
-    StoreF32BE(out, p.x);
-    StoreF32BE(out + 4, p.y);
-    StoreF32BE(out + 8, p.z);
+    StoreF32BE(out, StorableCoordinate(p.x));
+    StoreF32BE(out + 4, StorableCoordinate(p.y));
+    StoreF32BE(out + 8, StorableCoordinate(p.z));
   });
 }
 

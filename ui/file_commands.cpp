@@ -111,6 +111,11 @@ int CommandPasteOptics() {
   return kLoopRedrawViewFull;
 }
 
+bool GoesOntoCurrentObject(const std::string& path) {
+  const uint32_t type = FileTypeFromName(path);
+  return type == kOpticsFileType || IsTexturePictureType(type);
+}
+
 bool OpenFileOfType(const std::string& path) {
   const uint32_t type = FileTypeFromName(path);
   FileSpec spec = FileSpecForPath(path, type);

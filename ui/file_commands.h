@@ -24,5 +24,7 @@ int CommandPasteOptics();  // Ctrl+V
 // one open, a task list into the task panel, an optics file or a picture onto the current object
 // (its material, its texture). False, after the reason was shown, for other types and failures.
 [[nodiscard]] bool OpenFileOfType(const std::string& path);
+// Whether the file is of a kind that goes onto the current object (optics, pictures).
+[[nodiscard]] bool GoesOntoCurrentObject(const std::string& path);
 
 }  // namespace tsv

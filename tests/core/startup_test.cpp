@@ -8,6 +8,7 @@
 
 #include "core/app_state.h"
 #include "core/application.h"
+#include "formats/picture_writers.h"
 #include "platform/platform_state.h"
 #include "platform/preferences.h"
 #include "platform/scripted_services.h"
@@ -106,6 +107,17 @@ TEST_F(Application, ACommandLineFileTakesPrecedenceOverTheSphere) {
   EXPECT_EQ(scene.currentObject, nullptr);
   ASSERT_EQ(services.Texts(ShownKind::Stop).size(), 1u);
   EXPECT_EQ(services.Texts(ShownKind::Stop)[0], "Can't open " + (dir / "picture.xyz") + ": Unknown file type.");
+  ShutdownApplication();
+}
+
+TEST_F(Application, ACommandLinePictureIsLaidOnTheStartUpSphere) {
+  ASSERT_EQ(WriteBmpFile(dir / "wood.bmp", std::vector<uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}, 2, 2),
+            kNoError);
+  app.commandLineFile = dir / "wood.bmp";
+  ASSERT_EQ(InitializeApplication(), 0);
+  ASSERT_NE(scene.currentObject, nullptr);
+  EXPECT_EQ(scene.currentObject->textureImage.size(), 4u);
+  EXPECT_TRUE(services.Texts(ShownKind::Stop).empty());
   ShutdownApplication();
 }
 

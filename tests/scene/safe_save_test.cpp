@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <thread>
 
 #include "scene/object_file.h"
@@ -82,6 +83,20 @@ TEST_F(SafeSaveTargets, APreviewThatCannotBeWrittenIsPassedOverInSilence) {
   EXPECT_TRUE(Alerts().empty());
   EXPECT_TRUE(std::filesystem::is_directory(Path("Rock.cif")));
   EXPECT_EQ(HiddenFiles(dir.str()), std::vector<std::string>{});
+}
+
+// A point driven to infinity (or made NaN) by the tools is saved where the reader takes it back.
+TEST_F(SafeSaveTargets, PointsThatAreNotNumbersAreSavedSoTheFileOpensAgain) {
+  auto object = test::MakeSquare("Rock");
+  object->points[1] = {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                       std::numeric_limits<float>::quiet_NaN()};
+  ASSERT_TRUE(SaveObjectToFile(*object, Spec(Path("Rock.cmf"), kObjectFileType)));
+  auto reopened = ReadObjectFile(Spec(Path("Rock.cmf"), kObjectFileType));
+  ASSERT_TRUE(reopened);
+  EXPECT_EQ(reopened->points[1].x, std::numeric_limits<float>::max());
+  EXPECT_EQ(reopened->points[1].y, -std::numeric_limits<float>::max());
+  EXPECT_EQ(reopened->points[1].z, 0.0f);
+  EXPECT_EQ(reopened->points[2].x, 1.0f);
 }
 
 TEST_F(SafeSaveTargets, TheSaveDialogOfOneObjectShowsThatObject) {
