@@ -12,6 +12,7 @@
 #include "ui/loop_result.h"
 #include "ui/main_panels.h"
 #include "ui/material_panels.h"
+#include "ui/object_list.h"
 #include "ui/panels.h"
 #include "ui/room_panels.h"
 #include "ui/rooms.h"
@@ -66,7 +67,11 @@ constexpr std::array<PanelHandlers, layout::kLayoutCount> MakePanelTable() {
       .text = ViewsItemText,
       .click = ViewsItemClick,
   };
-  table[layout::ObjectList::kLayout] = {.enabled = Always, .press = ObjectListPress};
+  table[layout::ObjectList::kLayout] = {
+      .enabled = Always,
+      .press = ObjectListPress,
+      .drawList = [](Canvas& canvas, Rect rect, bool) { DrawObjectList(canvas, rect); },
+  };
   table[layout::Tasks::kLayout] = {
       .enabled = TaskItemEnabled,
       .checked = TaskItemChecked,
@@ -74,6 +79,7 @@ constexpr std::array<PanelHandlers, layout::kLayoutCount> MakePanelTable() {
       .setValue = SetTaskItemValue,
       .click = [](int item, Rect) { return TaskItemClick(item); },
       .press = TaskListPressOf,
+      .drawList = DrawTaskList,
   };
   table[layout::Brushes::kLayout] = {
       .enabled = BrushItemEnabled,

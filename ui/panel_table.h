@@ -35,6 +35,8 @@ struct PanelHandlers {
   // Items that follow the press themselves (tool drags, lists, the offset area): the loop result
   // of the phase, or kNotMine for the usual press, drag and release of buttons and sliders.
   int (*press)(const PlacedPanel& placed, const PanelItem& item, int phase) = nullptr;
+  // Lists that draw their own rows (the object list, the task list); null: an empty list box.
+  void (*drawList)(Canvas& canvas, Rect rect, bool enabled) = nullptr;
 };
 
 // The row of a panel layout; an empty row for an index outside the table.

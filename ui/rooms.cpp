@@ -14,6 +14,7 @@
 #include "scene/scene_object.h"
 #include "scene/scene_state.h"
 #include "ui/object_list.h"
+#include "ui/panel_table.h"
 #include "ui/panels.h"
 #include "ui/room_panels.h"
 #include "ui/task_panel.h"
@@ -110,10 +111,8 @@ void DrawItem(Canvas& canvas, const PanelLayout& panel, const PanelItem& item, R
       DrawLabel(canvas, rect, text, {TextAlign::Left, FontKind::Bold, true});
       break;
     case ItemKind::List:
-      if (panel.number == 10) {
-        DrawObjectList(canvas, rect);
-      } else if (panel.name == "Tasks") {
-        DrawTaskList(canvas, rect, look.enabled);
+      if (const PanelHandlers& handlers = PanelHandlersOf(panel); handlers.drawList != nullptr) {
+        handlers.drawList(canvas, rect, look.enabled);
       } else {
         DrawListBox(canvas, rect, {}, ListLook{look});
       }
