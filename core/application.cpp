@@ -17,6 +17,7 @@
 #include "platform/fonts.h"
 #include "platform/platform_state.h"
 #include "platform/preferences.h"
+#include "platform/settings.h"
 #include "platform/sdl_services.h"
 #include "platform/single_instance.h"
 #include "platform/string_ids.h"
@@ -165,6 +166,7 @@ int InitializeApplication() {
     return kFatalCodeMemory;
   }
   ReadPreferences();
+  ReadSettings();
   app.preferencesRead = true;
 
   // The modeling state starts empty: no objects, no current object, no keyframe owner.
@@ -246,6 +248,9 @@ void ShutdownApplication() {
   // (no temporary folder) must not replace the user's file with the defaults.
   if (app.preferencesRead && WritePreferences() != kNoError) {
     std::fprintf(stderr, "tessivar: the preferences could not be written to %s\n", PathOfSpec(MakePrefsFileSpec()).c_str());
+  }
+  if (app.preferencesRead && WriteSettings() != kNoError) {
+    std::fprintf(stderr, "tessivar: the settings could not be written to %s\n", SettingsFilePath().c_str());
   }
   app.preferencesRead = false;
 

@@ -35,6 +35,7 @@ void ResetPlatformState() {
   platform.tempFolder.clear();
   platform.rememberedFolder.clear();
   platform.chosenFilterType = 0;
+  SetDefaultSettings(platform.settings);
 }
 
 }  // namespace tsv

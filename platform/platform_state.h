@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/settings.h"
 #include "platform/user_services.h"
 
 struct FT_LibraryRec_;
@@ -58,6 +59,7 @@ struct PlatformState {
   StreamState stream;
   InstanceState instance;
   bool videoStarted = false;  // SDL's video subsystem runs
+  Settings settings;          // beside the preferences: scale, history budget, dialog folders
 };
 
 extern PlatformState platform;

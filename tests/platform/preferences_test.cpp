@@ -6,7 +6,10 @@
 
 #include "platform/byte_order.h"
 #include "platform/folders.h"
+#include "platform/platform_state.h"
 #include "platform/preferences.h"
+#include "platform/settings.h"
+#include "tests/support/reset_all_state.h"
 #include "tests/support/temp_dir.h"
 
 namespace tsv {
@@ -141,6 +144,32 @@ TEST_F(PreferencesFile, StoredValuesAreClampedAndAShortFileIsIgnored) {
   ReadPreferences();
   EXPECT_EQ(preferences.startupAction, 1);
   EXPECT_EQ(preferences.snapRadius, 7.0f);
+}
+
+// The settings beside the preferences: clamped when read, unknown lines kept, written back whole.
+TEST(Settings, ReadClampedAndWrittenBackWithWhatTheyDoNotKnow) {
+  const Settings read = ParseSettings(
+      "interface-scale 350\nhistory-mb 0\nfolder open-object /home/ann/Work Objects\n"
+      "folder save-picture relative/path\nfuture-key 7\nhistory-mb x\n");
+  EXPECT_EQ(read.interfaceScale, kMaxInterfaceScale);
+  EXPECT_EQ(read.historyBudgetMB, 1u);
+  ASSERT_EQ(read.dialogFolders.size(), 1u) << "only absolute folders are remembered";
+  EXPECT_EQ(read.dialogFolders.at("open-object"), "/home/ann/Work Objects");
+  EXPECT_EQ(read.otherLines, std::vector<std::string>{"future-key 7"});
+  EXPECT_EQ(ParseSettings(FormatSettings(read)).dialogFolders, read.dialogFolders);
+  EXPECT_EQ(FormatSettings(ParseSettings(FormatSettings(read))), FormatSettings(read));
+  EXPECT_EQ(ParseSettings("interface-scale -3\n").interfaceScale, kInterfaceScaleAuto);
+  EXPECT_EQ(ParseSettings("").historyBudgetMB, kDefaultHistoryBudgetMB);
+
+  test::TempDir dir;
+  test::ScopedEnv config("XDG_CONFIG_HOME", dir.str());
+  platform.settings = read;
+  ASSERT_EQ(WriteSettings(), kNoError);
+  SetDefaultSettings(platform.settings);
+  ReadSettings();
+  EXPECT_EQ(platform.settings.dialogFolders, read.dialogFolders);
+  EXPECT_EQ(platform.settings.interfaceScale, kMaxInterfaceScale);
+  test::ResetAllState();
 }
 
 }  // namespace
