@@ -68,13 +68,12 @@ int CallPanel(int panel, int phase, uint16_t partCode) {
   return app.panelHandler ? app.panelHandler(panel, phase, partCode) : HandlePanel(panel, phase, partCode);
 }
 
+// Ctrl+Q and the window's close request: the quit command's questions, and a refused quit
+// forgets the request.
 int AskToQuit() {
-  const bool recording = taskRecorder.taskState != kTaskIdle;
-  if ((recording && !AskMessage(GetString(kAskStopRecording))) || !ConfirmDiscardChanges()) {
-    input.quitRequested = false;
-    return kLoopContinue;
-  }
-  return kLoopQuit;
+  const int result = CommandQuit();
+  if (result != kLoopQuit) input.quitRequested = false;
+  return result;
 }
 
 }  // namespace

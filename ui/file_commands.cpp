@@ -55,6 +55,12 @@ bool HasUnsavedChanges() {
 
 bool ConfirmDiscardChanges() { return !HasUnsavedChanges() || AskMessage(GetString(kAskDiscardChanges)); }
 
+int CommandQuit() {
+  const bool recording = taskRecorder.taskState != kTaskIdle;
+  if (recording && !AskMessage(GetString(kAskStopRecording))) return kLoopRedrawViewFull;
+  return ConfirmDiscardChanges() ? kLoopQuit : kLoopRedrawViewFull;
+}
+
 int CommandNewProject() {
   if (!ConfirmDiscardChanges()) return kLoopRedrawViewFull;
   scene.currentObject = nullptr;

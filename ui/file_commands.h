@@ -17,6 +17,10 @@ int CommandSaveProject();  // Ctrl+S
 int CommandOpenObject();
 int CommandSaveObject();
 int CommandSaveObjectAs();
+// Quit (the top strip's Quit, Ctrl+Q, closing the window): while tasks are recorded, asks whether
+// to stop recording; with unsaved changes, whether to go on without saving them. kLoopQuit when
+// both are answered yes (or not asked), else the redraw result.
+int CommandQuit();
 int CommandCopyOptics();   // Ctrl+C
 int CommandPasteOptics();  // Ctrl+V
 

@@ -9,6 +9,7 @@
 #include "platform/preferences.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "scene/native_files.h"
 #include "scene/object_table.h"
 #include "scene/optics_file.h"
 #include "scene/scene_state.h"
@@ -94,21 +95,17 @@ void SetUpToolDrag(Rect readout) {
 bool TopStripItemEnabled(int item) {
   using namespace layout::TopStrip;
   if (item == kSaveObject || item == kSaveObjectAs) return scene.currentObject != nullptr;
-  return RoomOfTab(item) != 0 || item == kPreferences || item == kObjectName || item == kNewProject ||
-         item == kOpenProject || item == kSaveProject || item == kOpenObject;
+  return RoomOfTab(item) != 0 || item == kPreferences || item == kProjectName || item == kNewProject ||
+         item == kOpenProject || item == kSaveProject || item == kOpenObject || item == kQuit;
 }
 
 bool TopStripItemChecked(int item) { return RoomOfTab(item) == ui.currentRoom; }
 
 bool TopStripItemText(int item, std::string& text) {
-  if (item != layout::TopStrip::kObjectName) return false;
-  const SceneObject* object = scene.currentObject;
-  if (object == nullptr) {
-    text = GetString(kUiNoCurrentObject);
-    return true;
-  }
-  text = CountedToText(object->name);
-  if (object->hasUnsavedChanges || scene.projectModified) text += " " + GetString(kUiModifiedMark);
+  if (item != layout::TopStrip::kProjectName) return false;
+  // The project; the current object's name stands over the view.
+  text = CountedToText(nativeFiles.project.projectName);
+  if (HasUnsavedChanges()) text += " " + GetString(kUiModifiedMark);
   return true;
 }
 
@@ -117,7 +114,8 @@ int TopStripItemClick(int item, Rect) {
   if (const int room = RoomOfTab(item)) return ChooseRoom(room);
   switch (item) {
     case kPreferences: return OpenPreferences();
-    case kObjectName: return OpenObjectInformation();
+    case kProjectName: return OpenProjectInformation();
+    case kQuit: return CommandQuit();
     case kNewProject: return CommandNewProject();
     case kOpenProject: return CommandOpenProject();
     case kSaveProject: return CommandSaveProject();
