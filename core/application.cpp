@@ -133,8 +133,7 @@ WindowResult CreateMainWindow() {
   app.sdlServices.present = PresentFrame;
   // A tool's drag shows each redraw of the view (already drawn by the tool) and its readout.
   toolState.present = [] {
-    Canvas picture{400, 400, renderState.viewPicture};
-    PasteArea(mainWindow.frame, picture, ui.viewRect.left, ui.viewRect.top);
+    DrawViewPicture(mainWindow.frame, ViewOnScreen(), renderState.viewPicture);
     PresentFrame();
   };
   app.sdlServices.openDialog = ChooseFileToOpen;

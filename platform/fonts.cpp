@@ -6,6 +6,7 @@
 #include FT_FREETYPE_H
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -41,7 +42,7 @@ FT_Face OpenFace(const std::string& path) {
   return face;
 }
 
-int PixelSize(FontKind font) { return font == FontKind::Small ? 9 : 11; }
+int PixelSize(FontKind font) { return ScaledPixels(font == FontKind::Small ? 9 : 11); }
 
 FT_Face FaceFor(FontKind font) {
   if (!InitInterfaceFonts()) return nullptr;
@@ -101,6 +102,12 @@ void ShutdownInterfaceFonts() {
   platform.fonts = FontState{};
   platform.fonts.exitHookSet = exitHookSet;
 }
+
+void SetFontScale(float scale) { platform.fonts.scale = std::clamp(scale, 0.5f, 4.0f); }
+
+float FontScale() { return platform.fonts.scale; }
+
+int ScaledPixels(int designPixels) { return int(std::lround(float(designPixels) * platform.fonts.scale)); }
 
 int LineHeight(FontKind font) {
   FT_Face face = FaceFor(font);

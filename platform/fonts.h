@@ -24,4 +24,21 @@ void DrawText(Canvas& canvas, FontKind font, int left, int top, std::string_view
 int TextWidth(FontKind font, std::string_view text);
 int LineHeight(FontKind font);
 
+// The interface text is drawn at its pixel size (9 and 11 pixels) times this scale, rendered at
+// that size so it stays crisp. 1 unless the interface is scaled.
+void SetFontScale(float scale);
+float FontScale();
+// A length of the interface design in pixels at the current font scale.
+int ScaledPixels(int designPixels);
+
+// Holds the text at one scale while it lives (dialogs and pop-ups are laid out at the design's
+// size inside a scaled window).
+struct ScopedFontScale {
+  explicit ScopedFontScale(float scale) : previous(FontScale()) { SetFontScale(scale); }
+  ~ScopedFontScale() { SetFontScale(previous); }
+  ScopedFontScale(const ScopedFontScale&) = delete;
+  ScopedFontScale& operator=(const ScopedFontScale&) = delete;
+  float previous;
+};
+
 }  // namespace tsv

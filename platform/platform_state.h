@@ -25,6 +25,7 @@ struct FontState {
   bool tried = false;
   bool exitHookSet = false;
   bool fontconfigUsed = false;
+  float scale = 1.0f;  // the interface scale the text is drawn at
 };
 
 // The one buffered stream of the exchange formats.

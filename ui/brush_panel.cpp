@@ -174,7 +174,8 @@ const Canvas& BrushShapePictureOf(int shape) {
 const Canvas& BrushShapePicture() { return BrushShapePictureOf(brushSettings.shape); }
 
 int HandleModelingView(int phase, int mouseX, int mouseY) {
-  const int x = mouseX - ui.viewRect.left, y = mouseY - ui.viewRect.top;
+  int x = 0, y = 0;
+  ScreenToView(ViewOnScreen(), mouseX, mouseY, x, y);  // the brush works in the view's 400 units
   switch (phase) {
     case kPhasePress:
       if (!RoomStrokes(ui.currentRoom)) return 0;

@@ -660,6 +660,7 @@ void Idle(Session& s, int x, int y) {
 // --- Public -------------------------------------------------------------------------------------
 
 DialogResult RunDialog(Dialog& dialog) {
+  const ScopedFontScale designSize(1.0f);  // dialogs are laid out at the design's size
   Dialog working = dialog;
   Canvas& screen = mainWindow.frame;
   Session s(working, screen);

@@ -53,6 +53,7 @@ int RunPopUp(int width, int height, int left, int top, const std::function<int(R
 }  // namespace
 
 int PopUpMenu(const std::vector<std::string>& entries, int left, int top) {
+  const ScopedFontScale designSize(1.0f);
   if (entries.empty()) return -1;
   constexpr int kRowHeight = 20;
   int width = 120;

@@ -5,11 +5,14 @@
 #include <new>
 
 #include "platform/clock.h"
+#include "platform/fonts.h"
 #include "platform/events.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "platform/user_services.h"
 #include "platform/window.h"
+#include "render/view_screen.h"
+#include "scene/preview_file.h"
 #include "scene/scene_state.h"
 #include "ui/rooms.h"
 #include "ui/widgets.h"
@@ -22,12 +25,22 @@ constexpr int kPopUpWidth = 200;
 constexpr int kPopUpMaxRows = 10;
 constexpr uint32_t kScrollRepeatMs = 80;
 
+// One row, at the text's scale (the panel's list grows with the interface; the pop-up keeps the
+// design's size).
+int RowHeight() { return ScaledPixels(kObjectRowHeight); }
+
 void DrawObjectRow(Canvas& canvas, int left, int top, int width, const SceneObject& object, bool current) {
-  if (current) FillRect(canvas, {left, top, width, kObjectRowHeight}, kCurrentRowColour);
-  DrawObjectListThumbnail(canvas, object, left + 2, top + 2);
-  DrawTextClipped(canvas, {left + 35, top, width - 37, kObjectRowHeight}, FontKind::Normal, left + 35, top + 2,
-                  FitText(FontKind::Normal, CountedToText(object.name), width - 37), kTextColour);
-  DrawTextClipped(canvas, {left + 35, top, width - 37, kObjectRowHeight}, FontKind::Small, left + 35, top + 14,
+  const int row = RowHeight(), textLeft = left + ScaledPixels(35), textWidth = width - ScaledPixels(37);
+  if (current) FillRect(canvas, {left, top, width, row}, kCurrentRowColour);
+  if (FontScale() == 1.0f) {
+    DrawObjectListThumbnail(canvas, object, left + 2, top + 2);
+  } else {
+    const int side = ScaledPixels(kObjectThumbnailSide);
+    DrawScaledPicture(canvas, object.preview, kPreviewSide, {left + ScaledPixels(2), top + ScaledPixels(2), side, side});
+  }
+  DrawTextClipped(canvas, {textLeft, top, textWidth, row}, FontKind::Normal, textLeft, top + ScaledPixels(2),
+                  FitText(FontKind::Normal, CountedToText(object.name), textWidth), kTextColour);
+  DrawTextClipped(canvas, {textLeft, top, textWidth, row}, FontKind::Small, textLeft, top + ScaledPixels(14),
                   PopUpTypeText(object), kTextColour);
 }
 
@@ -85,17 +98,17 @@ void DrawObjectList(Canvas& canvas, Rect rect) {
   FillRect(canvas, rect, kFieldColour);
   FrameRect(canvas, rect, kEdgeColour);
   const std::vector<int> slots = ListedSlots();
-  const int visible = rect.height / kObjectRowHeight;
+  const int visible = rect.height / RowHeight();
   ui.objectListFirst = std::clamp(ui.objectListFirst, 0, std::max(0, int(slots.size()) - visible));
   const bool scrolls = int(slots.size()) > visible;
-  const int rowWidth = rect.width - 2 - (scrolls ? kScrollBarWidth : 0);
+  const int rowWidth = rect.width - 2 - (scrolls ? ScrollBarWidth() : 0);
   for (int row = 0; row < visible && ui.objectListFirst + row < int(slots.size()); ++row) {
     const int slot = slots[size_t(ui.objectListFirst + row)];
-    DrawObjectRow(canvas, rect.left + 1, rect.top + 1 + row * kObjectRowHeight, rowWidth,
+    DrawObjectRow(canvas, rect.left + 1, rect.top + 1 + row * RowHeight(), rowWidth,
                   *scene.objectTable[size_t(slot)], slot == scene.currentObjectIndex);
   }
   if (scrolls) {
-    DrawScrollBar(canvas, {rect.left + rect.width - 1 - kScrollBarWidth, rect.top + 1, kScrollBarWidth, rect.height - 2},
+    DrawScrollBar(canvas, {rect.left + rect.width - 1 - ScrollBarWidth(), rect.top + 1, ScrollBarWidth(), rect.height - 2},
                   int(slots.size()), visible, ui.objectListFirst, ControlLook{});
   }
 }
@@ -103,12 +116,12 @@ void DrawObjectList(Canvas& canvas, Rect rect) {
 int ObjectListSlotAt(Rect rect, int x, int y) {
   if (x < rect.left || y < rect.top + 1 || x >= rect.left + rect.width - 1 || y >= rect.top + rect.height) return -1;
   const std::vector<int> slots = ListedSlots();
-  const int index = ui.objectListFirst + (y - rect.top - 1) / kObjectRowHeight;
+  const int index = ui.objectListFirst + (y - rect.top - 1) / RowHeight();
   return index >= 0 && index < int(slots.size()) ? slots[size_t(index)] : -1;
 }
 
 void ScrollObjectList(Rect rect, int rows) {
-  const int visible = rect.height / kObjectRowHeight;
+  const int visible = rect.height / RowHeight();
   ui.objectListFirst = std::clamp(ui.objectListFirst + rows, 0, std::max(0, int(ListedSlots().size()) - visible));
 }
 
@@ -121,6 +134,7 @@ PopUpGeometry ObjectPopUpGeometry(int count, int left, int bottom) {
 }
 
 SceneObject* ObjectPopUp(int left, int bottom) {
+  const ScopedFontScale designSize(1.0f);  // the pop-up keeps the design's size
   const std::vector<int> slots = ListedSlots();
   if (slots.empty()) return nullptr;
   const PopUpGeometry g = ObjectPopUpGeometry(int(slots.size()), left, bottom);

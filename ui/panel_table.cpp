@@ -27,7 +27,7 @@ bool Always(int) { return true; }
 int MapApplyPress(const PlacedPanel& placed, const PanelItem& item, int phase) {
   if (item.id != layout::PaintTools::kApply || phase != kPhasePress) return kNotMine;
   const Rect r = ItemRectOnScreen(placed, item);
-  SetUpToolDrag({r.left + 4, r.top + r.height - 34, 45, 30});
+  SetUpToolDrag({r.left + Scaled(4), r.top + r.height - Scaled(34), Scaled(45), Scaled(30)});
   RunMapApplyDrag();
   ShowAmountReadout(kNoReadoutValue, kNoReadoutValue);
   ui.fullDetail = true;

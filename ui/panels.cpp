@@ -42,7 +42,7 @@ constexpr int kZoomPositions = 256;
 
 // The slider part of a slider item (the label takes the left part, as it is drawn).
 Rect SliderTrack(Rect rect, bool hasLabel) {
-  const int labelWidth = hasLabel ? std::min(92, rect.width / 3) : 0;
+  const int labelWidth = hasLabel ? std::min(Scaled(92), rect.width / 3) : 0;
   return {rect.left + labelWidth, rect.top, rect.width - labelWidth, rect.height};
 }
 
@@ -60,10 +60,6 @@ int HandleStrip(int phase) {
 }
 
 }  // namespace
-
-Rect ItemRectOnScreen(const PlacedPanel& placed, const PanelItem& item) {
-  return {placed.rect.left + item.rect.left, placed.rect.top + item.rect.top, item.rect.width, item.rect.height};
-}
 
 float ZoomFromPosition(float position) {
   return 0.1f * std::exp(0.0179889f * std::clamp(position, 0.0f, float(kZoomPositions)));

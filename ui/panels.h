@@ -33,9 +33,6 @@ uint32_t ItemColour(const PanelLayout& panel, const PanelItem& item);
 // Picture items: what they show (an empty canvas shows an empty box).
 const Canvas& ItemPicture(const PanelLayout& panel, const PanelItem& item);
 
-// An item's rectangle on the screen.
-Rect ItemRectOnScreen(const PlacedPanel& placed, const PanelItem& item);
-
 // Commands that keys share with panel items.
 int ChooseRoom(int room);                // the room's tab
 int ChooseView(int view);                // views 0..6 of the current object; 4, or -1 without one

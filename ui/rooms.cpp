@@ -5,12 +5,16 @@
 #include <cmath>
 
 #include "platform/clock.h"
+#include "platform/fonts.h"
+#include "platform/platform_state.h"
+#include "platform/settings.h"
 #include "platform/preferences.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "platform/window.h"
 #include "render/render_state.h"
 #include "render/soft_draw.h"
+#include "render/view_screen.h"
 #include "scene/scene_object.h"
 #include "scene/scene_state.h"
 #include "ui/object_list.h"
@@ -62,7 +66,7 @@ void DrawReadout(Canvas& canvas, Rect rect) {
 }
 
 void DrawSliderItem(Canvas& canvas, Rect rect, const std::string& label, int value, int maximum, const ControlLook& look) {
-  const int labelWidth = label.empty() ? 0 : std::min(92, rect.width / 3);
+  const int labelWidth = label.empty() ? 0 : std::min(Scaled(92), rect.width / 3);
   if (labelWidth > 0) {
     DrawLabel(canvas, {rect.left, rect.top, labelWidth - 4, rect.height}, label, {TextAlign::Left, FontKind::Normal, look.enabled});
   }
@@ -97,8 +101,10 @@ void DrawItem(Canvas& canvas, const PanelLayout& panel, const PanelItem& item, R
       DrawSliderItem(canvas, rect, text, ItemValue(panel, item), ItemMaximum(panel, item), look);
       break;
     case ItemKind::Swatch: {
-      DrawLabel(canvas, {rect.left, rect.top, rect.width, 14}, text, {TextAlign::Left, FontKind::Small, look.enabled});
-      DrawColourSwatch(canvas, {rect.left, rect.top + 14, rect.width, rect.height - 14}, ItemColour(panel, item), look);
+      const int labelHeight = Scaled(14);
+      DrawLabel(canvas, {rect.left, rect.top, rect.width, labelHeight}, text, {TextAlign::Left, FontKind::Small, look.enabled});
+      DrawColourSwatch(canvas, {rect.left, rect.top + labelHeight, rect.width, rect.height - labelHeight},
+                       ItemColour(panel, item), look);
       break;
     }
     case ItemKind::Trackball:
@@ -119,8 +125,9 @@ void DrawItem(Canvas& canvas, const PanelLayout& panel, const PanelItem& item, R
       break;
     case ItemKind::Picture: {
       if (!text.empty()) {
-        DrawLabel(canvas, {rect.left, rect.top, rect.width, 14}, text, {TextAlign::Left, FontKind::Small, look.enabled});
-        rect = {rect.left, rect.top + 14, rect.width, rect.height - 14};
+        const int labelHeight = Scaled(14);
+        DrawLabel(canvas, {rect.left, rect.top, rect.width, labelHeight}, text, {TextAlign::Left, FontKind::Small, look.enabled});
+        rect = {rect.left, rect.top + labelHeight, rect.width, rect.height - labelHeight};
       }
       DrawPictureBox(canvas, rect, ItemPicture(panel, item), look);
       break;
@@ -144,12 +151,11 @@ void DrawModelingView(Canvas& canvas) {
   options.updateThumbnail = true;
   options.renderer = uint8_t(preferences.rendererWord & 0xFF);
   if (!SoftDraw(scene.currentObject, options)) return;
-  Canvas picture{kViewSize, kViewSize, renderState.viewPicture};
-  PasteArea(canvas, picture, ui.viewRect.left, ui.viewRect.top);
+  DrawViewPicture(canvas, ViewOnScreen(), renderState.viewPicture);
   DrawViewOverlay(canvas);
   const std::string readout = RedrawReadoutText(preferences.displayChoice);
   if (!readout.empty()) {
-    DrawLabel(canvas, {ui.viewRect.left + 6, ui.viewRect.top + 4, 120, 16}, readout,
+    DrawLabel(canvas, {ui.viewRect.left + Scaled(6), ui.viewRect.top + Scaled(4), Scaled(120), Scaled(16)}, readout,
               {TextAlign::Left, FontKind::Small, true, Rgb(200, 200, 200)});
   }
 }
@@ -160,8 +166,30 @@ void DrawStrip(Canvas& canvas) {
   std::string title = object ? CountedToText(object->name) + "  (" + ObjectTypeText(*object) + ")"
                              : GetString(kUiNoCurrentObject);
   if (object && object->hasUnsavedChanges) title += "  " + GetString(kUiModifiedMark);
-  DrawLabel(canvas, {ui.stripRect.left, ui.stripRect.top, kViewSize, ui.stripRect.height}, title,
+  DrawLabel(canvas, {ui.stripRect.left, ui.stripRect.top, ui.viewRect.width, ui.stripRect.height}, title,
             {TextAlign::Left, FontKind::Bold, object != nullptr});
+}
+
+// A panel's picture at the interface scale, made once per scale. The pictures are flat colour
+// and frame lines: the nearest design pixel keeps the lines sharp.
+const Canvas& PanelPictureAtScale(const PanelLayout& panel) {
+  if (ui.scale == 1.0f) return panel.picture;
+  if (ui.scaledPicturesScale != ui.scale || ui.scaledPanelPictures.size() != ui.layout.panels.size()) {
+    ui.scaledPanelPictures.assign(ui.layout.panels.size(), Canvas{});
+    ui.scaledPicturesScale = ui.scale;
+  }
+  Canvas& scaled = ui.scaledPanelPictures[size_t(panel.index)];
+  const int width = Scaled(panel.width), height = Scaled(panel.height);
+  if (scaled.width == width && scaled.height == height) return scaled;
+  ResizeCanvas(scaled, width, height);
+  for (int y = 0; y < height; ++y) {
+    const int sy = std::min(panel.height - 1, int(float(y) / ui.scale));
+    for (int x = 0; x < width; ++x) {
+      const int sx = std::min(panel.width - 1, int(float(x) / ui.scale));
+      scaled.pixels[size_t(y) * size_t(width) + size_t(x)] = panel.picture.pixels[size_t(sy) * size_t(panel.width) + size_t(sx)];
+    }
+  }
+  return scaled;
 }
 
 void DrawViews(Canvas& canvas) {
@@ -175,10 +203,7 @@ void DrawViews(Canvas& canvas) {
   FillRect(canvas, ui.thumbnailRect, background);
   if (scene.currentObject == nullptr) return;
   DrawModelingView(canvas);
-  if (scene.currentObject->preview.size() == size_t(kThumbnailSize) * kThumbnailSize) {
-    Canvas preview{kThumbnailSize, kThumbnailSize, scene.currentObject->preview};
-    PasteArea(canvas, preview, ui.thumbnailRect.left, ui.thumbnailRect.top);
-  }
+  DrawThumbnailPicture(canvas, ViewOnScreen(), scene.currentObject->preview);
 }
 
 }  // namespace
@@ -198,18 +223,47 @@ const RoomLayout* CurrentRoomLayout() {
   return nullptr;
 }
 
+float InterfaceScaleFor(int setting, int frameWidth, int frameHeight) {
+  const float fits = std::min(float(frameWidth) / float(kDesignWidth), float(frameHeight) / float(kDesignHeight));
+  // Steps of 5 %, the largest that fits.
+  const float largest = std::clamp(std::floor(fits * 20.0f + 1e-4f) / 20.0f, 1.0f, 2.0f);
+  if (setting == kInterfaceScaleAuto) return largest;
+  return std::clamp(float(setting) / 100.0f, 1.0f, largest);
+}
+
+int Scaled(int designPixels) { return int(std::lround(float(designPixels) * ui.scale)); }
+
+Rect ScaledRect(Rect design) {
+  const int left = Scaled(design.left), top = Scaled(design.top);
+  return {left, top, Scaled(design.left + design.width) - left, Scaled(design.top + design.height) - top};
+}
+
+Rect ItemRectOnScreen(const PlacedPanel& placed, const PanelItem& item) {
+  const Rect r = ScaledRect(item.rect);
+  return {placed.rect.left + r.left, placed.rect.top + r.top, r.width, r.height};
+}
+
+ViewScreen ViewOnScreen() { return {ui.viewRect, ui.thumbnailRect}; }
+
 void PlaceRoom(int frameWidth, int frameHeight, bool force) {
-  if (!force && frameWidth == ui.frameWidth && frameHeight == ui.frameHeight && !ui.placed.empty()) return;
+  const float scale = InterfaceScaleFor(platform.settings.interfaceScale, frameWidth, frameHeight);
+  if (!force && frameWidth == ui.frameWidth && frameHeight == ui.frameHeight && scale == ui.scale &&
+      !ui.placed.empty()) {
+    return;
+  }
   ui.frameWidth = frameWidth;
   ui.frameHeight = frameHeight;
+  ui.scale = scale;
+  // The window's text and controls follow the scale; dialogs and pop-ups set the design's own.
+  SetFontScale(scale);
   // The view block stays centred between the columns, and vertically in the space below the top
-  // strip when the window is taller than the design.
-  const int centreWidth = frameWidth - kRightColumnWidth - kLeftColumnRight;
-  const int viewLeft = kLeftColumnRight + std::max(0, (centreWidth - kViewBlockWidth) / 2);
-  const int viewTop = kViewTop + std::max(0, (frameHeight - kDesignHeight) / 2);
-  ui.viewRect = {viewLeft, viewTop, kViewSize, kViewSize};
-  ui.thumbnailRect = {viewLeft + kThumbnailOffset, viewTop, kThumbnailSize, kThumbnailSize};
-  ui.stripRect = {viewLeft, viewTop - kStripHeight - 2, kViewBlockWidth, kStripHeight};
+  // strip when the window is taller than the design at this scale.
+  const int centreWidth = frameWidth - Scaled(kRightColumnWidth) - Scaled(kLeftColumnRight);
+  const int viewLeft = Scaled(kLeftColumnRight) + std::max(0, (centreWidth - Scaled(kViewBlockWidth)) / 2);
+  const int viewTop = Scaled(kViewTop) + std::max(0, (frameHeight - Scaled(kDesignHeight)) / 2);
+  ui.viewRect = {viewLeft, viewTop, Scaled(kViewSize), Scaled(kViewSize)};
+  ui.thumbnailRect = {viewLeft + Scaled(kThumbnailOffset), viewTop, Scaled(kThumbnailSize), Scaled(kThumbnailSize)};
+  ui.stripRect = {viewLeft, viewTop - Scaled(kStripHeight) - Scaled(2), Scaled(kViewBlockWidth), Scaled(kStripHeight)};
   // The composer view: the rectangle of the preferences (height, width, top, left) when it was
   // ever set, else the composer picture's size at the view's place.
   const auto& r = preferences.composerViewRect;
@@ -226,14 +280,14 @@ void PlaceRoom(int frameWidth, int frameHeight, bool force) {
     const PanelLayout& panel = ui.layout.panels[size_t(place.layout)];
     PlacedPanel placed;
     placed.layout = place.layout;
-    placed.rect.width = panel.width;
-    placed.rect.height = panel.height;
-    placed.rect.left = place.xAnchor == Anchor::Right  ? frameWidth - panel.width - place.dx
-                       : place.xAnchor == Anchor::View ? viewLeft + place.dx
-                                                       : place.dx;
-    placed.rect.top = place.yAnchor == Anchor::Bottom ? frameHeight - panel.height - place.dy
-                      : place.yAnchor == Anchor::View ? viewTop + place.dy
-                                                      : place.dy;
+    placed.rect.width = Scaled(panel.width);
+    placed.rect.height = Scaled(panel.height);
+    placed.rect.left = place.xAnchor == Anchor::Right  ? frameWidth - placed.rect.width - Scaled(place.dx)
+                       : place.xAnchor == Anchor::View ? viewLeft + Scaled(place.dx)
+                                                       : Scaled(place.dx);
+    placed.rect.top = place.yAnchor == Anchor::Bottom ? frameHeight - placed.rect.height - Scaled(place.dy)
+                      : place.yAnchor == Anchor::View ? viewTop + Scaled(place.dy)
+                                                      : Scaled(place.dy);
     ui.placed.push_back(placed);
   }
 }
@@ -260,15 +314,19 @@ uint16_t HitTest(int x, int y) {
     const Rect& r = placed.rect;
     if (x < r.left || y < r.top || x >= r.left + r.width || y >= r.top + r.height) continue;
     const PanelLayout& panel = LayoutOf(placed);
-    uint8_t item = panel.itemMap[size_t(y - r.top) * size_t(panel.width) + size_t(x - r.left)];
+    // The item map is the design's: the point goes back to design pixels.
+    const int mapX = std::min(panel.width - 1, int(float(x - r.left) / ui.scale));
+    const int mapY = std::min(panel.height - 1, int(float(y - r.top) / ui.scale));
+    uint8_t item = panel.itemMap[size_t(mapY) * size_t(panel.width) + size_t(mapX)];
     if (item != 0) code = uint16_t(panel.number * 256 + item);
   }
   if (ui.currentRoom != kComposerRoomNumber) {
     // The strip over the view: the object's title, and over the thumbnail when the preference says so.
     const Rect& s = ui.stripRect;
     if (y >= s.top && y < s.top + s.height) {
-      if (x >= s.left && x < s.left + kViewSize) code = kStripPanel * 256 + 1;
-      if (preferences.showSecondStripItem && x >= s.left + kThumbnailOffset && x < s.left + kThumbnailOffset + kViewSize) {
+      if (x >= s.left && x < s.left + ui.viewRect.width) code = kStripPanel * 256 + 1;
+      const int second = s.left + Scaled(kThumbnailOffset);
+      if (preferences.showSecondStripItem && x >= second && x < second + ui.viewRect.width) {
         code = kStripPanel * 256 + 2;
       }
     }
@@ -300,20 +358,17 @@ void DrawInterface(Canvas& canvas) {
   DrawViews(canvas);
   for (const PlacedPanel& placed : ui.placed) {
     const PanelLayout& panel = LayoutOf(placed);
-    PasteArea(canvas, panel.picture, placed.rect.left, placed.rect.top);
+    PasteArea(canvas, PanelPictureAtScale(panel), placed.rect.left, placed.rect.top);
     // The frames themselves are part of the panel's picture; their titles sit on the top line.
     for (const PanelFrame& frame : panel.frames) {
       if (frame.title == 0) continue;
       const std::string title = GetStringById(frame.title);
-      const int left = placed.rect.left + frame.rect.left + 8, top = placed.rect.top + frame.rect.top - 7;
-      const int width = std::min(TextWidth(FontKind::Bold, title) + 8, frame.rect.width - 16);
-      FillRect(canvas, {left, top, width, 14}, kPanelColour);
-      DrawLabel(canvas, {left + 4, top, width - 4, 14}, title, {TextAlign::Left, FontKind::Bold, true});
+      const int left = placed.rect.left + Scaled(frame.rect.left + 8), top = placed.rect.top + Scaled(frame.rect.top - 7);
+      const int width = std::min(TextWidth(FontKind::Bold, title) + Scaled(8), Scaled(frame.rect.width - 16));
+      FillRect(canvas, {left, top, width, Scaled(14)}, kPanelColour);
+      DrawLabel(canvas, {left + Scaled(4), top, width - Scaled(4), Scaled(14)}, title, {TextAlign::Left, FontKind::Bold, true});
     }
-    for (const PanelItem& item : panel.items) {
-      Rect r{placed.rect.left + item.rect.left, placed.rect.top + item.rect.top, item.rect.width, item.rect.height};
-      DrawItem(canvas, panel, item, r, panel.number);
-    }
+    for (const PanelItem& item : panel.items) DrawItem(canvas, panel, item, ItemRectOnScreen(placed, item), panel.number);
   }
   // The hover text of the item the pointer rests on.
   if (ui.hoverPanel != 0 && ui.pressedPanel == 0 && TickCount() - ui.hoverSince >= kHoverDelayMs) {

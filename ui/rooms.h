@@ -9,6 +9,7 @@
 
 #include "mesh/synthetic_shapes.h"
 #include "platform/canvas.h"
+#include "render/view_screen.h"
 #include "ui/interface_layout.h"
 
 namespace tsv {
@@ -53,6 +54,9 @@ struct MorphChoice {
 struct UiState {
   InterfaceLayout layout;
   int currentRoom = 1;
+  // The interface scale the room is laid out at (1 = the design's pixels): panels, text and the
+  // view's picture grow with it; the view keeps its 400-unit coordinates.
+  float scale = 1.0f;
   std::vector<PlacedPanel> placed;  // the current room's panels in their order
   int frameWidth = 0, frameHeight = 0;
   Rect viewRect, thumbnailRect, stripRect, composerViewRect;
@@ -95,6 +99,10 @@ struct UiState {
   // change takes it away.
   bool taskListFocus = false;
   int taskFocusRoom = 0;
+
+  // The panels' pictures at the scale they were last drawn at, by layout index.
+  std::vector<Canvas> scaledPanelPictures;
+  float scaledPicturesScale = 0.0f;
 };
 
 extern UiState ui;
@@ -104,8 +112,16 @@ void ResetUiState();
 // Loads the layout resources into `ui.layout`; false when they are missing or damaged.
 [[nodiscard]] bool LoadInterface();
 
-// Places the current room's panels for a window of the given size (nothing happens when neither
-// the room nor the size changed since the last time).
+// The interface scale for a frame of this size: the setting (100..200 %), or with Auto the largest
+// in steps of 5 % at which the design (1024 x 768) fits; never more than fits, never below 1.
+float InterfaceScaleFor(int setting, int frameWidth, int frameHeight);
+// A length or a rectangle of the design at the interface scale. Rectangles are scaled by their
+// edges, so that rectangles that meet in the design still meet.
+int Scaled(int designPixels);
+Rect ScaledRect(Rect design);
+
+// Places the current room's panels for a window of the given size, at the interface scale
+// (nothing happens when neither the room, the size nor the scale changed since the last time).
 void PlaceRoom(int frameWidth, int frameHeight, bool force = false);
 void SetCurrentRoom(int room);
 const RoomLayout* CurrentRoomLayout();
@@ -113,6 +129,10 @@ const RoomLayout* CurrentRoomLayout();
 // The placed panel of the current room with that number, or null.
 const PlacedPanel* FindPlacedPanel(int panelNumber);
 const PanelLayout& LayoutOf(const PlacedPanel& placed);
+// An item's rectangle on the screen.
+Rect ItemRectOnScreen(const PlacedPanel& placed, const PanelItem& item);
+// Where the view and its thumbnail stand on the screen now.
+ViewScreen ViewOnScreen();
 
 // The part code (panel x 256 + item) under a point of the window, 0 for none: panels in their
 // order with later ones replacing earlier ones, then the view areas (10, or 11 in the composer).

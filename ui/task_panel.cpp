@@ -12,6 +12,7 @@
 #include "ui/layout_ids.h"
 #include "ui/rooms.h"
 #include "ui/step_dialog.h"
+#include "platform/fonts.h"
 #include "ui/loop_result.h"
 #include "ui/widgets.h"
 
@@ -121,10 +122,10 @@ void DrawTaskList(Canvas& canvas, Rect rect, bool enabled) {
   const Rect inner = InsetRect(rect, 1);
   for (size_t i = 0; i < lines.size(); ++i) {
     if (!lines[i].swatch) continue;
-    const int top = inner.top + int(i) * kListRowHeight;
-    if (top + kListRowHeight > inner.top + inner.height) break;
+    const int top = inner.top + int(i) * ListRowHeight();
+    if (top + ListRowHeight() > inner.top + inner.height) break;
     const Rgb16& c = *lines[i].swatch;
-    const Rect stripe{inner.left, top + 1, 3, kListRowHeight - 2};
+    const Rect stripe{inner.left, top + 1, ScaledPixels(3), ListRowHeight() - 2};
     FillRect(canvas, stripe, Rgb(uint8_t(c.red >> 8), uint8_t(c.green >> 8), uint8_t(c.blue >> 8)));
   }
 }

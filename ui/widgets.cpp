@@ -150,7 +150,7 @@ Rect EditTextRect(Rect rect) { return {rect.left + 4, rect.top + 2, rect.width -
 
 Rect ListInnerRect(Rect rect, int rowCount) {
   Rect inner = InsetRect(rect, 1);
-  if (ListHasScrollBar(rect, rowCount)) inner.width -= kScrollBarWidth;
+  if (ListHasScrollBar(rect, rowCount)) inner.width -= ScrollBarWidth();
   return inner;
 }
 
@@ -425,18 +425,21 @@ size_t EditCaretAt(Rect rect, std::string_view text, const EditLook& look, int x
   return best;
 }
 
-int ListVisibleRows(Rect rect) { return std::max(0, (rect.height - 2) / kListRowHeight); }
+int ListRowHeight() { return ScaledPixels(kListRowHeight); }
+int ScrollBarWidth() { return ScaledPixels(kScrollBarWidth); }
+
+int ListVisibleRows(Rect rect) { return std::max(0, (rect.height - 2) / ListRowHeight()); }
 
 bool ListHasScrollBar(Rect rect, int rowCount) { return rowCount > ListVisibleRows(rect); }
 
 Rect ListScrollBarRect(Rect rect) {
-  return {rect.left + rect.width - 1 - kScrollBarWidth, rect.top + 1, kScrollBarWidth, std::max(0, rect.height - 2)};
+  return {rect.left + rect.width - 1 - ScrollBarWidth(), rect.top + 1, ScrollBarWidth(), std::max(0, rect.height - 2)};
 }
 
 int ListRowAt(Rect rect, int rowCount, int firstRow, int x, int y) {
   Rect inner = ListInnerRect(rect, rowCount);
   if (!RectContains(inner, x, y)) return -1;
-  int row = firstRow + (y - inner.top) / kListRowHeight;
+  int row = firstRow + (y - inner.top) / ListRowHeight();
   return row >= 0 && row < rowCount ? row : -1;
 }
 
@@ -447,7 +450,7 @@ void DrawListBox(Canvas& canvas, Rect rect, std::span<const std::string> rows, c
   FrameClipped(canvas, rect, rect, !c.enabled ? kGreyedEdge : c.focused ? kAccentColour : kEdgeColour);
   Rect inner = ListInnerRect(rect, rowCount);
   for (int row = std::max(0, look.firstRow); row < rowCount; ++row) {
-    Rect line = {inner.left, inner.top + (row - look.firstRow) * kListRowHeight, inner.width, kListRowHeight};
+    Rect line = {inner.left, inner.top + (row - look.firstRow) * ListRowHeight(), inner.width, ListRowHeight()};
     if (line.top >= inner.top + inner.height) break;
     uint32_t text = c.enabled ? kTextColour : kGreyedTextColour;
     if (row == look.selected) {

@@ -25,8 +25,10 @@ inline constexpr uint32_t kEdgeColour = Rgb(146, 146, 150);
 inline constexpr uint32_t kFieldColour = Rgb(255, 255, 255);
 inline constexpr uint32_t kHoverBoxColour = Rgb(255, 255, 225);
 
-inline constexpr int kListRowHeight = 16;
+inline constexpr int kListRowHeight = 16;  // at the design's size; ListRowHeight() at the text's scale
 inline constexpr int kScrollBarWidth = 12;
+int ListRowHeight();
+int ScrollBarWidth();
 inline constexpr int kWindowTitleHeight = 22;
 inline constexpr int kWindowShadow = 5;  // the drop shadow's width right of and below a window
 

@@ -7,6 +7,9 @@
 #include "platform/platform_state.h"
 #include "platform/preferences.h"
 #include "platform/scripted_services.h"
+#include "platform/settings.h"
+#include "render/render_state.h"
+#include "render/view_screen.h"
 #include "platform/window.h"
 #include "scene/object_table.h"
 #include "scene/scene_state.h"
@@ -23,31 +26,86 @@ namespace {
 using Rooms = test::InterfaceFixture;
 
 TEST_F(Rooms, EveryRoomPlacesItsPanelsInsideTheWindowWithoutOverlap) {
-  for (int room = 1; room <= kRoomCount; ++room) {
-    SetCurrentRoom(room);
-    ASSERT_FALSE(ui.placed.empty()) << room;
-    for (size_t i = 0; i < ui.placed.size(); ++i) {
-      const Rect& a = ui.placed[i].rect;
-      EXPECT_GE(a.left, 0) << room;
-      EXPECT_GE(a.top, 0) << room;
-      EXPECT_LE(a.left + a.width, 1024) << room << " " << LayoutOf(ui.placed[i]).name;
-      EXPECT_LE(a.top + a.height, 768) << room << " " << LayoutOf(ui.placed[i]).name;
-      for (size_t j = i + 1; j < ui.placed.size(); ++j) {
-        const Rect& b = ui.placed[j].rect;
-        bool overlap = a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
-                       b.top < a.top + a.height;
-        EXPECT_FALSE(overlap) << "room " << room << ": " << LayoutOf(ui.placed[i]).name << " and "
-                              << LayoutOf(ui.placed[j]).name;
-      }
-      // No panel covers the modeling view or the thumbnail.
-      for (const Rect& v : {ui.viewRect, ui.thumbnailRect}) {
-        if (room == kComposerRoomNumber) break;
-        bool overlap = a.left < v.left + v.width && v.left < a.left + a.width && a.top < v.top + v.height &&
-                       v.top < a.top + a.height;
-        EXPECT_FALSE(overlap) << "room " << room << ": " << LayoutOf(ui.placed[i]).name;
+  // At the design's size and at the scales larger windows take.
+  for (const auto& [width, height] : {std::pair{1024, 768}, std::pair{1280, 1024}, std::pair{1920, 1080}}) {
+    PlaceRoom(width, height, true);
+    for (int room = 1; room <= kRoomCount; ++room) {
+      SetCurrentRoom(room);
+      ASSERT_FALSE(ui.placed.empty()) << room;
+      for (size_t i = 0; i < ui.placed.size(); ++i) {
+        const Rect& a = ui.placed[i].rect;
+        EXPECT_GE(a.left, 0) << room;
+        EXPECT_GE(a.top, 0) << room;
+        EXPECT_LE(a.left + a.width, width) << room << " " << LayoutOf(ui.placed[i]).name;
+        EXPECT_LE(a.top + a.height, height) << room << " " << LayoutOf(ui.placed[i]).name;
+        for (size_t j = i + 1; j < ui.placed.size(); ++j) {
+          const Rect& b = ui.placed[j].rect;
+          bool overlap = a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
+                         b.top < a.top + a.height;
+          EXPECT_FALSE(overlap) << "room " << room << ": " << LayoutOf(ui.placed[i]).name << " and "
+                                << LayoutOf(ui.placed[j]).name;
+        }
+        // No panel covers the modeling view or the thumbnail.
+        for (const Rect& v : {ui.viewRect, ui.thumbnailRect}) {
+          if (room == kComposerRoomNumber) break;
+          bool overlap = a.left < v.left + v.width && v.left < a.left + a.width && a.top < v.top + v.height &&
+                         v.top < a.top + a.height;
+          EXPECT_FALSE(overlap) << "room " << room << ": " << LayoutOf(ui.placed[i]).name;
+        }
       }
     }
   }
+}
+
+TEST_F(Rooms, TheInterfaceScaleIsTheLargestThatFitsOrTheSettingWhenItFits) {
+  struct Case {
+    int setting, width, height;
+    float scale;
+  };
+  for (const Case& c : {Case{kInterfaceScaleAuto, 1024, 768, 1.0f}, Case{kInterfaceScaleAuto, 800, 600, 1.0f},
+                        Case{kInterfaceScaleAuto, 1280, 1024, 1.25f}, Case{kInterfaceScaleAuto, 1920, 1080, 1.4f},
+                        Case{kInterfaceScaleAuto, 4000, 3000, 2.0f}, Case{120, 1920, 1080, 1.2f},
+                        Case{200, 1920, 1080, 1.4f}, Case{100, 1920, 1080, 1.0f}}) {
+    EXPECT_FLOAT_EQ(InterfaceScaleFor(c.setting, c.width, c.height), c.scale) << c.setting << " " << c.width;
+  }
+}
+
+TEST_F(Rooms, AtALargerScaleItemsHitAndTheViewMapsToItsOwnUnits) {
+  // The same design points hit the same items at 1.4.
+  PlaceRoom(1920, 1080, true);
+  ASSERT_FLOAT_EQ(ui.scale, 1.4f);
+  const PlacedPanel* tools = FindPlacedPanel(5);
+  ASSERT_NE(tools, nullptr);
+  EXPECT_EQ(tools->rect.width, Scaled(LayoutOf(*tools).width));
+  EXPECT_EQ(HitTest(tools->rect.left + Scaled(12), tools->rect.top + Scaled(24)), (5 << 8) | layout::DeformTools::kScale);
+  // The view is 560 pixels wide and keeps its 400 units; the whole view hits the view.
+  EXPECT_EQ(ui.viewRect.width, 560);
+  EXPECT_EQ(ui.viewRect.height, 560);
+  const Rect& v = ui.viewRect;
+  EXPECT_EQ(HitTest(v.left + v.width - 1, v.top + v.height - 1), kPartModelingView);
+  int x = 0, y = 0;
+  ScreenToView(ViewOnScreen(), v.left, v.top, x, y);
+  EXPECT_EQ(std::pair(x, y), std::pair(0, 0));
+  ScreenToView(ViewOnScreen(), v.left + v.width - 1, v.top + v.height - 1, x, y);
+  EXPECT_EQ(std::pair(x, y), std::pair(399, 399));
+  ScreenToView(ViewOnScreen(), v.left + 280, v.top + 140, x, y);
+  EXPECT_EQ(std::pair(x, y), std::pair(200, 100));
+  ScreenToView(ViewOnScreen(), v.left - 1, v.top - 1, x, y);
+  EXPECT_LT(x, 0);
+  EXPECT_LT(y, 0);
+  EXPECT_FLOAT_EQ(ViewUnitsToScreen(ViewOnScreen(), 100.0f), 140.0f);
+
+  // The view's picture fills its rectangle: a flat picture stays flat, its edges included.
+  Canvas screen;
+  ResizeCanvas(screen, 1920, 1080);
+  std::vector<uint32_t> picture(size_t(kViewSide) * kViewSide, Rgb(10, 200, 30));
+  DrawViewPicture(screen, ViewOnScreen(), picture);
+  for (const auto& [px, py] : {std::pair{v.left, v.top}, std::pair{v.left + v.width - 1, v.top + v.height - 1},
+                              std::pair{v.left + 279, v.top + 311}}) {
+    EXPECT_EQ(screen.pixels[size_t(py) * 1920 + size_t(px)] & 0xFFFFFF, Rgb(10, 200, 30) & 0xFFFFFF);
+  }
+  EXPECT_EQ(screen.pixels[size_t(v.top) * 1920 + size_t(v.left - 1)], 0u);
+  EXPECT_EQ(screen.pixels[size_t(v.top + v.height) * 1920 + size_t(v.left)], 0u);
 }
 
 TEST_F(Rooms, HitTestFindsItemsAndTheViewAreas) {
