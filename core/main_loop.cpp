@@ -139,6 +139,7 @@ int HandleKey(int /*previous*/) {
     case 'k': return ChooseRoom(10);
     case 'm': return StepZoom(+1);
     case 'n': return StepZoom(-1);
+    case kCharHome: return FrameCurrentObject();
     case 'p': return CycleFreeViewMode();
     default: return -1;
   }
@@ -205,6 +206,8 @@ int MainLoopStep(int previous) {
   } else {
     result = UpdateHover(partCode);
   }
+  // The wheel zooms the view under the pointer; turned during a drag or elsewhere it is dropped.
+  if (const int zoomed = WheelOverView(ui.trackingMouse ? 0 : partCode); result == kLoopContinue) result = zoomed;
   if (result == kLoopContinue && input.redrawRequested) result = kLoopRedrawViewFull;
   input.redrawRequested = false;
   if (scene.currentObject != nullptr) {

@@ -56,6 +56,7 @@ uint32_t SpecialKeyCharacter(SDL_Keycode key) {
     case SDLK_RETURN:
     case SDLK_KP_ENTER: return kCharReturn;
     case SDLK_TAB: return kCharTab;
+    case SDLK_HOME: return kCharHome;
     default: return 0;
   }
 }

@@ -26,6 +26,7 @@ inline constexpr uint16_t kAltBit = 0x0800;          // Alt, or the pen's second
 inline constexpr uint16_t kRightButtonBit = 0x1000;  // right button, or the pen's third button
 
 // Character codes of the keys without a character of their own.
+inline constexpr uint32_t kCharHome = 0x01;
 inline constexpr uint32_t kCharDelete = 0x08;  // Delete and Backspace
 inline constexpr uint32_t kCharTab = 0x09;
 inline constexpr uint32_t kCharReturn = 0x0D;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "render/render_state.h"
+#include "render/work_data.h"
 
 namespace tsv {
 namespace {
@@ -74,6 +75,32 @@ void ScreenToView(const ViewScreen& screen, int x, int y, int& viewX, int& viewY
 
 float ViewUnitsToScreen(const ViewScreen& screen, float units) {
   return units * float(screen.view.width) / float(kViewSide);
+}
+
+bool FrameObjectInView(const SceneObject& object, ObjectView& view, float minZoom, float maxZoom) {
+  const std::array<float, 9> r = ViewRotationMatrix(view.angles);
+  float minX = INFINITY, maxX = -INFINITY, minY = INFINITY, maxY = -INFINITY;
+  const size_t count = std::min(object.points.size(), size_t(std::max(0, object.pointCount)));
+  for (size_t i = 0; i < count; ++i) {
+    const Vec3f v = Rotate(r, object.points[i]);
+    const float x = v.x, y = v.y;
+    if (!std::isfinite(x) || !std::isfinite(y)) continue;  // a damaged point does not steer the view
+    minX = std::min(minX, x);
+    maxX = std::max(maxX, x);
+    minY = std::min(minY, y);
+    maxY = std::max(maxY, y);
+  }
+  if (!(minX <= maxX)) return false;
+  const float extent = std::max(maxX - minX, maxY - minY);
+  constexpr float kFilled = 0.9f * float(kViewSide);
+  const float zoom = std::clamp(extent > 0 ? kFilled / extent : maxZoom, minZoom, maxZoom);
+  // sx = zoom vx + centre x; rows are counted from the top, so the row of vy is centre y - zoom vy.
+  const float middle = float(kViewSide) / 2.0f;
+  const float centerX = middle - zoom * (minX + maxX) / 2.0f, centerY = middle + zoom * (minY + maxY) / 2.0f;
+  view.zoom = zoom;
+  view.centerX = uint16_t(std::clamp(std::lround(centerX), 0L, 65535L));
+  view.centerY = uint16_t(std::clamp(std::lround(centerY), 0L, 65535L));
+  return true;
 }
 
 }  // namespace tsv

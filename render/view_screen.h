@@ -8,6 +8,7 @@
 #include <span>
 
 #include "platform/canvas.h"
+#include "scene/scene_object.h"
 
 namespace tsv {
 
@@ -28,5 +29,10 @@ void DrawThumbnailPicture(Canvas& target, const ViewScreen& screen, std::span<co
 void ScreenToView(const ViewScreen& screen, int x, int y, int& viewX, int& viewY);
 // A length in view units as screen pixels.
 float ViewUnitsToScreen(const ViewScreen& screen, float units);
+
+// The zoom and centre at which `view` shows the object's points filling the 400-unit view (their
+// extent across 90 % of it, their middle at the view's middle), the zoom held within
+// minZoom..maxZoom. False, and the view unchanged, for an object without finite points.
+[[nodiscard]] bool FrameObjectInView(const SceneObject& object, ObjectView& view, float minZoom, float maxZoom);
 
 }  // namespace tsv

@@ -193,7 +193,7 @@ int HandleModelingView(int phase, int mouseX, int mouseY) {
       if (x != ui.strokeX || y != ui.strokeY) {
         ContinueStroke(ui.strokeX, ui.strokeY, x - ui.strokeX, y - ui.strokeY);
         ui.strokeX = x;
-      ui.strokeY = y;
+        ui.strokeY = y;
       }
       return 0;
     default:

@@ -144,12 +144,12 @@ bool ViewsItemChecked(int item) {
 int ViewsItemValue(int item) {
   if (item != layout::Views::kZoom) return 0;
   const ObjectView* view = CurrentObjectView();
-  return view ? int(std::lround(PositionFromZoom(view->zoom))) : 128;
+  return view ? int(std::lround(SliderFromZoom(view->zoom))) : 128;
 }
 
 void SetViewsItemValue(int item, int value) {
   if (item != layout::Views::kZoom) return;
-  if (ObjectView* view = CurrentObjectView()) view->zoom = ZoomFromPosition(float(std::clamp(value, 0, kZoomPositions)));
+  if (ObjectView* view = CurrentObjectView()) view->zoom = ZoomFromSlider(float(std::clamp(value, 0, kZoomPositions)));
 }
 
 bool ViewsItemText(int item, std::string& text) {

@@ -14,6 +14,7 @@
 #include "scene/scene_state.h"
 #include "mesh/synthetic_shapes.h"
 #include "scene/optics_file.h"
+#include "render/view_screen.h"
 #include "tools/deform_table.h"
 #include "tools/deform_tools.h"
 #include "tools/tool_frame.h"
@@ -68,6 +69,20 @@ float ZoomFromPosition(float position) {
 float PositionFromZoom(float zoom) {
   if (!(zoom > 0)) return 0;
   return std::clamp(55.5898f * std::log(10.0f * zoom), 0.0f, float(kZoomPositions));
+}
+
+// t = (slider - 128) / 128 and u = (position - 128) / 128 with u = (t + t^3) / 2.
+float ZoomFromSlider(float slider) {
+  const float t = (std::clamp(slider, 0.0f, float(kZoomPositions)) - 128.0f) / 128.0f;
+  return ZoomFromPosition(128.0f + 64.0f * (t + t * t * t));
+}
+
+float SliderFromZoom(float zoom) {
+  const double u = (double(PositionFromZoom(zoom)) - 128.0) / 128.0;
+  // The one real root of t^3 + t - 2u = 0 (Cardano; the discriminant u^2 + 1/27 is positive).
+  const double root = std::sqrt(u * u + 1.0 / 27.0);
+  const double t = std::cbrt(u + root) + std::cbrt(u - root);
+  return std::clamp(float(128.0 + 128.0 * t), 0.0f, float(kZoomPositions));
 }
 
 bool ItemEnabled(const PanelLayout& panel, const PanelItem& item) {
@@ -219,6 +234,23 @@ int StepZoom(int steps) {
   ObjectView* view = &CurrentView(*scene.currentObject);
   view->zoom = ZoomFromPosition(PositionFromZoom(view->zoom) + 16.0f * float(steps));
   return kLoopRedrawViewFull;
+}
+
+int FrameCurrentObject() {
+  if (scene.currentObject == nullptr) return -1;
+  SceneObject& object = *scene.currentObject;
+  if (!FrameObjectInView(object, CurrentView(object), ZoomFromPosition(0), ZoomFromPosition(float(kZoomPositions)))) {
+    return -1;
+  }
+  object.dirtyFlags = kAllDirty;
+  return kLoopRedrawViewFull;
+}
+
+int WheelOverView(uint16_t partCode) {
+  const int steps = input.wheel;
+  input.wheel = 0;
+  if (steps == 0 || partCode != kPartModelingView) return kLoopContinue;
+  return std::max(int(kLoopContinue), StepZoom(steps));
 }
 
 int OpenPreferences() {

@@ -41,6 +41,10 @@ int SelectAdjacentObject(int direction); // Up (-1) and Down (+1)
 int CycleFreeViewMode();                 // 'p'
 int CycleAxisLock();                     // Tab
 int StepZoom(int steps);                 // 'm' nearer, 'n' farther: 16 zoom positions a step
+int FrameCurrentObject();                // Home: the current view's zoom and centre fill it with the object
+// The wheel steps turned since the last look: over the modeling view they zoom as 'm' and 'n'
+// do (up nearer); elsewhere they are dropped.
+int WheelOverView(uint16_t partCode);
 int OpenPreferences();                   // Ctrl+P
 int UndoLastChange();                    // Ctrl+Z: "To undo" at full amount; again redoes
 int OpenObjectInformation();             // the object panel's Information, a click on the name
@@ -53,5 +57,9 @@ int NewSyntheticFromDialog();
 // Zoom of the views on a logarithmic position 0..256 (128 is 1.0).
 float ZoomFromPosition(float position);
 float PositionFromZoom(float zoom);
+// The view's zoom slider (0..256, 128 is 1.0) over the same range, gentler near its middle: half
+// the response there, twice it at the ends, so that small changes of a framed view are easy.
+float ZoomFromSlider(float slider);
+float SliderFromZoom(float zoom);
 
 }  // namespace tsv

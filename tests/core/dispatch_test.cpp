@@ -19,6 +19,7 @@
 #include "tasks/task_recorder.h"
 #include "tests/support/temp_dir.h"
 #include "ui/layout_ids.h"
+#include "ui/loop_result.h"
 #include "ui/panels.h"
 #include "tests/support/interface_fixture.h"
 #include "ui/rooms.h"
@@ -149,6 +150,52 @@ TEST_F(Dispatch, DraggingTheScaleControlGrowsTheObjectAndCtrlZTakesItBack) {
   ShutdownSoftDraw();
 }
 
+TEST_F(Dispatch, TheWheelOverTheViewZoomsAndHomeFramesTheObject) {
+  SceneObject* sphere = NewObjectInTable(true);
+  ASSERT_NE(sphere, nullptr);
+  ASSERT_TRUE(FillOrganicShape(*sphere, 0));
+  ASSERT_TRUE(SetCurrentObject(0));
+  ObjectView& view = CurrentView(*sphere);
+  view.zoom = 0.3f;
+  auto wheel = [](int steps) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.y = steps;
+    SDL_PushEvent(&e);
+    for (int step = 0; step < 5; ++step) MainLoopStep(0);
+  };
+  // Over a panel the wheel does nothing to the view; over the view, two steps nearer.
+  const PlacedPanel* tools = FindPlacedPanel(5);
+  Push(SDL_MOUSEMOTION, tools->rect.left + 2, tools->rect.top + 2);
+  wheel(2);
+  EXPECT_FLOAT_EQ(view.zoom, 0.3f);
+  Push(SDL_MOUSEMOTION, ui.viewRect.left + 200, ui.viewRect.top + 200);
+  wheel(2);
+  EXPECT_NEAR(view.zoom, ZoomFromPosition(PositionFromZoom(0.3f) + 32.0f), 1e-4f);
+  wheel(-2);
+  EXPECT_NEAR(view.zoom, 0.3f, 1e-4f);
+
+  // Home: the sphere's outline spans 90 % of the view, around its middle.
+  view.centerX = 50;
+  input.event = EventRecord{kKeyDown, kCharHome, 0, 0, 0, 0};
+  EXPECT_EQ(HandleKey(0), kLoopRedrawViewFull);
+  float minX = 1e9f, maxX = -1e9f;
+  for (const Vec3f& p : sphere->points) {
+    minX = std::min(minX, view.zoom * p.x + view.centerX);
+    maxX = std::max(maxX, view.zoom * p.x + view.centerX);
+  }
+  EXPECT_NEAR(maxX - minX, 360.0f, 1.0f);
+  EXPECT_NEAR((maxX + minX) / 2, 200.0f, 1.0f);
+  EXPECT_NEAR(view.centerY, 200, 1);
+
+  // An object without points leaves the view as it was.
+  sphere->points.clear();
+  sphere->pointCount = 0;
+  const float framed = view.zoom;
+  EXPECT_EQ(HandleKey(0), -1);
+  EXPECT_EQ(view.zoom, framed);
+}
+
 TEST(ZoomScale, PositionsAndZoomsConvertBothWays) {
   EXPECT_NEAR(ZoomFromPosition(0), 0.1f, 1e-6);
   EXPECT_NEAR(ZoomFromPosition(128), 1.0f, 1e-3);
@@ -157,6 +204,15 @@ TEST(ZoomScale, PositionsAndZoomsConvertBothWays) {
   EXPECT_EQ(PositionFromZoom(1000.0f), 256.0f);  // clamped
   EXPECT_EQ(PositionFromZoom(0.0f), 0.0f);
   EXPECT_NEAR(ZoomFromPosition(-40), 0.1f, 1e-6);
+
+  // The view's slider keeps the ends and the middle, moves half as fast there, and goes back.
+  EXPECT_NEAR(ZoomFromSlider(0), 0.1f, 1e-6);
+  EXPECT_NEAR(ZoomFromSlider(128), 1.0f, 1e-3);
+  EXPECT_NEAR(ZoomFromSlider(256), 10.0f, 1e-2);
+  EXPECT_NEAR(std::log(ZoomFromSlider(136)), std::log(ZoomFromPosition(132)), 0.01f);
+  for (float slider : {0.0f, 17.0f, 100.0f, 128.0f, 140.0f, 250.0f, 256.0f}) {
+    EXPECT_NEAR(SliderFromZoom(ZoomFromSlider(slider)), slider, 0.05f) << slider;
+  }
 }
 
 }  // namespace
