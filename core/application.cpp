@@ -133,7 +133,7 @@ WindowResult CreateMainWindow() {
   app.sdlServices.present = PresentFrame;
   // A tool's drag shows each redraw of the view (already drawn by the tool) and its readout.
   toolState.present = [] {
-    DrawViewPicture(mainWindow.frame, ViewOnScreen(), renderState.viewPicture);
+    DrawViewLayers(mainWindow.frame);
     PresentFrame();
   };
   app.sdlServices.openDialog = ChooseFileToOpen;
@@ -280,6 +280,12 @@ void RedrawWindow() {
   if (mainWindow.frame.width == 0) return;
   SyncFrameToWindow(kPanelGrey);
   DrawInterface(mainWindow.frame);
+  PresentFrame();
+}
+
+void RedrawViewLayers() {
+  if (mainWindow.frame.width == 0) return;
+  DrawViewLayers(mainWindow.frame);
   PresentFrame();
 }
 

@@ -40,5 +40,7 @@ void ShowFatalMessage(int code);
 void OpenFileByType(const std::string& path);
 // Redraws the whole window and shows it.
 void RedrawWindow();
+// Only the modeling view's layers again (its last picture, the readout and the brush outline).
+void RedrawViewLayers();
 
 }  // namespace tsv

@@ -187,6 +187,7 @@ int MainLoopStep(int previous) {
     if (!path.empty()) OpenFileByType(path);
     input.redrawRequested = true;
   }
+  const bool pointerMoved = input.mouseX != ui.pointerX || input.mouseY != ui.pointerY;
   ui.pointerX = input.mouseX;
   ui.pointerY = input.mouseY;
   const uint16_t partCode = HitTest(input.mouseX, input.mouseY);
@@ -209,6 +210,10 @@ int MainLoopStep(int previous) {
   // The wheel zooms the view under the pointer; turned during a drag or elsewhere it is dropped.
   if (const int zoomed = WheelOverView(ui.trackingMouse ? 0 : partCode); result == kLoopContinue) result = zoomed;
   if (result == kLoopContinue && input.redrawRequested) result = kLoopRedrawViewFull;
+  // The brush outline follows the pointer over the view, and goes when it leaves.
+  if (result == kLoopContinue && pointerMoved && !ui.trackingMouse && (ui.outlineDrawn || BrushOutlineShown())) {
+    result = kLoopRedrawPointer;
+  }
   input.redrawRequested = false;
   if (scene.currentObject != nullptr) {
     if (int motion = FreeViewStep(); motion != kLoopContinue && result == kLoopContinue) result = motion;
@@ -223,6 +228,9 @@ void ActOnLoopResult(int result) {
       ui.fullDetail = preferences.drawFullOnRedraw != 0;
       RedrawWindow();
       ui.fullDetail = true;
+      break;
+    case kLoopRedrawPointer:
+      RedrawViewLayers();
       break;
     case kLoopRedrawViewSecond:
     case kLoopRedrawViewFull:

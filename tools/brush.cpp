@@ -604,6 +604,11 @@ void BuildBrushProfile(int shape) {
   }
 }
 
+BrushOutline BrushOutlineOf(int shape) {
+  const PolygonShape polygon = PolygonOf(shape);
+  return {polygon.sides, float(polygon.firstAngle)};
+}
+
 float BrushFalloff(float u, float v, float R) {
   const BrushEngineState& e = brushEngine;
   if (!(R > 0.0f)) return -1.0f;

@@ -34,6 +34,18 @@ inline constexpr int kBrushProfileSize = kBrushProfileSteps + 2;
 // spread of 20.
 inline constexpr float kBrushExtentPerSize = 42.91932f;
 
+// How far a brush of size setting S reaches from its centre, in view pixels (the zoom that turns
+// the radius into view units cancels out on the screen).
+inline float BrushReachInViewPixels(int size) { return kBrushExtentPerSize * float(size) / 128.0f; }
+
+// The outline of a brush's reach: a polygon of `sides` corners, the first at `firstAngle`
+// (radians, counter-clockwise from the view's x axis with y up), or a circle when sides is 0.
+struct BrushOutline {
+  int sides = 0;
+  float firstAngle = 0;
+};
+BrushOutline BrushOutlineOf(int shape);
+
 // A point further than this (view depth units) behind the drawn surface is out of the brush's
 // reach on the front side; so is a point further than this from the picked point along the
 // normal for the normal and spheric brushes.

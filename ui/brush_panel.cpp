@@ -3,12 +3,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <numbers>
 #include <vector>
 
 #include "platform/events.h"
 #include "platform/preferences.h"
 #include "platform/string_table.h"
 #include "platform/user_services.h"
+#include "render/view_screen.h"
 #include "scene/scene_state.h"
 #include "tools/brush.h"
 #include "tools/brush_session.h"
@@ -205,6 +208,64 @@ int HandleModelingView(int phase, int mouseX, int mouseY) {
       EndStroke();
       return kLoopRedrawViewFull;
   }
+}
+
+bool BrushOutlineShown() {
+  if (!RoomStrokes(ui.currentRoom) || scene.currentObject == nullptr) return false;
+  const Rect& v = ui.viewRect;
+  return ui.pointerX >= v.left && ui.pointerY >= v.top && ui.pointerX < v.left + v.width && ui.pointerY < v.top + v.height;
+}
+
+namespace {
+
+// One pixel of the outline: black over light pixels, white over dark ones.
+void PlotOutlinePixel(Canvas& canvas, const Rect& clip, int x, int y) {
+  if (x < clip.left || y < clip.top || x >= clip.left + clip.width || y >= clip.top + clip.height) return;
+  if (x < 0 || y < 0 || x >= canvas.width || y >= canvas.height) return;
+  uint32_t& pixel = canvas.pixels[size_t(y) * size_t(canvas.width) + size_t(x)];
+  const uint32_t light = ((pixel >> 16) & 0xFF) * 3 + ((pixel >> 8) & 0xFF) * 6 + (pixel & 0xFF);
+  pixel = light >= 128 * 10 ? Rgb(0, 0, 0) : Rgb(255, 255, 255);
+}
+
+void PlotOutlineLine(Canvas& canvas, const Rect& clip, float x0, float y0, float x1, float y1) {
+  const int steps = std::max(1, int(std::ceil(std::max(std::fabs(x1 - x0), std::fabs(y1 - y0)))));
+  for (int i = 0; i < steps; ++i) {  // the end point is the next line's start
+    const float t = float(i) / float(steps);
+    PlotOutlinePixel(canvas, clip, int(std::floor(x0 + (x1 - x0) * t)), int(std::floor(y0 + (y1 - y0) * t)));
+  }
+}
+
+void DrawOutlineAt(Canvas& canvas, const Rect& clip, float centreX, float centreY, float radius,
+                   const BrushOutline& shape) {
+  // A circle is a polygon fine enough that its sides are a few pixels long.
+  const int corners = shape.sides > 0 ? shape.sides : std::clamp(int(radius), 16, 256);
+  const float first = shape.sides > 0 ? shape.firstAngle : 0.0f;
+  auto corner = [&](int k, float& x, float& y) {
+    const float angle = first + 2.0f * std::numbers::pi_v<float> * float(k % corners) / float(corners);
+    x = centreX + radius * std::cos(angle);
+    y = centreY - radius * std::sin(angle);  // the view's y runs up, the screen's down
+  };
+  float x0 = 0, y0 = 0;
+  corner(0, x0, y0);
+  for (int k = 1; k <= corners; ++k) {
+    float x1 = 0, y1 = 0;
+    corner(k, x1, y1);
+    PlotOutlineLine(canvas, clip, x0, y0, x1, y1);
+    x0 = x1;
+    y0 = y1;
+  }
+}
+
+}  // namespace
+
+void DrawBrushOutline(Canvas& canvas) {
+  if (!BrushOutlineShown()) return;
+  const ViewScreen screen = ViewOnScreen();
+  const float radius = ViewUnitsToScreen(screen, BrushReachInViewPixels(brushSettings.size));
+  if (!(radius >= 1.0f)) return;
+  const BrushOutline shape = BrushOutlineOf(brushSettings.shape);
+  const float x = float(ui.pointerX) + 0.5f, y = float(ui.pointerY) + 0.5f;
+  DrawOutlineAt(canvas, screen.view, x, y, radius, shape);
 }
 
 }  // namespace tsv

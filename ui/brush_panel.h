@@ -32,4 +32,11 @@ inline constexpr int kModelingViewHandler = 17;
 // the release ends and commits it. Coordinates are the window's. A loop result.
 int HandleModelingView(int phase, int mouseX, int mouseY);
 
+// Whether the brush's outline follows the pointer now: a room that strokes, an object, and the
+// pointer (ui.pointerX, ui.pointerY) over the modeling view.
+[[nodiscard]] bool BrushOutlineShown();
+// The brush's reach around the pointer, as large and as shaped as its dabs, in a colour that
+// stands out from the pixels under it.
+void DrawBrushOutline(Canvas& canvas);
+
 }  // namespace tsv

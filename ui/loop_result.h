@@ -12,6 +12,7 @@ enum LoopResult : int {
   kLoopRedrawViewFull = 4,    // the whole window, the view in full
   kLoopDepthLeft = 5,         // the composer's left object as a depth view
   kLoopDepthRight = 6,
+  kLoopRedrawPointer = 7,     // the view's last picture again, with what follows the pointer over it
 };
 
 // A panel handler's answer for an event that is not its own; the press then goes on to the next

@@ -17,6 +17,7 @@
 #include "render/view_screen.h"
 #include "scene/scene_object.h"
 #include "scene/scene_state.h"
+#include "ui/brush_panel.h"
 #include "ui/object_list.h"
 #include "ui/panel_table.h"
 #include "ui/panels.h"
@@ -151,13 +152,7 @@ void DrawModelingView(Canvas& canvas) {
   options.updateThumbnail = true;
   options.renderer = uint8_t(preferences.rendererWord & 0xFF);
   if (!SoftDraw(scene.currentObject, options)) return;
-  DrawViewPicture(canvas, ViewOnScreen(), renderState.viewPicture);
-  DrawViewOverlay(canvas);
-  const std::string readout = RedrawReadoutText(preferences.displayChoice);
-  if (!readout.empty()) {
-    DrawLabel(canvas, {ui.viewRect.left + Scaled(6), ui.viewRect.top + Scaled(4), Scaled(120), Scaled(16)}, readout,
-              {TextAlign::Left, FontKind::Small, true, Rgb(200, 200, 200)});
-  }
+  DrawViewLayers(canvas);
 }
 
 void DrawStrip(Canvas& canvas) {
@@ -221,6 +216,20 @@ const RoomLayout* CurrentRoomLayout() {
     if (room.number == ui.currentRoom) return &room;
   }
   return nullptr;
+}
+
+void DrawViewLayers(Canvas& canvas) {
+  ui.outlineDrawn = false;
+  if (ui.currentRoom == kComposerRoomNumber || scene.currentObject == nullptr) return;
+  DrawViewPicture(canvas, ViewOnScreen(), renderState.viewPicture);
+  DrawViewOverlay(canvas);
+  const std::string readout = RedrawReadoutText(preferences.displayChoice);
+  if (!readout.empty()) {
+    DrawLabel(canvas, {ui.viewRect.left + Scaled(6), ui.viewRect.top + Scaled(4), Scaled(120), Scaled(16)}, readout,
+              {TextAlign::Left, FontKind::Small, true, Rgb(200, 200, 200)});
+  }
+  DrawBrushOutline(canvas);
+  ui.outlineDrawn = BrushOutlineShown();
 }
 
 float InterfaceScaleFor(int setting, int frameWidth, int frameHeight) {

@@ -57,6 +57,9 @@ struct UiState {
   // The interface scale the room is laid out at (1 = the design's pixels): panels, text and the
   // view's picture grow with it; the view keeps its 400-unit coordinates.
   float scale = 1.0f;
+  // Whether the last drawing of the view had the brush outline on it (to be taken away when the
+  // pointer leaves the view).
+  bool outlineDrawn = false;
   std::vector<PlacedPanel> placed;  // the current room's panels in their order
   int frameWidth = 0, frameHeight = 0;
   Rect viewRect, thumbnailRect, stripRect, composerViewRect;
@@ -119,6 +122,10 @@ float InterfaceScaleFor(int setting, int frameWidth, int frameHeight);
 // edges, so that rectangles that meet in the design still meet.
 int Scaled(int designPixels);
 Rect ScaledRect(Rect design);
+
+// The modeling view's last picture at its place on the screen with what lies over it: the height
+// map, the redraw readout and the brush outline under the pointer. Nothing in the composer.
+void DrawViewLayers(Canvas& canvas);
 
 // Places the current room's panels for a window of the given size, at the interface scale
 // (nothing happens when neither the room, the size nor the scale changed since the last time).

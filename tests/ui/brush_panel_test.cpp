@@ -168,6 +168,51 @@ TEST_F(BrushPanel, TheMaskIsFilledAndClearedAndTheHeightMapReadBottomUp) {
   EXPECT_EQ(HeightMapPicture().pixels[0], 0xFFFFFFu);
 }
 
+TEST_F(BrushPanel, TheOutlineFollowsThePointerAtTheBrushesReachAndShape) {
+  // A black view, the pointer at its middle: the outline is white where the dabs stop reaching.
+  renderState.viewPicture.assign(size_t(kViewPixelCount), Rgb(0, 0, 0));
+  Canvas canvas;
+  ResizeCanvas(canvas, 1024, 768, Rgb(0, 0, 0));
+  auto white = [&](int x, int y) { return (canvas.pixels[size_t(y) * 1024 + size_t(x)] & 0xFFFFFF) == 0xFFFFFF; };
+  auto whiteNear = [&](int x, int y) {
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dx = -1; dx <= 1; ++dx) {
+        if (white(x + dx, y + dy)) return true;
+      }
+    }
+    return false;
+  };
+  ui.currentRoom = 1;
+  ui.pointerX = 500;
+  ui.pointerY = 284;
+  brushSettings.size = 128;  // 42.9 pixels
+  DrawViewLayers(canvas);
+  EXPECT_TRUE(ui.outlineDrawn);
+  EXPECT_TRUE(whiteNear(543, 284));
+  EXPECT_TRUE(whiteNear(500, 241));
+  EXPECT_FALSE(whiteNear(500, 284));
+  EXPECT_FALSE(whiteNear(520, 284));
+
+  // Half the size, half the reach; a square shape has its corners on the circle.
+  brushSettings.size = 64;
+  brushSettings.shape = 11;
+  DrawViewLayers(canvas);
+  EXPECT_FALSE(whiteNear(543, 284));
+  EXPECT_TRUE(whiteNear(500 + 15, 284 - 15));
+  EXPECT_TRUE(whiteNear(515, 284));  // the side, R cos 45 degrees from the middle
+  EXPECT_FALSE(whiteNear(521, 284));
+
+  // Nothing in a room without a brush, nor with the pointer off the view.
+  for (const auto& [room, x] : {std::pair{6, 500}, std::pair{1, 200}}) {
+    ui.currentRoom = room;
+    ui.pointerX = x;
+    ResizeCanvas(canvas, 1024, 768, Rgb(0, 0, 0));
+    DrawViewLayers(canvas);
+    EXPECT_FALSE(ui.outlineDrawn) << room;
+    EXPECT_EQ(std::count(canvas.pixels.begin(), canvas.pixels.end(), Rgb(255, 255, 255)), 0) << room;
+  }
+}
+
 TEST_F(BrushPanel, RoomsWithoutABrushDoNotStroke) {
   ui.currentRoom = 6;
   EXPECT_EQ(HandleModelingView(kPhasePress, 480, 260), 0);
