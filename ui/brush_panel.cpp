@@ -17,6 +17,8 @@
 #include "tools/brush_session.h"
 #include "tools/brush_settings.h"
 #include "ui/layout_ids.h"
+#include "ui/main_panels.h"
+#include "tools/tool_state.h"
 #include "ui/menus.h"
 #include "ui/panels.h"
 #include "ui/room_panels.h"
@@ -81,12 +83,17 @@ bool RoomStrokes(int room) {
          room == kBrushRoomPaint || room == kBrushRoomLiquify || room == kBrushRoomMask;
 }
 
+bool MaskShown() {
+  return ui.currentRoom == kMaskRoomNumber || (ui.showMask && RoomStrokes(ui.currentRoom));
+}
+
 bool BrushItemEnabled(int item) {
   using namespace layout::Brushes;
   const int room = ui.currentRoom;
   if (item >= kTypeBrush && item <= kTypeNormal) return room == kBrushRoomModeling;
   if (item == kPaintColor || item == kAlternateColor) return room == kBrushRoomPaint;
   if (item == kMaskErase) return room == kBrushRoomMask;
+  if (item == kShowMask) return RoomStrokes(room) && room != kBrushRoomMask;  // the mask room always shows it
   return RoomStrokes(room);
 }
 
@@ -96,6 +103,7 @@ bool BrushItemChecked(int item) {
   if (item >= kSideFront && item <= kSideSymmetric) return brushSettings.side == item - kSideFront;
   if (item == kTilt) return brushSettings.tilt != std::array<int16_t, 2>{0, 0};
   if (item == kMaskErase) return brushSettings.maskErase == kMaskEraseOn;
+  if (item == kShowMask) return ui.showMask || ui.currentRoom == kMaskRoomNumber;
   return false;
 }
 
@@ -164,6 +172,9 @@ int BrushItemClick(int item, int left, int bottom) {
     case kMaskErase:
       brushSettings.maskErase = brushSettings.maskErase == kMaskEraseOn ? 0 : kMaskEraseOn;
       return kLoopRedrawViewFull;
+    case kShowMask:
+      ui.showMask = !ui.showMask;
+      return kLoopRedrawViewFull;
     default:
       return 0;
   }
@@ -182,6 +193,8 @@ int HandleModelingView(int phase, int mouseX, int mouseY) {
   switch (phase) {
     case kPhasePress:
       if (!RoomStrokes(ui.currentRoom)) return 0;
+      // The stroke's redraws draw as the view does now (textures, depth view, the mask).
+      SetUpToolDrag(toolState.readoutRect);
       if (ui.currentRoom == kBrushRoomMorph) RefreshMorphFusionSource();
       if (!BeginStroke(ui.currentRoom, x, y)) return 0;
       ui.strokeX = x;

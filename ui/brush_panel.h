@@ -26,6 +26,10 @@ const Canvas& BrushShapePictureOf(int shape);
 // The handler number the main loop gives the modeling view while a stroke tracks the mouse.
 inline constexpr int kModelingViewHandler = 17;
 
+// Whether the view shows the deformation mask: always in the mask room, and with "Show mask" on
+// in the other rooms where tools and brushes act.
+[[nodiscard]] bool MaskShown();
+
 // Whether the room strokes with the brush when the modeling view is pressed.
 [[nodiscard]] bool RoomStrokes(int room);
 // The modeling view: a press starts a stroke (in the rooms that stroke), drags continue it and

@@ -18,6 +18,7 @@
 #include "tools/tool_frame.h"
 #include "tools/tool_state.h"
 #include "ui/file_commands.h"
+#include "ui/brush_panel.h"
 #include "ui/layout_ids.h"
 #include "ui/loop_result.h"
 #include "ui/material_panels.h"
@@ -86,7 +87,7 @@ void SetUpToolDrag(Rect readout) {
   toolState.axisLock = ui.axisLock;
   toolState.drawOptions.texturedObjects = ui.texturedObjects;
   toolState.drawOptions.depthView = ui.depthView;
-  toolState.drawOptions.maskRoom = ui.currentRoom == kMaskRoomNumber;
+  toolState.drawOptions.maskRoom = MaskShown();
   toolState.drawOptions.renderer = uint8_t(preferences.rendererWord & 0xFF);
 }
 

@@ -4,8 +4,14 @@
 #include "ui/panel_table.h"
 
 #include <array>
+#include <cmath>
+#include <string>
 
 #include "platform/events.h"
+#include "platform/string_ids.h"
+#include "platform/string_table.h"
+#include "tasks/task_recorder.h"
+#include "tools/brush_settings.h"
 #include "tools/tool_frame.h"
 #include "ui/brush_panel.h"
 #include "ui/layout_ids.h"
@@ -64,6 +70,12 @@ constexpr std::array<PanelHandlers, layout::kLayoutCount> MakePanelTable() {
       .checked = ViewsItemChecked,
       .value = ViewsItemValue,
       .setValue = SetViewsItemValue,
+      .valueText =
+          [](int item, int value, std::string& text) {
+            if (item != layout::Views::kZoom) return false;
+            text = std::to_string(int(std::lround(ZoomFromSlider(float(value)) * 100.0f))) + "%";
+            return true;
+          },
       .text = ViewsItemText,
       .click = ViewsItemClick,
   };
@@ -77,6 +89,18 @@ constexpr std::array<PanelHandlers, layout::kLayoutCount> MakePanelTable() {
       .checked = TaskItemChecked,
       .value = TaskItemValue,
       .setValue = SetTaskItemValue,
+      .text =
+          [](int item, std::string& text) {
+            // Record reads "Stop" while recording: the same control ends it.
+            if (item != layout::Tasks::kRecord || taskRecorder.taskState == kTaskIdle) return false;
+            text = GetString(kUiTaskStop);
+            return true;
+          },
+      .hover =
+          [](int item) {
+            const bool recording = item == layout::Tasks::kRecord && taskRecorder.taskState != kTaskIdle;
+            return recording ? kHoverTaskStop.id : 0;
+          },
       .click = [](int item, Rect) { return TaskItemClick(item); },
       .press = TaskListPressOf,
       .drawList = DrawTaskList,
@@ -86,6 +110,7 @@ constexpr std::array<PanelHandlers, layout::kLayoutCount> MakePanelTable() {
       .checked = BrushItemChecked,
       .value = BrushItemValue,
       .setValue = SetBrushItemValue,
+      .neutral = [](int item) { return item == layout::Brushes::kDepth ? int(kBrushNeutralDepth) : -1; },
       .colour = BrushItemColour,
       .picture = [](int item) { return item == layout::Brushes::kShape ? &BrushShapePicture() : nullptr; },
       .text =

@@ -22,6 +22,10 @@ struct PanelHandlers {
   // Sliders: the value 0..256, and a new value while the button is held.
   int (*value)(int item) = nullptr;
   void (*setValue)(int item, int value) = nullptr;
+  // Sliders: the value as shown beside the track (null: the number itself), and where a mark on
+  // the track shows the neutral value (null or -1: no mark).
+  bool (*valueText)(int item, int value, std::string& text) = nullptr;
+  int (*neutral)(int item) = nullptr;
   // Swatches: the colour shown, 0xRRGGBB.
   uint32_t (*colour)(int item) = nullptr;
   // Picture items: what they show; null (or a null handler) shows an empty box.
@@ -29,6 +33,9 @@ struct PanelHandlers {
   // Items whose text changes (menus that show their choice, labels): `text` comes in as the item's
   // label; true when the handler changed it.
   bool (*text)(int item, std::string& text) = nullptr;
+  // Items whose hover text follows their state (Record reads "Stop" while recording): the text's
+  // id, or 0 for the item's own.
+  int32_t (*hover)(int item) = nullptr;
   // A click: press and release on the same item. `rect` is the item on the screen (pop-up menus
   // open under it). A loop result; 0 redraws the window.
   int (*click)(int item, Rect rect) = nullptr;

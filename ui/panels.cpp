@@ -42,11 +42,6 @@ namespace {
 constexpr int kZoomPositions = 256;
 
 // The slider part of a slider item (the label takes the left part, as it is drawn).
-Rect SliderTrack(Rect rect, bool hasLabel) {
-  const int labelWidth = hasLabel ? std::min(Scaled(92), rect.width / 3) : 0;
-  return {rect.left + labelWidth, rect.top, rect.width - labelWidth, rect.height};
-}
-
 // The strip over the view: a click opens the object pop-up list under it to choose the current
 // object.
 int HandleStrip(int phase) {
@@ -141,7 +136,7 @@ int HandlePanel(int panelNumber, int phase, uint16_t partCode) {
                       input.mouseY < rect.top + rect.height;
   if (item->kind == ItemKind::Slider) {
     // Sliders follow the pointer for as long as the button is held.
-    const Rect track = SliderTrack(rect, item->label != 0);
+    const Rect track = SliderPartsOf(rect, item->label != 0).track;
     if (handlers.setValue != nullptr) {
       handlers.setValue(item->id, SliderValueAt(track, ItemMaximum(panel, *item), input.mouseX));
     }

@@ -66,12 +66,24 @@ void DrawReadout(Canvas& canvas, Rect rect) {
   FillRect(canvas, rect, 0x222222);
 }
 
-void DrawSliderItem(Canvas& canvas, Rect rect, const std::string& label, int value, int maximum, const ControlLook& look) {
-  const int labelWidth = label.empty() ? 0 : std::min(Scaled(92), rect.width / 3);
-  if (labelWidth > 0) {
-    DrawLabel(canvas, {rect.left, rect.top, labelWidth - 4, rect.height}, label, {TextAlign::Left, FontKind::Normal, look.enabled});
+void DrawSliderItem(Canvas& canvas, const PanelLayout& panel, const PanelItem& item, Rect rect, const std::string& label,
+                    const ControlLook& look) {
+  const SliderParts parts = SliderPartsOf(rect, !label.empty());
+  if (parts.label.width > 0) DrawLabel(canvas, parts.label, label, {TextAlign::Left, FontKind::Normal, look.enabled});
+  const int value = ItemValue(panel, item), maximum = ItemMaximum(panel, item);
+  DrawSlider(canvas, parts.track, value, maximum, look);
+  const PanelHandlers& handlers = PanelHandlersOf(panel);
+  // The neutral value's mark: a short line across the track.
+  const int neutral = handlers.neutral != nullptr ? handlers.neutral(item.id) : -1;
+  if (neutral >= 0 && neutral <= maximum && maximum > 0) {
+    const SliderTrackGeometry g = SliderTrackGeometryOf(parts.track);
+    const int x = g.left + int(int64_t(g.width) * neutral / maximum);
+    FillRect(canvas, {x, g.centre - Scaled(7), 1, Scaled(3)}, look.enabled ? Rgb(60, 60, 60) : Rgb(160, 160, 160));
+    FillRect(canvas, {x, g.centre + Scaled(5), 1, Scaled(3)}, look.enabled ? Rgb(60, 60, 60) : Rgb(160, 160, 160));
   }
-  DrawSlider(canvas, {rect.left + labelWidth, rect.top, rect.width - labelWidth, rect.height}, value, maximum, look);
+  std::string shown = std::to_string(value);
+  if (handlers.valueText != nullptr) (void)handlers.valueText(item.id, value, shown);  // false keeps the number
+  DrawLabel(canvas, parts.value, shown, {TextAlign::Right, FontKind::Small, look.enabled});
 }
 
 void DrawMenuItem(Canvas& canvas, Rect rect, const std::string& text, const ControlLook& look) {
@@ -99,7 +111,7 @@ void DrawItem(Canvas& canvas, const PanelLayout& panel, const PanelItem& item, R
       DrawMenuItem(canvas, rect, text, look);
       break;
     case ItemKind::Slider:
-      DrawSliderItem(canvas, rect, text, ItemValue(panel, item), ItemMaximum(panel, item), look);
+      DrawSliderItem(canvas, panel, item, rect, text, look);
       break;
     case ItemKind::Swatch: {
       const int labelHeight = Scaled(14);
@@ -147,7 +159,7 @@ void DrawModelingView(Canvas& canvas) {
   SoftDrawOptions options;
   options.texturedObjects = ui.texturedObjects;
   options.depthView = ui.depthView;
-  options.maskRoom = ui.currentRoom == kMaskRoomNumber;
+  options.maskRoom = MaskShown();
   options.fullDetail = ui.fullDetail;
   options.updateThumbnail = true;
   options.renderer = uint8_t(preferences.rendererWord & 0xFF);
@@ -245,6 +257,16 @@ int Scaled(int designPixels) { return int(std::lround(float(designPixels) * ui.s
 Rect ScaledRect(Rect design) {
   const int left = Scaled(design.left), top = Scaled(design.top);
   return {left, top, Scaled(design.left + design.width) - left, Scaled(design.top + design.height) - top};
+}
+
+SliderParts SliderPartsOf(Rect rect, bool hasLabel) {
+  const int labelWidth = hasLabel ? std::min(Scaled(92), rect.width / 3) : 0;
+  const int valueWidth = std::min(Scaled(34), rect.width / 5);
+  SliderParts parts;
+  parts.label = {rect.left, rect.top, std::max(0, labelWidth - Scaled(4)), rect.height};
+  parts.track = {rect.left + labelWidth, rect.top, rect.width - labelWidth - valueWidth, rect.height};
+  parts.value = {rect.left + rect.width - valueWidth, rect.top, valueWidth, rect.height};
+  return parts;
 }
 
 Rect ItemRectOnScreen(const PlacedPanel& placed, const PanelItem& item) {
@@ -350,14 +372,16 @@ uint16_t HitTest(int x, int y) {
 
 std::string HoverTextOf(uint16_t partCode) {
   const int panelNumber = partCode >> 8, itemId = partCode & 0xFF;
-  if (partCode == kPartModelingView) return GetString(kHoverModelingView);
+  if (partCode == kPartModelingView) return GetString(ui.currentRoom == kMaskRoomNumber ? kHoverMaskView : kHoverModelingView);
   if (partCode == kPartComposerView) return GetString(kHoverComposerView);
   if (panelNumber == kStripPanel) return GetString(kHoverStrip);
   const PlacedPanel* placed = FindPlacedPanel(panelNumber);
   if (placed == nullptr) return {};
   const PanelItem* item = FindItem(LayoutOf(*placed), itemId);
   if (item == nullptr || item->hover == 0) return {};
-  return SubstitutePlaceholder(GetStringById(item->hover), 0, ItemText(LayoutOf(*placed), *item));
+  const PanelHandlers& handlers = PanelHandlersOf(LayoutOf(*placed));
+  const int32_t changed = handlers.hover != nullptr ? handlers.hover(item->id) : 0;
+  return SubstitutePlaceholder(GetStringById(changed != 0 ? changed : item->hover), 0, ItemText(LayoutOf(*placed), *item));
 }
 
 void DrawInterface(Canvas& canvas) {

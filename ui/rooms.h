@@ -60,6 +60,9 @@ struct UiState {
   // Whether the last drawing of the view had the brush outline on it (to be taken away when the
   // pointer leaves the view).
   bool outlineDrawn = false;
+  // "Show mask": the view tints protected points in every room where tools and brushes act, as
+  // the mask room always does.
+  bool showMask = false;
   std::vector<PlacedPanel> placed;  // the current room's panels in their order
   int frameWidth = 0, frameHeight = 0;
   Rect viewRect, thumbnailRect, stripRect, composerViewRect;
@@ -136,6 +139,12 @@ const RoomLayout* CurrentRoomLayout();
 // The placed panel of the current room with that number, or null.
 const PlacedPanel* FindPlacedPanel(int panelNumber);
 const PanelLayout& LayoutOf(const PlacedPanel& placed);
+// A slider item's parts on the screen: its label on the left, the value shown on the right and
+// the track between them.
+struct SliderParts {
+  Rect label, track, value;
+};
+SliderParts SliderPartsOf(Rect rect, bool hasLabel);
 // An item's rectangle on the screen.
 Rect ItemRectOnScreen(const PlacedPanel& placed, const PanelItem& item);
 // Where the view and its thumbnail stand on the screen now.

@@ -522,9 +522,13 @@ void DrawPictureBox(Canvas& canvas, Rect rect, const Canvas& picture, ControlLoo
   }
 }
 
+SliderTrackGeometry SliderTrackGeometryOf(Rect rect) {
+  return {rect.left + 6, rect.width - 12, rect.top + rect.height / 2};
+}
+
 void DrawSlider(Canvas& canvas, Rect rect, int value, int maximum, ControlLook look) {
-  int trackLeft = rect.left + 6, trackWidth = rect.width - 12;
-  int cy = rect.top + rect.height / 2;
+  const SliderTrackGeometry g = SliderTrackGeometryOf(rect);
+  const int trackLeft = g.left, trackWidth = g.width, cy = g.centre;
   int position = maximum > 0 ? trackLeft + int(int64_t(trackWidth) * std::clamp(value, 0, maximum) / maximum) : trackLeft;
   RoundedBox(canvas, rect, {trackLeft, cy - 2, trackWidth, 4}, kSliderTrack, kSliderTrack);
   if (look.enabled) RoundedBox(canvas, rect, {trackLeft, cy - 2, position - trackLeft + 1, 4}, kAccentColour, kAccentColour);
@@ -543,9 +547,10 @@ void DrawSlider(Canvas& canvas, Rect rect, int value, int maximum, ControlLook l
 }
 
 int SliderValueAt(Rect rect, int maximum, int x) {
-  int trackWidth = rect.width - 12;
+  const SliderTrackGeometry g = SliderTrackGeometryOf(rect);
+  const int trackWidth = g.width;
   if (maximum <= 0 || trackWidth <= 0) return 0;
-  int offset = x - (rect.left + 6);
+  const int offset = x - g.left;
   return std::clamp(int((int64_t(offset) * maximum * 2 + trackWidth) / (int64_t(trackWidth) * 2)), 0, maximum);
 }
 

@@ -99,6 +99,12 @@ void DrawHoverBox(Canvas& canvas, Rect box, std::string_view text);
 
 // --- Controls -----------------------------------------------------------------------------------
 
+// Where a slider's track runs inside its rectangle: from `left`, `width` pixels, at row `centre`.
+struct SliderTrackGeometry {
+  int left = 0, width = 0, centre = 0;
+};
+SliderTrackGeometry SliderTrackGeometryOf(Rect rect);
+
 // `isDefault` marks the button that Return presses.
 void DrawPushButton(Canvas& canvas, Rect rect, std::string_view label, ControlLook look, bool isDefault = false);
 void DrawCheckBox(Canvas& canvas, Rect rect, std::string_view label, bool checked, ControlLook look);

@@ -18,6 +18,9 @@
 #include "tests/ui/panel_fixture.h"
 #include "ui/brush_panel.h"
 #include "ui/layout_ids.h"
+#include "tools/tool_state.h"
+#include "ui/loop_result.h"
+#include "ui/main_panels.h"
 #include "ui/panels.h"
 #include "ui/room_panels.h"
 #include "ui/rooms.h"
@@ -211,6 +214,29 @@ TEST_F(BrushPanel, TheOutlineFollowsThePointerAtTheBrushesReachAndShape) {
     EXPECT_FALSE(ui.outlineDrawn) << room;
     EXPECT_EQ(std::count(canvas.pixels.begin(), canvas.pixels.end(), Rgb(255, 255, 255)), 0) << room;
   }
+}
+
+TEST_F(BrushPanel, ShowMaskTintsTheMaskInTheRoomsWhereToolsAct) {
+  using namespace layout::Brushes;
+  struct Case {
+    int room;
+    bool showMask, shown;
+  };
+  for (const Case& c : {Case{1, false, false}, Case{1, true, true}, Case{kBrushRoomPaint, true, true},
+                        Case{kMaskRoomNumber, false, true}, Case{6, true, false}}) {
+    ui.currentRoom = c.room;
+    ui.showMask = false;
+    if (c.showMask) {
+      EXPECT_EQ(BrushItemClick(kShowMask, 0, 0), kLoopRedrawViewFull);
+    }
+    EXPECT_EQ(MaskShown(), c.shown) << c.room;
+    EXPECT_EQ(BrushItemChecked(kShowMask), c.showMask || c.room == kMaskRoomNumber) << c.room;
+  }
+  // The tools' redraws follow it.
+  ui.currentRoom = 1;
+  ui.showMask = true;
+  SetUpToolDrag({});
+  EXPECT_TRUE(toolState.drawOptions.maskRoom);
 }
 
 TEST_F(BrushPanel, RoomsWithoutABrushDoNotStroke) {

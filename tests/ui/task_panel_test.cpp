@@ -22,6 +22,7 @@
 #include "ui/dialog.h"
 #include "ui/dialog_script.h"
 #include "ui/layout_ids.h"
+#include "ui/loop_result.h"
 #include "ui/step_dialog.h"
 #include "ui/task_panel.h"
 #include "ui/widgets.h"
@@ -112,6 +113,21 @@ TEST_F(TaskPanel, TheCursorControlsCarryLabelsAndHoverTextsWithTheirKeys) {
     EXPECT_EQ(ItemText(LayoutOf(*placed), *item), c.label);
     EXPECT_EQ(HoverTextOf(uint16_t((kPanel << 8) | c.item)), c.hover);
   }
+}
+
+TEST_F(TaskPanel, RecordReadsStopWhileRecordingAndAClickStopsIt) {
+  const PlacedPanel* placed = FindPlacedPanel(kPanel);
+  ASSERT_NE(placed, nullptr);
+  const PanelItem* record = FindItem(LayoutOf(*placed), kRecord);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(ItemText(LayoutOf(*placed), *record), "Record");
+  EXPECT_EQ(TaskItemClick(kRecord), kLoopRedrawViewFull);
+  ASSERT_EQ(taskRecorder.taskState, kTaskRecording);
+  EXPECT_EQ(ItemText(LayoutOf(*placed), *record), "Stop");
+  EXPECT_EQ(HoverTextOf(uint16_t((kPanel << 8) | kRecord)), "Stop recording; the steps recorded so far stay in the list");
+  (void)TaskItemClick(kRecord);
+  EXPECT_EQ(taskRecorder.taskState, kTaskIdle);
+  EXPECT_EQ(ItemText(LayoutOf(*placed), *record), "Record");
 }
 
 TEST_F(TaskPanel, ArrowsAndKeysMoveTheCursorWhileTheListHasTheFocus) {
