@@ -102,9 +102,17 @@ TEST_F(BrushPanel, AStrokeOverTheViewIsRecordedAndCommittedAsOneChange) {
   EXPECT_EQ(Codes().front(), kStepBrushFirst);
   EXPECT_EQ(Codes()[1], kStepBrushSegment);
   EXPECT_EQ(Codes().back(), kStepBrushEnd);
-  size_t moved = 0;
-  for (size_t i = 0; i < before.size(); ++i) moved += before[i].z != object->points[i].z ? 1 : 0;
+  size_t moved = 0, pressed = 0;
+  for (size_t i = 0; i < before.size(); ++i) {
+    moved += before[i].z != object->points[i].z ? 1 : 0;
+    auto radius = [](const Vec3f& p) { return p.x * p.x + p.y * p.y + p.z * p.z; };
+    pressed += before[i].z != object->points[i].z && radius(object->points[i]) < radius(before[i]) ? 1 : 0;
+  }
   EXPECT_GT(moved, 0u);
+  // The depth left of the neutral middle (64 by default) presses the surface in, as the Depth
+  // slider's hover text says.
+  ASSERT_LT(brushSettings.depth, kBrushNeutralDepth);
+  EXPECT_EQ(pressed, moved);
   // Ctrl+Z takes the whole stroke back.
   UndoLastChange();
   for (size_t i = 0; i < before.size(); ++i) ASSERT_NEAR(object->points[i].z, before[i].z, 1e-3f) << i;
