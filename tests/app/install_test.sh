@@ -122,6 +122,17 @@ if command -v update-mime-database > /dev/null 2>&1; then
   expect_file "$share/mime/mime.cache"
   grep -q "tessivar" "$share/mime/globs2" || fail "globs2 lists no Tessivar type"
   grep -q "x-tessivar-object" "$share/mime/magic" || fail "magic has no object file signature"
+  # The desktop knows an object file by its first bytes whatever its name; a task list by its name.
+  if command -v gio > /dev/null 2>&1; then
+    printf 'HEAD\000\000\005\024CMF \000\000\000d' > "$work/object without extension"
+    head -c 60 /dev/zero > "$work/Steps.tsks"  # one step record
+    for pair in "object without extension:object" "Steps.tsks:tasks"; do
+      file=${pair%:*}
+      type=$(XDG_DATA_HOME="$share" XDG_DATA_DIRS="$share" gio info -a standard::content-type "$work/$file" 2> /dev/null |
+        sed -n 's/^ *standard::content-type: //p')
+      [ "$type" = "application/x-tessivar-${pair##*:}" ] || fail "$file is taken for $type"
+    done
+  fi
 fi
 
 # The installed program: no TESSIVAR_HOME and no Resource beside bin/tessivar, so it must find
