@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/file_spec.h"
 
@@ -22,8 +24,18 @@ void InitPlatformDirectories() {
   ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
   if (n > 0) {
     buffer[n] = '\0';
-    platform.resourceDirectory = FolderOfPath(buffer);
-    if (platform.resourceDirectory.empty()) platform.resourceDirectory = "/";
+    std::string folder = FolderOfPath(buffer);
+    if (folder.empty()) folder = "/";
+    // A build tree keeps Resource beside the executable; an installed program keeps it in
+    // <prefix>/share/tessivar while the executable is <prefix>/bin/tessivar. Without either, the
+    // executable's folder stays the answer, so a missing resource is reported where it belongs.
+    std::error_code error;
+    const std::filesystem::path installed = std::filesystem::path(folder).parent_path() / "share" / "tessivar";
+    if (!std::filesystem::is_directory(std::filesystem::path(folder) / "Resource", error) &&
+        std::filesystem::is_directory(installed / "Resource", error)) {
+      folder = installed.string();
+    }
+    platform.resourceDirectory = folder;
     return;
   }
   platform.resourceDirectory = platform.startDirectory;

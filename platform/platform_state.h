@@ -66,7 +66,8 @@ struct PlatformState {
 extern PlatformState platform;
 
 // Working directory as startDirectory; resourceDirectory from TESSIVAR_HOME, else the folder of the
-// executable, else the working directory.
+// executable (or <prefix>/share/tessivar for an installed <prefix>/bin/tessivar), else the working
+// directory.
 void InitPlatformDirectories();
 // Back to the state before start-up. The installed services, the fonts, the instance socket and
 // the video subsystem outlive a reset: they belong to whoever set them up and are released by

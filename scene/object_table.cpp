@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <new>
+#include <set>
+#include <string>
 
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
@@ -56,6 +58,7 @@ std::unique_ptr<SceneObject> CreateSceneObject(int32_t pointCount, int32_t trian
   object->isOrganic = 0;
   object->isFastSynthetic = 0;
   InitSceneObjectDefaults(*object);
+  object->name = NewObjectName();
   // The work arrays keep their previous capacity when they cannot grow.
   if (!GrowWorkArrays(pointCount, triangleCount)) {
     ShowText(kErrNoMemoryForNewObject);
@@ -90,6 +93,18 @@ std::unique_ptr<SceneObject> NewOrganicSceneObject() {
     object->isFastSynthetic = 1;
   }
   return object;
+}
+
+CountedString NewObjectName() {
+  std::set<std::string> taken;
+  for (const auto& slot : scene.objectTable) {
+    if (slot) taken.insert(CountedToText(slot->name));
+  }
+  const std::string base = GetString(kNameUntitled);
+  std::string name = base;
+  // The table holds 255 objects at most, so one of the first 256 numbers is always free.
+  for (int number = 2; taken.count(name) != 0; ++number) name = base + " " + std::to_string(number);
+  return TextToCountedString(name);
 }
 
 int FindFreeObjectSlot() {

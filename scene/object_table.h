@@ -22,6 +22,12 @@ std::unique_ptr<SceneObject> NewSceneObject(int32_t pointCount, int32_t triangle
 // in (FillOrganicShape).
 std::unique_ptr<SceneObject> NewOrganicSceneObject();
 
+// The name for an object being made now: "Untitled", or "Untitled 2", "Untitled 3" ... the first of
+// them that no object of the table bears, so that new objects can be told apart in every list.
+// Every object made by NewSceneObject and NewOrganicSceneObject gets it; opened objects then take
+// the name stored in their file.
+CountedString NewObjectName();
+
 // The lowest free slot 0..254, or kNoFreeSlot (255) when every slot is taken.
 int FindFreeObjectSlot();
 

@@ -3,6 +3,7 @@
 //   tessivar_resgen code STRINGS LAYOUT OUTDIR  -> OUTDIR/platform/string_ids.h,
 //                                                  OUTDIR/string_table_builtin.cpp, OUTDIR/ui/layout_ids.h
 //   tessivar_resgen folder STRINGS LAYOUT ROOT  -> ROOT/Resource/english/... (data and text resources)
+//   tessivar_resgen icons OUTDIR                -> OUTDIR/hicolor/NxN/apps/tessivar.png, one per size
 #include <bit>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "resources/generator/icon.h"
 #include "resources/generator/layout_source.h"
 #include "resources/generator/organic_mesh.h"
 #include "resources/generator/string_source.h"
@@ -143,11 +145,34 @@ int WriteFolder(const std::vector<StringEntry>& entries, const InterfaceLayout& 
   return WriteIfChanged(root / "Resource" / ".generated", "resource folder complete\n") ? 0 : 1;
 }
 
+// The icon in every size, in the folders of an icon theme, so that installing is a copy.
+int WriteIcons(const fs::path& outDir) {
+  for (int side : kIconSizes) {
+    const std::string png = FormatPng(DrawIcon(side), side, side);
+    const std::string size = std::to_string(side) + "x" + std::to_string(side);
+    const fs::path path = outDir / "hicolor" / size / "apps" / "tessivar.png";
+    if (png.empty() || !WriteIfChanged(path, png)) {
+      std::cerr << "tessivar_resgen: cannot write the icon " << path << "\n";
+      return 1;
+    }
+  }
+  return WriteIfChanged(outDir / ".generated", "icons complete\n") ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "icons") {
+    try {
+      return WriteIcons(argv[2]);
+    } catch (const std::exception& e) {
+      std::cerr << "tessivar_resgen: " << e.what() << "\n";
+      return 1;
+    }
+  }
   if (argc != 5) {
-    std::cerr << "usage: tessivar_resgen code|folder STRINGS LAYOUT OUTDIR\n";
+    std::cerr << "usage: tessivar_resgen code|folder STRINGS LAYOUT OUTDIR\n"
+                 "       tessivar_resgen icons OUTDIR\n";
     return 2;
   }
   std::vector<StringEntry> entries;

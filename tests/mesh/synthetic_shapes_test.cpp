@@ -218,6 +218,11 @@ TEST_F(MeshShapes, NewSyntheticObjectTakesTheLowestFreeSlotAndBecomesCurrent) {
   EXPECT_EQ(organic->isOrganic, 1);
   EXPECT_EQ(scene.currentObject, organic);
   EXPECT_TRUE(Stops().empty());
+
+  // Each shape is a new object with a name of its own beside the blank one left in slot 1.
+  EXPECT_EQ(CountedToText(scene.objectTable[1]->name), "Untitled 2");
+  EXPECT_EQ(CountedToText(cone->name), "Untitled");
+  EXPECT_EQ(CountedToText(organic->name), "Untitled 3");
 }
 
 TEST_F(MeshShapes, AFullTableRefusesBeforeBuildingAnything) {

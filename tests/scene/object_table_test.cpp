@@ -289,5 +289,56 @@ TEST_F(SceneObjectTable, ShutdownReleasesEverythingOnce) {
   EXPECT_TRUE(scene.deformLow.empty());
 }
 
+// A new object is "Untitled", or the first "Untitled N" that no object of the table bears.
+struct NamingCase {
+  const char* name;
+  std::vector<std::string> taken;  // names of the objects already in the table
+  std::string expected;
+};
+
+class NewObjectNames : public test::SceneFixture, public testing::WithParamInterface<NamingCase> {};
+
+TEST_P(NewObjectNames, TakeTheFirstNameNoObjectBears) {
+  const NamingCase& c = GetParam();
+  for (const std::string& name : c.taken) {
+    SceneObject* object = NewObjectInTable(false, 3, 1);
+    ASSERT_NE(object, nullptr);
+    object->name = TextToCountedString(name);
+  }
+  SceneObject* synthetic = NewObjectInTable(false, 3, 1);
+  ASSERT_NE(synthetic, nullptr);
+  EXPECT_EQ(CountedToText(synthetic->name), c.expected) << c.name;
+  // An organic object is named the same way once the synthetic one is gone again.
+  DisposeSceneObject(scene.objectTable[size_t(SlotOfObject(synthetic))]);
+  SceneObject* organic = NewObjectInTable(true);
+  ASSERT_NE(organic, nullptr);
+  EXPECT_EQ(CountedToText(organic->name), c.expected) << c.name;
+  EXPECT_TRUE(Stops().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NewObjectNames,
+    testing::Values(NamingCase{"empty table", {}, "Untitled"},
+                    NamingCase{"Untitled taken", {"Untitled"}, "Untitled 2"},
+                    NamingCase{"2 and 3 taken", {"Untitled", "Untitled 2", "Untitled 3"}, "Untitled 4"},
+                    NamingCase{"a gap", {"Untitled 3", "Untitled", "Untitled 4"}, "Untitled 2"},
+                    NamingCase{"only a numbered one", {"Untitled 2"}, "Untitled"},
+                    NamingCase{"near misses", {"untitled", "Untitled ", "Rock"}, "Untitled"}));
+
+TEST_F(SceneObjectTable, NamesAreFreedWithTheirObjectsAndReachPastAFullRun) {
+  for (int i = 0; i < 3; ++i) ASSERT_NE(NewObjectInTable(false, 3, 1), nullptr);
+  DisposeSceneObject(scene.objectTable[1]);  // "Untitled 2"
+  SceneObject* again = NewObjectInTable(false, 3, 1);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(scene.objectTable[1].get(), again);
+  EXPECT_EQ(CountedToText(again->name), "Untitled 2");
+
+  // With every other slot taken by an "Untitled N", the last object still gets a name of its own.
+  while (FindFreeObjectSlot() < kObjectSlotCount - 1) ASSERT_NE(NewObjectInTable(false, 0, 0), nullptr);
+  SceneObject* last = NewObjectInTable(false, 0, 0);
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(CountedToText(last->name), "Untitled 255");
+}
+
 }  // namespace
 }  // namespace tsv
