@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/fonts.h"
 #include "platform/sdl_services.h"
