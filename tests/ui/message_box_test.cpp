@@ -33,22 +33,17 @@ class MessageBoxTest : public test::DialogFixture {
     EXPECT_GE(index, 0) << "no button " << k;
     return ItemOnScreen(box, index);
   }
-  static std::vector<std::string> Labels(const Dialog& box) {
-    std::vector<std::string> labels;
+  // The texts of the items whose ids count up from `firstId`: the buttons, or the text's lines.
+  static std::vector<std::string> TextsFrom(const Dialog& box, int firstId) {
+    std::vector<std::string> texts;
     for (int k = 0;; ++k) {
-      const int index = FindDialogItem(box, kBoxItemFirstButton + k);
-      if (index < 0) return labels;
-      labels.push_back(box.items[size_t(index)].text);
+      const int index = FindDialogItem(box, firstId + k);
+      if (index < 0) return texts;
+      texts.push_back(box.items[size_t(index)].text);
     }
   }
-  static std::vector<std::string> Lines(const Dialog& box) {
-    std::vector<std::string> lines;
-    for (int k = 0;; ++k) {
-      const int index = FindDialogItem(box, kBoxItemFirstLine + k);
-      if (index < 0) return lines;
-      lines.push_back(box.items[size_t(index)].text);
-    }
-  }
+  static std::vector<std::string> Labels(const Dialog& box) { return TextsFrom(box, kBoxItemFirstButton); }
+  static std::vector<std::string> Lines(const Dialog& box) { return TextsFrom(box, kBoxItemFirstLine); }
 };
 
 TEST_F(MessageBoxTest, EachBoxHasItsTitleMarkAndButtons) {
