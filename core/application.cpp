@@ -36,7 +36,9 @@
 #include "scene/scene_state.h"
 #include "ui/colour_dialog.h"
 #include "ui/file_commands.h"
+#include "ui/dialog.h"
 #include "ui/file_dialog.h"
+#include "ui/message_box.h"
 #include "ui/rooms.h"
 
 namespace tsv {
@@ -128,7 +130,6 @@ WindowResult CreateMainWindow() {
   }
   // Without a usable font the panels still work; their texts are not drawn.
   if (!InitInterfaceFonts()) std::fputs("tessivar: no interface font found; texts are not drawn\n", stderr);
-  app.sdlServices.window = mainWindow.window;
   app.sdlServices.screen = &mainWindow.frame;
   app.sdlServices.present = PresentFrame;
   // A tool's drag shows each redraw of the view (already drawn by the tool) and its readout.
@@ -139,11 +140,13 @@ WindowResult CreateMainWindow() {
   app.sdlServices.openDialog = ChooseFileToOpen;
   app.sdlServices.saveDialog = ChooseFileToSave;
   app.sdlServices.colorDialog = ChooseColour;
-  // After a message box the click that closed it must not reach a panel, and the window is redrawn.
+  app.sdlServices.messageBox = RunMessageBox;
+  // After a message box the click that closed it must not reach a panel, and the window is redrawn;
+  // a box asked from inside a dialog leaves the redraw to that dialog, which is still on show.
   app.sdlServices.afterModal = [] {
     DrainInput();
     input.buttonDown = false;
-    RedrawWindow();
+    if (dialogState.openDialogs == 0) RedrawWindow();
   };
   SetServices(&app.sdlServices);
   return WindowResult::Created;

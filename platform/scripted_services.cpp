@@ -34,6 +34,16 @@ bool ScriptedServices::AskMessage(std::string_view text) {
 
 void ScriptedServices::ShowAlert(std::string_view text) { shown.push_back({ShownKind::Alert, std::string(text)}); }
 
+int ScriptedServices::AskChoice(std::string_view text, const std::vector<std::string>& answers) {
+  shown.push_back({ShownKind::Choice, std::string(text)});
+  choicesOffered.push_back(answers);
+  const int cancel = int(answers.size()) - 1;
+  if (choiceAnswers.empty()) return cancel;
+  const int answer = choiceAnswers.front();
+  choiceAnswers.pop_front();
+  return answer;
+}
+
 namespace {
 bool Answer(std::deque<std::optional<FileChoice>>& queue, FileChoice& choice) {
   if (queue.empty()) return false;

@@ -13,7 +13,7 @@
 
 namespace tsv {
 
-enum class ShownKind { Stop, Message, Alert, Progress };
+enum class ShownKind { Stop, Message, Alert, Choice, Progress };
 
 struct ShownText {
   ShownKind kind;
@@ -23,6 +23,8 @@ struct ShownText {
 struct ScriptedServices final : UserServices {
   std::vector<ShownText> shown;
   std::deque<bool> messageAnswers;
+  std::deque<int> choiceAnswers;                        // the index of the answer; Cancel when empty
+  std::vector<std::vector<std::string>> choicesOffered; // the answers of every choice asked, in order
   std::deque<std::optional<FileChoice>> openAnswers;
   std::deque<std::optional<FileChoice>> saveAnswers;
   std::deque<std::optional<Rgb16>> colorAnswers;
@@ -41,6 +43,7 @@ struct ScriptedServices final : UserServices {
   void ShowStopMessage(std::string_view text) override;
   bool AskMessage(std::string_view text) override;
   void ShowAlert(std::string_view text) override;
+  int AskChoice(std::string_view text, const std::vector<std::string>& answers) override;
   bool ChooseOpenFile(const FileDialogRequest& request, FileChoice& choice) override;
   bool ChooseSaveFile(const FileDialogRequest& request, FileChoice& choice) override;
   bool ChooseColor(Rgb16 initial, Rgb16& chosen) override;

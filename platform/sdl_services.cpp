@@ -1,8 +1,8 @@
-// sdl_services.cpp: message boxes through SDL, progress drawn into the window's frame buffer.
+// sdl_services.cpp: message boxes and dialogs through the functions the interface installs,
+// progress drawn into the window's frame buffer.
 #include "platform/sdl_services.h"
 
-#include <SDL.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -11,56 +11,64 @@
 #include "platform/string_table.h"
 
 namespace tsv {
-namespace {
 
-// Shows one box; returns the button chosen, or kCancel when no box could be shown (the text then
-// goes to standard error so it is never lost).
-int ShowBox(SDL_Window* window, Uint32 flags, const std::string& title, std::string_view text, bool withCancel) {
-  std::string message(text);
-  const std::string okText = GetString(kDialogOk), cancelText = GetString(kDialogCancel);
-  SDL_MessageBoxButtonData buttons[2];
-  MessageBoxButtons(withCancel, okText.c_str(), cancelText.c_str(), buttons);
-  SDL_MessageBoxData data{};
-  data.flags = flags;
-  data.window = window;
-  data.title = title.c_str();
-  data.message = message.c_str();
-  data.numbuttons = withCancel ? 2 : 1;
-  data.buttons = buttons;
-  int chosen = kMessageBoxCancel;
-  if (SDL_ShowMessageBox(&data, &chosen) != 0) {
-    std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
-    return kMessageBoxCancel;
+MessageRequest StopMessageRequest(std::string_view text) {
+  MessageRequest request;
+  request.mark = MessageMark::Stop;
+  request.title = GetString(kWindowTitle);
+  request.text = std::string(text);
+  request.buttons = {GetString(kDialogOk)};
+  return request;
+}
+
+MessageRequest QuestionRequest(std::string_view text) {
+  return ChoiceRequest(text, {GetString(kDialogOk), GetString(kDialogCancel)});
+}
+
+MessageRequest AlertRequest(std::string_view text) {
+  MessageRequest request;
+  request.title = GetString(kTitleAlert);
+  request.text = std::string(text);
+  request.buttons = {GetString(kDialogOk)};
+  return request;
+}
+
+MessageRequest ChoiceRequest(std::string_view text, const std::vector<std::string>& answers) {
+  MessageRequest request;
+  request.title = GetString(kTitleMessage);
+  request.text = std::string(text);
+  request.buttons = answers;
+  request.cancelButton = std::max(0, int(answers.size()) - 1);
+  return request;
+}
+
+int SdlServices::Ask(MessageRequest request) {
+  int answer = request.cancelButton;
+  if (messageBox) {
+    answer = messageBox(request);
+  } else {
+    std::fprintf(stderr, "%s: %s\n", request.title.c_str(), request.text.c_str());
   }
-  return chosen;
+  if (afterModal) afterModal();
+  return answer;
 }
 
-}  // namespace
-
-void MessageBoxButtons(bool withCancel, const char* okText, const char* cancelText, SDL_MessageBoxButtonData (&buttons)[2]) {
-  // Return means OK; Escape means Cancel, or OK when OK is the only button.
-  Uint32 okFlags = SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
-  if (!withCancel) okFlags |= Uint32(SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
-  buttons[0] = {okFlags, kMessageBoxOk, okText};
-  buttons[1] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, kMessageBoxCancel, cancelText};
-}
-
-bool IsOkAnswer(int chosenButton) { return chosenButton == kMessageBoxOk; }
-
+// A stop message or an alert also goes to standard error, so that a session started from a
+// terminal keeps a record of the errors it showed.
 void SdlServices::ShowStopMessage(std::string_view text) {
-  ShowBox(window, SDL_MESSAGEBOX_ERROR, GetString(kWindowTitle), text, false);
-  if (afterModal) afterModal();
+  if (messageBox) std::fprintf(stderr, "tessivar: %.*s\n", int(text.size()), text.data());
+  (void)Ask(StopMessageRequest(text));  // one button: nothing to choose
 }
 
-bool SdlServices::AskMessage(std::string_view text) {
-  bool ok = IsOkAnswer(ShowBox(window, SDL_MESSAGEBOX_WARNING, GetString(kTitleMessage), text, true));
-  if (afterModal) afterModal();
-  return ok;
-}
+bool SdlServices::AskMessage(std::string_view text) { return Ask(QuestionRequest(text)) == 0; }
 
 void SdlServices::ShowAlert(std::string_view text) {
-  ShowBox(window, SDL_MESSAGEBOX_WARNING, GetString(kTitleAlert), text, false);
-  if (afterModal) afterModal();
+  if (messageBox) std::fprintf(stderr, "tessivar: %.*s\n", int(text.size()), text.data());
+  (void)Ask(AlertRequest(text));  // one button: nothing to choose
+}
+
+int SdlServices::AskChoice(std::string_view text, const std::vector<std::string>& answers) {
+  return Ask(ChoiceRequest(text, answers));
 }
 
 bool SdlServices::ChooseOpenFile(const FileDialogRequest& request, FileChoice& choice) {

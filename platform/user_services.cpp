@@ -17,12 +17,55 @@ namespace {
 
 void Print(std::string_view text) { std::fprintf(stderr, "%.*s\n", int(text.size()), text.data()); }
 
-FileDialogRequest RequestFor(const FileSpec& spec) {
+bool IsFolder(const std::string& path) {
+  struct stat info;
+  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The word a file type gives the kind of its dialogs: files that serve one purpose share a word,
+// so that opening a texture and finding a lost picture start in the same folder.
+struct KindWord {
+  uint32_t type;
+  const char* word;
+};
+constexpr KindWord kKindWords[] = {
+    {FourCC("CMF "), "object"},   {FourCC("CIF "), "object"},   {FourCC("CMA "), "project"},
+    {FourCC("CMO "), "optics"},   {FourCC("TSKS"), "tasks"},    {FourCC("MTBL"), "quorvels"},
+    {FourCC("MooV"), "movie"},    {FourCC("CMSW"), "swatches"}, {FourCC("TIFF"), "picture"},
+    {FourCC("JPEG"), "picture"},  {FourCC("PNGf"), "picture"},  {FourCC("BMP "), "picture"},
+    {FourCC("GIFf"), "picture"},  {FourCC("EIDI"), "picture"},  {FourCC("PICT"), "picture"},
+    {FourCC("TEXT"), "exchange"}, {FourCC("FACT"), "exchange"}, {FourCC("STUD"), "exchange"},
+    {FourCC("LWOB"), "exchange"}, {FourCC("VRML"), "exchange"}, {FourCC("WAVF"), "exchange"},
+};
+
+const char* KindWordOfType(uint32_t type) {
+  for (const KindWord& w : kKindWords) {
+    if (w.type == type) return w.word;
+  }
+  return "file";
+}
+
+FileDialogRequest RequestFor(const FileSpec& spec, const std::string& kind, std::string_view givenFolder) {
   FileDialogRequest request;
   for (int i = 0; i < std::min<int>(spec.typeCount, kMaxFileTypes); ++i) request.types.push_back(spec.fileTypes[i]);
   request.proposedName = FileNameOfPath(InternalToPath(spec.name));
-  request.folder = platform.rememberedFolder.empty() ? platform.startDirectory : platform.rememberedFolder;
+  const auto remembered = platform.settings.dialogFolders.find(kind);
+  if (IsFolder(std::string(givenFolder))) {
+    request.folder = std::string(givenFolder);
+  } else if (remembered != platform.settings.dialogFolders.end() && IsFolder(remembered->second)) {
+    request.folder = remembered->second;
+  } else {
+    // A folder remembered from an earlier start that is gone now gives way to this run's.
+    request.folder = platform.rememberedFolder.empty() ? platform.startDirectory : platform.rememberedFolder;
+  }
   return request;
+}
+
+// After a choice: the next dialog of this run, and every later dialog of the same kind, start in
+// the folder the file was chosen in. Only absolute folders can be stored.
+void RememberFolder(const std::string& kind, const std::string& folder) {
+  platform.rememberedFolder = folder;
+  if (!folder.empty() && folder[0] == '/') platform.settings.dialogFolders[kind] = folder;
 }
 
 // The type behind a filter index: 1 is the first type; "All formats" and "All files" give 0.
@@ -39,6 +82,10 @@ bool ConsoleServices::AskMessage(std::string_view text) {
   return false;
 }
 void ConsoleServices::ShowAlert(std::string_view text) { Print(text); }
+int ConsoleServices::AskChoice(std::string_view text, const std::vector<std::string>& answers) {
+  Print(text);
+  return std::max(0, int(answers.size()) - 1);
+}
 
 UserServices& Services() { return platform.services ? *platform.services : platform.console; }
 void SetServices(UserServices* services) { platform.services = services; }
@@ -47,8 +94,21 @@ void ShowStopMessage(std::string_view text) { Services().ShowStopMessage(text); 
 bool AskMessage(std::string_view text) { return Services().AskMessage(text); }
 void ShowAlert(std::string_view text) { Services().ShowAlert(text); }
 
+int AskChoice(std::string_view text, const std::vector<std::string>& answers) {
+  if (answers.empty()) return 0;
+  const int chosen = Services().AskChoice(text, answers);
+  // Whatever the services answer, the caller gets one of its answers; anything else is Cancel.
+  return chosen >= 0 && chosen < int(answers.size()) ? chosen : int(answers.size()) - 1;
+}
+
+std::string FileDialogKind(const FileSpec& spec, bool save) {
+  const uint32_t type = spec.typeCount > 0 ? spec.fileTypes[0] : 0;
+  return std::string(save ? "save-" : "open-") + KindWordOfType(type);
+}
+
 Status AskOpenFile(FileSpec& spec, int* filterIndex, std::string_view title) {
-  FileDialogRequest request = RequestFor(spec);
+  const std::string kind = FileDialogKind(spec, false);
+  FileDialogRequest request = RequestFor(spec, kind, {});
   request.title = std::string(title);
   FileChoice choice;
   if (!Services().ChooseOpenFile(request, choice)) return kCancelled;
@@ -58,7 +118,7 @@ Status AskOpenFile(FileSpec& spec, int* filterIndex, std::string_view title) {
     ShowStopMessage(GetString(kErrFileError));
     return kFileNotFound;
   }
-  platform.rememberedFolder = FolderOfPath(choice.path);
+  RememberFolder(kind, FolderOfPath(choice.path));
   platform.chosenFilterType = TypeOfFilter(request, choice.filterIndex);
   spec.name = internal;
   if (spec.typeCount == 0) spec.typeCount = 1;
@@ -67,8 +127,10 @@ Status AskOpenFile(FileSpec& spec, int* filterIndex, std::string_view title) {
   return kNoError;
 }
 
-Status AskSaveFile(FileSpec& spec, const PreviewPane* objectPreview) {
-  FileDialogRequest request = RequestFor(spec);
+Status AskSaveFile(FileSpec& spec, const PreviewPane* objectPreview, std::string_view title, std::string_view folder) {
+  const std::string kind = FileDialogKind(spec, true);
+  FileDialogRequest request = RequestFor(spec, kind, folder);
+  request.title = std::string(title);
   if (objectPreview != nullptr) request.objectPreview = *objectPreview;
   FileChoice choice;
   if (!Services().ChooseSaveFile(request, choice)) return kCancelled;
@@ -85,7 +147,7 @@ Status AskSaveFile(FileSpec& spec, const PreviewPane* objectPreview) {
   chosen.fileTypes[0] = type;
   // Nothing is created here: the save that follows writes beside the target and puts the file in
   // place only when the whole write succeeded, so a failed save leaves no empty file behind.
-  platform.rememberedFolder = FolderOfPath(PathOfSpec(chosen));
+  RememberFolder(kind, FolderOfPath(PathOfSpec(chosen)));
   platform.chosenFilterType = type;
   spec = chosen;
   return kNoError;

@@ -46,6 +46,18 @@ struct FileChoice {
   int filterIndex = 1;   // 1-based index into the request's types
 };
 
+// What a message box shows: its mark, title, text and buttons. Return answers `defaultButton`,
+// Escape `cancelButton`; the answer is the index of the button chosen.
+enum class MessageMark : uint8_t { Stop, Caution };
+struct MessageRequest {
+  MessageMark mark = MessageMark::Caution;
+  std::string title;
+  std::string text;
+  std::vector<std::string> buttons;
+  int defaultButton = 0;
+  int cancelButton = 0;
+};
+
 struct UserServices {
   virtual ~UserServices() = default;
   virtual void ShowStopMessage(std::string_view text) = 0;
@@ -53,6 +65,10 @@ struct UserServices {
   [[nodiscard]] virtual bool AskMessage(std::string_view text) = 0;
   // The "Alert" box: one OK button.
   virtual void ShowAlert(std::string_view text) = 0;
+  // A question with more than two answers ("Save", "Don't Save", "Cancel"), in the "Message" box:
+  // the index of the answer chosen. The first answer is the default (Return); the last one is
+  // Cancel, which Escape and closing the box give.
+  [[nodiscard]] virtual int AskChoice(std::string_view text, const std::vector<std::string>& answers) = 0;
   // File choice; false when cancelled. Open requires an existing file; save asks before
   // overwriting one.
   [[nodiscard]] virtual bool ChooseOpenFile(const FileDialogRequest& request, FileChoice& choice) = 0;
@@ -70,6 +86,7 @@ struct ConsoleServices final : UserServices {
   void ShowStopMessage(std::string_view text) override;
   bool AskMessage(std::string_view text) override;
   void ShowAlert(std::string_view text) override;
+  int AskChoice(std::string_view text, const std::vector<std::string>& answers) override;
   bool ChooseOpenFile(const FileDialogRequest&, FileChoice&) override { return false; }
   bool ChooseSaveFile(const FileDialogRequest&, FileChoice&) override { return false; }
   bool ChooseColor(Rgb16, Rgb16&) override { return false; }
@@ -85,15 +102,25 @@ void SetServices(UserServices* services);  // nullptr restores the console servi
 void ShowStopMessage(std::string_view text);
 [[nodiscard]] bool AskMessage(std::string_view text);
 void ShowAlert(std::string_view text);
+// The index of the answer chosen; the last answer (Cancel) when there is no one to ask.
+[[nodiscard]] int AskChoice(std::string_view text, const std::vector<std::string>& answers);
 
-// The open dialog over the file spec's `fileTypes`, starting in the remembered folder. On success the
-// spec names the chosen file (internal form), its type entry 0 comes from the name and the chosen
-// filter index is returned in `filterIndex`; a cancelled dialog returns kCancelled and changes nothing.
+// Every kind of file dialog remembers the folder it was last used in, across starts
+// (platform.settings.dialogFolders): a dialog starts in the folder its caller gives, else in the
+// folder of its kind, else where the last dialog of this run ended, else in the start folder.
+// The kind is what the dialog does and the kind of file it is for: "open-object", "save-picture".
+std::string FileDialogKind(const FileSpec& spec, bool save);
+
+// The open dialog over the file spec's `fileTypes`. On success the spec names the chosen file
+// (internal form), its type entry 0 comes from the name and the chosen filter index is returned in
+// `filterIndex`; a cancelled dialog returns kCancelled and changes nothing.
 Status AskOpenFile(FileSpec& spec, int* filterIndex = nullptr, std::string_view title = {});
 // The save dialog: the file spec's name proposed, entry 0 set to the chosen filter's type and the
-// extension added. A save for one object shows `objectPreview` in the dialog's preview pane. Nothing is created or changed on disk: the save that follows does that.
-// kCancelled when cancelled.
-Status AskSaveFile(FileSpec& spec, const PreviewPane* objectPreview = nullptr);
+// extension added. A save for one object shows `objectPreview` in the dialog's preview pane; an
+// empty `title` is the dialog's usual one; `folder`, when given, is where the dialog starts.
+// Nothing is created or changed on disk: the save that follows does that. kCancelled when cancelled.
+Status AskSaveFile(FileSpec& spec, const PreviewPane* objectPreview = nullptr, std::string_view title = {},
+                   std::string_view folder = {});
 // The colour chooser; 8-bit choices come back widened by 256. False when cancelled.
 [[nodiscard]] bool AskColor(Rgb16 initial, Rgb16& chosen);
 

@@ -752,10 +752,9 @@ bool SaveObjectAs(SceneObject& object) {
   CountedString proposed = object.name;
   (void)AddExtension(proposed, kObjectFileType);  // a type of the table: always known
   FileSpec chosen = ObjectDialogSpec(proposed);
-  const std::string objectsFolder = ProjectObjectsFolderPath();
-  if (!objectsFolder.empty()) platform.rememberedFolder = objectsFolder;
+  // An object of a project is saved into the project's Objects folder unless the user goes elsewhere.
   const PreviewPane shown = PreviewPaneForObject(object);
-  if (AskSaveFile(chosen, &shown) != kNoError) return false;
+  if (AskSaveFile(chosen, &shown, {}, ProjectObjectsFolderPath()) != kNoError) return false;
   object.name = ObjectNameOfFile(chosen);
   return SaveObjectToFile(object, chosen);
 }

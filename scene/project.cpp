@@ -160,9 +160,11 @@ bool EnsureObjectInProject(SceneObject& object) {
   chosen.name = proposed;
   chosen.typeCount = 1;
   chosen.fileTypes[0] = kObjectFileType;
-  if (IsFileSpecSet(project.objectsFolder)) platform.rememberedFolder = PathOfSpec(project.objectsFolder);
+  // The dialog names the object it asks about, and starts in the project's Objects folder.
+  const std::string folder = IsFileSpecSet(project.objectsFolder) ? PathOfSpec(project.objectsFolder) : std::string();
+  const std::string title = FormatString(kSaveObjectOfProjectTitle, {CountedToText(object.name)});
   const PreviewPane shown = PreviewPaneForObject(object);
-  if (AskSaveFile(chosen, &shown) != kNoError) return false;
+  if (AskSaveFile(chosen, &shown, title, folder) != kNoError) return false;
   object.fileSpec = chosen;
   object.name = ObjectNameOfFile(chosen);
   return true;

@@ -13,6 +13,7 @@
 #include "platform/events.h"
 #include "platform/string_table.h"
 #include "platform/window.h"
+#include "ui/rooms.h"
 
 namespace tsv {
 
@@ -211,10 +212,8 @@ void MoveFocus(Session& s, int direction) {
 
 // After the dialog's own code changed items: fields that are not being edited show their values,
 // and the focus leaves an item that was disabled.
-void Changed(Session& s, int index) {
+void Settle(Session& s) {
   s.dirty = true;
-  if (!s.dialog.onChange) return;
-  s.dialog.onChange(s.dialog, index);
   for (size_t i = 0; i < s.dialog.items.size(); ++i) {
     DialogItem& item = s.dialog.items[i];
     if (item.kind == DialogItemKind::NumberField && int(i) != s.focus) item.text = FormatNumber(item.number, item.decimals);
@@ -225,9 +224,31 @@ void Changed(Session& s, int index) {
   }
 }
 
+void Changed(Session& s, int index) {
+  s.dirty = true;
+  if (!s.dialog.onChange) return;
+  s.dialog.onChange(s.dialog, index);
+  Settle(s);
+}
+
 void Finish(Session& s, ButtonRole role, int item) {
   s.done = true;
   s.result = {role, item};
+}
+
+// OK or Close: the dialog's own check comes first and may keep it open. It may have changed any
+// item (the text being edited too), so the focus starts again where it did when the dialog opened.
+void Accept(Session& s, int button) {
+  if (s.dialog.onAccept) {
+    CommitNumber(s, s.focus);
+    if (!s.dialog.onAccept(s.dialog, button)) {
+      s.focus = -1;
+      MoveFocus(s, 1);
+      Settle(s);
+      return;
+    }
+  }
+  Finish(s, s.Item(button).role, button);
 }
 
 void Activate(Session& s, int index, int entry) {
@@ -238,8 +259,10 @@ void Activate(Session& s, int index, int entry) {
         CommitNumber(s, s.focus);
         if (s.dialog.onCommand) s.dialog.onCommand(s.dialog, index);
         Changed(s, index);
-      } else {
+      } else if (item.role == ButtonRole::Cancel) {
         Finish(s, item.role, index);
+      } else {
+        Accept(s, index);
       }
       break;
     case DialogItemKind::CheckBox:
@@ -395,7 +418,7 @@ void KeyDown(Session& s, const EventRecord& event) {
   }
   if (code == kCharReturn) {
     int button = DefaultButton(s.dialog);
-    if (button >= 0) Finish(s, s.Item(button).role, button);
+    if (button >= 0) Accept(s, button);
     return;
   }
   if (code == kCharTab) {
@@ -568,7 +591,16 @@ void DrawItem(Session& s, int index) {
       break;
     }
     case DialogItemKind::Swatch: DrawColourSwatch(s.screen, rect, PixelOfColour(item.colour), look); break;
-    case DialogItemKind::Picture: DrawPictureBox(s.screen, rect, item.picture ? *item.picture : Canvas{}, look); break;
+    case DialogItemKind::Picture:
+      if (!item.framed) {
+        if (item.picture != nullptr) {
+          PasteArea(s.screen, *item.picture, rect.left + (rect.width - item.picture->width) / 2,
+                    rect.top + (rect.height - item.picture->height) / 2);
+        }
+        break;
+      }
+      DrawPictureBox(s.screen, rect, item.picture ? *item.picture : Canvas{}, look);
+      break;
     case DialogItemKind::Label: {
       LabelStyle style = item.style;
       style.enabled = style.enabled && item.enabled;
@@ -655,6 +687,17 @@ void Idle(Session& s, int x, int y) {
   if (wantTip != s.tipShown || s.dirty) Render(s, wantTip);
 }
 
+// The window's hover text comes off the screen before a dialog opens over it, and its rest starts
+// afresh once the dialog has closed: the pointer may have moved on, and a text shown beside the
+// dialog's own would be two at once.
+void ForgetWindowHover(Canvas& screen, bool redraw) {
+  const bool mayShow = ui.hoverPanel != 0;
+  ui.hoverPanel = ui.hoverItem = 0;
+  ui.hoverShown = false;
+  ui.hoverSince = TickCount();
+  if (redraw && mayShow && !ui.placed.empty()) DrawInterface(screen);
+}
+
 }  // namespace
 
 // --- Public -------------------------------------------------------------------------------------
@@ -663,6 +706,9 @@ DialogResult RunDialog(Dialog& dialog) {
   const ScopedFontScale designSize(1.0f);  // dialogs are laid out at the design's size
   Dialog working = dialog;
   Canvas& screen = mainWindow.frame;
+  // Over another dialog the window beneath is not drawn again: that would wipe the dialog out.
+  ForgetWindowHover(screen, dialogState.openDialogs == 0);
+  ++dialogState.openDialogs;
   Session s(working, screen);
   s.window = DialogWindowRect(working, screen.width, screen.height);
   s.content = DialogContentRect(s.window);
@@ -695,6 +741,11 @@ DialogResult RunDialog(Dialog& dialog) {
       s.under = InteractiveItemAt(s, x, y);
     }
     s.tipAllowed = false;
+    // The tip goes before the event acts: a dialog opened by it must not save the tip beneath.
+    if (s.tipShown) {
+      HideTip(s);
+      s.dirty = true;
+    }
     switch (event.what) {
       case kMouseDown: MouseDown(s, x, y); break;
       case kMouseUp: MouseUp(s, x, y); break;
@@ -708,6 +759,8 @@ DialogResult RunDialog(Dialog& dialog) {
   HideTip(s);
   PasteArea(screen, s.saved, s.window.left, s.window.top);
   if (mainWindow.window != nullptr) PresentFrame();
+  --dialogState.openDialogs;
+  ForgetWindowHover(screen, false);
   if (s.result.role != ButtonRole::Cancel) {
     for (size_t i = 0; i < working.items.size(); ++i) CommitNumber(s, int(i));
     dialog.items = std::move(working.items);

@@ -58,6 +58,7 @@ struct DialogItem {
   size_t maxLength = 255;                 // number and text fields, in bytes
   Rgb16 colour;                           // swatches
   const Canvas* picture = nullptr;        // picture boxes; owned by the caller, outlives the dialog
+  bool framed = true;                     // pictures: false draws the picture as it is, centred, no box
   int sliderValue = 0, sliderMaximum = 0; // sliders
   LabelStyle style;                       // labels
 };
@@ -71,6 +72,10 @@ struct Dialog {
   std::function<void(Dialog&, int index)> onChange;
   // Called when a Command button is pressed.
   std::function<void(Dialog&, int index)> onCommand;
+  // Called when button `index` (OK or Close, by a click or Return) is about to close the dialog;
+  // false keeps it open (the dialog has asked a question or shown why in its items). The dialog
+  // is still on the screen meanwhile, so a question asked here appears over it.
+  std::function<bool(Dialog&, int index)> onAccept;
 };
 
 struct DialogResult {
@@ -79,8 +84,10 @@ struct DialogResult {
 };
 
 // Shows the dialog and runs it until a button closes it, Escape cancels it, or the window asks to
-// quit (that request stays queued for the main loop). Without a program window it draws into
-// mainWindow.frame and ends with Cancel once no event has arrived for dialogState.idleStepLimit steps.
+// quit (that request stays queued for the main loop). The window's own hover text goes when a
+// dialog opens and its rest starts afresh after the dialog closed, so that never two are shown.
+// Without a program window it draws into mainWindow.frame and ends with Cancel once no event has
+// arrived for dialogState.idleStepLimit steps.
 DialogResult RunDialog(Dialog& dialog);
 
 // Building a description; each returns the new item's index.
@@ -126,6 +133,7 @@ struct DialogState {
   // Called after every redraw with the frame buffer and the dialog being edited (tests and
   // screenshots).
   std::function<void(const Canvas& screen, const Dialog& shown)> observer;
+  int openDialogs = 0;  // dialogs on the screen now (one over another while a dialog asks)
 };
 
 extern DialogState dialogState;

@@ -3,17 +3,21 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "formats/object_texture.h"
 #include "formats/picture.h"
 #include "formats/picture_files.h"
+#include "platform/counted_string.h"
 #include "platform/file_spec.h"
 #include "platform/preferences.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "platform/user_services.h"
 #include "scene/object_file.h"
+#include "scene/native_files.h"
 #include "scene/object_table.h"
 #include "scene/optics_file.h"
 #include "scene/organic.h"
@@ -53,16 +57,25 @@ bool HasUnsavedChanges() {
   return false;
 }
 
-bool ConfirmDiscardChanges() { return !HasUnsavedChanges() || AskMessage(GetString(kAskDiscardChanges)); }
+bool ResolveUnsavedChanges(bool quitting) {
+  if (!HasUnsavedChanges()) return true;
+  const std::string name = CountedToText(nativeFiles.project.projectName);
+  const std::vector<std::string> answers = {GetString(kUiSave), GetString(kUiDontSave), GetString(kDialogCancel)};
+  switch (AskChoice(FormatString(quitting ? kAskSaveBeforeQuit : kAskSaveBeforeClose, {name}), answers)) {
+    case 0: return SaveProject();  // a save that failed or was cancelled has said so: stay
+    case 1: return true;
+    default: return false;
+  }
+}
 
 int CommandQuit() {
   const bool recording = taskRecorder.taskState != kTaskIdle;
   if (recording && !AskMessage(GetString(kAskStopRecording))) return kLoopRedrawViewFull;
-  return ConfirmDiscardChanges() ? kLoopQuit : kLoopRedrawViewFull;
+  return ResolveUnsavedChanges(true) ? kLoopQuit : kLoopRedrawViewFull;
 }
 
 int CommandNewProject() {
-  if (!ConfirmDiscardChanges()) return kLoopRedrawViewFull;
+  if (!ResolveUnsavedChanges(false)) return kLoopRedrawViewFull;
   scene.currentObject = nullptr;
   scene.currentObjectIndex = -1;
   for (auto& slot : scene.objectTable) DisposeSceneObject(slot);
@@ -74,7 +87,7 @@ int CommandNewProject() {
 }
 
 int CommandOpenProject() {
-  if (!ConfirmDiscardChanges()) return kLoopRedrawViewFull;
+  if (!ResolveUnsavedChanges(false)) return kLoopRedrawViewFull;
   (void)AskAndOpenProject();  // a failure has been shown
   return kLoopRedrawViewFull;
 }
@@ -136,7 +149,7 @@ bool OpenFileOfType(const std::string& path) {
     }
     return StoreOpenedObject(OpenObjectFile(spec));
   }
-  if (type == kProjectFileType) return ConfirmDiscardChanges() && OpenProjectFile(spec);
+  if (type == kProjectFileType) return ResolveUnsavedChanges(false) && OpenProjectFile(spec);
   if (type == kTaskFileType) return OpenTaskFileAt(path) == kNoError;  // into the task panel
   const bool picture = IsTexturePictureType(type);
   if (type == kOpticsFileType || picture) {

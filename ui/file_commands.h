@@ -7,8 +7,10 @@
 
 namespace tsv {
 
-// True when nothing is unsaved, or the user agrees to go on without saving.
-[[nodiscard]] bool ConfirmDiscardChanges();
+// Before the project is closed (`quitting`: by quitting the program): with unsaved changes, asks
+// whether to save them first ("Save", "Don't Save", "Cancel"). True when there is nothing unsaved,
+// the user chose not to save, or chose to save and the project was saved.
+[[nodiscard]] bool ResolveUnsavedChanges(bool quitting);
 [[nodiscard]] bool HasUnsavedChanges();
 
 int CommandNewProject();   // Ctrl+N
@@ -18,8 +20,8 @@ int CommandOpenObject();
 int CommandSaveObject();
 int CommandSaveObjectAs();
 // Quit (the top strip's Quit, Ctrl+Q, closing the window): while tasks are recorded, asks whether
-// to stop recording; with unsaved changes, whether to go on without saving them. kLoopQuit when
-// both are answered yes (or not asked), else the redraw result.
+// to stop recording; with unsaved changes, whether to save them first. kLoopQuit when the user
+// agreed and nothing unsaved is left behind against the user's choice, else the redraw result.
 int CommandQuit();
 int CommandCopyOptics();   // Ctrl+C
 int CommandPasteOptics();  // Ctrl+V

@@ -1,7 +1,7 @@
 // file_dialog.cpp: the open and save dialogs. One chooser record keeps the folder, the filter and
 // the rows the list shows; the dialog's callbacks keep its items in step with it, and closing with
-// OK is checked here: a folder is entered, a name that cannot be used keeps the dialog open with
-// a message, and only a usable path ends the dialog.
+// OK is checked here while the dialog stays on show: a folder is entered, a name that cannot be
+// used keeps the dialog open with a message, and only a usable path ends the dialog.
 #include "ui/file_dialog.h"
 
 #include <dirent.h>
@@ -532,14 +532,17 @@ bool RunChooser(Chooser& chooser, FileChoice& choice) {
     ~Restore() { dialogState.observer = saved; }
   } restore{previous};
 
-  for (;;) {
-    if (RunDialog(dialog).role == ButtonRole::Cancel) return false;
-    if (std::optional<std::string> path = Accept(chooser, dialog)) {
-      choice.path = *path;
-      choice.filterIndex = chooser.filterIndex;
-      return true;
-    }
-  }
+  // OK is checked while the dialog is on show, so that the question before replacing a file
+  // appears over it and a refusal leaves it as it was.
+  std::optional<std::string> chosen;
+  dialog.onAccept = [&chooser, &chosen](Dialog& d, int) {
+    chosen = Accept(chooser, d);
+    return chosen.has_value();
+  };
+  if (RunDialog(dialog).role == ButtonRole::Cancel || !chosen) return false;
+  choice.path = *chosen;
+  choice.filterIndex = chooser.filterIndex;
+  return true;
 }
 
 }  // namespace

@@ -7,7 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_spec.h"
+#include "platform/folders.h"
+#include "platform/settings.h"
 #include "platform/string_table.h"
+#include "platform/user_services.h"
 
 namespace tsv {
 namespace {
@@ -208,12 +212,19 @@ void ReadPreferencesDialog(const Dialog& dialog, Preferences& prefs) {
   ClampPreferences(prefs);
 }
 
-bool RunPreferencesDialog(Preferences& prefs) {
-  Dialog dialog = MakePreferencesDialog(prefs);
+bool RunPreferencesDialog() {
+  Dialog dialog = MakePreferencesDialog(preferences);
   if (RunDialog(dialog).role == ButtonRole::Cancel) return false;
-  Preferences edited = prefs;
+  Preferences edited = preferences;
   ReadPreferencesDialog(dialog, edited);
-  prefs = edited;
+  preferences = edited;
+  // Stored at once, so that a program that ends without quitting keeps them too; the settings
+  // beside them (the dialogs' folders) go with them.
+  if (WritePreferences() != kNoError) {
+    ShowStopMessage(FormatString(kErrCantWritePreferences, {PathOfSpec(MakePrefsFileSpec())}));
+  } else if (WriteSettings() != kNoError) {
+    ShowStopMessage(FormatString(kErrCantWritePreferences, {SettingsFilePath()}));
+  }
   return true;
 }
 

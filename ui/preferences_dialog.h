@@ -1,6 +1,6 @@
 // preferences_dialog.h: the preferences dialog (Ctrl+P): every labelled member of the preferences
-// record in titled groups. OK stores the edited values, forced into their ranges; Cancel keeps the
-// record as it was.
+// record in titled groups. OK stores the edited values, forced into their ranges, and writes them
+// to the preferences file; Cancel keeps the record as it was.
 #pragma once
 
 #include "platform/preferences.h"
@@ -39,8 +39,9 @@ enum PreferencesItemId : int {
 Dialog MakePreferencesDialog(const Preferences& prefs);
 // The dialog's values over `prefs` (members it does not show are kept), then the ranges applied.
 void ReadPreferencesDialog(const Dialog& dialog, Preferences& prefs);
-// Runs the dialog over the main window. True when closed with OK: `prefs` then holds the edited
-// values; after Cancel it is unchanged.
-[[nodiscard]] bool RunPreferencesDialog(Preferences& prefs = preferences);
+// Runs the dialog over the program's preferences. True when closed with OK: the record then holds
+// the edited values and has been written to the preferences file with the settings beside it (a
+// failure to write is shown); after Cancel nothing changed.
+[[nodiscard]] bool RunPreferencesDialog();
 
 }  // namespace tsv

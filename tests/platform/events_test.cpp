@@ -4,7 +4,6 @@
 #include <SDL.h>
 
 #include "platform/events.h"
-#include "platform/sdl_services.h"
 #include "tests/support/reset_all_state.h"
 
 namespace tsv {
@@ -160,27 +159,6 @@ TEST_F(Events, ThePumpStopsAtEveryStepAWaitingLoopMustSee) {
   EXPECT_TRUE(CancelRequested());
   EXPECT_FALSE(CancelRequested());
   SDL_QuitSubSystem(SDL_INIT_EVENTS);
-}
-
-}  // namespace
-}  // namespace tsv
-
-namespace tsv {
-namespace {
-
-TEST(MessageBoxes, EscapeAndClosingTheQuestionBoxAnswerCancel) {
-  SDL_MessageBoxButtonData buttons[2];
-  MessageBoxButtons(true, "OK", "Cancel", buttons);
-  EXPECT_EQ(buttons[0].buttonid, kMessageBoxOk);
-  EXPECT_TRUE(buttons[0].flags & SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT);
-  EXPECT_FALSE(buttons[0].flags & SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
-  EXPECT_EQ(buttons[1].buttonid, kMessageBoxCancel);
-  EXPECT_TRUE(buttons[1].flags & SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
-  EXPECT_TRUE(IsOkAnswer(kMessageBoxOk));
-  EXPECT_FALSE(IsOkAnswer(kMessageBoxCancel));
-  EXPECT_FALSE(IsOkAnswer(-1));  // closed without a button
-  MessageBoxButtons(false, "OK", "Cancel", buttons);  // the alert: Escape is its one button
-  EXPECT_TRUE(buttons[0].flags & SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
 }
 
 }  // namespace

@@ -1,9 +1,17 @@
-// The user services: file dialogs' bookkeeping, colours and the progress box.
+// The user services: file dialogs' bookkeeping and remembered folders, the questions, colours and
+// the progress box.
 #include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "platform/platform_state.h"
 #include "platform/progress.h"
 #include "platform/scripted_services.h"
+#include "platform/sdl_services.h"
+#include "platform/settings.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/reset_all_state.h"
 
@@ -88,6 +96,116 @@ TEST_F(Dialogs, MessageBoxAnswersAndTexts) {
   ShowAlert("Error: Leave Tessivar now.");
   EXPECT_EQ(services.Texts(ShownKind::Message).size(), 3u);
   EXPECT_EQ(services.Texts(ShownKind::Alert), std::vector<std::string>{"Error: Leave Tessivar now."});
+}
+
+TEST_F(Dialogs, ThreeAnswerQuestionsGiveTheIndexAndCancelOtherwise) {
+  const std::vector<std::string> answers = {"Save", "Don't Save", "Cancel"};
+  services.choiceAnswers = {1, 7, -1};
+  EXPECT_EQ(AskChoice("Save first?", answers), 1);
+  EXPECT_EQ(AskChoice("Save first?", answers), 2) << "an answer that is not one of them is Cancel";
+  EXPECT_EQ(AskChoice("Save first?", answers), 2);
+  EXPECT_EQ(AskChoice("Save first?", answers), 2) << "no answer queued: Cancel";
+  EXPECT_EQ(services.Texts(ShownKind::Choice).size(), 4u);
+  EXPECT_EQ(services.choicesOffered.back(), answers);
+  ConsoleServices console;  // batch commands: the text on standard error, and Cancel
+  EXPECT_EQ(console.AskChoice("Save first?", answers), 2);
+}
+
+// Until the interface installs its boxes the window's services still answer (Cancel) and clean up;
+// once installed, each service asks its own box.
+TEST(WindowServices, BoxesGoThroughTheInstalledFunction) {
+  SdlServices window;
+  int cleanUps = 0;
+  window.afterModal = [&cleanUps] { ++cleanUps; };
+  EXPECT_FALSE(window.AskMessage("Warning: Go on?"));
+  EXPECT_EQ(window.AskChoice("Save first?", {"Save", "Don't Save", "Cancel"}), 2);
+  window.ShowAlert("Error: Leave Tessivar now.");
+  EXPECT_EQ(cleanUps, 3);
+
+  std::vector<MessageRequest> asked;
+  std::deque<int> answers = {0, 1, 0, 0, 1};
+  window.messageBox = [&](const MessageRequest& request) {
+    asked.push_back(request);
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+  };
+  EXPECT_TRUE(window.AskMessage("Warning: Go on?"));
+  EXPECT_FALSE(window.AskMessage("Warning: Go on?"));
+  window.ShowStopMessage("Error: File error has occured.");
+  window.ShowAlert("Error: Leave Tessivar now.");
+  EXPECT_EQ(window.AskChoice("Save first?", {"Save", "Don't Save", "Cancel"}), 1);
+  EXPECT_EQ(cleanUps, 8);
+  ASSERT_EQ(asked.size(), 5u);
+  struct Expected {
+    MessageMark mark;
+    const char* title;
+    std::vector<std::string> buttons;
+    int cancel;
+  };
+  const Expected expected[] = {
+      {MessageMark::Caution, "Message", {"OK", "Cancel"}, 1},
+      {MessageMark::Caution, "Message", {"OK", "Cancel"}, 1},
+      {MessageMark::Stop, "Tessivar 1.0", {"OK"}, 0},
+      {MessageMark::Caution, "Alert", {"OK"}, 0},
+      {MessageMark::Caution, "Message", {"Save", "Don't Save", "Cancel"}, 2},
+  };
+  for (size_t k = 0; k < asked.size(); ++k) {
+    EXPECT_EQ(asked[k].mark, expected[k].mark) << k;
+    EXPECT_EQ(asked[k].title, expected[k].title) << k;
+    EXPECT_EQ(asked[k].buttons, expected[k].buttons) << k;
+    EXPECT_EQ(asked[k].defaultButton, 0) << k;
+    EXPECT_EQ(asked[k].cancelButton, expected[k].cancel) << k;
+  }
+  EXPECT_EQ(asked[2].text, "Error: File error has occured.");
+}
+
+// Each kind of file dialog starts where it was last used, also after the program started again;
+// a folder the caller gives (a project's Objects folder) comes first, and a remembered folder that
+// is gone gives way to this run's.
+TEST_F(Dialogs, EachKindOfDialogRemembersItsFolderAcrossStarts) {
+  test::TempDir config;
+  test::ScopedEnv configHome("XDG_CONFIG_HOME", config.str());
+  for (const char* folder : {"objects", "pictures", "project/Objects", "gone"}) std::filesystem::create_directories(dir / folder);
+  test::WriteFileText(dir / "objects/rock.cmf", "");
+  test::WriteFileText(dir / "pictures/wood.png", "");
+  auto specOf = [](uint32_t type, const char* name = "") {
+    FileSpec spec;
+    MakeFileSpec(spec, 0, 0, TextToCountedString(name), type);
+    return spec;
+  };
+  FileSpec spec = specOf(FourCC("CMF "));
+  services.openAnswers.push_back(FileChoice{dir / "objects/rock.cmf", 1});
+  ASSERT_EQ(AskOpenFile(spec), kNoError);
+  spec = specOf(FourCC("PNGf"));
+  services.openAnswers.push_back(FileChoice{dir / "pictures/wood.png", 1});
+  ASSERT_EQ(AskOpenFile(spec), kNoError);
+  spec = specOf(FourCC("CMO "), "shiny.cmo");
+  services.saveAnswers.push_back(FileChoice{dir / "gone/shiny", 1});
+  ASSERT_EQ(AskSaveFile(spec), kNoError);
+  EXPECT_EQ(FileDialogKind(specOf(FourCC("CMF ")), false), "open-object");
+  EXPECT_EQ(FileDialogKind(specOf(FourCC("JPEG")), true), "save-picture");
+  ASSERT_EQ(WriteSettings(), kNoError);
+
+  // The next start.
+  test::ResetAllState();
+  std::filesystem::remove_all(dir / "gone");
+  platform.startDirectory = dir.str();
+  ReadSettings();
+  services.fileRequests.clear();
+  spec = specOf(FourCC("CMF "));
+  EXPECT_EQ(AskOpenFile(spec), kCancelled);
+  spec = specOf(FourCC("JPEG"));  // another picture type: the same kind
+  EXPECT_EQ(AskOpenFile(spec), kCancelled);
+  spec = specOf(FourCC("CMO "), "shiny.cmo");
+  EXPECT_EQ(AskSaveFile(spec), kCancelled);
+  spec = specOf(FourCC("CMF "), "Rock.cmf");
+  EXPECT_EQ(AskSaveFile(spec, nullptr, {}, dir / "project/Objects"), kCancelled);
+  ASSERT_EQ(services.fileRequests.size(), 4u);
+  EXPECT_EQ(services.fileRequests[0].folder, dir / "objects");
+  EXPECT_EQ(services.fileRequests[1].folder, dir / "pictures");
+  EXPECT_EQ(services.fileRequests[2].folder, dir.str()) << "its folder is gone: the start folder";
+  EXPECT_EQ(services.fileRequests[3].folder, dir / "project/Objects");
 }
 
 TEST(Progress, BoxPlacement) {

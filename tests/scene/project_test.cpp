@@ -161,6 +161,9 @@ TEST_F(Project, FirstSaveAsksForTheFileMakesTheFoldersAndAsksForEachNewObject) {
   }
   EXPECT_EQ(services.fileRequests[1].proposedName, "A.cmf");
   EXPECT_EQ(services.fileRequests[2].proposedName, "B.cmf");
+  // Each object's dialog says which object it asks about.
+  EXPECT_EQ(services.fileRequests[1].title, "Save object \"A\" of the project as");
+  EXPECT_EQ(services.fileRequests[2].title, "Save object \"B\" of the project as");
   EXPECT_TRUE(std::filesystem::is_directory(Path("Proj/Objects")));
   EXPECT_TRUE(std::filesystem::is_directory(Path("Proj/Textures")));
   EXPECT_EQ(CountedToText(scene.objectTable[2]->name), "Bee");

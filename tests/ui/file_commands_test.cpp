@@ -1,5 +1,9 @@
-// The file commands of the top strip: the unsaved-changes question, new project, opening by type.
+// The file commands of the top strip: the question about unsaved changes, new project, opening by type.
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "formats/picture_writers.h"
 #include "platform/folders.h"
@@ -15,6 +19,7 @@
 #include "tasks/task_recorder.h"
 #include "tests/support/temp_dir.h"
 #include "ui/file_commands.h"
+#include "ui/loop_result.h"
 #include "ui/rooms.h"
 #include "tests/support/reset_all_state.h"
 
@@ -32,21 +37,54 @@ class FileCommands : public testing::Test {
   ScriptedServices services;
 };
 
-TEST_F(FileCommands, NewProjectAsksAboutUnsavedChangesAndKeepsEverythingWhenRefused) {
+const std::vector<std::string> kSaveAnswers = {"Save", "Don't Save", "Cancel"};
+
+TEST_F(FileCommands, NewProjectAsksWhetherToSaveAndKeepsEverythingOnCancel) {
   ASSERT_NE(NewObjectInTable(false, 3, 1), nullptr);
   ASSERT_TRUE(HasUnsavedChanges());
-  services.messageAnswers = {false, true};
+  services.choiceAnswers = {2, 1};  // Cancel, then Don't Save
   CommandNewProject();
   EXPECT_NE(scene.objectTable[0], nullptr);
-  ASSERT_EQ(services.Texts(ShownKind::Message).size(), 1u);
-  EXPECT_EQ(services.Texts(ShownKind::Message)[0],
-            "Warning: There are unsaved changes. Do you want to continue without saving them?");
+  EXPECT_EQ(services.Texts(ShownKind::Choice),
+            std::vector<std::string>{"Do you want to save the changes to the project \"UntitledProject\" before "
+                                     "closing it? If you don't save them, they are lost."});
+  EXPECT_EQ(services.choicesOffered, std::vector<std::vector<std::string>>{kSaveAnswers});
   CommandNewProject();
   // The new project starts as the program does: with the organic sphere.
   ASSERT_NE(scene.objectTable[0], nullptr);
   EXPECT_NE(scene.objectTable[0]->isOrganic, 0);
   EXPECT_EQ(scene.objectTable[1], nullptr);
   EXPECT_FALSE(HasUnsavedChanges());
+}
+
+// Quitting with unsaved work: Cancel (Escape) stays, Don't Save quits, Save quits only once the
+// project has really been saved.
+TEST_F(FileCommands, QuitWithUnsavedChangesOffersToSaveFirst) {
+  ASSERT_NE(NewObjectInTable(false, 3, 1), nullptr);
+  services.choiceAnswers = {2};
+  EXPECT_NE(CommandQuit(), kLoopQuit);
+  ASSERT_EQ(services.Texts(ShownKind::Choice).size(), 1u);
+  EXPECT_EQ(services.Texts(ShownKind::Choice)[0],
+            "Do you want to save the changes to the project \"UntitledProject\" before quitting? If you don't save "
+            "them, they are lost.");
+  EXPECT_EQ(services.choicesOffered.back(), kSaveAnswers);
+
+  services.choiceAnswers = {0};  // Save, and then the project dialog is cancelled: no quit
+  EXPECT_NE(CommandQuit(), kLoopQuit);
+  EXPECT_TRUE(HasUnsavedChanges());
+
+  services.choiceAnswers = {0};
+  services.saveAnswers = {FileChoice{dir / "Scene", 1}, FileChoice{dir / "Objects/Rock", 1}};
+  EXPECT_EQ(CommandQuit(), kLoopQuit);
+  EXPECT_TRUE(std::filesystem::exists(dir / "Scene.cma"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "Objects/Rock.cmf"));
+  EXPECT_FALSE(HasUnsavedChanges());
+  EXPECT_TRUE(services.Texts(ShownKind::Stop).empty());
+
+  MarkProjectModified();
+  services.choiceAnswers = {1};  // Don't Save
+  EXPECT_EQ(CommandQuit(), kLoopQuit);
+  EXPECT_TRUE(HasUnsavedChanges());
 }
 
 TEST_F(FileCommands, OpeningBySavedObjectFileAddsItAsTheCurrentObject) {

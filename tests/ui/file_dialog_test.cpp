@@ -17,6 +17,7 @@
 #include "platform/fonts.h"
 #include "platform/preferences.h"
 #include "platform/scripted_services.h"
+#include "platform/sdl_services.h"
 #include "platform/window.h"
 #include "scene/native_files.h"
 #include "scene/object_file.h"
@@ -26,6 +27,7 @@
 #include "tests/support/dialog_fixture.h"
 #include "ui/dialog_script.h"
 #include "ui/file_dialog.h"
+#include "ui/message_box.h"
 #include "tests/support/reset_all_state.h"
 
 namespace tsv {
@@ -244,6 +246,46 @@ TEST_F(FileDialogTest, SaveAddsTheFilterExtensionAndAsksBeforeReplacing) {
     EXPECT_EQ(services.Texts(ShownKind::Message), c.asked) << c.name;
     ResetInput();
   }
+}
+
+// With the window's own boxes the question before replacing a file is drawn over the save dialog,
+// which stays on the screen behind it, stays open after Cancel (Escape) and ends after OK (Return).
+TEST_F(FileDialogTest, TheReplaceQuestionIsDrawnOverTheSaveDialog) {
+  Touch("Rock.dxf");
+  const FileDialogRequest request = Request({kDxf}, "Rock.dxf");
+  const Dialog d = Shown(true, request);
+  const Rect window = DialogWindowRect(d, mainWindow.frame.width, mainWindow.frame.height);
+  SdlServices boxes;
+  boxes.messageBox = RunMessageBox;
+  SetServices(&boxes);
+  std::vector<std::string> titles;
+  Canvas dialogScreen;
+  int boxesOverTheDialog = 0;
+  dialogState.observer = [&](const Canvas& screen, const Dialog& shown) {
+    if (titles.empty() || titles.back() != shown.title) titles.push_back(shown.title);
+    if (shown.title == d.title) {
+      dialogScreen = screen;
+      return;
+    }
+    // The save dialog's title bar, above the box, is as the dialog drew it.
+    bool same = true;
+    const int y = window.top + kWindowTitleHeight / 2;
+    for (int x = window.left; x < window.left + window.width - kWindowShadow; ++x) {
+      same = same && PixelAt(screen, x, y) == PixelAt(dialogScreen, x, y);
+    }
+    boxesOverTheDialog += same ? 1 : 0;
+  };
+  QueueKey(kCharReturn);  // the save dialog's OK: the question
+  QueueEscape();          // Cancel: back in the dialog
+  QueueKey(kCharReturn);
+  QueueKey(kCharReturn);  // OK: the file is to be replaced
+  FileChoice choice;
+  const bool chosen = ChooseFileToSave(request, choice);
+  SetServices(&services);
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(choice.path, Path("Rock.dxf"));
+  EXPECT_EQ(titles, (std::vector<std::string>{d.title, "Message", d.title, "Message"}));
+  EXPECT_GE(boxesOverTheDialog, 2);
 }
 
 TEST_F(FileDialogTest, SaveRefusesAPathTheProgramCannotKeep) {

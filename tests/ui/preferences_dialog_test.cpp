@@ -3,17 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <array>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/events.h"
+#include "platform/file_spec.h"
+#include "platform/folders.h"
+#include "platform/platform_state.h"
+#include "platform/settings.h"
 #include "platform/fonts.h"
 #include "platform/preferences.h"
 #include "platform/scripted_services.h"
 #include "platform/window.h"
 #include "tests/support/dialog_fixture.h"
+#include "tests/support/temp_dir.h"
 #include "ui/dialog_script.h"
 #include "ui/preferences_dialog.h"
 #include "tests/support/reset_all_state.h"
@@ -46,6 +52,9 @@ class PreferencesDialogTest : public test::DialogFixture {
     return bytes;
   }
 
+  // OK writes the preferences file: into this test's own folder, never the user's.
+  test::TempDir config;
+  test::ScopedEnv configHome{"XDG_CONFIG_HOME", config.str()};
   ScriptedServices services;
   Dialog shown;
 };
@@ -138,7 +147,7 @@ TEST_F(PreferencesDialogTest, OutOfRangeEntriesAreClampedOnOk) {
   };
   for (const Case& c : cases) TypeInto(c.id, c.typed);
   QueueKey(kCharReturn);
-  ASSERT_TRUE(RunPreferencesDialog(preferences));
+  ASSERT_TRUE(RunPreferencesDialog());
   for (const Case& c : cases) EXPECT_FLOAT_EQ(float(c.member(preferences)), float(c.expected)) << c.typed;
 }
 
@@ -149,7 +158,7 @@ TEST_F(PreferencesDialogTest, FieldShowsTheClampedValueWhileTheDialogStaysOpen) 
   TypeInto(kPrefItemBreakingAngle, "999");
   QueueKey(kCharTab);
   QueueKey(kCharReturn);
-  ASSERT_TRUE(RunPreferencesDialog(preferences));
+  ASSERT_TRUE(RunPreferencesDialog());
   EXPECT_EQ(shownText, "180");
   EXPECT_EQ(preferences.breakingAngle, 180.0f);
 }
@@ -169,7 +178,7 @@ TEST_F(PreferencesDialogTest, EditsReachTheRecord) {
   QueueClickOn(OnScreen(kPrefItemWallpaper));
   QueueKey(kCharUp);
   QueueKey(kCharReturn);
-  ASSERT_TRUE(RunPreferencesDialog(preferences));
+  ASSERT_TRUE(RunPreferencesDialog());
   EXPECT_EQ(preferences.displayChoice, 2);
   EXPECT_EQ(preferences.textureQuality, 2);
   EXPECT_EQ(preferences.tabletFlags, 2 | 4 | 0x40);
@@ -188,11 +197,11 @@ TEST_F(PreferencesDialogTest, CancelLeavesThePreferencesUnchanged) {
   TypeInto(kPrefItemMorphQuality, "200");
   QueueKey(kCharTab);
   QueueEscape();
-  EXPECT_FALSE(RunPreferencesDialog(preferences));
+  EXPECT_FALSE(RunPreferencesDialog());
   EXPECT_EQ(Bytes(preferences), Bytes(before));
 
   TypeInto(kPrefItemSnapRadius, "9");  // then the events run out: also a Cancel
-  EXPECT_FALSE(RunPreferencesDialog(preferences));
+  EXPECT_FALSE(RunPreferencesDialog());
   EXPECT_EQ(Bytes(preferences), Bytes(before));
 }
 
@@ -203,12 +212,44 @@ TEST_F(PreferencesDialogTest, OkWithoutEditsChangesNothing) {
   QueueClickOn(OnScreen(kPrefItemSmoothness));  // visiting the field is no edit
   QueueKey(kCharTab);
   QueueKey(kCharReturn);
-  ASSERT_TRUE(RunPreferencesDialog(preferences));
+  ASSERT_TRUE(RunPreferencesDialog());
   Preferences expected;
   SetDefaultPreferences(expected);
   expected.startupAction = 4;
   expected.shadowSmoothness = 5.123456f;
   EXPECT_EQ(Bytes(preferences), Bytes(expected));
+}
+
+// OK stores the preferences at once, with the settings beside them (the dialogs' folders), so that
+// a session that ends without quitting keeps them; Cancel writes nothing.
+TEST_F(PreferencesDialogTest, OkWritesThePreferencesAndSettingsFiles) {
+  const std::string prefsPath = PathOfSpec(MakePrefsFileSpec());
+  platform.settings.dialogFolders["open-object"] = "/home/ann/Objects";
+  QueueEscape();
+  EXPECT_FALSE(RunPreferencesDialog());
+  EXPECT_FALSE(std::filesystem::exists(prefsPath));
+
+  TypeInto(kPrefItemBreakingAngle, "45");
+  QueueKey(kCharReturn);
+  ASSERT_TRUE(RunPreferencesDialog());
+  EXPECT_TRUE(services.shown.empty());
+  const std::vector<uint8_t> bytes = test::ReadFileBytes(prefsPath);
+  ASSERT_EQ(bytes.size(), size_t(kPreferencesSize));
+  const Preferences read = LoadPreferencesRecord(std::span<const uint8_t, kPreferencesSize>(bytes.data(), kPreferencesSize));
+  EXPECT_EQ(read.breakingAngle, 45.0f);
+  EXPECT_EQ(ParseSettings(test::ReadFileText(SettingsFilePath())).dialogFolders.at("open-object"), "/home/ann/Objects");
+}
+
+TEST_F(PreferencesDialogTest, AFailedWriteSaysSoAndKeepsTheEdits) {
+  // A file where the configuration folder should be: nothing can be written under it.
+  test::WriteFileText(config / "Tessivar", "not a folder");
+  TypeInto(kPrefItemBreakingAngle, "45");
+  QueueKey(kCharReturn);
+  ASSERT_TRUE(RunPreferencesDialog());
+  EXPECT_EQ(preferences.breakingAngle, 45.0f);
+  EXPECT_EQ(services.Texts(ShownKind::Stop),
+            std::vector<std::string>{"Error: The preferences could not be saved in \"" + PathOfSpec(MakePrefsFileSpec()) +
+                                     "\". They stay in effect until Tessivar quits."});
 }
 
 }  // namespace
