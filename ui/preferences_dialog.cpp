@@ -108,7 +108,7 @@ void ReadFlag(const Dialog& dialog, int id, uint16_t bit, uint16_t& flags) {
 
 }  // namespace
 
-Dialog MakePreferencesDialog(const Preferences& prefs) {
+Dialog MakePreferencesDialog(const Preferences& prefs, const Settings& settings) {
   Dialog dialog;
   dialog.title = GetString(kPrefTitle);
   dialog.width = kMargin * 4 + kColumnWidth * 3;
@@ -149,6 +149,16 @@ Dialog MakePreferencesDialog(const Preferences& prefs) {
         AddNumberField(dialog, {wallpaper.left, wallpaper.top, kFieldWidth, kFieldHeight}, prefs.wallpaperIndex, 0,
                        65535, 0, GetString(kHoverPrefWallpaper)),
         kPrefItemWallpaper);
+  // The window: the interface scale (Auto takes the largest that fits) and the undo memory.
+  Rect window = second.Group(kPrefWindow, kCheckRow + 2 * kFieldRow);
+  CheckRow(dialog, window, 0, kPrefAutoScale, settings.interfaceScale == kInterfaceScaleAuto, kPrefItemAutoScale,
+           kHoverPrefAutoScale);
+  const Rect fields{window.left, window.top + kCheckRow, window.width, window.height - kCheckRow};
+  FieldRow(dialog, fields, 0, kPrefInterfaceScale,
+           settings.interfaceScale == kInterfaceScaleAuto ? kMinInterfaceScale : settings.interfaceScale,
+           kMinInterfaceScale, kMaxInterfaceScale, 0, 5, kPrefItemInterfaceScale, kHoverPrefInterfaceScale);
+  FieldRow(dialog, fields, 1, kPrefHistoryBudget, double(settings.historyBudgetMB), 16, double(kMaxHistoryBudgetMB), 0, 64,
+           kPrefItemHistoryBudget, kHoverPrefHistoryBudget);
 
   // Third column: the numbers of the composer, the snaps and the mesh builders.
   Column third{dialog, kMargin * 3 + kColumnWidth * 2};
@@ -212,12 +222,26 @@ void ReadPreferencesDialog(const Dialog& dialog, Preferences& prefs) {
   ClampPreferences(prefs);
 }
 
+void ReadSettingsDialog(const Dialog& dialog, Settings& settings) {
+  const DialogItem* automatic = Find(dialog, kPrefItemAutoScale);
+  const DialogItem* scale = Find(dialog, kPrefItemInterfaceScale);
+  if (automatic != nullptr && automatic->checked) {
+    settings.interfaceScale = kInterfaceScaleAuto;
+  } else if (automatic != nullptr && scale != nullptr) {
+    settings.interfaceScale = std::clamp(int(std::lround(scale->number)), kMinInterfaceScale, kMaxInterfaceScale);
+  }
+  if (const DialogItem* budget = Find(dialog, kPrefItemHistoryBudget)) {
+    settings.historyBudgetMB = uint32_t(std::clamp<long>(std::lround(budget->number), 1, long(kMaxHistoryBudgetMB)));
+  }
+}
+
 bool RunPreferencesDialog() {
   Dialog dialog = MakePreferencesDialog(preferences);
   if (RunDialog(dialog).role == ButtonRole::Cancel) return false;
   Preferences edited = preferences;
   ReadPreferencesDialog(dialog, edited);
   preferences = edited;
+  ReadSettingsDialog(dialog, platform.settings);
   // Stored at once, so that a program that ends without quitting keeps them too; the settings
   // beside them (the dialogs' folders) go with them.
   if (WritePreferences() != kNoError) {

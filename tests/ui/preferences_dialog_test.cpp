@@ -188,6 +188,28 @@ TEST_F(PreferencesDialogTest, EditsReachTheRecord) {
   EXPECT_EQ(preferences.wallpaperIndex, 6);
 }
 
+TEST_F(PreferencesDialogTest, TheInterfaceScaleAndUndoMemoryReachTheSettings) {
+  // Auto at first: unticking it takes the scale typed; the undo memory as typed.
+  ASSERT_EQ(platform.settings.interfaceScale, kInterfaceScaleAuto);
+  QueueClickOn(OnScreen(kPrefItemAutoScale));
+  TypeInto(kPrefItemInterfaceScale, "150");
+  TypeInto(kPrefItemHistoryBudget, "512");
+  QueueKey(kCharReturn);
+  ASSERT_TRUE(RunPreferencesDialog());
+  EXPECT_EQ(platform.settings.interfaceScale, 150);
+  EXPECT_EQ(platform.settings.historyBudgetMB, 512u);
+  EXPECT_EQ(ParseSettings(test::ReadFileText(SettingsFilePath())).interfaceScale, 150);
+
+  // Shown as they are; ticking Auto again gives Auto whatever the field says.
+  shown = MakePreferencesDialog(preferences);
+  EXPECT_FALSE(shown.items[size_t(Index(kPrefItemAutoScale))].checked);
+  EXPECT_EQ(shown.items[size_t(Index(kPrefItemInterfaceScale))].number, 150);
+  QueueClickOn(OnScreen(kPrefItemAutoScale));
+  QueueKey(kCharReturn);
+  ASSERT_TRUE(RunPreferencesDialog());
+  EXPECT_EQ(platform.settings.interfaceScale, kInterfaceScaleAuto);
+}
+
 TEST_F(PreferencesDialogTest, CancelLeavesThePreferencesUnchanged) {
   Preferences before = preferences;
   services.colorAnswers.push_back(Rgb16{0x1200, 0x3400, 0x5600});
