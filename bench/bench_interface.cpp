@@ -35,7 +35,7 @@ void BM_FullRedraw(benchmark::State& state) {
   const int percent = int(state.range(0));
   platform.settings.interfaceScale = percent;
   Canvas frame;
-  ResizeCanvas(frame, 1024 * percent / 100, 768 * percent / 100);
+  ResizeCanvas(frame, (1024 * percent + 99) / 100, (768 * percent + 99) / 100);
   SetCurrentRoom(1);
   PlaceRoom(frame.width, frame.height, true);
   if (int(ui.scale * 100.0f + 0.5f) != percent) {
