@@ -8,6 +8,7 @@
 #include "platform/string_table.h"
 #include "platform/user_services.h"
 #include "scene/allocation.h"
+#include "scene/history.h"
 #include "scene/organic.h"
 #include "scene/scene_state.h"
 
@@ -156,6 +157,7 @@ bool ActivateSceneObject(SceneObject* object) {
   }
   if (scene.prepareTextureWorkImage) scene.prepareTextureWorkImage(*object);
   object->dirtyFlags = kAllDirty;
+  NoteObjectActivated(*object);
   return true;
 }
 
@@ -176,6 +178,7 @@ void DisposeSceneObject(std::unique_ptr<SceneObject>& holder) {
   if (scene.activeObject == object) scene.activeObject = nullptr;
   UnregisterLiveObject(object);
   ForgetHierarchyLinks(object);
+  DropObjectHistory(object->serial);
 
   // The largest object still in use decides how far the work arrays may shrink.
   int32_t maxPoints = kMinWorkPoints, maxTriangles = kMinWorkTriangles;

@@ -14,6 +14,7 @@
 #include "scene/scene_state.h"
 #include "mesh/synthetic_shapes.h"
 #include "scene/optics_file.h"
+#include "tasks/task_recorder.h"
 #include "tools/deform_table.h"
 #include "tools/deform_tools.h"
 #include "tools/tool_frame.h"
@@ -230,10 +231,23 @@ int OpenPreferences() {
   return kLoopRedrawViewFull;
 }
 
+bool RecordingTasks() { return taskRecorder.taskState != kTaskIdle; }
+
 int UndoLastChange() {
   if (scene.currentObject == nullptr) return -1;
-  UndoRedo();
-  return kLoopRedrawViewFull;
+  // While tasks are recorded, the single level that a task list replays as "To undo" 256.
+  if (RecordingTasks()) {
+    UndoRedo();
+    return kLoopRedrawViewFull;
+  }
+  return StepBackInHistory() ? kLoopRedrawViewFull : kLoopContinue;
+}
+
+int RedoLastChange() {
+  if (scene.currentObject == nullptr) return -1;
+  // A recording has no forward step: its single level is taken back by Ctrl+Z again.
+  if (RecordingTasks()) return kLoopContinue;
+  return StepForwardInHistory() ? kLoopRedrawViewFull : kLoopContinue;
 }
 
 int OpenObjectInformation() {

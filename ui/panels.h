@@ -45,7 +45,11 @@ int CycleFreeViewMode();                 // 'p'
 int CycleAxisLock();                     // Tab
 int StepZoom(int steps);                 // 'm' nearer, 'n' farther: 16 zoom positions a step
 int OpenPreferences();                   // Ctrl+P
-int UndoLastChange();                    // Ctrl+Z: "To undo" at full amount; again redoes
+// Ctrl+Z: one step back through the current object's history; while tasks are recorded, "To
+// undo" at full amount (recorded, and again redoes).
+int UndoLastChange();
+int RedoLastChange();                    // Ctrl+Shift+Z, Ctrl+Y: one step forward again
+bool RecordingTasks();                   // tasks are being recorded (or the recording is paused)
 int OpenObjectInformation();             // the object panel's Information, a click on the name
 int OpenProjectInformation();            // Ctrl+D
 // Makes a new organic object of standard shape 0..4 current.
