@@ -16,25 +16,12 @@
 namespace tsv {
 
 HistoryHeader HistoryHeaderOf(const SceneObject& object) {
-  HistoryHeader header;
-  header.optics = OpticsWords(object.optics);
-  header.textureUsesAlpha = object.textureUsesAlpha;
-  header.textureBump = object.textureBump;
-  header.textureFlags = object.textureFlags;
-  header.textureZoom = object.textureZoom;
-  header.textureParams = object.textureParams;
-  header.textureOffset = object.textureOffset;
-  return header;
+  return {OpticsWords(object.optics), TextureMappingOf(object)};
 }
 
 void ApplyHistoryHeader(const HistoryHeader& header, SceneObject& object) {
   object.optics = OpticsFromWords(header.optics);
-  object.textureUsesAlpha = header.textureUsesAlpha;
-  object.textureBump = header.textureBump;
-  object.textureFlags = header.textureFlags;
-  object.textureZoom = header.textureZoom;
-  object.textureParams = header.textureParams;
-  object.textureOffset = header.textureOffset;
+  ApplyTextureMapping(header.mapping, object);
 }
 
 size_t HistoryBudgetBytes() { return size_t(platform.settings.historyBudgetMB) << 20; }
@@ -322,10 +309,34 @@ void WriteUndoState(const HistorySnapshot& state, size_t count, SceneObject& und
   }
 }
 
-bool SameMapping(const HistoryHeader& a, const HistoryHeader& b) {
-  HistoryHeader x = a, y = b;
-  x.optics = y.optics = OpticsWordArray{};
-  return x == y;
+// A field the step changed takes the value it had in the state stepped to; the others stay as
+// the object has them, so that a material or mapping set since the last commit outlives steps
+// over changes that left them alone.
+template <class T>
+void Follow(const T& from, const T& to, T& field) {
+  if (from != to) field = to;
+}
+void Follow(float from, float to, float& field) {
+  if (std::bit_cast<uint32_t>(from) != std::bit_cast<uint32_t>(to)) field = to;
+}
+template <class T, size_t N>
+void Follow(const std::array<T, N>& from, const std::array<T, N>& to, std::array<T, N>& field) {
+  for (size_t i = 0; i < N; ++i) Follow(from[i], to[i], field[i]);
+}
+
+void ApplyHeaderChange(const HistoryHeader& from, const HistoryHeader& to, SceneObject& object) {
+  HistoryHeader now = HistoryHeaderOf(object);
+  Follow(from.optics, to.optics, now.optics);
+  const TextureMapping& a = from.mapping;
+  const TextureMapping& b = to.mapping;
+  TextureMapping& m = now.mapping;
+  Follow(a.textureUsesAlpha, b.textureUsesAlpha, m.textureUsesAlpha);
+  Follow(a.textureBump, b.textureBump, m.textureBump);
+  Follow(a.textureFlags, b.textureFlags, m.textureFlags);
+  Follow(a.textureZoom, b.textureZoom, m.textureZoom);
+  Follow(a.textureParams, b.textureParams, m.textureParams);
+  Follow(a.textureOffset, b.textureOffset, m.textureOffset);
+  ApplyHistoryHeader(now, object);
 }
 
 }  // namespace
@@ -424,7 +435,8 @@ bool StepObjectHistory(SceneObject& object, SceneObject& undo, int direction, Hi
   }
   if (direction < 0 ? entry.position == 0 : entry.position == entry.steps.size()) return false;
 
-  const HistoryHeader was = entry.current.header;
+  const HistoryHeader was = HistoryHeaderOf(object);
+  const HistoryHeader from = entry.current.header;
   if (direction < 0) {
     --entry.position;
     ApplyStep(entry.steps[entry.position], entry.current);
@@ -436,7 +448,7 @@ bool StepObjectHistory(SceneObject& object, SceneObject& undo, int direction, Hi
   }
   HistorySnapshot& state = entry.current;
   WriteObjectState(state, count, object);
-  ApplyHistoryHeader(state.header, object);
+  ApplyHeaderChange(from, state.header, object);
   for (size_t i = 0; i < count; ++i) undo.pointUV[2 * i] = object.pointUV[i];
 
   // The undo copy takes the state before this one, as the commit that made this one left it.
@@ -456,7 +468,7 @@ bool StepObjectHistory(SceneObject& object, SceneObject& undo, int direction, Hi
   object.hasUnsavedChanges = 1;
   object.dirtyFlags = kAllDirty;
   // The texture work image follows the mapping's alpha, repetition and strength.
-  if (!SameMapping(was, state.header) && scene.prepareTextureWorkImage) {
+  if (!(was.mapping == TextureMappingOf(object)) && scene.prepareTextureWorkImage) {
     scene.prepareTextureWorkImage(object);
   }
   return true;

@@ -18,12 +18,7 @@ namespace tsv {
 // The material and texture mapping of a state.
 struct HistoryHeader {
   OpticsWordArray optics{};
-  uint16_t textureUsesAlpha = 1;
-  uint16_t textureBump = 0;
-  uint16_t textureFlags = 3;
-  float textureZoom = 1.0f;
-  std::array<uint16_t, kTextureParamCount> textureParams{};
-  std::array<uint16_t, 2> textureOffset{};
+  TextureMapping mapping;
   bool operator==(const HistoryHeader&) const = default;
 };
 HistoryHeader HistoryHeaderOf(const SceneObject& object);
@@ -101,9 +96,10 @@ void DropObjectHistory(uint64_t serial);
 size_t HistoryStepsBack(const SceneObject& object);
 size_t HistoryStepsForward(const SceneObject& object);
 
-// One step back (direction < 0) or forward: the object's positions, paint, mask, texture
-// coordinates, material and mapping become that state's, and so do its committed copies in the
-// work records; the undo copy takes the state before it (the state itself at the oldest), as a
+// One step back (direction < 0) or forward: the object's positions, paint, mask and texture
+// coordinates become that state's, and so do its committed copies in the work records; of the
+// material and mapping, what the step changed (a material set since the last commit and left
+// alone by the step stays); the undo copy takes the state before it (the state itself at the oldest), as a
 // commit would have left it, so that "To undo" blends toward it. The object is marked changed and
 // all its derived data dirty. False, with nothing changed, when there is no such step or the
 // arrays do not fit. `before`, when given, receives the material and mapping of the undo copy's

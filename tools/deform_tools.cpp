@@ -726,17 +726,6 @@ void UndoRedo() {
 
 namespace {
 
-TextureMapping MappingOf(const HistoryHeader& header) {
-  TextureMapping mapping;
-  mapping.textureUsesAlpha = header.textureUsesAlpha;
-  mapping.textureBump = header.textureBump;
-  mapping.textureFlags = header.textureFlags;
-  mapping.textureZoom = header.textureZoom;
-  mapping.textureParams = header.textureParams;
-  mapping.textureOffset = header.textureOffset;
-  return mapping;
-}
-
 bool StepHistory(int direction) {
   SceneObject* object = scene.currentObject;
   SceneObject* undo = scene.workObject.get();
@@ -745,7 +734,7 @@ bool StepHistory(int direction) {
   if (!StepObjectHistory(*object, *undo, direction, &before)) return false;
   // The snapshots hold what a commit into this state would have left: the state before, and now.
   toolState.previousOptics = OpticsFromWords(before.optics);
-  toolState.previousTextureMapping = MappingOf(before);
+  toolState.previousTextureMapping = before.mapping;
   toolState.currentOptics = object->optics;
   toolState.currentTextureMapping = TextureMappingOf(*object);
   return true;

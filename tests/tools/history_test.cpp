@@ -34,10 +34,11 @@ std::vector<uint32_t> StateWords(const SceneObject& object) {
   }
   const HistoryHeader header = HistoryHeaderOf(object);
   words.insert(words.end(), header.optics.begin(), header.optics.end());
-  words.insert(words.end(), {header.textureUsesAlpha, header.textureBump, header.textureFlags,
-                             std::bit_cast<uint32_t>(header.textureZoom)});
-  words.insert(words.end(), header.textureParams.begin(), header.textureParams.end());
-  words.insert(words.end(), header.textureOffset.begin(), header.textureOffset.end());
+  const TextureMapping& mapping = header.mapping;
+  words.insert(words.end(), {mapping.textureUsesAlpha, mapping.textureBump, mapping.textureFlags,
+                             std::bit_cast<uint32_t>(mapping.textureZoom)});
+  words.insert(words.end(), mapping.textureParams.begin(), mapping.textureParams.end());
+  words.insert(words.end(), mapping.textureOffset.begin(), mapping.textureOffset.end());
   return words;
 }
 
@@ -172,6 +173,28 @@ TEST_F(UndoHistory, TheFirstStepBackEndsWhereTheSingleLevelUndoDoes) {
   // The single-level undo was itself a commit: a step back from it redoes.
   ASSERT_TRUE(SetCurrentObject(0));
   EXPECT_EQ(Back(), 4u);
+}
+
+// The material panel changes the object without a commit: stepping over changes that left the
+// material alone keeps what was set since; a step that changed it takes it back.
+TEST_F(UndoHistory, AMaterialSetSinceTheLastCommitOutlivesStepsThatLeaveItAlone) {
+  SceneObject* sphere = AddSphere();
+  ASSERT_NE(sphere, nullptr);
+  const uint16_t firstShininess = sphere->optics.shininess;
+  Change(sphere, 4);  // material and mapping
+  const float zoom = sphere->textureZoom;
+  Change(sphere, 0);  // scale
+  sphere->optics.diffuseColor = {0x1000, 0x2000, 0x3000};
+  ASSERT_TRUE(StepBackInHistory());
+  EXPECT_EQ(sphere->optics.diffuseColor.green, 0x2000);
+  EXPECT_EQ(sphere->textureZoom, zoom);
+  ASSERT_TRUE(StepBackInHistory());
+  EXPECT_EQ(sphere->optics.shininess, firstShininess);
+  EXPECT_NE(sphere->textureZoom, zoom);
+  EXPECT_EQ(sphere->optics.diffuseColor.green, 0x2000);
+  ASSERT_TRUE(StepForwardInHistory());
+  EXPECT_EQ(sphere->textureZoom, zoom);
+  EXPECT_EQ(sphere->optics.diffuseColor.blue, 0x3000);
 }
 
 TEST_F(UndoHistory, ANewChangeAfterStepsBackDropsTheStepsForward) {
