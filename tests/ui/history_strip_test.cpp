@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "scene/task_steps.h"
+#include "tasks/task_record.h"
 #include "tasks/task_recorder.h"
+#include "tasks/task_replay.h"
 #include "tests/ui/panel_fixture.h"
 #include "tools/deform_tools.h"
 #include "tools/tool_frame.h"
@@ -105,6 +107,19 @@ TEST_F(HistoryStrip, WhileTasksAreRecordedUndoIsTheSingleLevelRecordedAsToUndo) 
   // Once the recording ends, the single-level undos are steps of the history like any commit.
   taskRecorder.taskState = kTaskIdle;
   EXPECT_EQ(Label(kUndo), "Undo 4");
+}
+
+// A replayed list commits every step as the tools do, so each joins the history; the recorded
+// single-level undo replays as "To undo" and is a step of its own.
+TEST_F(HistoryStrip, ReplayedStepsJoinTheHistory) {
+  const std::vector<Vec3f> first = scene.currentObject->points;
+  const std::vector<TaskStep> list = {{TaskStepCode("SC"), 200}, {TaskStepCode("TT"), 60},
+                                      {TaskStepCode("UN"), 256}, {TaskStepCode("SP"), 170}};
+  EXPECT_EQ(ReplaySteps(list, 0, list.size(), scene.currentObject, scene.workObject.get()), list.size());
+  EXPECT_EQ(Label(kUndo), "Undo 4");
+  for (int k = 0; k < 4; ++k) ASSERT_EQ(UndoLastChange(), kLoopRedrawViewFull);
+  EXPECT_TRUE(Same(scene.currentObject->points, first));
+  EXPECT_EQ(Label(kRedo), "Redo 4");
 }
 
 }  // namespace
