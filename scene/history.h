@@ -97,13 +97,13 @@ size_t HistoryStepsBack(const SceneObject& object);
 size_t HistoryStepsForward(const SceneObject& object);
 
 // One step back (direction < 0) or forward: the object's positions, paint, mask and texture
-// coordinates become that state's, and so do its committed copies in the work records; of the
-// material and mapping, what the step changed (a material set since the last commit and left
-// alone by the step stays); the undo copy takes the state before it (the state itself at the oldest), as a
-// commit would have left it, so that "To undo" blends toward it. The object is marked changed and
-// all its derived data dirty. False, with nothing changed, when there is no such step or the
-// arrays do not fit. `before`, when given, receives the material and mapping of the undo copy's
-// state.
+// coordinates become that state's, and so do its committed copies in the work records. Of the
+// material and mapping, the fields the step changed take that state's values; the others stay as
+// they are, so a material set since the last commit outlives steps that left it alone. The undo
+// copy takes the state before (the state itself at the oldest), as a commit would have left it,
+// so that "To undo" blends toward it. The object is marked changed and all its derived data
+// dirty. False, with nothing changed, when there is no such step or the arrays do not fit.
+// `before`, when given, receives the material and mapping of the undo copy's state.
 [[nodiscard]] bool StepObjectHistory(SceneObject& object, SceneObject& undo, int direction,
                                      HistoryHeader* before = nullptr);
 
