@@ -111,7 +111,9 @@ int HandleKey(int /*previous*/) {
       case 'c': return CommandCopyOptics();
       case 'v': return CommandPasteOptics();
       case 'd': return OpenProjectInformation();
-      case 'z': return UndoLastChange();
+      // Ctrl+Shift+Z arrives as 'z' with both bits (the key's own letter, never the shifted one).
+      case 'z': return (e.modifiers & kShiftBit) ? RedoLastChange() : UndoLastChange();
+      case 'y': return RedoLastChange();
       default: return -1;  // import, export and the tools' commands come with their subsystems
     }
   }

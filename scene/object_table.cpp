@@ -10,6 +10,7 @@
 #include "platform/string_table.h"
 #include "platform/user_services.h"
 #include "scene/allocation.h"
+#include "scene/history.h"
 #include "scene/organic.h"
 #include "scene/scene_state.h"
 
@@ -171,6 +172,7 @@ bool ActivateSceneObject(SceneObject* object) {
   }
   if (scene.prepareTextureWorkImage) scene.prepareTextureWorkImage(*object);
   object->dirtyFlags = kAllDirty;
+  NoteObjectActivated(*object);
   return true;
 }
 
@@ -191,6 +193,7 @@ void DisposeSceneObject(std::unique_ptr<SceneObject>& holder) {
   if (scene.activeObject == object) scene.activeObject = nullptr;
   UnregisterLiveObject(object);
   ForgetHierarchyLinks(object);
+  DropObjectHistory(object->serial);
 
   // The largest object still in use decides how far the work arrays may shrink.
   int32_t maxPoints = kMinWorkPoints, maxTriangles = kMinWorkTriangles;

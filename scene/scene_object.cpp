@@ -56,6 +56,26 @@ Optics OpticsFromWords(const OpticsWordArray& w) {
   return o;
 }
 
+TextureMapping TextureMappingOf(const SceneObject& object) {
+  TextureMapping mapping;
+  mapping.textureUsesAlpha = object.textureUsesAlpha;
+  mapping.textureBump = object.textureBump;
+  mapping.textureFlags = object.textureFlags;
+  mapping.textureZoom = object.textureZoom;
+  mapping.textureParams = object.textureParams;
+  mapping.textureOffset = object.textureOffset;
+  return mapping;
+}
+
+void ApplyTextureMapping(const TextureMapping& mapping, SceneObject& object) {
+  object.textureUsesAlpha = mapping.textureUsesAlpha;
+  object.textureBump = mapping.textureBump;
+  object.textureFlags = mapping.textureFlags;
+  object.textureZoom = mapping.textureZoom;
+  object.textureParams = mapping.textureParams;
+  object.textureOffset = mapping.textureOffset;
+}
+
 Optics DefaultOptics() {
   Optics optics;
   optics.diffuseColor = preferences.defaultObjectColour;

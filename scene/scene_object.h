@@ -206,6 +206,20 @@ void CopySceneObjectHeader(SceneObject& target, const SceneObject& source);
 // isFastSynthetic is set as well.
 std::string ObjectTypeText(const SceneObject& object);
 
+// The texture-mapping settings of an object, as a commit keeps them (the tools' two snapshots,
+// the undo history's states).
+struct TextureMapping {
+  uint16_t textureUsesAlpha = 1;
+  uint16_t textureBump = 0;
+  uint16_t textureFlags = 3;
+  float textureZoom = 1.0f;
+  std::array<uint16_t, kTextureParamCount> textureParams{128, 128, 128, 128, 0};
+  std::array<uint16_t, 2> textureOffset{};
+  bool operator==(const TextureMapping&) const = default;
+};
+TextureMapping TextureMappingOf(const SceneObject& object);
+void ApplyTextureMapping(const TextureMapping& mapping, SceneObject& object);
+
 // Read access to the topology; empty spans for an object without one.
 std::span<const Triangle> Triangles(const SceneObject& object);
 std::span<const uint32_t> PointFirstCorner(const SceneObject& object);

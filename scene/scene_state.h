@@ -1,7 +1,8 @@
 // scene_state.h: the scene's global state in one record: the object table, the current object, the
-// keyframe owner, the undo copy (`workObject`), the shared organic topology, the work arrays that
-// the active object's points and triangles live in while it is edited, and the hooks through which
-// the upper layers (animation, renderer) take part. Start-up, shutdown and the test reset.
+// keyframe owner, the undo copy (`workObject`) and the undo history, the shared organic topology,
+// the work arrays that the active object's points and triangles live in while it is edited, and
+// the hooks through which the upper layers (animation, renderer) take part. Start-up, shutdown
+// and the test reset.
 #pragma once
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "scene/history.h"
 #include "scene/scene_object.h"
 #include "scene/topology.h"
 #include "scene/types.h"
@@ -36,6 +38,9 @@ struct SceneState {
   // capacity, and its `pointUV` holds two entries per point: 2p the committed and 2p + 1 the
   // previous texture coordinates.
   std::unique_ptr<SceneObject> workObject;
+
+  // Every object's undo history, by serial (history.h).
+  History history;
 
   // The triangles and corner lists every organic object shares (LoadOrganicTopology).
   std::shared_ptr<const Topology> organicTopology;

@@ -20,6 +20,7 @@
 #include "platform/relative_drag.h"
 #include "render/render_state.h"
 #include "render/work_data.h"
+#include "scene/history.h"
 #include "scene/scene_object.h"
 #include "scene/scene_state.h"
 #include "scene/task_steps.h"
@@ -722,5 +723,26 @@ void UndoRedo() {
   CommitObjectChange(object, undo);
   RecordTaskStep(kToUndo.code, kFullAmount, 0);
 }
+
+namespace {
+
+bool StepHistory(int direction) {
+  SceneObject* object = scene.currentObject;
+  SceneObject* undo = scene.workObject.get();
+  if (object == nullptr || undo == nullptr || !HasWorkRecords(*object)) return false;
+  HistoryHeader before;
+  if (!StepObjectHistory(*object, *undo, direction, &before)) return false;
+  // The snapshots hold what a commit into this state would have left: the state before, and now.
+  toolState.previousOptics = OpticsFromWords(before.optics);
+  toolState.previousTextureMapping = before.mapping;
+  toolState.currentOptics = object->optics;
+  toolState.currentTextureMapping = TextureMappingOf(*object);
+  return true;
+}
+
+}  // namespace
+
+bool StepBackInHistory() { return StepHistory(-1); }
+bool StepForwardInHistory() { return StepHistory(+1); }
 
 }  // namespace tsv

@@ -42,9 +42,17 @@ void DeformContrast(SceneObject* object, SceneObject* undo, int16_t amount);
 // when amountX is kAmountInteractive.
 void DeformStretch(SceneObject* object, SceneObject* undo, int16_t amountX, int16_t amountY);
 
-// Ctrl+Z: "To undo" at full amount on the current object with the work object as the undo copy,
-// recorded as the step UN 256, then committed. The commit swaps the two states, so a second call
-// redoes. Nothing without a current object bound to the work arrays.
+// The single-level undo (Ctrl+Z while tasks are recorded, so that the list can replay it): "To
+// undo" at full amount on the current object with the work object as the undo copy, recorded as
+// the step UN 256, then committed. The commit swaps the two states, so a second call redoes.
+// Nothing without a current object bound to the work arrays.
 void UndoRedo();
+
+// Ctrl+Z and Ctrl+Shift+Z (or Ctrl+Y) otherwise: one step back or forward through the current
+// object's history (scene/history.h). The undo copy and the material snapshots then hold the
+// state before, as after a commit, so the first step back ends where UndoRedo would. Nothing is
+// recorded: a task list replays commands, not the history. False when there is no such step.
+[[nodiscard]] bool StepBackInHistory();
+[[nodiscard]] bool StepForwardInHistory();
 
 }  // namespace tsv

@@ -8,6 +8,7 @@
 #include "platform/relative_drag.h"
 #include "platform/window.h"
 #include "render/work_data.h"
+#include "scene/history.h"
 #include "scene/scene_object.h"
 #include "tools/tool_state.h"
 
@@ -92,6 +93,8 @@ void CommitObjectChange(SceneObject* object, SceneObject* undo) {
   toolState.currentTextureMapping = TextureMappingOf(*object);
   undo->hasUnsavedChanges = object->hasUnsavedChanges;
   object->hasUnsavedChanges = 1;
+  // Every command commits here, so every change joins the object's history.
+  RecordCommittedState(*object, *undo);
 }
 
 }  // namespace tsv

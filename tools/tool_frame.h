@@ -79,9 +79,9 @@ void FollowAmountDrag(const AmountDrag& drag, SceneObject* object, SceneObject* 
 // paint, positions and texture coordinates (its previous coordinates take its committed ones),
 // and the object's committed state takes the edited one (the work records' object-space
 // positions, the live mask, paint and coordinates). The material and texture mapping shift
-// through toolState's two snapshots, and the object is marked as changed. Nothing happens for a
-// null object or undo object, an object not bound to the work arrays, or arrays too small for
-// the object's points.
+// through toolState's two snapshots, and the object is marked as changed. The new state joins
+// the object's undo history (scene/history.h). Nothing happens for a null object or undo object,
+// an object not bound to the work arrays, or arrays too small for the object's points.
 void CommitObjectChange(SceneObject* object, SceneObject* undo);
 
 }  // namespace tsv

@@ -30,17 +30,6 @@ inline constexpr int kNoReadoutValue = -32000;
 inline constexpr int kLockVerticalAxis = 1;
 inline constexpr int kLockHorizontalAxis = 2;
 
-// The texture-mapping settings of an object, as the commit keeps them.
-struct TextureMapping {
-  uint16_t textureUsesAlpha = 1;
-  uint16_t textureBump = 0;
-  uint16_t textureFlags = 3;
-  float textureZoom = 1.0f;
-  std::array<uint16_t, kTextureParamCount> textureParams{128, 128, 128, 128, 0};
-  std::array<uint16_t, 2> textureOffset{};
-};
-TextureMapping TextureMappingOf(const SceneObject& object);
-
 struct ToolState {
   // Where the amount readout is drawn into the window's frame buffer: the panel sets it to its
   // readout item (kReadoutWidth x kReadoutHeight). Empty until then: nothing is drawn.

@@ -9,6 +9,7 @@
 #include "platform/preferences.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "scene/history.h"
 #include "scene/native_files.h"
 #include "scene/object_table.h"
 #include "scene/optics_file.h"
@@ -93,9 +94,28 @@ void SetUpToolDrag(Rect readout) {
 
 // ---------------------------------------------------------------------------------- top strip
 
+namespace {
+
+// Steps of the current object's history each way; while tasks are recorded, the single level
+// back (the recording's Ctrl+Z) and nothing forward.
+size_t StepsBack() {
+  const SceneObject* object = scene.currentObject;
+  if (object == nullptr) return 0;
+  return RecordingTasks() ? 1 : HistoryStepsBack(*object);
+}
+
+size_t StepsForward() {
+  const SceneObject* object = scene.currentObject;
+  return object == nullptr || RecordingTasks() ? 0 : HistoryStepsForward(*object);
+}
+
+}  // namespace
+
 bool TopStripItemEnabled(int item) {
   using namespace layout::TopStrip;
   if (item == kSaveObject || item == kSaveObjectAs) return scene.currentObject != nullptr;
+  if (item == kUndo) return StepsBack() > 0;
+  if (item == kRedo) return StepsForward() > 0;
   return RoomOfTab(item) != 0 || item == kPreferences || item == kProjectName || item == kNewProject ||
          item == kOpenProject || item == kSaveProject || item == kOpenObject || item == kQuit;
 }
@@ -103,7 +123,15 @@ bool TopStripItemEnabled(int item) {
 bool TopStripItemChecked(int item) { return RoomOfTab(item) == ui.currentRoom; }
 
 bool TopStripItemText(int item, std::string& text) {
-  if (item != layout::TopStrip::kProjectName) return false;
+  using namespace layout::TopStrip;
+  if (item == kUndo || item == kRedo) {
+    // "Undo 3", "Redo 1"; the plain label when there is no step (while recording: one level).
+    const size_t steps = item == kUndo ? StepsBack() : StepsForward();
+    if (steps == 0 || (item == kUndo && RecordingTasks())) return false;
+    text = FormatString(item == kUndo ? kUiUndoSteps : kUiRedoSteps, {std::to_string(steps)});
+    return true;
+  }
+  if (item != kProjectName) return false;
   // The project; the current object's name stands over the view.
   text = CountedToText(nativeFiles.project.projectName);
   if (HasUnsavedChanges()) text += " " + GetString(kUiModifiedMark);
@@ -123,6 +151,8 @@ int TopStripItemClick(int item, Rect) {
     case kOpenObject: return CommandOpenObject();
     case kSaveObject: return CommandSaveObject();
     case kSaveObjectAs: return CommandSaveObjectAs();
+    case kUndo: return UndoLastChange();
+    case kRedo: return RedoLastChange();
     default: return 0;
   }
 }

@@ -15,6 +15,7 @@
 #include "mesh/synthetic_shapes.h"
 #include "scene/optics_file.h"
 #include "render/view_screen.h"
+#include "tasks/task_recorder.h"
 #include "tools/deform_table.h"
 #include "tools/deform_tools.h"
 #include "tools/tool_frame.h"
@@ -253,10 +254,23 @@ int OpenPreferences() {
   return kLoopRedrawViewFull;
 }
 
+bool RecordingTasks() { return taskRecorder.taskState != kTaskIdle; }
+
 int UndoLastChange() {
   if (scene.currentObject == nullptr) return -1;
-  UndoRedo();
-  return kLoopRedrawViewFull;
+  // While tasks are recorded, the single level that a task list replays as "To undo" 256.
+  if (RecordingTasks()) {
+    UndoRedo();
+    return kLoopRedrawViewFull;
+  }
+  return StepBackInHistory() ? kLoopRedrawViewFull : kLoopContinue;
+}
+
+int RedoLastChange() {
+  if (scene.currentObject == nullptr) return -1;
+  // A recording has no forward step: its single level is taken back by Ctrl+Z again.
+  if (RecordingTasks()) return kLoopContinue;
+  return StepForwardInHistory() ? kLoopRedrawViewFull : kLoopContinue;
 }
 
 int OpenObjectInformation() {

@@ -46,7 +46,11 @@ int FrameCurrentObject();                // Home: the current view's zoom and ce
 // do (up nearer); elsewhere they are dropped.
 int WheelOverView(uint16_t partCode);
 int OpenPreferences();                   // Ctrl+P
-int UndoLastChange();                    // Ctrl+Z: "To undo" at full amount; again redoes
+// Ctrl+Z: one step back through the current object's history; while tasks are recorded, "To
+// undo" at full amount (recorded, and again redoes).
+int UndoLastChange();
+int RedoLastChange();                    // Ctrl+Shift+Z, Ctrl+Y: one step forward again
+bool RecordingTasks();                   // tasks are being recorded (or the recording is paused)
 int OpenObjectInformation();             // the object panel's Information, a click on the name
 int OpenProjectInformation();            // Ctrl+D
 // Makes a new organic object of standard shape 0..4 current.

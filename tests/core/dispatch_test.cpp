@@ -123,7 +123,7 @@ TEST_F(Dispatch, SpinningTurnsTheFreeViewByTheSpinRatesAndWraps) {
   EXPECT_EQ(FreeViewStep(), 0);
 }
 
-TEST_F(Dispatch, DraggingTheScaleControlGrowsTheObjectAndCtrlZTakesItBack) {
+TEST_F(Dispatch, DraggingTheScaleControlGrowsTheObjectAndTheUndoKeysStepThroughIt) {
   ASSERT_TRUE(InitSoftDraw());
   SceneObject* sphere = NewObjectInTable(true);
   ASSERT_NE(sphere, nullptr);
@@ -142,11 +142,20 @@ TEST_F(Dispatch, DraggingTheScaleControlGrowsTheObjectAndCtrlZTakesItBack) {
   const float grown = std::hypot(sphere->points[0].x, sphere->points[0].y, sphere->points[0].z);
   EXPECT_GT(grown, radius * 1.05f);
 
-  input.event = EventRecord{kKeyDown, 'z', 0, 0, 0, kControlBit};
-  EXPECT_EQ(HandleKey(0), 4);
-  EXPECT_NEAR(std::hypot(sphere->points[0].x, sphere->points[0].y, sphere->points[0].z), radius, 0.01f);
-  EXPECT_EQ(HandleKey(0), 4);  // again: redone
-  EXPECT_NEAR(std::hypot(sphere->points[0].x, sphere->points[0].y, sphere->points[0].z), grown, 0.01f);
+  const auto key = [](uint32_t letter, uint16_t modifiers) {
+    input.event = EventRecord{kKeyDown, letter, 0, 0, 0, modifiers};
+    return HandleKey(0);
+  };
+  const auto size = [&] { return std::hypot(sphere->points[0].x, sphere->points[0].y, sphere->points[0].z); };
+  EXPECT_EQ(key('z', kControlBit), 4);
+  EXPECT_NEAR(size(), radius, 0.01f);
+  EXPECT_EQ(key('z', kControlBit), 0);  // no step further back
+  EXPECT_NEAR(size(), radius, 0.01f);
+  EXPECT_EQ(key('z', kControlBit | kShiftBit), 4);  // forward again
+  EXPECT_NEAR(size(), grown, 0.01f);
+  EXPECT_EQ(key('z', kControlBit), 4);
+  EXPECT_EQ(key('y', kControlBit), 4);  // forward again, the other way
+  EXPECT_NEAR(size(), grown, 0.01f);
   ShutdownSoftDraw();
 }
 
