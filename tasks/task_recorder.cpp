@@ -173,6 +173,7 @@ void StoreTaskStep(uint16_t code, int16_t value1, int16_t value2, int16_t value3
   s.tiltFirst = tilt[0];
   s.tiltSecond = tilt[1];
   ++r.bufferCount;
+  r.shownStale = true;  // the list shows the step at once
   // A failed flush stops the recording and has told the user.
   if (r.bufferCount == kTaskBufferSize) (void)FlushTaskBuffer();
 }
@@ -437,9 +438,25 @@ void ShowTaskList(const std::vector<TaskStep>& steps) {
 }
 
 void RefreshTaskList() {
+  TaskRecorderState& r = taskRecorder;
   std::vector<TaskStep> steps;
   (void)ReadTaskSteps(steps);  // a list that cannot be read shows as empty
+  if (r.taskState == kTaskIdle) {
+    ShowTaskList(steps);
+    return;
+  }
+  // While recording, the list shows the steps recorded so far where they will go, with the cursor
+  // on the last of them; the cursor the recording goes in at stays where it is.
+  std::vector<uint8_t> sessionBytes;
+  (void)ReadWholeFile(TaskStepsSessionPath(), sessionBytes);  // nothing flushed yet shows none
+  std::vector<TaskStep> session = DecodeTaskSteps(sessionBytes);
+  session.insert(session.end(), r.buffer.begin(), r.buffer.begin() + std::ptrdiff_t(std::clamp(r.bufferCount, 0, kTaskBufferSize)));
+  const size_t at = std::min(steps.size(), size_t(std::max<int64_t>(0, r.taskCursor) / kStepBytes));
+  steps.insert(steps.begin() + std::ptrdiff_t(at), session.begin(), session.end());
+  const int64_t mergeCursor = r.taskCursor;
+  r.taskCursor = int64_t(at + session.size()) * kStepBytes;
   ShowTaskList(steps);
+  r.taskCursor = mergeCursor;
 }
 
 void SetVisibleLineCount(int32_t lines) {

@@ -62,6 +62,23 @@ void RedrawAfterEdit(SceneObject* object, SceneObject*) {
   PresentToolFrame();
 }
 
+bool WorkDiffersFromCommitted(const SceneObject& object) {
+  if (!HasWorkRecords(object)) return false;
+  const size_t count = size_t(object.pointCount);
+  if (object.points.size() < count || object.pointColors.size() < count || object.pointMask.size() < count) return true;
+  const PointWork* work = object.pointWork->data();
+  for (size_t i = 0; i < count; ++i) {
+    const PointWork& r = work[i];
+    const Vec3f& p = object.points[i];
+    const Rgb8& c = object.pointColors[i];
+    if (r.x != p.x || r.y != p.y || r.z != p.z || r.mask != object.pointMask[i] || r.red != c.red ||
+        r.green != c.green || r.blue != c.blue) {
+      return true;
+    }
+  }
+  return false;
+}
+
 void CommitObjectChange(SceneObject* object, SceneObject* undo) {
   if (object == nullptr || undo == nullptr || object == undo || !HasWorkRecords(*object)) return;
   const size_t count = size_t(object->pointCount);

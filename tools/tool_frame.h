@@ -84,4 +84,9 @@ void FollowAmountDrag(const AmountDrag& drag, SceneObject* object, SceneObject* 
 // an object not bound to the work arrays, or arrays too small for the object's points.
 void CommitObjectChange(SceneObject* object, SceneObject* undo);
 
+// Whether the object's work records hold anything its committed state does not: a position, a
+// mask value or a paint colour. False for an object not bound to work records. A drag that ends
+// where it started changes nothing, and is neither committed nor recorded.
+[[nodiscard]] bool WorkDiffersFromCommitted(const SceneObject& object);
+
 }  // namespace tsv

@@ -239,7 +239,8 @@ int DeformToolPress(const PlacedPanel& placed, const PanelItem& item, int phase)
   SetUpToolDrag(readout ? ItemRectOnScreen(placed, *readout) : toolState.readoutRect);
   SceneObject* object = scene.currentObject;
   RunDeformTool(*tool, object, scene.workObject.get(), kAmountInteractive);
-  if (object != nullptr) CommitObjectChange(object, scene.workObject.get());
+  // A drag that changed nothing leaves the object unmarked.
+  if (object != nullptr && WorkDiffersFromCommitted(*object)) CommitObjectChange(object, scene.workObject.get());
   ShowAmountReadout(kNoReadoutValue, kNoReadoutValue);
   ui.fullDetail = true;
   return kLoopRedrawViewFull;

@@ -62,10 +62,11 @@ bool TaskItemEnabled(int item) {
     case kStep:
     case kFromCursor: return idle && hasSteps;
     case kToCursor: return idle && CursorLine() > 0;
-    case kSave:
-    case kDelete: return hasSteps;
-    case kCursorUp: return CursorLine() > 0;
-    case kCursorDown: return CursorLine() < count - 1;
+    case kSave: return hasSteps;
+    // While recording, the list shows the recording where it will go: it is not edited then.
+    case kDelete: return idle && hasSteps;
+    case kCursorUp: return idle && CursorLine() > 0;
+    case kCursorDown: return idle && CursorLine() < count - 1;
     default: return false;
   }
 }
@@ -132,6 +133,7 @@ void DrawTaskList(Canvas& canvas, Rect rect, bool enabled) {
 
 int TaskListPress(Rect rect, int x, int y) {
   TakeListFocus(true);
+  if (taskRecorder.taskState != kTaskIdle) return kLoopRedrawViewFull;  // the recording goes in where it started
   const int rowCount = int(VisibleTaskLines().size());
   const int row = ListRowAt(rect, rowCount, 0, x, y);
   if (row < 0) return kLoopRedrawViewFull;  // the focus shows
@@ -146,6 +148,7 @@ int TaskListPress(Rect rect, int x, int y) {
 
 int TaskPanelKey(uint32_t key) {
   if ((key != kCharUp && key != kCharDown) || !TaskListHasFocus()) return -1;
+  if (taskRecorder.taskState != kTaskIdle) return kLoopContinue;
   if (key == kCharUp) {
     CursorUp();
   } else {

@@ -123,6 +123,45 @@ TEST_F(Dispatch, SpinningTurnsTheFreeViewByTheSpinRatesAndWraps) {
   EXPECT_EQ(FreeViewStep(), 0);
 }
 
+TEST_F(Dispatch, ADragTheToolIgnoresLeavesTheObjectUnmarkedAndRecordsNothing) {
+  ASSERT_TRUE(InitSoftDraw());
+  SceneObject* sphere = NewObjectInTable(true);
+  ASSERT_NE(sphere, nullptr);
+  ASSERT_TRUE(FillOrganicShape(*sphere, 0));
+  ASSERT_TRUE(SetCurrentObject(0));
+  sphere->hasUnsavedChanges = 0;
+  const std::vector<Vec3f> before = sphere->points;
+  InstallTaskRecorder();
+  NewTaskList();
+  SetRecording(kRecordStart);
+  const int32_t steps = ShownStepCount();
+  ASSERT_EQ(steps, 0);
+  const PlacedPanel* tools = FindPlacedPanel(5);
+  const PanelItem* scale = FindItem(LayoutOf(*tools), layout::DeformTools::kScale);
+  const int x = tools->rect.left + scale->rect.left + 10, y = tools->rect.top + scale->rect.top + 10;
+  // Scale follows horizontal motion only: straight down, then right and back again.
+  for (const int sideways : {0, 12}) {
+    Push(SDL_MOUSEMOTION, x, y);
+    Push(SDL_MOUSEBUTTONDOWN, x, y);
+    for (int step = 1; step <= 20; ++step) Push(SDL_MOUSEMOTION, x + (step <= 10 ? step : 20 - step) * sideways / 10, y + step);
+    Push(SDL_MOUSEBUTTONUP, x, y + 20);
+    for (int step = 0; step < 10; ++step) MainLoopStep(0);
+    EXPECT_EQ(sphere->hasUnsavedChanges, 0) << sideways;
+    EXPECT_EQ(ShownStepCount(), steps) << sideways;
+    for (size_t i = 0; i < before.size(); ++i) ASSERT_EQ(sphere->points[i].x, before[i].x) << i;
+  }
+  // A drag to the right changes it: marked, and the list shows the step while recording goes on.
+  Push(SDL_MOUSEMOTION, x, y);
+  Push(SDL_MOUSEBUTTONDOWN, x, y);
+  for (int step = 1; step <= 10; ++step) Push(SDL_MOUSEMOTION, x + step, y);
+  Push(SDL_MOUSEBUTTONUP, x + 10, y);
+  for (int step = 0; step < 10; ++step) MainLoopStep(0);
+  EXPECT_EQ(sphere->hasUnsavedChanges, 1);
+  EXPECT_EQ(ShownStepCount(), steps + 1);
+  SetRecording(kRecordStop);
+  ShutdownSoftDraw();
+}
+
 TEST_F(Dispatch, DraggingTheScaleControlGrowsTheObjectAndTheUndoKeysStepThroughIt) {
   ASSERT_TRUE(InitSoftDraw());
   SceneObject* sphere = NewObjectInTable(true);
