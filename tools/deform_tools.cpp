@@ -604,11 +604,7 @@ void RunMember(const Member& member, SceneObject* object, SceneObject* undo, int
   FollowAmountDrag(
       drag, object, undo, [&](int value) { return ReadoutValue(member.readout, value); },
       [&](int a, int b) { member.pass(run, a, b); },
-      [&](int a, int b) {
-        // A drag that left the object as it was (a direction the tool ignores, or back to the
-        // start) is no step.
-        if (WorkDiffersFromCommitted(*object)) RecordTaskStep(member.code, int16_t(a), int16_t(drag.twoAxis ? b : 0));
-      });
+      [&](int a, int b) { RecordTaskStep(member.code, int16_t(a), int16_t(drag.twoAxis ? b : 0)); });
 }
 
 using K = DeformKind;

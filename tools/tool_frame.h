@@ -86,7 +86,8 @@ void CommitObjectChange(SceneObject* object, SceneObject* undo);
 
 // Whether the object's work records hold anything its committed state does not: a position, a
 // mask value or a paint colour. False for an object not bound to work records. A drag that ends
-// where it started changes nothing, and is neither committed nor recorded.
+// where it started changes nothing and is not committed (its step is still recorded, so that a
+// recorded list replays the same drags).
 [[nodiscard]] bool WorkDiffersFromCommitted(const SceneObject& object);
 
 }  // namespace tsv
