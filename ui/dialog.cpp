@@ -703,11 +703,12 @@ void ForgetWindowHover(Canvas& screen, bool redraw) {
 // --- Public -------------------------------------------------------------------------------------
 
 DialogResult RunDialog(Dialog& dialog) {
-  const ScopedFontScale designSize(1.0f);  // dialogs are laid out at the design's size
-  Dialog working = dialog;
   Canvas& screen = mainWindow.frame;
   // Over another dialog the window beneath is not drawn again: that would wipe the dialog out.
+  // The window is drawn at its own scale, before the dialog's size takes over.
   ForgetWindowHover(screen, dialogState.openDialogs == 0);
+  const ScopedFontScale designSize(1.0f);  // dialogs are laid out at the design's size
+  Dialog working = dialog;
   ++dialogState.openDialogs;
   Session s(working, screen);
   s.window = DialogWindowRect(working, screen.width, screen.height);
