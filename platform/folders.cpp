@@ -127,7 +127,7 @@ Status CreateTempFolder() {
 
 FileSpec MakeTempFileSpec(ScratchFile kind, int slot) {
   // Scratch files never fall back to a shared folder where another user could place a link under
-  // the same name: without our own folder the spec names no file and every use of it fails.
+  // the same name: without our own folder the returned FileSpec names no file and every use of it fails.
   if (platform.tempFolder.empty() && CreateTempFolder() != kNoError) return FileSpec{};
   return FileSpecForPath(JoinPath(platform.tempFolder, GetString(ScratchName(kind, slot))), ScratchType(kind));
 }

@@ -111,7 +111,7 @@ void ShowAlert(std::string_view text);
 // The kind is what the dialog does and the kind of file it is for: "open-object", "save-picture".
 std::string FileDialogKind(const FileSpec& spec, bool save);
 
-// The open dialog over the file spec's `fileTypes`. On success the spec names the chosen file
+// The open dialog over the FileSpec's `fileTypes`. On success the FileSpec names the chosen file
 // (internal form), its type entry 0 comes from the name and the chosen filter index is returned in
 // `filterIndex`; a cancelled dialog returns kCancelled and changes nothing.
 Status AskOpenFile(FileSpec& spec, int* filterIndex = nullptr, std::string_view title = {});

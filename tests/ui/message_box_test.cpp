@@ -143,7 +143,7 @@ TEST_F(MessageBoxTest, KeysAndClicksAnswer) {
   }
 }
 
-// Through the window's services: the spec'd questions answer true only for OK, and every box is
+// Through the window's services: the OK/Cancel questions answer true only for OK, and every box is
 // followed by the window's clean-up.
 TEST_F(MessageBoxTest, WindowServicesShowTheBoxesAndCleanUpAfter) {
   SdlServices services;
