@@ -32,6 +32,14 @@ void SetDefaultSettings(Settings& s) { s = Settings{}; }
 
 std::string SettingsFilePath() { return ConfigFolder() + "/" + kFileName; }
 
+int InterfaceScaleSetting(int64_t percent) {
+  return percent <= 0 ? kInterfaceScaleAuto : int(std::clamp<int64_t>(percent, kMinInterfaceScale, kMaxInterfaceScale));
+}
+
+uint32_t HistoryBudgetSetting(int64_t megabytes) {
+  return uint32_t(std::clamp<int64_t>(megabytes, 1, kMaxHistoryBudgetMB));
+}
+
 Settings ParseSettings(const std::string& text) {
   Settings s;
   std::istringstream in(text);
@@ -44,12 +52,9 @@ Settings ParseSettings(const std::string& text) {
     const std::string value = space == std::string::npos ? std::string() : line.substr(space + 1);
     int64_t number = 0;
     if (key == "interface-scale") {
-      if (ParseWhole(value, number)) {
-        s.interfaceScale = number <= 0 ? kInterfaceScaleAuto
-                                       : int(std::clamp<int64_t>(number, kMinInterfaceScale, kMaxInterfaceScale));
-      }
+      if (ParseWhole(value, number)) s.interfaceScale = InterfaceScaleSetting(number);
     } else if (key == "history-mb") {
-      if (ParseWhole(value, number)) s.historyBudgetMB = uint32_t(std::clamp<int64_t>(number, 1, kMaxHistoryBudgetMB));
+      if (ParseWhole(value, number)) s.historyBudgetMB = HistoryBudgetSetting(number);
     } else if (key == "folder") {
       // "folder <dialog> <path>": the dialog's name has no spaces, the path may.
       const size_t split = value.find(' ');

@@ -26,6 +26,11 @@ struct Settings {
   std::vector<std::string> otherLines;                      // lines of a later version, kept as read
 };
 
+// The values as the settings hold them: a scale of 0 or less is Auto, others are held within
+// 100..200 %; the undo memory within 1..65536 MB.
+int InterfaceScaleSetting(int64_t percent);
+uint32_t HistoryBudgetSetting(int64_t megabytes);
+
 void SetDefaultSettings(Settings& settings);
 // The settings file over the defaults; a missing or unreadable file leaves the defaults. Never
 // shows anything: settings are a convenience.

@@ -252,8 +252,8 @@ bool BoundToWork(const SceneObject& object, size_t count) {
 }
 
 // The entry whose states fit the object as it is now, or null.
-const ObjectHistory* UsableHistory(const SceneObject& object) {
-  const ObjectHistory* entry = FindHistory(object.serial);
+ObjectHistory* UsableHistory(const SceneObject& object) {
+  ObjectHistory* entry = FindHistory(object.serial);
   if (entry == nullptr || entry->steps.empty() || entry->pointCount != object.pointCount ||
       object.pointCount < 0 || !BoundToWork(object, size_t(object.pointCount))) {
     return nullptr;
@@ -279,19 +279,20 @@ void WriteObjectState(const HistorySnapshot& state, size_t count, SceneObject& o
   PointWork* work = object.pointWork->data();
   for (size_t i = 0; i < count; ++i) {
     const Vec3f p = PositionAt(positions, i);
-    const uint32_t packed = paintMask[i];
+    const Rgb8 paint = PaintOf(paintMask[i]);
+    const uint8_t mask = MaskOf(paintMask[i]);
     object.points[i] = p;
     object.pointUV[i] = CoordinatesAt(coordinates, i);
-    object.pointColors[i] = PaintOf(packed);
-    object.pointMask[i] = MaskOf(packed);
+    object.pointColors[i] = paint;
+    object.pointMask[i] = mask;
     PointWork& record = work[i];
     record.x = p.x;
     record.y = p.y;
     record.z = p.z;
-    record.mask = MaskOf(packed);
-    record.red = uint8_t(packed);
-    record.green = uint8_t(packed >> 8);
-    record.blue = uint8_t(packed >> 16);
+    record.mask = mask;
+    record.red = paint.red;
+    record.green = paint.green;
+    record.blue = paint.blue;
   }
 }
 
@@ -426,8 +427,9 @@ size_t HistoryStepsForward(const SceneObject& object) {
 }
 
 bool StepObjectHistory(SceneObject& object, SceneObject& undo, int direction, HistoryHeader* before) {
-  if (&object == &undo || UsableHistory(object) == nullptr) return false;
-  ObjectHistory& entry = *FindHistory(object.serial);
+  ObjectHistory* usable = &object != &undo ? UsableHistory(object) : nullptr;
+  if (usable == nullptr) return false;
+  ObjectHistory& entry = *usable;
   const size_t count = size_t(object.pointCount);
   if (!ArraysHold(object, count) || !UndoHolds(undo, count)) return false;
   for (size_t c = 0; c < kHistoryChannelCount; ++c) {

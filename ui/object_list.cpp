@@ -32,12 +32,7 @@ int RowHeight() { return ScaledPixels(kObjectRowHeight); }
 void DrawObjectRow(Canvas& canvas, int left, int top, int width, const SceneObject& object, bool current) {
   const int row = RowHeight(), textLeft = left + ScaledPixels(35), textWidth = width - ScaledPixels(37);
   if (current) FillRect(canvas, {left, top, width, row}, kCurrentRowColour);
-  if (FontScale() == 1.0f) {
-    DrawObjectListThumbnail(canvas, object, left + 2, top + 2);
-  } else {
-    const int side = ScaledPixels(kObjectThumbnailSide);
-    DrawScaledPicture(canvas, object.preview, kPreviewSide, {left + ScaledPixels(2), top + ScaledPixels(2), side, side});
-  }
+  DrawObjectListThumbnail(canvas, object, left + ScaledPixels(2), top + ScaledPixels(2));
   DrawTextClipped(canvas, {textLeft, top, textWidth, row}, FontKind::Normal, textLeft, top + ScaledPixels(2),
                   FitText(FontKind::Normal, CountedToText(object.name), textWidth), kTextColour);
   DrawTextClipped(canvas, {textLeft, top, textWidth, row}, FontKind::Small, textLeft, top + ScaledPixels(14),
@@ -64,11 +59,17 @@ std::vector<int> ListedSlots() {
 }
 
 void DrawObjectListThumbnail(Canvas& canvas, const SceneObject& object, int left, int top) {
-  // Each thumbnail pixel is the mean of a 4 x 4 block of the 100 x 100 preview.
+  const int side = ScaledPixels(kObjectThumbnailSide);
   if (object.preview.size() != size_t(kThumbnailSize) * kThumbnailSize) {
-    FillRect(canvas, {left, top, kObjectThumbnailSide, kObjectThumbnailSide}, 0);
+    FillRect(canvas, {left, top, side, side}, 0);
     return;
   }
+  // At a larger text scale the preview is drawn smoothly at the thumbnail's scaled size.
+  if (side != kObjectThumbnailSide) {
+    DrawScaledPicture(canvas, object.preview, kPreviewSide, {left, top, side, side});
+    return;
+  }
+  // At the design's size each thumbnail pixel is the mean of a 4 x 4 block of the 100 x 100 preview.
   for (int y = 0; y < kObjectThumbnailSide; ++y) {
     for (int x = 0; x < kObjectThumbnailSide; ++x) {
       uint32_t r = 0, g = 0, b = 0;

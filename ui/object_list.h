@@ -12,7 +12,8 @@ inline constexpr int kObjectThumbnailSide = 25;
 
 // The slots of the table's objects in slot order.
 std::vector<int> ListedSlots();
-// The 25 x 25 thumbnail of an object from its preview, at (left, top).
+// The thumbnail of an object from its preview, at (left, top): 25 x 25 at the design's size,
+// larger at the text's scale; black without a preview.
 void DrawObjectListThumbnail(Canvas& canvas, const SceneObject& object, int left, int top);
 // "  Project Object ( Organic )" and its siblings.
 std::string PopUpTypeText(const SceneObject& object);

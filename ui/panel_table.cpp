@@ -10,7 +10,6 @@
 #include "platform/events.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
-#include "tasks/task_recorder.h"
 #include "tools/brush_settings.h"
 #include "tools/tool_frame.h"
 #include "ui/brush_panel.h"
@@ -92,14 +91,13 @@ constexpr std::array<PanelHandlers, layout::kLayoutCount> MakePanelTable() {
       .text =
           [](int item, std::string& text) {
             // Record reads "Stop" while recording: the same control ends it.
-            if (item != layout::Tasks::kRecord || taskRecorder.taskState == kTaskIdle) return false;
+            if (item != layout::Tasks::kRecord || !RecordingTasks()) return false;
             text = GetString(kUiTaskStop);
             return true;
           },
       .hover =
           [](int item) {
-            const bool recording = item == layout::Tasks::kRecord && taskRecorder.taskState != kTaskIdle;
-            return recording ? kHoverTaskStop.id : 0;
+            return item == layout::Tasks::kRecord && RecordingTasks() ? kHoverTaskStop.id : 0;
           },
       .click = [](int item, Rect) { return TaskItemClick(item); },
       .press = TaskListPressOf,

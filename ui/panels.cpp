@@ -42,7 +42,6 @@ namespace {
 
 constexpr int kZoomPositions = 256;
 
-// The slider part of a slider item (the label takes the left part, as it is drawn).
 // The strip over the view: a click opens the object pop-up list under it to choose the current
 // object.
 int HandleStrip(int phase) {

@@ -228,10 +228,10 @@ void ReadSettingsDialog(const Dialog& dialog, Settings& settings) {
   if (automatic != nullptr && automatic->checked) {
     settings.interfaceScale = kInterfaceScaleAuto;
   } else if (automatic != nullptr && scale != nullptr) {
-    settings.interfaceScale = std::clamp(int(std::lround(scale->number)), kMinInterfaceScale, kMaxInterfaceScale);
+    settings.interfaceScale = InterfaceScaleSetting(std::llround(scale->number));
   }
   if (const DialogItem* budget = Find(dialog, kPrefItemHistoryBudget)) {
-    settings.historyBudgetMB = uint32_t(std::clamp<long>(std::lround(budget->number), 1, long(kMaxHistoryBudgetMB)));
+    settings.historyBudgetMB = HistoryBudgetSetting(std::llround(budget->number));
   }
 }
 

@@ -78,8 +78,9 @@ void DrawSliderItem(Canvas& canvas, const PanelLayout& panel, const PanelItem& i
   if (neutral >= 0 && neutral <= maximum && maximum > 0) {
     const SliderTrackGeometry g = SliderTrackGeometryOf(parts.track);
     const int x = g.left + int(int64_t(g.width) * neutral / maximum);
-    FillRect(canvas, {x, g.centre - Scaled(7), 1, Scaled(3)}, look.enabled ? Rgb(60, 60, 60) : Rgb(160, 160, 160));
-    FillRect(canvas, {x, g.centre + Scaled(5), 1, Scaled(3)}, look.enabled ? Rgb(60, 60, 60) : Rgb(160, 160, 160));
+    const uint32_t colour = look.enabled ? Rgb(60, 60, 60) : Rgb(160, 160, 160);
+    FillRect(canvas, {x, g.centre - Scaled(7), 1, Scaled(3)}, colour);
+    FillRect(canvas, {x, g.centre + Scaled(5), 1, Scaled(3)}, colour);
   }
   std::string shown = std::to_string(value);
   if (handlers.valueText != nullptr) (void)handlers.valueText(item.id, value, shown);  // false keeps the number

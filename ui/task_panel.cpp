@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "platform/events.h"
+#include "platform/fonts.h"
 #include "tasks/task_recorder.h"
 #include "tasks/task_replay.h"
 #include "ui/layout_ids.h"
+#include "ui/panels.h"
 #include "ui/rooms.h"
 #include "ui/step_dialog.h"
-#include "platform/fonts.h"
 #include "ui/loop_result.h"
 #include "ui/widgets.h"
 
@@ -133,7 +134,7 @@ void DrawTaskList(Canvas& canvas, Rect rect, bool enabled) {
 
 int TaskListPress(Rect rect, int x, int y) {
   TakeListFocus(true);
-  if (taskRecorder.taskState != kTaskIdle) return kLoopRedrawViewFull;  // the recording goes in where it started
+  if (RecordingTasks()) return kLoopRedrawViewFull;  // the recording goes in where it started
   const int rowCount = int(VisibleTaskLines().size());
   const int row = ListRowAt(rect, rowCount, 0, x, y);
   if (row < 0) return kLoopRedrawViewFull;  // the focus shows
@@ -148,7 +149,7 @@ int TaskListPress(Rect rect, int x, int y) {
 
 int TaskPanelKey(uint32_t key) {
   if ((key != kCharUp && key != kCharDown) || !TaskListHasFocus()) return -1;
-  if (taskRecorder.taskState != kTaskIdle) return kLoopContinue;
+  if (RecordingTasks()) return kLoopContinue;
   if (key == kCharUp) {
     CursorUp();
   } else {
