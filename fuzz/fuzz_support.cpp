@@ -1,0 +1,86 @@
+// fuzz_support.cpp: the quiet state and the private folder of the fuzz targets.
+#include "fuzz/fuzz_support.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "platform/platform_state.h"
+#include "platform/preferences.h"
+
+namespace tsv::fuzz {
+
+FuzzState fuzzState;
+
+namespace {
+
+FuzzState& Process() { return fuzzState; }
+
+void RemoveFolderAtExit() {
+  std::error_code ignored;
+  std::filesystem::remove_all(fuzzState.folder, ignored);
+}
+
+}  // namespace
+
+void ResetFuzzState() {
+  fuzzState.services.reset();
+  RemoveFolderAtExit();
+  fuzzState.folder.clear();
+}
+
+const std::string& FuzzFolder() {
+  FuzzState& process = Process();
+  if (process.folder.empty()) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tessivar-fuzz-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      std::perror("tessivar fuzz: mkdtemp");
+      std::abort();
+    }
+    process.folder = pattern;
+    std::atexit(RemoveFolderAtExit);
+  }
+  return process.folder;
+}
+
+void InitFuzzTarget() {
+  FuzzState& process = Process();
+  if (process.services) return;
+  SetDefaultPreferences(preferences);
+  platform.resourceDirectory = TESSIVAR_FUZZ_RESOURCE_ROOT;
+  platform.startDirectory = FuzzFolder();
+  process.services = std::make_unique<ScriptedServices>();
+}
+
+void ForgetShownTexts() {
+  ScriptedServices& services = *Process().services;
+  services.shown.clear();
+  services.choicesOffered.clear();
+  services.fileRequests.clear();
+  services.progressValues.clear();
+}
+
+std::string WriteFuzzFile(const std::string& name, std::span<const uint8_t> bytes) {
+  const std::string path = FuzzFolder() + "/" + name;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  bool written = fd >= 0;
+  size_t done = 0;
+  while (written && done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) written = false;
+    else done += size_t(n);
+  }
+  if (fd >= 0 && ::close(fd) != 0) written = false;
+  if (!written) {
+    std::perror(("tessivar fuzz: writing " + path).c_str());
+    std::abort();
+  }
+  return path;
+}
+
+}  // namespace tsv::fuzz
