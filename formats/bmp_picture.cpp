@@ -39,6 +39,11 @@ struct BmpLayout {
   size_t dataOffset = 0;
 };
 
+// The bytes of one uncompressed row: the bits of its pixels rounded up to whole 32-bit words.
+uint64_t UncompressedRowBytes(const BmpLayout& layout) {
+  return (uint64_t(layout.width) * uint64_t(layout.bits) + 31) / 32 * 4;
+}
+
 // Both headers and the palette. The file header is "BM", u32 file size, two reserved u16 and the
 // u32 offset of the pixels; the info header follows at byte 14, all little-endian.
 Status ParseBmp(std::span<const uint8_t> file, BmpLayout& layout) {
@@ -127,6 +132,12 @@ Status ParseBmp(std::span<const uint8_t> file, BmpLayout& layout) {
   // A zero offset (some old writers) means the pixels follow the palette.
   layout.dataOffset = dataOffset == 0 ? paletteEnd : dataOffset;
   if (layout.dataOffset > file.size()) return kReadError;
+  // Uncompressed rows must all be in the file: a short one is refused here, before the loader
+  // sets aside a picture of the size the header claims.
+  if (layout.compression != kCompressionRle8 && layout.compression != kCompressionRle4 &&
+      file.size() - layout.dataOffset < UncompressedRowBytes(layout) * uint64_t(layout.height)) {
+    return kReadError;
+  }
   return kNoError;
 }
 
@@ -162,10 +173,9 @@ uint32_t* DestinationRow(const PixelBuffer& d, const BmpLayout& layout, int file
 // within its checked view.
 Status DecodeUncompressed(std::span<const uint8_t> file, const BmpLayout& layout, const Palette& palette,
                           const PixelBuffer& d) {
-  const size_t rowBytes = ((size_t(layout.width) * size_t(layout.bits) + 31) / 32) * 4;
+  const size_t rowBytes = size_t(UncompressedRowBytes(layout));
   ByteReader r(file);
   r.Seek(layout.dataOffset);
-  if (!r.Has(uint64_t(rowBytes) * uint64_t(layout.height))) return kReadError;
   for (int y = 0; y < layout.height; ++y) {
     const std::span<const uint8_t> s = r.Bytes(rowBytes);
     if (r.failed) return kReadError;

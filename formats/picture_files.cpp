@@ -190,6 +190,10 @@ Status DecodePictureBytes(std::span<const uint8_t> bytes, uint32_t type, Picture
   return DecodeInto(ReadingType(bytes, type), bytes, picture);
 }
 
+Status PictureSizeOfBytes(std::span<const uint8_t> bytes, uint32_t type, int& width, int& height) {
+  return SizeFromBytes(ReadingType(bytes, type), bytes, width, height);
+}
+
 Status ReadPictureSize(const FileSpec& spec, int& width, int& height) {
   std::vector<uint8_t> bytes;
   if (Status s = ReadPictureFileBytes(spec, bytes); s != kNoError) return s;

@@ -55,6 +55,9 @@ Status FinishPictureWrite(const FileSpec& spec, Status encoded, std::span<const 
 // Decodes a picture held in memory as `type` (a sniffed type wins). Quiet: returns the status.
 Status DecodePictureBytes(std::span<const uint8_t> bytes, uint32_t type, Picture& picture);
 
+// The size a picture held in memory claims, read as DecodePictureBytes reads it; nothing decoded.
+Status PictureSizeOfBytes(std::span<const uint8_t> bytes, uint32_t type, int& width, int& height);
+
 // The two read operations over a file, chosen by the picture type of its FileSpec. Quiet.
 Status ReadPictureSize(const FileSpec& spec, int& width, int& height);
 Status ReadPicture(const FileSpec& spec, const PixelBuffer& destination);

@@ -12,6 +12,9 @@
 
 #include "platform/platform_state.h"
 #include "platform/preferences.h"
+#include "scene/object_file.h"
+#include "scene/object_table.h"
+#include "scene/organic.h"
 
 namespace tsv::fuzz {
 
@@ -30,6 +33,7 @@ void RemoveFolderAtExit() {
 
 void ResetFuzzState() {
   fuzzState.services.reset();
+  fuzzState.object.reset();
   RemoveFolderAtExit();
   fuzzState.folder.clear();
 }
@@ -81,6 +85,17 @@ std::string WriteFuzzFile(const std::string& name, std::span<const uint8_t> byte
     std::abort();
   }
   return path;
+}
+
+bool WriteFuzzObjects(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) return false;
+  std::unique_ptr<SceneObject> sphere = NewOrganicSceneObject();
+  std::unique_ptr<SceneObject> square = NewSceneObject(4, 2);
+  if (!sphere || !square || !FillOrganicShape(*sphere, 0)) return false;
+  return SaveObjectToFile(*sphere, FileSpecForPath(folder + "/" + kFuzzSphereName, kObjectFileType)) &&
+         SaveObjectToFile(*square, FileSpecForPath(folder + "/" + kFuzzSquareName, kObjectFileType));
 }
 
 }  // namespace tsv::fuzz

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/scripted_services.h"
+#include "scene/scene_object.h"
 
 namespace tsv::fuzz {
 
@@ -18,6 +19,7 @@ namespace tsv::fuzz {
 struct FuzzState {
   std::unique_ptr<ScriptedServices> services;
   std::string folder;  // the private folder, empty until first used
+  std::unique_ptr<SceneObject> object;  // an object a target opens files onto, made once
 };
 extern FuzzState fuzzState;
 // Uninstalls the services and removes the private folder.
@@ -36,5 +38,17 @@ const std::string& FuzzFolder();
 // Writes `bytes` as the whole contents of `name` inside the private folder; returns its path.
 // Aborts when the file cannot be written: a target that silently read nothing would fuzz nothing.
 std::string WriteFuzzFile(const std::string& name, std::span<const uint8_t> bytes);
+
+// The picture targets decode only pictures up to this many pixels (256 x 256); larger
+// ones have their header read and stop there. Filling a picture of the largest size the loader
+// takes costs over a second under the sanitizers whatever the reader does, which would drown the
+// slow inputs worth finding; the sizes themselves are fuzzed all the same.
+inline constexpr int64_t kFuzzMaxPixels = int64_t(1) << 16;
+
+// The objects the project seeds name, as the program saves them: a sphere and a small square.
+inline constexpr const char* kFuzzSphereName = "Sphere.cmf";
+inline constexpr const char* kFuzzSquareName = "Square.cmf";
+// Saves both into `folder` (made when missing), each with its preview file beside it.
+[[nodiscard]] bool WriteFuzzObjects(const std::string& folder);
 
 }  // namespace tsv::fuzz

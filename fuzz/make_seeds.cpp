@@ -16,7 +16,12 @@
 #include "scene/object_file.h"
 #include "scene/object_table.h"
 #include "scene/optics_file.h"
+#include "scene/native_files.h"
 #include "scene/preview_file.h"
+#include "scene/project.h"
+#include "scene/project_record.h"
+#include "scene/scene_state.h"
+#include "tasks/task_record.h"
 
 namespace {
 
@@ -43,16 +48,56 @@ Picture SeedPicture(int width, int height) {
 }
 
 bool WriteObjectSeeds(const std::string& corpus) {
-  std::unique_ptr<SceneObject> object = NewSceneObject(4, 2);
-  if (!object) return false;
-  const std::string objectPath = corpus + "/object_file/square.cmf";
-  if (!SaveObjectToFile(*object, FileSpecForPath(objectPath, kObjectFileType))) return false;
-  // The save wrote the preview file beside the object: it is the preview seed.
-  std::filesystem::rename(corpus + "/object_file/square.cif", corpus + "/preview_file/square.cif");
+  // The saves write the preview files beside the objects: they are the preview seeds.
+  const std::string objects = corpus + "/object_file";
+  if (!fuzz::WriteFuzzObjects(objects)) return false;
+  for (const char* name : {fuzz::kFuzzSphereName, fuzz::kFuzzSquareName}) {
+    const std::string preview =
+        FileNameOfPath(PathOfSpec(PreviewFileSpecOf(FileSpecForPath(objects + "/" + name, kObjectFileType))));
+    std::filesystem::rename(objects + "/" + preview, corpus + "/preview_file/" + preview);
+  }
   OpticsFileWords words{};
   std::vector<uint8_t> optics(kOpticsFileSize);
   StoreOpticsFile(words, std::span<uint8_t, kOpticsFileSize>(optics.data(), kOpticsFileSize));
   return WriteBytes(corpus + "/optics_file/zero.cmo", optics);
+}
+
+// A project of two objects, the sphere and the square, named where the seed generator saved them:
+// the fuzz target finds them by name in the "Objects" folder beside its project file.
+bool WriteProjectSeeds(const std::string& corpus) {
+  ResetProject();
+  ProjectRecord record = nativeFiles.project;
+  record.objectFiles[0] = FileSpecForPath(corpus + "/object_file/" + fuzz::kFuzzSphereName, kObjectFileType);
+  record.objectFiles[1] = FileSpecForPath(corpus + "/object_file/" + fuzz::kFuzzSquareName, kObjectFileType);
+  std::vector<uint8_t> bytes(kProjectRecordSize);
+  StoreProjectRecord(record, std::span<uint8_t, kProjectRecordSize>(bytes.data(), kProjectRecordSize));
+  return WriteBytes(corpus + "/project_file/two_objects.cma", bytes);
+}
+
+// A task list with one step of every code the program records, each with a sound view, and the end.
+bool WriteTaskListSeeds(const std::string& corpus) {
+  static constexpr const char kCodes[][3] = {
+      "BA", "BE", "BG", "BL", "BO", "BR", "BS", "BU", "CC", "CE", "CO", "CP", "EQ", "FL", "KA", "KD",
+      "KS", "MA", "MO", "NO", "PC", "PG", "PM", "PN", "PV", "RO", "RS", "RX", "SC", "SH", "SM", "SP",
+      "ST", "TA", "TS", "TT", "TW", "UN", "WA", "ZR", "EN"};
+  std::vector<uint8_t> bytes;
+  int16_t n = 0;
+  for (const auto& code : kCodes) {
+    TaskStep step;
+    step.code = TaskStepCode(code);
+    step.value1 = int16_t(16 * n % 256);
+    step.value2 = int16_t(128 + n);
+    step.value3 = int16_t(n % 3);
+    step.value4 = int16_t(n % 2);
+    step.brushDepth = 64;
+    step.brushSize = 32;
+    step.red = uint16_t(n * 1500);
+    std::array<uint8_t, kTaskStepSize> image{};
+    EncodeTaskStep(step, image);
+    bytes.insert(bytes.end(), image.begin(), image.end());
+    ++n;
+  }
+  return WriteBytes(corpus + "/task_list/every_step.tsk", bytes);
 }
 
 bool WritePreferenceSeeds(const std::string& corpus) {
@@ -96,11 +141,13 @@ int main(int argc, char** argv) {
   }
   fuzz::InitFuzzTarget();
   const std::string corpus = argv[1];
-  for (const char* target : {"object_file", "optics_file", "preview_file", "preferences", "task_list", "gif",
+  for (const char* target : {"object_file", "project_file", "optics_file", "preview_file", "preferences", "task_list", "gif",
                              "bmp", "ei", "tiff", "png", "jpeg"}) {
     std::filesystem::create_directories(corpus + "/" + target);
   }
-  const bool ok = WriteObjectSeeds(corpus) && WritePreferenceSeeds(corpus) && WritePictureSeeds(corpus);
+  if (!InitScene()) return 1;
+  const bool ok = WriteObjectSeeds(corpus) && WriteProjectSeeds(corpus) && WriteTaskListSeeds(corpus) &&
+                  WritePreferenceSeeds(corpus) && WritePictureSeeds(corpus);
   if (!ok) std::fprintf(stderr, "tessivar_fuzz_seeds: a seed could not be written\n");
   fuzz::ResetFuzzState();
   return ok ? 0 : 1;
