@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <thread>
 
 #include "platform/platform_state.h"
@@ -337,6 +338,140 @@ TEST_F(Program, BatchReplayRepeatsATaskFileAtItsStrength) {
     moved += std::abs(full[i].x - ball[i].x) > 1e-3f ? 1 : 0;
   }
   EXPECT_GT(moved, 1000u);
+}
+
+// Every file in a folder with its bytes: what a failed command must leave as it found it.
+std::map<std::string, std::vector<uint8_t>> FolderContents(const std::string& folder) {
+  std::map<std::string, std::vector<uint8_t>> contents;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    contents[entry.path().string()] =
+        entry.is_regular_file() ? test::ReadFileBytes(entry.path().string()) : std::vector<uint8_t>{};
+  }
+  return contents;
+}
+
+std::vector<uint8_t> FirstBytes(const std::vector<uint8_t>& bytes, size_t count) {
+  return std::vector<uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(std::min(count, bytes.size())));
+}
+
+// Each batch command given a damaged file of each kind it reads: exit 1 with the program's own
+// message, the input and the existing output byte for byte as they were, and nothing left behind
+// in either folder (no half-written output, no temporary file).
+TEST_F(Program, BatchCommandsRefuseDamagedFilesAndChangeNothing) {
+  auto run = [&](const std::vector<std::string>& args) {
+    Process p = Start(args, Environment(), dir / "stdout", dir / "stderr");
+    return WaitForExit(p, 120s);
+  };
+  const std::string in = dir / "in";
+  const std::string out = dir / "out";
+  std::filesystem::create_directories(in);
+  std::filesystem::create_directories(out);
+
+  // Sound files of every kind, written by the program itself.
+  platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
+  ASSERT_TRUE(InitScene());
+  {
+    std::unique_ptr<SceneObject> object = NewSceneObject(3, 1);
+    ASSERT_TRUE(object);
+    ASSERT_TRUE(SaveObjectToFile(*object, FileSpecForPath(dir / "Rock.cmf", kObjectFileType)));
+    DisposeSceneObject(object);
+  }
+  ShutdownScene();
+  ASSERT_EQ(run({"project", dir / "Scene.cma", dir / "Rock.cmf"}), 0) << test::ReadFileText(dir / "stderr");
+  test::WriteFileBytes(dir / "in.bmp", SmallBmp());
+  for (const char* type : {"gif", "tif", "img", "png"}) {
+    ASSERT_EQ(run({"picture", dir / "in.bmp", dir / (std::string("in.") + type)}), 0) << type;
+  }
+  std::vector<uint8_t> tasks;
+  AppendTaskStep(tasks, "SP", 200);
+  test::WriteFileBytes(in + "/steps.tsks", tasks);
+
+  // The damaged ones: cut off short of what their headers promise, or nothing but a header.
+  const std::vector<uint8_t> object = test::ReadFileBytes(dir / "Rock.cmf");
+  test::WriteFileBytes(in + "/cut.cmf", FirstBytes(object, object.size() / 2));
+  test::WriteFileBytes(in + "/cut.cif", FirstBytes(test::ReadFileBytes(dir / "Rock.cif"), 2000));
+  test::WriteFileBytes(in + "/cut.cmo", {0, 1, 0, 2, 0, 3});
+  test::WriteFileBytes(in + "/cut.cma", FirstBytes(test::ReadFileBytes(dir / "Scene.cma"), 1000));
+  for (const char* type : {"bmp", "gif", "tif", "img", "png"}) {
+    const std::string name = std::string("cut.") + type;
+    test::WriteFileBytes(in + "/" + name, FirstBytes(test::ReadFileBytes(dir / (std::string("in.") + type)), 16));
+  }
+  test::WriteFileBytes(in + "/cut.jpg", {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00, 0x08, 0x06, 0x06, 0x07, 0x06});
+  // The outputs the commands are asked to write are already there, and must stay.
+  for (const char* name : {"view.png", "deformed.cmf", "replayed.cmf", "picture.bmp"}) {
+    test::WriteFileText(out + "/" + name, "keep");
+  }
+
+  const std::string badObject = "Error: Can't open object.";
+  const std::string picture = "Error: Couldn't load picture.";
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"info", in + "/cut.cmf"}, badObject},
+      {{"info", in + "/cut.cif"}, "Error: Can't open object preview."},
+      {{"info", in + "/cut.cmo"}, "Error: Can't open optics."},
+      {{"info", in + "/cut.cma"}, "Error: Can't open project."},
+      {{"view", in + "/cut.cmf", out + "/view.png"}, badObject},
+      {{"deform", in + "/cut.cmf", out + "/deformed.cmf", "Twist", "10"}, badObject},
+      {{"replay", in + "/steps.tsks", in + "/cut.cmf", out + "/replayed.cmf"}, badObject},
+      {{"picture", in + "/cut.bmp", out + "/picture.bmp"}, picture},
+      {{"picture", in + "/cut.gif", out + "/picture.bmp"}, picture},
+      {{"picture", in + "/cut.tif", out + "/picture.bmp"}, picture},
+      {{"picture", in + "/cut.img", out + "/picture.bmp"}, picture},
+      {{"picture", in + "/cut.png", out + "/picture.bmp"}, picture},
+      {{"picture", in + "/cut.jpg", out + "/picture.bmp"}, picture},
+  };
+  const auto inputs = FolderContents(in);
+  const auto outputs = FolderContents(out);
+  for (const Case& c : cases) {
+    const std::string what = c.args[0] + " " + c.args[1];
+    EXPECT_EQ(run(c.args), 1) << what;
+    EXPECT_NE(test::ReadFileText(dir / "stderr").find(c.message), std::string::npos)
+        << what << ": " << test::ReadFileText(dir / "stderr");
+    EXPECT_TRUE(FolderContents(in) == inputs) << what << " changed its input";
+    EXPECT_TRUE(FolderContents(out) == outputs) << what << " changed or left files where it writes";
+  }
+}
+
+// An output that cannot be written, because it names a folder or lies under a file, is refused
+// with its reason; the sound input is read, nothing is written and nothing is left behind.
+TEST_F(Program, BatchOutputsThatCannotBeWrittenAreRefused) {
+  auto run = [&](const std::vector<std::string>& args) {
+    Process p = Start(args, Environment(), dir / "stdout", dir / "stderr");
+    return WaitForExit(p, 120s);
+  };
+  const std::string out = dir / "out";
+  std::filesystem::create_directories(out + "/folder.png");
+  std::filesystem::create_directories(out + "/folder.cmf");
+  test::WriteFileText(out + "/file", "keep");
+  test::WriteFileBytes(dir / "in.bmp", SmallBmp());
+  ASSERT_EQ(run({"new", "synthetic:cube", dir / "Box.cmf"}), 0) << test::ReadFileText(dir / "stderr");
+
+  const std::string folder = "is a folder or a device, not a file that can be saved to.";
+  const std::string failed = "Error: File error has occured.";
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"picture", dir / "in.bmp", out + "/folder.png"}, folder},
+      {{"picture", dir / "in.bmp", out + "/file/picture.png"}, failed},
+      {{"view", "sphere", out + "/folder.png"}, folder},
+      {{"deform", dir / "Box.cmf", out + "/folder.cmf", "Twist", "10"}, folder},
+      {{"deform", dir / "Box.cmf", out + "/file/deformed.cmf", "Twist", "10"}, failed},
+  };
+  const auto outputs = FolderContents(out);
+  const std::vector<uint8_t> box = test::ReadFileBytes(dir / "Box.cmf");
+  for (const Case& c : cases) {
+    const std::string what = c.args[0] + " to " + c.args[2];
+    EXPECT_EQ(run(c.args), 1) << what;
+    EXPECT_NE(test::ReadFileText(dir / "stderr").find(c.message), std::string::npos)
+        << what << ": " << test::ReadFileText(dir / "stderr");
+    EXPECT_TRUE(FolderContents(out) == outputs) << what;
+  }
+  EXPECT_EQ(test::ReadFileBytes(dir / "Box.cmf"), box);
 }
 
 }  // namespace
