@@ -97,7 +97,8 @@ bool WriteTaskListSeeds(const std::string& corpus) {
     bytes.insert(bytes.end(), image.begin(), image.end());
     ++n;
   }
-  return WriteBytes(corpus + "/task_list/every_step.tsk", bytes);
+  return WriteBytes(corpus + "/task_list/every_step.tsk", bytes) &&
+         WriteBytes(corpus + "/task_replay/every_step.tsk", bytes);
 }
 
 bool WritePreferenceSeeds(const std::string& corpus) {
@@ -141,8 +142,8 @@ int main(int argc, char** argv) {
   }
   fuzz::InitFuzzTarget();
   const std::string corpus = argv[1];
-  for (const char* target : {"object_file", "project_file", "optics_file", "preview_file", "preferences", "task_list", "gif",
-                             "bmp", "ei", "tiff", "png", "jpeg"}) {
+  for (const char* target : {"object_file", "project_file", "optics_file", "preview_file", "preferences", "task_list",
+                             "task_replay", "gif", "bmp", "ei", "tiff", "png", "jpeg"}) {
     std::filesystem::create_directories(corpus + "/" + target);
   }
   if (!InitScene()) return 1;
