@@ -1,5 +1,6 @@
 // make_seeds.cpp: writes the seed corpora with the program's own writers, so every seed is a file
 // the program itself would write. Usage: tessivar_fuzz_seeds CORPUS_FOLDER (fuzz/corpus).
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -97,8 +98,14 @@ bool WriteTaskListSeeds(const std::string& corpus) {
     bytes.insert(bytes.end(), image.begin(), image.end());
     ++n;
   }
-  return WriteBytes(corpus + "/task_list/every_step.tsk", bytes) &&
-         WriteBytes(corpus + "/task_replay/every_step.tsk", bytes);
+  if (!WriteBytes(corpus + "/task_list/every_step.tsk", bytes)) return false;
+  // The replay target takes four steps of a list: the same steps in lists of four.
+  const size_t part = 4 * kTaskStepSize;
+  for (size_t at = 0, n = 1; at < bytes.size(); at += part, ++n) {
+    const std::span<const uint8_t> steps(bytes.data() + at, std::min(part, bytes.size() - at));
+    if (!WriteBytes(corpus + "/task_replay/steps_" + std::to_string(n) + ".tsk", steps)) return false;
+  }
+  return true;
 }
 
 bool WritePreferenceSeeds(const std::string& corpus) {
