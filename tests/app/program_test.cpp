@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,74 +16,18 @@
 #include "scene/object_file.h"
 #include "scene/object_table.h"
 #include "scene/scene_state.h"
+#include "tests/app/program_fixture.h"
 #include "tests/support/temp_dir.h"
-
-extern char** environ;
 
 namespace tsv {
 namespace {
 
 using namespace std::chrono_literals;
-
-struct Process {
-  pid_t pid = -1;
-};
-
-// Starts the program with extra environment settings, its output going to two files.
-Process Start(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment,
-              const std::string& outPath, const std::string& errPath) {
-  std::vector<std::string> args{TESSIVAR_TEST_PROGRAM};
-  args.insert(args.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    std::string entry = *e;
-    bool replaced = false;
-    for (const std::string& extra : extraEnvironment) {
-      if (entry.substr(0, entry.find('=') + 1) == extra.substr(0, extra.find('=') + 1)) replaced = true;
-    }
-    if (!replaced) env.push_back(entry);
-  }
-  env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
-  std::vector<char*> envp;
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  Process process;
-  if (posix_spawn(&process.pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) process.pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return process;
-}
-
-// The exit status, or -1 when the process did not end in time (it is then killed).
-int WaitForExit(Process& process, std::chrono::milliseconds timeout) {
-  auto end = std::chrono::steady_clock::now() + timeout;
-  int status = 0;
-  while (std::chrono::steady_clock::now() < end) {
-    pid_t done = ::waitpid(process.pid, &status, WNOHANG);
-    if (done == process.pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    std::this_thread::sleep_for(20ms);
-  }
-  ::kill(process.pid, SIGKILL);
-  ::waitpid(process.pid, &status, 0);
-  return -1;
-}
-
-bool WaitForFile(const std::string& path, std::chrono::milliseconds timeout) {
-  auto end = std::chrono::steady_clock::now() + timeout;
-  while (std::chrono::steady_clock::now() < end) {
-    if (std::filesystem::exists(path)) return true;
-    std::this_thread::sleep_for(20ms);
-  }
-  return false;
-}
+using test::Process;
+using test::Start;
+using test::WaitForExit;
+using test::WaitForFile;
+using test::SmallBmp;
 
 class Program : public testing::Test {
  protected:
@@ -169,16 +110,6 @@ TEST_F(Program, BatchViewDrawsTheSphereAsTheModelingViewDoes) {
   Process bad = Start({"view", "sphere", dir / "x.png", "--mode", "wireframe"}, Environment(), dir / "out", dir / "err");
   EXPECT_EQ(WaitForExit(bad, 60s), 1);
   EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
-}
-
-// A 3 x 2 picture as the program writes a 24-bit BMP: red, green, blue over white, black, yellow.
-std::vector<uint8_t> SmallBmp() {
-  std::vector<uint8_t> bmp = {'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0,
-                              1, 0, 24, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  // Rows bottom-up, blue, green, red, each padded to 12 bytes.
-  const uint8_t rows[2][12] = {{255, 255, 255, 0, 0, 0, 0, 255, 255, 0, 0, 0}, {0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 0}};
-  for (const auto& row : rows) bmp.insert(bmp.end(), row, row + 12);
-  return bmp;
 }
 
 TEST_F(Program, BatchPictureConvertsEveryWritableTypeAndBack) {
