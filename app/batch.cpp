@@ -126,6 +126,24 @@ bool WritableOutput(const std::string& path) {
   return false;
 }
 
+// The window replays what is sound of a damaged task list and notes the rest; a script sees only
+// the exit status, and a list that lost steps would give another object than the one recorded
+// while reporting success. So the replay command takes a list only whole: a damaged one is refused
+// with the same note, before anything is read or written.
+bool UndamagedTaskList(const std::string& path) {
+  std::vector<TaskStep> steps;
+  TaskFileDamage damage;
+  if (const Status read = ReadTaskFile(path, steps, &damage); read != kNoError) {
+    ShowStopMessage(TaskFileErrorText(path, read));
+    return false;
+  }
+  const std::string note = TaskFileDamageNote(path, damage);
+  if (note.empty()) return true;
+  ShowStopMessage(note);
+  std::fprintf(stderr, "tessivar: nothing replayed from the damaged task list %s\n", path.c_str());
+  return false;
+}
+
 // A refusal of the command line: what is wrong, then how the command is used.
 int Usage(const std::string& command, const std::string& message) {
   std::fprintf(stderr, "tessivar: %s\n%s", message.c_str(), CommandUsageText(command).c_str());
@@ -270,22 +288,7 @@ int Replay(const std::vector<std::string>& args) {
     if (args[3] != "--strength" || args[4].empty() || *end != '\0') return Usage("replay", "expected --strength S");
   }
   if (!ReadableInput(args[0]) || !ReadableInput(args[1]) || !WritableOutput(args[2])) return 1;
-  // The window replays what is sound of a damaged list and notes the rest; a script sees only the
-  // exit status, and a list that lost steps would give another object than the one recorded while
-  // reporting success. So a damaged list is refused here, with the same note, and nothing written.
-  {
-    std::vector<TaskStep> steps;
-    TaskFileDamage damage;
-    if (const Status read = ReadTaskFile(args[0], steps, &damage); read != kNoError) {
-      ShowStopMessage(TaskFileErrorText(args[0], read));
-      return 1;
-    }
-    if (const std::string note = TaskFileDamageNote(args[0], damage); !note.empty()) {
-      ShowStopMessage(note);
-      std::fprintf(stderr, "tessivar: nothing replayed from the damaged task list %s\n", args[0].c_str());
-      return 1;
-    }
-  }
+  if (!UndamagedTaskList(args[0])) return 1;
   if (!InitSoftDraw()) return 1;
   const Status status = ReplayTaskFile(args[0], args[1], args[2], int(std::clamp(strength, -100000L, 100000L)));
   ShutdownSoftDraw();
