@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +32,7 @@
 #include "scene/organic.h"
 #include "scene/project.h"
 #include "scene/scene_state.h"
+#include "tasks/task_recorder.h"
 #include "tasks/task_replay.h"
 #include "tools/deform_batch.h"
 
@@ -87,6 +89,61 @@ bool ReadableInput(const std::string& path) {
   return false;
 }
 
+// The file a batch command writes must be one it can put there: not a folder, and either in a folder
+// that exists and takes new files (the output is written beside itself first, then renamed over the
+// file it replaces) or a device that takes bytes. Checked before anything is read or drawn, so that
+// nothing is done for an output that cannot be had, and the refusal names the file and why.
+bool WritableOutput(const std::string& path) {
+  // Through a link the file the link names is the one replaced, in its own folder.
+  char resolved[PATH_MAX];
+  const std::string target = ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+  struct stat info;
+  const char* reason = nullptr;
+  bool replacedByRename = true;
+  if (::stat(target.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) {
+      reason = "it is a folder";
+    } else if (!S_ISREG(info.st_mode)) {
+      replacedByRename = false;
+      if (::access(target.c_str(), W_OK) != 0) reason = std::strerror(errno);
+    }
+  } else if (errno != ENOENT) {
+    reason = std::strerror(errno);
+  }
+  if (reason == nullptr && replacedByRename) {
+    const size_t cut = target.rfind('/');
+    const std::string folder = cut == std::string::npos ? "." : cut == 0 ? "/" : target.substr(0, cut);
+    if (::stat(folder.c_str(), &info) != 0) {
+      reason = std::strerror(errno);
+    } else if (!S_ISDIR(info.st_mode)) {
+      reason = std::strerror(ENOTDIR);
+    } else if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+      reason = std::strerror(errno);
+    }
+  }
+  if (reason == nullptr) return true;
+  std::fprintf(stderr, "tessivar: cannot write %s: %s\n", path.c_str(), reason);
+  return false;
+}
+
+// The window replays what is sound of a damaged task list and notes the rest; a script sees only
+// the exit status, and a list that lost steps would give another object than the one recorded
+// while reporting success. So the replay command takes a list only whole: a damaged one is refused
+// with the same note, before anything is read or written.
+bool UndamagedTaskList(const std::string& path) {
+  std::vector<TaskStep> steps;
+  TaskFileDamage damage;
+  if (const Status read = ReadTaskFile(path, steps, &damage); read != kNoError) {
+    ShowStopMessage(TaskFileErrorText(path, read));
+    return false;
+  }
+  const std::string note = TaskFileDamageNote(path, damage);
+  if (note.empty()) return true;
+  ShowStopMessage(note);
+  std::fprintf(stderr, "tessivar: nothing replayed from the damaged task list %s\n", path.c_str());
+  return false;
+}
+
 // A refusal of the command line: what is wrong, then how the command is used.
 int Usage(const std::string& command, const std::string& message) {
   std::fprintf(stderr, "tessivar: %s\n%s", message.c_str(), CommandUsageText(command).c_str());
@@ -135,13 +192,15 @@ int View(const std::vector<std::string>& args) {
   if (!IsWritablePictureType(FileTypeFromName(out))) {
     return Usage("view", "the picture file must end in .png, .bmp, .gif, .tif or .img");
   }
+  if (args[0] != "sphere" && !ReadableInput(args[0])) return 1;
+  if (!WritableOutput(out)) return 1;
   if (!InitSoftDraw()) return 1;
 
   std::unique_ptr<SceneObject> object;
   if (args[0] == "sphere") {
     object = NewOrganicSceneObject();
     if (object && !FillOrganicShape(*object, 0)) object.reset();
-  } else if (ReadableInput(args[0])) {
+  } else {
     object = ReadObjectFile(FileSpecForPath(args[0], FileTypeFromName(args[0])));
   }
   int status = 1;
@@ -182,7 +241,7 @@ int Deform(const std::vector<std::string>& args) {
   if (i < args.size()) {
     if (args[i] != "--view" || i + 2 != args.size() || !number(args[i + 1], view)) return Usage("deform", "expected --view N");
   }
-  if (!ReadableInput(args[0])) return 1;
+  if (!ReadableInput(args[0]) || !WritableOutput(args[1])) return 1;
   if (!InitSoftDraw()) return 1;
   Status status = DeformObjectFile(args[0], args[1], args[2], int16_t(amount), int16_t(amountY), int(view) - 1);
   ShutdownSoftDraw();
@@ -212,7 +271,7 @@ int ConvertPicture(const std::vector<std::string>& args) {
   if (!IsWritablePictureType(FileTypeFromName(args[1]))) {
     return Usage("picture", "the picture to write must end in .png, .bmp, .gif, .tif or .img");
   }
-  if (!ReadableInput(args[0])) return 1;
+  if (!ReadableInput(args[0]) || !WritableOutput(args[1])) return 1;
   FileSpec in = FileSpecForPath(args[0], FileTypeFromName(args[0]));
   Picture picture;
   if (LoadPicture(in, picture) != kNoError) return 1;  // the loader has said why
@@ -228,7 +287,8 @@ int Replay(const std::vector<std::string>& args) {
     strength = std::strtol(args[4].c_str(), &end, 10);
     if (args[3] != "--strength" || args[4].empty() || *end != '\0') return Usage("replay", "expected --strength S");
   }
-  if (!ReadableInput(args[0]) || !ReadableInput(args[1])) return 1;
+  if (!ReadableInput(args[0]) || !ReadableInput(args[1]) || !WritableOutput(args[2])) return 1;
+  if (!UndamagedTaskList(args[0])) return 1;
   if (!InitSoftDraw()) return 1;
   const Status status = ReplayTaskFile(args[0], args[1], args[2], int(std::clamp(strength, -100000L, 100000L)));
   ShutdownSoftDraw();

@@ -11,6 +11,7 @@
 #include "scene/file_bytes.h"
 #include "scene/object_file.h"
 #include "scene/safe_save.h"
+#include "scene/topology.h"
 
 namespace tsv {
 namespace {
@@ -94,9 +95,22 @@ bool LoadPreviewFile(std::span<const uint8_t, kPreviewFileSize> in, PreviewFacts
       LoadU32LE(header + 16) != 0) {
     return false;
   }
-  facts.typeFlags = LoadU32LE(p);
-  facts.triangleCount = LoadU32LE(p + 4);
-  facts.pointCount = LoadU32LE(p + 8);
+  // The facts are only shown, but a kind the writer never sets or counts no object can have mean
+  // the file is damaged: its pane would show nonsense as the object's facts.
+  const uint32_t typeFlags = LoadU32LE(p);
+  const uint32_t triangleCount = LoadU32LE(p + 4);
+  const uint32_t pointCount = LoadU32LE(p + 8);
+  if (typeFlags > (kPreviewOrganic | kPreviewFastSynthetic) || triangleCount > uint32_t(kMaxMeshTriangles) ||
+      pointCount > uint32_t(kMaxMeshPoints)) {
+    return false;
+  }
+  if ((typeFlags & kPreviewOrganic) != 0 &&
+      (pointCount != uint32_t(kOrganicPointCount) || triangleCount != uint32_t(kOrganicTriangleCount))) {
+    return false;
+  }
+  facts.typeFlags = typeFlags;
+  facts.triangleCount = triangleCount;
+  facts.pointCount = pointCount;
   facts.hasTexture = LoadU32LE(p + 12);
   facts.isPainted = int32_t(LoadU32LE(p + 16));
   std::memcpy(facts.description.data(), p + 20, kDescriptionSize);

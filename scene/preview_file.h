@@ -41,7 +41,9 @@ struct PreviewFacts {
 
 PreviewFacts PreviewFactsOf(const SceneObject& object);
 void StorePreviewFile(const PreviewFacts& facts, std::span<uint8_t, kPreviewFileSize> out);
-// False for an image whose bitmap header is not the 100 x 100, 32-bit one the file always holds.
+// False for an image whose bitmap header is not the 100 x 100, 32-bit one the file always holds, or
+// whose facts no object can have (an unknown kind, counts beyond an object's limits, an organic
+// object with other counts than the organic topology's).
 [[nodiscard]] bool LoadPreviewFile(std::span<const uint8_t, kPreviewFileSize> in, PreviewFacts& facts);
 
 // The preview file of an object file: the same folder and name, "cif" for "cmf".

@@ -3,91 +3,31 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <thread>
 
 #include "platform/platform_state.h"
 #include "scene/object_file.h"
 #include "scene/object_table.h"
 #include "scene/scene_state.h"
+#include "tests/app/program_fixture.h"
 #include "tests/support/temp_dir.h"
-
-extern char** environ;
 
 namespace tsv {
 namespace {
 
 using namespace std::chrono_literals;
-
-struct Process {
-  pid_t pid = -1;
-};
-
-// Starts the program with extra environment settings, its output going to two files.
-Process Start(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment,
-              const std::string& outPath, const std::string& errPath) {
-  std::vector<std::string> args{TESSIVAR_TEST_PROGRAM};
-  args.insert(args.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    std::string entry = *e;
-    bool replaced = false;
-    for (const std::string& extra : extraEnvironment) {
-      if (entry.substr(0, entry.find('=') + 1) == extra.substr(0, extra.find('=') + 1)) replaced = true;
-    }
-    if (!replaced) env.push_back(entry);
-  }
-  env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
-  std::vector<char*> envp;
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  Process process;
-  if (posix_spawn(&process.pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) process.pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return process;
-}
-
-// The exit status, or -1 when the process did not end in time (it is then killed).
-int WaitForExit(Process& process, std::chrono::milliseconds timeout) {
-  auto end = std::chrono::steady_clock::now() + timeout;
-  int status = 0;
-  while (std::chrono::steady_clock::now() < end) {
-    pid_t done = ::waitpid(process.pid, &status, WNOHANG);
-    if (done == process.pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    std::this_thread::sleep_for(20ms);
-  }
-  ::kill(process.pid, SIGKILL);
-  ::waitpid(process.pid, &status, 0);
-  return -1;
-}
-
-bool WaitForFile(const std::string& path, std::chrono::milliseconds timeout) {
-  auto end = std::chrono::steady_clock::now() + timeout;
-  while (std::chrono::steady_clock::now() < end) {
-    if (std::filesystem::exists(path)) return true;
-    std::this_thread::sleep_for(20ms);
-  }
-  return false;
-}
+using test::Process;
+using test::Start;
+using test::WaitForExit;
+using test::WaitForFile;
+using test::SmallBmp;
 
 class Program : public testing::Test {
  protected:
@@ -170,16 +110,6 @@ TEST_F(Program, BatchViewDrawsTheSphereAsTheModelingViewDoes) {
   Process bad = Start({"view", "sphere", dir / "x.png", "--mode", "wireframe"}, Environment(), dir / "out", dir / "err");
   EXPECT_EQ(WaitForExit(bad, 60s), 1);
   EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
-}
-
-// A 3 x 2 picture as the program writes a 24-bit BMP: red, green, blue over white, black, yellow.
-std::vector<uint8_t> SmallBmp() {
-  std::vector<uint8_t> bmp = {'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0,
-                              1, 0, 24, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  // Rows bottom-up, blue, green, red, each padded to 12 bytes.
-  const uint8_t rows[2][12] = {{255, 255, 255, 0, 0, 0, 0, 255, 255, 0, 0, 0}, {0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 0}};
-  for (const auto& row : rows) bmp.insert(bmp.end(), row, row + 12);
-  return bmp;
 }
 
 TEST_F(Program, BatchPictureConvertsEveryWritableTypeAndBack) {
@@ -338,140 +268,6 @@ TEST_F(Program, BatchReplayRepeatsATaskFileAtItsStrength) {
     moved += std::abs(full[i].x - ball[i].x) > 1e-3f ? 1 : 0;
   }
   EXPECT_GT(moved, 1000u);
-}
-
-// Every file in a folder with its bytes: what a failed command must leave as it found it.
-std::map<std::string, std::vector<uint8_t>> FolderContents(const std::string& folder) {
-  std::map<std::string, std::vector<uint8_t>> contents;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-    contents[entry.path().string()] =
-        entry.is_regular_file() ? test::ReadFileBytes(entry.path().string()) : std::vector<uint8_t>{};
-  }
-  return contents;
-}
-
-std::vector<uint8_t> FirstBytes(const std::vector<uint8_t>& bytes, size_t count) {
-  return std::vector<uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(std::min(count, bytes.size())));
-}
-
-// Each batch command given a damaged file of each kind it reads: exit 1 with the program's own
-// message, the input and the existing output byte for byte as they were, and nothing left behind
-// in either folder (no half-written output, no temporary file).
-TEST_F(Program, BatchCommandsRefuseDamagedFilesAndChangeNothing) {
-  auto run = [&](const std::vector<std::string>& args) {
-    Process p = Start(args, Environment(), dir / "stdout", dir / "stderr");
-    return WaitForExit(p, 120s);
-  };
-  const std::string in = dir / "in";
-  const std::string out = dir / "out";
-  std::filesystem::create_directories(in);
-  std::filesystem::create_directories(out);
-
-  // Sound files of every kind, written by the program itself.
-  platform.resourceDirectory = TESSIVAR_TEST_RESOURCE_ROOT;
-  ASSERT_TRUE(InitScene());
-  {
-    std::unique_ptr<SceneObject> object = NewSceneObject(3, 1);
-    ASSERT_TRUE(object);
-    ASSERT_TRUE(SaveObjectToFile(*object, FileSpecForPath(dir / "Rock.cmf", kObjectFileType)));
-    DisposeSceneObject(object);
-  }
-  ShutdownScene();
-  ASSERT_EQ(run({"project", dir / "Scene.cma", dir / "Rock.cmf"}), 0) << test::ReadFileText(dir / "stderr");
-  test::WriteFileBytes(dir / "in.bmp", SmallBmp());
-  for (const char* type : {"gif", "tif", "img", "png"}) {
-    ASSERT_EQ(run({"picture", dir / "in.bmp", dir / (std::string("in.") + type)}), 0) << type;
-  }
-  std::vector<uint8_t> tasks;
-  AppendTaskStep(tasks, "SP", 200);
-  test::WriteFileBytes(in + "/steps.tsks", tasks);
-
-  // The damaged ones: cut off short of what their headers promise, or nothing but a header.
-  const std::vector<uint8_t> object = test::ReadFileBytes(dir / "Rock.cmf");
-  test::WriteFileBytes(in + "/cut.cmf", FirstBytes(object, object.size() / 2));
-  test::WriteFileBytes(in + "/cut.cif", FirstBytes(test::ReadFileBytes(dir / "Rock.cif"), 2000));
-  test::WriteFileBytes(in + "/cut.cmo", {0, 1, 0, 2, 0, 3});
-  test::WriteFileBytes(in + "/cut.cma", FirstBytes(test::ReadFileBytes(dir / "Scene.cma"), 1000));
-  for (const char* type : {"bmp", "gif", "tif", "img", "png"}) {
-    const std::string name = std::string("cut.") + type;
-    test::WriteFileBytes(in + "/" + name, FirstBytes(test::ReadFileBytes(dir / (std::string("in.") + type)), 16));
-  }
-  test::WriteFileBytes(in + "/cut.jpg", {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00, 0x08, 0x06, 0x06, 0x07, 0x06});
-  // The outputs the commands are asked to write are already there, and must stay.
-  for (const char* name : {"view.png", "deformed.cmf", "replayed.cmf", "picture.bmp"}) {
-    test::WriteFileText(out + "/" + name, "keep");
-  }
-
-  const std::string badObject = "Error: Can't open object.";
-  const std::string picture = "Error: Couldn't load picture.";
-  struct Case {
-    std::vector<std::string> args;
-    std::string message;
-  };
-  const Case cases[] = {
-      {{"info", in + "/cut.cmf"}, badObject},
-      {{"info", in + "/cut.cif"}, "Error: Can't open object preview."},
-      {{"info", in + "/cut.cmo"}, "Error: Can't open optics."},
-      {{"info", in + "/cut.cma"}, "Error: Can't open project."},
-      {{"view", in + "/cut.cmf", out + "/view.png"}, badObject},
-      {{"deform", in + "/cut.cmf", out + "/deformed.cmf", "Twist", "10"}, badObject},
-      {{"replay", in + "/steps.tsks", in + "/cut.cmf", out + "/replayed.cmf"}, badObject},
-      {{"picture", in + "/cut.bmp", out + "/picture.bmp"}, picture},
-      {{"picture", in + "/cut.gif", out + "/picture.bmp"}, picture},
-      {{"picture", in + "/cut.tif", out + "/picture.bmp"}, picture},
-      {{"picture", in + "/cut.img", out + "/picture.bmp"}, picture},
-      {{"picture", in + "/cut.png", out + "/picture.bmp"}, picture},
-      {{"picture", in + "/cut.jpg", out + "/picture.bmp"}, picture},
-  };
-  const auto inputs = FolderContents(in);
-  const auto outputs = FolderContents(out);
-  for (const Case& c : cases) {
-    const std::string what = c.args[0] + " " + c.args[1];
-    EXPECT_EQ(run(c.args), 1) << what;
-    EXPECT_NE(test::ReadFileText(dir / "stderr").find(c.message), std::string::npos)
-        << what << ": " << test::ReadFileText(dir / "stderr");
-    EXPECT_TRUE(FolderContents(in) == inputs) << what << " changed its input";
-    EXPECT_TRUE(FolderContents(out) == outputs) << what << " changed or left files where it writes";
-  }
-}
-
-// An output that cannot be written, because it names a folder or lies under a file, is refused
-// with its reason; the sound input is read, nothing is written and nothing is left behind.
-TEST_F(Program, BatchOutputsThatCannotBeWrittenAreRefused) {
-  auto run = [&](const std::vector<std::string>& args) {
-    Process p = Start(args, Environment(), dir / "stdout", dir / "stderr");
-    return WaitForExit(p, 120s);
-  };
-  const std::string out = dir / "out";
-  std::filesystem::create_directories(out + "/folder.png");
-  std::filesystem::create_directories(out + "/folder.cmf");
-  test::WriteFileText(out + "/file", "keep");
-  test::WriteFileBytes(dir / "in.bmp", SmallBmp());
-  ASSERT_EQ(run({"new", "synthetic:cube", dir / "Box.cmf"}), 0) << test::ReadFileText(dir / "stderr");
-
-  const std::string folder = "is a folder or a device, not a file that can be saved to.";
-  const std::string failed = "Error: File error has occured.";
-  struct Case {
-    std::vector<std::string> args;
-    std::string message;
-  };
-  const Case cases[] = {
-      {{"picture", dir / "in.bmp", out + "/folder.png"}, folder},
-      {{"picture", dir / "in.bmp", out + "/file/picture.png"}, failed},
-      {{"view", "sphere", out + "/folder.png"}, folder},
-      {{"deform", dir / "Box.cmf", out + "/folder.cmf", "Twist", "10"}, folder},
-      {{"deform", dir / "Box.cmf", out + "/file/deformed.cmf", "Twist", "10"}, failed},
-  };
-  const auto outputs = FolderContents(out);
-  const std::vector<uint8_t> box = test::ReadFileBytes(dir / "Box.cmf");
-  for (const Case& c : cases) {
-    const std::string what = c.args[0] + " to " + c.args[2];
-    EXPECT_EQ(run(c.args), 1) << what;
-    EXPECT_NE(test::ReadFileText(dir / "stderr").find(c.message), std::string::npos)
-        << what << ": " << test::ReadFileText(dir / "stderr");
-    EXPECT_TRUE(FolderContents(out) == outputs) << what;
-  }
-  EXPECT_EQ(test::ReadFileBytes(dir / "Box.cmf"), box);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "scene/optics_file.h"
 #include "scene/preview_file.h"
 #include "scene/shade_ramp.h"
+#include "scene/topology.h"
 #include "tests/scene/native_files_fixture.h"
 
 namespace tsv {
@@ -131,6 +132,41 @@ TEST_F(OpticsAndPreview, PreviewFileLayout) {
   EXPECT_EQ(facts.pixels[99 * 100 + 1], 0x00445566u);
   image[1048] = 99;
   EXPECT_FALSE(LoadPreviewFile(image, facts));
+}
+
+// A preview whose facts no object can have is damaged and refused, so the pane shows nothing
+// rather than nonsense; the sound facts at the limits still load.
+TEST_F(OpticsAndPreview, PreviewWithImpossibleFactsIsRefused) {
+  struct Case {
+    const char* name;
+    uint32_t typeFlags, triangles, points;
+    bool loads;
+  };
+  const Case cases[] = {
+      {"synthetic at the limits", 0, uint32_t(kMaxMeshTriangles), uint32_t(kMaxMeshPoints), true},
+      {"organic", kPreviewOrganic | kPreviewFastSynthetic, 16384, 8194, true},
+      {"unknown kind", 4, 2, 4, false},
+      {"triangles beyond the limit", 0, uint32_t(kMaxMeshTriangles) + 1, 4, false},
+      {"negative triangles", 0, 0xFFFFFF7Fu, 4, false},
+      {"points beyond the limit", kPreviewFastSynthetic, 2, uint32_t(kMaxMeshPoints) + 1, false},
+      {"organic with other counts", kPreviewOrganic, 2, 4, false},
+  };
+  auto object = MakeSquare("Rock");
+  std::array<uint8_t, kPreviewFileSize> image{};
+  StorePreviewFile(PreviewFactsOf(*object), image);
+  for (const Case& c : cases) {
+    auto store = [&](size_t at, uint32_t value) {
+      for (int i = 0; i < 4; ++i) image[at + size_t(i)] = uint8_t(value >> (8 * i));
+    };
+    store(0, c.typeFlags);
+    store(4, c.triangles);
+    store(8, c.points);
+    PreviewFacts facts;
+    EXPECT_EQ(LoadPreviewFile(image, facts), c.loads) << c.name;
+    if (c.loads) {
+      EXPECT_EQ(facts.pointCount, c.points) << c.name;
+    }
+  }
 }
 
 TEST_F(OpticsAndPreview, SavingAnObjectWritesItsPreviewAndThePaneReadsIt) {
