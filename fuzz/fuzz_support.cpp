@@ -99,3 +99,10 @@ bool WriteFuzzObjects(const std::string& folder) {
 }
 
 }  // namespace tsv::fuzz
+
+// The set-up of the targets that need nothing more; a target with a set-up of its own defines
+// LLVMFuzzerInitialize itself, and its definition takes the place of this one.
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int*, char***) {
+  tsv::fuzz::InitFuzzTarget();
+  return 0;
+}

@@ -26,7 +26,8 @@ extern FuzzState fuzzState;
 void ResetFuzzState();
 
 // Sets up the state once per process: the generated resource folder, the scripted services and
-// the private folder. Called by each target's LLVMFuzzerInitialize.
+// the private folder. fuzz_support.cpp's LLVMFuzzerInitialize calls it for the targets that need
+// nothing more; a target with a set-up of its own defines LLVMFuzzerInitialize and calls it first.
 void InitFuzzTarget();
 
 // Forgets the texts shown and the answers asked for by the last input, so memory stays flat.

@@ -42,11 +42,6 @@ Picture WrittenAndRead(const Picture& picture) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  tsv::fuzz::InitFuzzTarget();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> bytes(data, size);
   int width = 0;

@@ -9,11 +9,6 @@
 #include "platform/file_spec.h"
 #include "scene/object_file.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  tsv::fuzz::InitFuzzTarget();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tsv;
   const std::string path = fuzz::WriteFuzzFile("Input.cmf", std::span<const uint8_t>(data, size));

@@ -37,11 +37,6 @@ void FuzzTiffFallback(std::span<const uint8_t> bytes) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  tsv::fuzz::InitFuzzTarget();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tsv;
   const std::span<const uint8_t> bytes(data, size);

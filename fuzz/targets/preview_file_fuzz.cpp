@@ -9,11 +9,6 @@
 #include "scene/native_file_info.h"
 #include "scene/preview_file.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  tsv::fuzz::InitFuzzTarget();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tsv;
   const std::string path = fuzz::WriteFuzzFile("Input.cif", std::span<const uint8_t>(data, size));

@@ -9,11 +9,6 @@
 #include "fuzz/fuzz_support.h"
 #include "tasks/task_recorder.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  tsv::fuzz::InitFuzzTarget();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tsv;
   const std::string path = fuzz::WriteFuzzFile("Input.tsk", std::span<const uint8_t>(data, size));
