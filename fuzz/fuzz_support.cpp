@@ -29,6 +29,15 @@ void RemoveFolderAtExit() {
   std::filesystem::remove_all(fuzzState.folder, ignored);
 }
 
+// Every input is written to a file before the reader opens it. On a disk the open, write and close
+// of each input take two thirds of a small reader's time, so the folder goes in memory when the
+// machine has a memory file system and TMPDIR does not name another place.
+std::filesystem::path FuzzTempRoot() {
+  const char* chosen = std::getenv("TMPDIR");
+  if ((chosen == nullptr || *chosen == '\0') && ::access("/dev/shm", W_OK | X_OK) == 0) return "/dev/shm";
+  return std::filesystem::temp_directory_path();
+}
+
 }  // namespace
 
 void ResetFuzzState() {
@@ -41,7 +50,7 @@ void ResetFuzzState() {
 const std::string& FuzzFolder() {
   FuzzState& process = Process();
   if (process.folder.empty()) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tessivar-fuzz-XXXXXX").string();
+    std::string pattern = (FuzzTempRoot() / "tessivar-fuzz-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
       std::perror("tessivar fuzz: mkdtemp");
       std::abort();
