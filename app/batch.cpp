@@ -20,6 +20,7 @@
 #include "formats/object_texture.h"
 #include "formats/picture.h"
 #include "formats/picture_files.h"
+#include "mesh/mesh_file_command.h"
 #include "mesh/shape_files.h"
 #include "platform/file_spec.h"
 #include "platform/string_ids.h"
@@ -295,6 +296,65 @@ int Replay(const std::vector<std::string>& args) {
   return status == kNoError ? 0 : 1;
 }
 
+// tessivar mesh IN.cmf OUT.cmf [--synthetic] [--join] [--normals] [--simplify [N]] [--quad [N]] [--adaptive]
+//   [--no-protect-borders] [--turn x|y|z]... [--invert] [--mirror x|y|z] [--merge OTHER.cmf] [--drop-hierarchy]
+int Mesh(const std::vector<std::string>& args) {
+  if (args.size() < 2) return Usage("mesh", "mesh takes IN.cmf OUT.cmf and the operations to run");
+  constexpr long kMostPasses = 100;
+  MeshFileRequest request;
+  auto axisOf = [](const std::string& text) { return text == "x" ? 0 : text == "y" ? 1 : text == "z" ? 2 : -1; };
+  // An optional count after --simplify and --quad: the next argument when it is a whole number.
+  auto passes = [&](size_t& i, int& count) {
+    count = 1;
+    if (i + 1 >= args.size() || args[i + 1].empty() || args[i + 1][0] == '-') return true;
+    char* end = nullptr;
+    const long value = std::strtol(args[i + 1].c_str(), &end, 10);
+    if (*end != '\0' || value < 1 || value > kMostPasses) return false;
+    count = int(value);
+    ++i;
+    return true;
+  };
+  for (size_t i = 2; i < args.size(); ++i) {
+    const std::string& option = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (option == "--synthetic") {
+      request.makeSynthetic = true;
+    } else if (option == "--join") {
+      request.steps.joinPoints = true;
+    } else if (option == "--normals") {
+      request.steps.correctNormals = true;
+    } else if (option == "--simplify") {
+      if (!passes(i, request.steps.simplifyPasses)) return Usage("mesh", "--simplify takes a number of passes from 1 to 100");
+    } else if (option == "--quad") {
+      if (!passes(i, request.steps.quadPasses)) return Usage("mesh", "--quad takes a number of passes from 1 to 100");
+    } else if (option == "--adaptive") {
+      request.steps.adaptiveRemesh = true;
+    } else if (option == "--no-protect-borders") {
+      request.protectBorders = false;
+    } else if (option == "--turn" && hasValue && axisOf(args[i + 1]) >= 0) {
+      const int axis = axisOf(args[++i]);
+      ++(axis == 0 ? request.steps.turnsX : axis == 1 ? request.steps.turnsY : request.steps.turnsZ);
+    } else if (option == "--invert") {
+      request.steps.invertNormals = true;
+    } else if (option == "--mirror" && hasValue && axisOf(args[i + 1]) >= 0) {
+      request.mirrorAxis = axisOf(args[++i]);
+    } else if (option == "--merge" && hasValue && !args[i + 1].empty()) {
+      request.mergeWith = args[++i];
+    } else if (option == "--drop-hierarchy") {
+      request.dropHierarchy = true;
+    } else if (option == "--turn" || option == "--mirror") {
+      return Usage("mesh", option + " takes x, y or z");
+    } else if (option == "--merge") {
+      return Usage("mesh", "--merge takes the second object file");
+    } else {
+      return Usage("mesh", "unknown option " + option);
+    }
+  }
+  if (!ReadableInput(args[0]) || !WritableOutput(args[1])) return 1;
+  if (!request.mergeWith.empty() && !ReadableInput(request.mergeWith)) return 1;
+  return MeshObjectFile(args[0], args[1], request) == kNoError ? 0 : 1;
+}
+
 int Project(const std::vector<std::string>& args) {
   if (args.size() < 2) return Usage("project", "project takes the project file and at least one object file");
   std::vector<std::string> objects(args.begin() + 1, args.end());
@@ -315,6 +375,7 @@ int RunBatchCommand(const std::string& name, const std::vector<std::string>& arg
                : name == "deform" ? Deform(args)
                : name == "picture" ? ConvertPicture(args)
                : name == "replay"  ? Replay(args)
+               : name == "mesh"    ? Mesh(args)
                                 : Project(args);
   nativeFiles.loadTexturePicture = nullptr;
   ShutdownScene();

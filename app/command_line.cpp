@@ -29,6 +29,11 @@ constexpr BatchUsage kBatchCommands[] = {
     {"picture",
      "       tessivar picture IN OUT [--interlaced] [--alpha] [--dither|--no-dither] [--compressed]\n"
      "                                convert a picture (bmp, gif, tif, img, png, jpg) to bmp, gif, tif, img or png\n"},
+    {"mesh",
+     "       tessivar mesh IN.cmf OUT.cmf [--synthetic] [--join] [--normals] [--simplify [N]] [--quad [N]]\n"
+     "                    [--adaptive] [--no-protect-borders] [--turn x|y|z]... [--invert] [--mirror x|y|z]\n"
+     "                    [--merge OTHER.cmf] [--drop-hierarchy]\n"
+     "                                mesh repairs, density, mirror and merge, in that order\n"},
     {"replay",
      "       tessivar replay TASKS.tsks IN.cmf OUT.cmf [--strength S]\n"
      "                                replay a task file on an object (strength 0..256)\n"},

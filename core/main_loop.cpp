@@ -18,6 +18,7 @@
 #include "platform/window.h"
 #include "scene/scene_state.h"
 #include "ui/file_commands.h"
+#include "ui/object_commands.h"
 #include "ui/panels.h"
 #include "ui/rooms.h"
 #include "ui/task_panel.h"
@@ -81,6 +82,8 @@ int AskToQuit() {
 int DispatchPress(uint16_t partCode) {
   if ((input.modifiers & kRightButtonBit) == 0) app.partCode = partCode;
   NoteTaskPanelPress(partCode);  // the task list keeps the keyboard focus only while it is used
+  // A merge waiting for its second object takes the next press, whatever it is on.
+  if (MergeWaiting()) return MergeWithPressed(partCode);
   for (int panel = 1; panel <= 16; ++panel) {
     int result = CallPanel(panel, kPhasePress, partCode);
     if (result == kNotMine) continue;
@@ -101,6 +104,11 @@ int HandleKey(int /*previous*/) {
   const EventRecord& e = input.event;
   if (e.what != kKeyDown) return -1;
   const uint32_t c = e.message;
+  // Escape (the cancel gesture) ends a merge waiting for its second object.
+  if (MergeWaiting() && c == kCharCancel && (e.modifiers & kControlBit)) {
+    CancelMerge();
+    return kLoopRedrawViewFull;
+  }
   if (e.modifiers & kControlBit) {
     switch (c) {
       case 'q': return AskToQuit();
@@ -110,7 +118,7 @@ int HandleKey(int /*previous*/) {
       case 's': return CommandSaveProject();
       case 'c': return CommandCopyOptics();
       case 'v': return CommandPasteOptics();
-      case 'd': return OpenProjectInformation();
+      case 'd': return DuplicateCurrentObject();
       // Ctrl+Shift+Z arrives as 'z' with both bits (the key's own letter, never the shifted one).
       case 'z': return (e.modifiers & kShiftBit) ? RedoLastChange() : UndoLastChange();
       case 'y': return RedoLastChange();

@@ -1,6 +1,7 @@
 // make_seeds.cpp: writes the seed corpora with the program's own writers, so every seed is a file
 // the program itself would write. Usage: tessivar_fuzz_seeds CORPUS_FOLDER (fuzz/corpus).
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -140,6 +141,49 @@ bool WritePictureSeeds(const std::string& corpus) {
   return true;
 }
 
+// A mesh in the byte layout of mesh_ops_fuzz.cpp, with every operation chosen.
+std::vector<uint8_t> MeshOpsSeed(uint8_t settings, const std::vector<Vec3f>& points,
+                                 const std::vector<Triangle>& triangles) {
+  std::vector<uint8_t> bytes = {0xFF, settings};
+  auto word = [&](uint32_t value) {
+    bytes.push_back(uint8_t(value));
+    bytes.push_back(uint8_t(value >> 8));
+  };
+  word(uint32_t(points.size()));
+  word(uint32_t(triangles.size()));
+  for (const Vec3f& p : points) {
+    for (float c : {p.x, p.y, p.z}) {
+      const uint32_t bits = std::bit_cast<uint32_t>(c);
+      for (int i = 0; i < 4; ++i) bytes.push_back(uint8_t(bits >> (8 * i)));
+    }
+  }
+  for (size_t i = 0; i < points.size(); ++i) bytes.insert(bytes.end(), {uint8_t(i * 40), 128, uint8_t(255 - i * 40)});
+  for (const Triangle& t : triangles) {
+    for (uint32_t corner : t) word(corner);
+  }
+  return bytes;
+}
+
+// The meshes the mesh tests use: a tetrahedron, two triangles wound against each other, an
+// octahedron, three triangles on one edge, and a disc whose border the simplification keeps.
+bool WriteMeshOpsSeeds(const std::string& corpus) {
+  const std::string folder = corpus + "/mesh_ops/";
+  const std::vector<Vec3f> disc = {{0, 0, 0},  {1, 0, 0},   {0.5f, 0.87f, 0}, {-0.5f, 0.87f, 0},
+                                   {-1, 0, 0}, {-0.5f, -0.87f, 0}, {0.5f, -0.87f, 0}};
+  return WriteBytes(folder + "tetrahedron", MeshOpsSeed(0x04, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
+                                                        {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}})) &&
+         WriteBytes(folder + "against", MeshOpsSeed(0x01, {{0, 0, 0}, {2, 0, 0}, {0, 2, 0}, {2, 2, 0}},
+                                                    {{0, 1, 2}, {1, 2, 3}})) &&
+         WriteBytes(folder + "octahedron",
+                    MeshOpsSeed(0x56, {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}},
+                                {{0, 2, 4}, {2, 1, 4}, {1, 3, 4}, {3, 0, 4},
+                                 {2, 0, 5}, {1, 2, 5}, {3, 1, 5}, {0, 3, 5}})) &&
+         WriteBytes(folder + "fin", MeshOpsSeed(0x0A, {{0, 0, 0}, {0, 0, 1}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}},
+                                                {{0, 1, 2}, {0, 1, 3}, {1, 0, 4}})) &&
+         WriteBytes(folder + "disc", MeshOpsSeed(0x84, disc, {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}, {0, 4, 5},
+                                                              {0, 5, 6}, {0, 6, 1}}));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -150,12 +194,12 @@ int main(int argc, char** argv) {
   fuzz::InitFuzzTarget();
   const std::string corpus = argv[1];
   for (const char* target : {"object_file", "project_file", "optics_file", "preview_file", "preferences", "task_list",
-                             "task_replay", "gif", "bmp", "ei", "tiff", "png", "jpeg"}) {
+                             "task_replay", "gif", "bmp", "ei", "tiff", "png", "jpeg", "mesh_ops"}) {
     std::filesystem::create_directories(corpus + "/" + target);
   }
   if (!InitScene()) return 1;
   const bool ok = WriteObjectSeeds(corpus) && WriteProjectSeeds(corpus) && WriteTaskListSeeds(corpus) &&
-                  WritePreferenceSeeds(corpus) && WritePictureSeeds(corpus);
+                  WritePreferenceSeeds(corpus) && WritePictureSeeds(corpus) && WriteMeshOpsSeeds(corpus);
   if (!ok) std::fprintf(stderr, "tessivar_fuzz_seeds: a seed could not be written\n");
   fuzz::ResetFuzzState();
   return ok ? 0 : 1;

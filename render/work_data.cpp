@@ -26,21 +26,6 @@ std::span<const Triangle> DrawableTriangles(const SceneObject& object) {
 
 }  // namespace
 
-std::array<float, 9> ViewRotationMatrix(const std::array<float, 3>& angles) {
-  const double sa = std::sin(double(angles[0])), ca = std::cos(double(angles[0]));
-  const double sb = std::sin(double(angles[1])), cb = std::cos(double(angles[1]));
-  const double sg = std::sin(double(angles[2])), cg = std::cos(double(angles[2]));
-  return {float(cg * cb - sa * sg * sb),
-          float(-ca * sg),
-          float(sa * sg * cb + cg * sb),
-          float(sa * cg * sb + sg * cb),
-          float(ca * cg),
-          float(sg * sb - sa * cg * cb),
-          float(-ca * sb),
-          float(sa),
-          float(ca * cb)};
-}
-
 void BuildViewRotation(const std::array<float, 3>& angles) {
   renderState.viewRotation = ViewRotationMatrix(angles);
 }

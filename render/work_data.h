@@ -35,8 +35,7 @@ inline constexpr float kLightLength = 126.0f;
 void BuildViewRotation(const std::array<float, 3>& angles);
 // The transpose of R (the inverse rotation) into the same global.
 void BuildInverseViewRotation(const std::array<float, 3>& angles);
-// R as a row-major matrix without touching the global, for callers that keep their own.
-std::array<float, 9> ViewRotationMatrix(const std::array<float, 3>& angles);
+// R as a row-major matrix without touching the global: ViewRotationMatrix (scene/vec3.h).
 
 // L = 126 R(light angles) (0, 0, 1), into renderState.lightVector. L is fixed to the viewer.
 void BuildLightVector(const std::array<float, 3>& lightAngles);

@@ -27,6 +27,17 @@ constexpr Vec3f Cross(const Vec3f& a, const Vec3f& b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
+// R = Rz(gamma) Rx(alpha) Ry(beta) of the angles (alpha, beta, gamma) in radians, row-major: the
+// rotation of a view, of an object's placement in the composer and of the keyframe blend.
+inline Rotation3 ViewRotationMatrix(const std::array<float, 3>& angles) {
+  const double sa = std::sin(double(angles[0])), ca = std::cos(double(angles[0]));
+  const double sb = std::sin(double(angles[1])), cb = std::cos(double(angles[1]));
+  const double sg = std::sin(double(angles[2])), cg = std::cos(double(angles[2]));
+  return {float(cg * cb - sa * sg * sb), float(-ca * sg), float(sa * sg * cb + cg * sb),
+          float(sa * cg * sb + sg * cb), float(ca * cg),  float(sg * sb - sa * cg * cb),
+          float(-ca * sb),               float(sa),       float(ca * cb)};
+}
+
 inline float Length(const Vec3f& a) { return std::sqrt(Dot(a, a)); }
 
 // a / |a|. The zero vector stays zero, and so does a vector whose length is not a finite

@@ -24,6 +24,7 @@
 #include "ui/loop_result.h"
 #include "ui/material_panels.h"
 #include "ui/menus.h"
+#include "ui/object_commands.h"
 #include "ui/object_list.h"
 #include "ui/panels.h"
 #include "ui/picture_save_dialog.h"
@@ -250,9 +251,22 @@ int DeformToolPress(const PlacedPanel& placed, const PanelItem& item, int phase)
 
 bool ObjectToolsItemEnabled(int item) {
   using namespace layout::ObjectTools;
-  const bool hasObject = scene.currentObject != nullptr;
-  return item == kNewOrganic || item == kNewSynthetic || ((item == kDelete || item == kInformation) && hasObject);
+  const SceneObject* object = scene.currentObject;
+  switch (item) {
+    case kNewOrganic:
+    case kNewSynthetic: return true;
+    case kDelete:
+    case kInformation:
+    case kDuplicate:
+    case kMirror:
+    case kDerivative: return object != nullptr;
+    case kMerge: return object != nullptr && ObjectCount() >= 2;
+    case kMakeSynthetic: return object != nullptr && object->isOrganic != 0;
+    default: return false;
+  }
 }
+
+bool ObjectToolsItemChecked(int item) { return item == layout::ObjectTools::kMerge && MergeWaiting(); }
 
 int ObjectToolsItemClick(int item, Rect rect) {
   using namespace layout::ObjectTools;
@@ -260,6 +274,11 @@ int ObjectToolsItemClick(int item, Rect rect) {
     case kDelete: return DeleteCurrentObject();
     case kNewSynthetic: return NewSyntheticFromDialog();
     case kInformation: return OpenObjectInformation();
+    case kDuplicate: return DuplicateCurrentObject();
+    case kMirror: return MirrorCurrentObject(rect);
+    case kMerge: return StartMerge();
+    case kMakeSynthetic: return MakeCurrentSynthetic();
+    case kDerivative: return DeriveFromDialog();
     case kNewOrganic: {
       std::vector<std::string> shapes;
       for (StringId s : {kShapeSphere, kShapeTetrahedron, kShapeCylinder, kShapeCube, kShapeCylinderWithCaps}) {

@@ -33,6 +33,7 @@ int DeformItemClick(int item, Rect rect);
 int DeformToolPress(const PlacedPanel& placed, const PanelItem& item, int phase);
 
 [[nodiscard]] bool ObjectToolsItemEnabled(int item);
+[[nodiscard]] bool ObjectToolsItemChecked(int item);
 int ObjectToolsItemClick(int item, Rect rect);
 
 [[nodiscard]] bool ShapesItemEnabled(int item);

@@ -52,7 +52,7 @@ int RunPopUp(int width, int height, int left, int top, const std::function<int(R
 
 }  // namespace
 
-int PopUpMenu(const std::vector<std::string>& entries, int left, int top) {
+int PopUpMenu(const std::vector<std::string>& entries, int left, int top, int marked) {
   const ScopedFontScale designSize(1.0f);
   if (entries.empty()) return -1;
   constexpr int kRowHeight = 20;
@@ -68,6 +68,7 @@ int PopUpMenu(const std::vector<std::string>& entries, int left, int top) {
     for (int i = 0; i < count; ++i) {
       const Rect r{box.left + 1, box.top + 1 + i * kRowHeight, box.width - 2, kRowHeight};
       if (i == hot) FillRect(screen, r, kAccentColour);
+      if (i == marked) FillRect(screen, {r.left + 3, r.top + r.height / 2 - 2, 4, 4}, i == hot ? Rgb(255, 255, 255) : kTextColour);
       DrawLabel(screen, {r.left + 10, r.top, r.width - 12, r.height}, entries[size_t(i)],
                 {TextAlign::Left, FontKind::Normal, true, i == hot ? Rgb(255, 255, 255) : kTextColour});
     }

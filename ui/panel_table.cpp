@@ -125,7 +125,8 @@ constexpr std::array<PanelHandlers, layout::kLayoutCount> MakePanelTable() {
       .click = DeformItemClick,
       .press = DeformToolPress,
   };
-  table[layout::ObjectTools::kLayout] = {.enabled = ObjectToolsItemEnabled, .click = ObjectToolsItemClick};
+  table[layout::ObjectTools::kLayout] = {
+      .enabled = ObjectToolsItemEnabled, .checked = ObjectToolsItemChecked, .click = ObjectToolsItemClick};
   table[layout::HeightMap::kLayout] = {
       .enabled = HeightMapItemEnabled,
       .checked = HeightMapItemChecked,

@@ -27,6 +27,7 @@
 #include "ui/loop_result.h"
 #include "ui/material_panels.h"
 #include "ui/menus.h"
+#include "ui/object_commands.h"
 #include "ui/object_list.h"
 #include "ui/panel_table.h"
 #include "ui/picture_save_dialog.h"
@@ -46,16 +47,20 @@ constexpr int kZoomPositions = 256;
 // object.
 int HandleStrip(int phase) {
   if (phase != kPhasePress) return 0;
-  // The pop-up list keeps its lower edge where ten rows would end; place that so the list, however
-  // long, opens right under the strip.
-  const int rows = std::min(int(ListedSlots().size()), 10);
-  const int below = ui.stripRect.top + ui.stripRect.height;
-  SceneObject* chosen = ObjectPopUp(ui.stripRect.left, below - (10 - rows) * kObjectRowHeight);
+  SceneObject* chosen = ChooseFromStripPopUp();
   if (chosen != nullptr) (void)SetCurrentObject(SlotOfObject(chosen));  // a failure has been shown
   return kLoopRedrawViewFull;
 }
 
 }  // namespace
+
+SceneObject* ChooseFromStripPopUp() {
+  // The pop-up list keeps its lower edge where ten rows would end; place that so the list, however
+  // long, opens right under the strip.
+  const int rows = std::min(int(ListedSlots().size()), 10);
+  const int below = ui.stripRect.top + ui.stripRect.height;
+  return ObjectPopUp(ui.stripRect.left, below - (10 - rows) * kObjectRowHeight);
+}
 
 float ZoomFromPosition(float position) {
   return 0.1f * std::exp(0.0179889f * std::clamp(position, 0.0f, float(kZoomPositions)));
@@ -257,6 +262,8 @@ bool RecordingTasks() { return taskRecorder.taskState != kTaskIdle; }
 
 int UndoLastChange() {
   if (scene.currentObject == nullptr) return -1;
+  // Right after a mirror, Ctrl+Z takes it back (and again does it again).
+  if (TakeBackCurrentMirror()) return kLoopRedrawViewFull;
   // While tasks are recorded, the single level that a task list replays as "To undo" 256.
   if (RecordingTasks()) {
     UndoRedo();
@@ -267,6 +274,7 @@ int UndoLastChange() {
 
 int RedoLastChange() {
   if (scene.currentObject == nullptr) return -1;
+  if (TakeBackCurrentMirror()) return kLoopRedrawViewFull;
   // A recording has no forward step: its single level is taken back by Ctrl+Z again.
   if (RecordingTasks()) return kLoopContinue;
   return StepForwardInHistory() ? kLoopRedrawViewFull : kLoopContinue;

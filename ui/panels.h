@@ -13,7 +13,7 @@
 namespace tsv {
 
 struct PlacedPanel;
-
+struct SceneObject;
 
 enum PanelPhase { kPhasePress = 0, kPhaseDrag = 1, kPhaseRelease = 2 };
 
@@ -52,11 +52,14 @@ int UndoLastChange();
 int RedoLastChange();                    // Ctrl+Shift+Z, Ctrl+Y: one step forward again
 bool RecordingTasks();                   // tasks are being recorded (or the recording is paused)
 int OpenObjectInformation();             // the object panel's Information, a click on the name
-int OpenProjectInformation();            // Ctrl+D
+int OpenProjectInformation();            // a click on the project's name
 // Makes a new organic object of standard shape 0..4 current.
 int NewOrganicObject(int shape);
 // The standard shape dialog, then a new synthetic object of the chosen shape.
 int NewSyntheticFromDialog();
+
+// The object pop-up list opened under the strip over the view: the object chosen, or null.
+SceneObject* ChooseFromStripPopUp();
 
 // Zoom of the views on a logarithmic position 0..256 (128 is 1.0).
 float ZoomFromPosition(float position);

@@ -18,6 +18,7 @@
 #include "scene/scene_object.h"
 #include "scene/scene_state.h"
 #include "ui/brush_panel.h"
+#include "ui/object_commands.h"
 #include "ui/object_list.h"
 #include "ui/panel_table.h"
 #include "ui/panels.h"
@@ -236,6 +237,7 @@ void DrawViewLayers(Canvas& canvas) {
   if (ui.currentRoom == kComposerRoomNumber || scene.currentObject == nullptr) return;
   DrawViewPicture(canvas, ViewOnScreen(), renderState.viewPicture);
   DrawViewOverlay(canvas);
+  DrawMergePrompt(canvas);
   const std::string readout = RedrawReadoutText(preferences.displayChoice);
   if (!readout.empty()) {
     DrawLabel(canvas, {ui.viewRect.left + Scaled(6), ui.viewRect.top + Scaled(4), Scaled(120), Scaled(16)}, readout,

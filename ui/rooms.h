@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "mesh/mesh_density.h"
 #include "mesh/synthetic_shapes.h"
 #include "platform/canvas.h"
 #include "render/view_screen.h"
@@ -91,6 +92,10 @@ struct UiState {
 
   // The standard shape dialog starts from the settings used last.
   SyntheticShapeSettings lastShapeSettings;
+  // The derivation dialog likewise.
+  DerivationSteps lastDerivation;
+  // While a merge waits for its second object: the serial of the first (0: no merge waiting).
+  uint64_t mergeFirst = 0;
 
   // What the panels keep between events.
   std::vector<Canvas> brushShapePictures;  // one per tip shape, drawn on first use

@@ -139,6 +139,8 @@ TEST_F(BatchDamagedFiles, EachReaderRefusesItsDamagedFileAndNothingIsWritten) {
       {"object whose first chunk is not its head", "magic.cmf",
        Changed(ball, [](Bytes& b) { PutU32BE(b, 0, 0x4A554E4B); }), {"view", "@", "="}, "view.png", true,
        "Error: Can't open object."},
+      {"object cut short, to be meshed", "cut-mesh.cmf", Cut(ball, 3000), {"mesh", "@", "=", "--simplify"},
+       "meshed.cmf", true, "Error: Can't open object."},
       {"object with impossible counts", "counts.cmf",
        Changed(ball, [](Bytes& b) { PutU32BE(b, 16, 0x7FFFFFFF); }), {"deform", "@", "=", "Spikes", "100"},
        "deformed.cmf", true, "Error: Can't open object."},
@@ -213,6 +215,25 @@ TEST_F(BatchDamagedFiles, AnOutputThatCannotBeWrittenIsRefusedBeforeAnythingIsDo
                 "tessivar: cannot write " + (dir / "work/locked/deformed.cmf") + ": Permission denied",
                 runWithoutPrivileges);
   fs::permissions(dir / "work/locked", fs::perms::owner_all);
+}
+
+// The mesh command: the pipeline, the mirror and the merge in one run with the counts printed; a
+// result it refuses, a hierarchy it was not told to drop, or an unknown option writes nothing.
+TEST_F(BatchDamagedFiles, TheMeshCommandWritesOnlyWhatSucceeded) {
+  const std::string ball = dir / "good/ball.cmf";
+  ASSERT_EQ(Run({"mesh", ball, dir / "work/quad.cmf", "--quad", "--mirror", "x", "--merge", ball}), 0) << Err();
+  const std::string out = test::ReadFileText(dir / "out");
+  EXPECT_NE(out.find("before: 8194 points, 16384 triangles"), std::string::npos) << out;
+  EXPECT_NE(out.find("after: 40964 points, 81920 triangles"), std::string::npos) << out;
+  ASSERT_EQ(Run({"info", dir / "work/quad.cmf"}), 0) << Err();
+  EXPECT_NE(test::ReadFileText(dir / "out").find("81920"), std::string::npos);
+
+  ASSERT_EQ(Run({"new", "synthetic:front-plain", dir / "good/plain.cmf", "--x", "1", "--y", "1"}), 0) << Err();
+  test::WriteFileText(dir / "work/simple.cmf", "the previous contents");
+  ExpectRefusal("too simple", {"mesh", dir / "good/plain.cmf", dir / "work/simple.cmf", "--simplify", "--no-protect-borders"},
+                "Error: Simplified object is too simple.");
+  ExpectRefusal("unknown option", {"mesh", ball, dir / "work/simple.cmf", "--shiny"}, "unknown option --shiny");
+  ExpectRefusal("bad axis", {"mesh", ball, dir / "work/simple.cmf", "--mirror", "w"}, "--mirror takes x, y or z");
 }
 
 }  // namespace

@@ -16,10 +16,12 @@
 #include "scene/object_table.h"
 #include "scene/organic.h"
 #include "scene/scene_state.h"
+#include "mesh/object_copies.h"
 #include "tasks/task_recorder.h"
 #include "tests/support/temp_dir.h"
 #include "ui/layout_ids.h"
 #include "ui/loop_result.h"
+#include "ui/object_commands.h"
 #include "ui/panels.h"
 #include "tests/support/interface_fixture.h"
 #include "ui/rooms.h"
@@ -262,6 +264,59 @@ TEST(ZoomScale, PositionsAndZoomsConvertBothWays) {
   for (float slider : {0.0f, 17.0f, 100.0f, 128.0f, 140.0f, 250.0f, 256.0f}) {
     EXPECT_NEAR(SliderFromZoom(ZoomFromSlider(slider)), slider, 0.05f) << slider;
   }
+}
+
+// The object panel's commands through the keys and presses that reach them: Ctrl+D duplicates,
+// Ctrl+Z right after a mirror takes it back, and a merge waits for a click on another object's row
+// of the object list (Escape or a click elsewhere ends the wait).
+TEST_F(Dispatch, DuplicateMirrorAndMergeAnswerTheirKeysAndClicks) {
+  SceneObject* sphere = NewObjectInTable(true);
+  ASSERT_NE(sphere, nullptr);
+  ASSERT_TRUE(FillOrganicShape(*sphere, 0));
+  ASSERT_TRUE(SetCurrentObject(0));
+  const auto key = [](uint32_t letter, uint16_t modifiers) {
+    input.event = EventRecord{kKeyDown, letter, 0, 0, 0, modifiers};
+    return HandleKey(0);
+  };
+  EXPECT_EQ(key('d', kControlBit), 4);
+  EXPECT_EQ(ObjectCount(), 2);
+  EXPECT_EQ(scene.currentObjectIndex, 1);
+  SceneObject* copy = scene.currentObject;
+
+  for (Vec3f& p : copy->points) p.x += 1;
+  const std::vector<Vec3f> before = copy->points;
+  ASSERT_TRUE(MirrorObject(copy, 0));
+  EXPECT_EQ(key('z', kControlBit), 4);
+  EXPECT_EQ(copy->points, before);
+  EXPECT_EQ(copy->isOrganic, 1);
+  EXPECT_EQ(key('z', kControlBit), 4);  // again: mirrored once more
+  EXPECT_EQ(copy->points[0].x, -before[0].x);
+
+  // The merge waits; Escape ends the wait, nothing made.
+  const PlacedPanel* list = FindPlacedPanel(layout::ObjectList::kPanel);
+  const PlacedPanel* objects = FindPlacedPanel(9);
+  ASSERT_TRUE(list != nullptr && objects != nullptr);
+  const auto pressItem = [](const PlacedPanel& placed, int item) {
+    const Rect r = ItemRectOnScreen(placed, *FindItem(LayoutOf(placed), item));
+    input.mouseX = r.left + 5;
+    input.mouseY = r.top + 5;
+    return DispatchPress(HitTest(input.mouseX, input.mouseY));
+  };
+  pressItem(*objects, layout::ObjectTools::kMerge);
+  EXPECT_EQ(HandlePanel(9, kPhaseRelease, 0), 4);
+  EXPECT_TRUE(MergeWaiting());
+  EXPECT_EQ(key(kCharCancel, kControlBit), 4);
+  EXPECT_FALSE(MergeWaiting());
+  EXPECT_EQ(ObjectCount(), 2);
+
+  // Again, and the first row of the list (the sphere) is the second object: a third object.
+  pressItem(*objects, layout::ObjectTools::kMerge);
+  (void)HandlePanel(9, kPhaseRelease, 0);
+  ASSERT_TRUE(MergeWaiting());
+  pressItem(*list, layout::ObjectList::kList);
+  EXPECT_FALSE(MergeWaiting());
+  EXPECT_EQ(ObjectCount(), 3);
+  EXPECT_EQ(scene.currentObject->pointCount, 2 * kOrganicPointCount);
 }
 
 }  // namespace

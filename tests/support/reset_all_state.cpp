@@ -4,6 +4,7 @@
 
 #include "core/app_state.h"
 #include "formats/formats_state.h"
+#include "mesh/mesh_state.h"
 #include "paint/paint_state.h"
 #include "platform/events.h"
 #include "platform/platform_state.h"
@@ -33,6 +34,7 @@ void ResetAllState() {
   ResetTaskRecorder();
   ResetFormatsState();
   ResetPaintState();
+  ResetMeshState();
   ResetBrushSession();
   ResetBrushEngine();
   ResetBrushSettings();

@@ -156,9 +156,11 @@ TEST_F(Rooms, TheWindowDrawsEveryRoomAndGreysWhatIsNotAvailable) {
   const PlacedPanel* brushes = FindPlacedPanel(6);
   EXPECT_TRUE(ItemEnabled(LayoutOf(*brushes), *FindItem(LayoutOf(*brushes), layout::Brushes::kTypeSmudge)));
   EXPECT_FALSE(ItemEnabled(LayoutOf(*brushes), *FindItem(LayoutOf(*brushes), layout::Brushes::kPaintColor)));
-  // What is not built yet is greyed: the object panel's Mirror.
-  const PlacedPanel* objects = FindPlacedPanel(9);
-  EXPECT_FALSE(ItemEnabled(LayoutOf(*objects), *FindItem(LayoutOf(*objects), layout::ObjectTools::kMirror)));
+  // What is not built yet is greyed: the composer's Animate.
+  SetCurrentRoom(5);
+  const PlacedPanel* animation = FindPlacedPanel(4);
+  EXPECT_FALSE(ItemEnabled(LayoutOf(*animation), *FindItem(LayoutOf(*animation), layout::Animation::kAnimate)));
+  SetCurrentRoom(1);
   const PlacedPanel* top = FindPlacedPanel(1);
   EXPECT_TRUE(ItemEnabled(LayoutOf(*top), *FindItem(LayoutOf(*top), layout::TopStrip::kPaint)));
   EXPECT_EQ(HoverTextOf((1 << 8) | layout::TopStrip::kPaint),
