@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_torus.h"
 #include "mesh/correct_normals.h"
 #include "mesh/join_points.h"
 #include "scene/object_table.h"
@@ -18,35 +19,9 @@
 namespace tsv {
 namespace {
 
-constexpr int32_t kAround = 1024;  // points around the ring
-constexpr int32_t kAcross = 512;   // points around the tube: 2 x 1024 x 512 = 1,048,576 triangles
-
-// A torus with ring radius 176 and tube radius 80, winding outward.
-std::unique_ptr<SceneObject> ClosedTorus() {
-  auto object = NewSceneObject(kAround * kAcross, 2 * kAround * kAcross);
-  if (!object) return nullptr;
-  for (int32_t i = 0; i < kAround; ++i) {
-    const double a = 2 * M_PI * i / kAround;
-    for (int32_t j = 0; j < kAcross; ++j) {
-      const double b = 2 * M_PI * j / kAcross, reach = 176 + 80 * std::cos(b);
-      object->points[size_t(i * kAcross + j)] = {float(reach * std::cos(a)), float(80 * std::sin(b)),
-                                                 float(reach * std::sin(a))};
-    }
-  }
-  Topology* topology = MutableTopology(*object);
-  size_t t = 0;
-  for (int32_t i = 0; i < kAround; ++i) {
-    for (int32_t j = 0; j < kAcross; ++j) {
-      const uint32_t a = uint32_t(i * kAcross + j), b = uint32_t(i * kAcross + (j + 1) % kAcross);
-      const uint32_t c = uint32_t(((i + 1) % kAround) * kAcross + (j + 1) % kAcross);
-      const uint32_t d = uint32_t(((i + 1) % kAround) * kAcross + j);
-      topology->triangles[t++] = {a, b, c};
-      topology->triangles[t++] = {a, c, d};
-    }
-  }
-  if (!BuildCornerLists(*object)) return nullptr;
-  return object;
-}
+constexpr int32_t kAround = bench::kTorusAround;
+constexpr int32_t kAcross = bench::kTorusAcross;
+using bench::ClosedTorus;
 
 // The same triangles, each with three points of its own.
 std::unique_ptr<SceneObject> Soup(const SceneObject& closed) {

@@ -48,14 +48,20 @@ void Report(Status* outcome, Status status) {
   if (outcome != nullptr) *outcome = status;
 }
 
-// Whether another triangle than t holds both p and q: every such triangle is in p's list.
+// Whether another triangle than t holds both p and q. Every such triangle is in both ends' lists,
+// so the two lists are walked in step and the search ends with the shorter one: a point shared by
+// thousands of triangles (a fan's centre) costs no more than its partner's few.
 bool EdgeShared(std::span<const Triangle> triangles, std::span<const uint32_t> first,
                 std::span<const uint32_t> next, uint32_t t, uint32_t p, uint32_t q) {
-  for (uint32_t ref = first[p]; ref != kEndOfCornerList; ref = next[CornerSlot(ref)]) {
+  auto holds = [&](uint32_t ref, uint32_t other) {
     const uint32_t s = CornerTriangle(ref);
-    if (s == t) continue;
-    const Triangle& other = triangles[s];
-    if (other[0] == q || other[1] == q || other[2] == q) return true;
+    const Triangle& tri = triangles[s];
+    return s != t && (tri[0] == other || tri[1] == other || tri[2] == other);
+  };
+  for (uint32_t a = first[p], b = first[q]; a != kEndOfCornerList && b != kEndOfCornerList;) {
+    if (holds(a, q) || holds(b, p)) return true;
+    a = next[CornerSlot(a)];
+    b = next[CornerSlot(b)];
   }
   return false;
 }
@@ -215,6 +221,31 @@ SceneObject* ClusterPass(SceneObject* object, int threshold, StringId warning, S
 // An edge whose midpoint is still to be made.
 constexpr uint32_t kNoMidpoint = UINT32_MAX;
 
+// The midpoint an earlier triangle than t made for edge {p, q}, or kNoMidpoint. Every triangle
+// along an edge takes the midpoint of the first one, so any earlier triangle along it gives the
+// answer; the lists of both ends are walked in step (each runs in triangle order, so a walk ends
+// at t), and the shorter one bounds the search.
+uint32_t EarlierMidpoint(std::span<const Triangle> triangles, std::span<const uint32_t> first,
+                         std::span<const uint32_t> next, std::span<const uint32_t> midpoint, uint32_t t,
+                         uint32_t p, uint32_t q) {
+  // The midpoint of triangle `ref` names when it holds the edge from its corner to `other`.
+  auto probe = [&](uint32_t ref, uint32_t other) {
+    const uint32_t s = CornerTriangle(ref), c = CornerNumber(ref);
+    const Triangle& tri = triangles[s];
+    if (tri[(c + 1) % 3] == other) return midpoint[size_t(s) * 3 + c];
+    if (tri[(c + 2) % 3] == other) return midpoint[size_t(s) * 3 + (c + 2) % 3];
+    return kNoMidpoint;
+  };
+  auto ended = [&](uint32_t ref) { return ref == kEndOfCornerList || CornerTriangle(ref) >= t; };
+  for (uint32_t a = first[p], b = first[q]; !ended(a) && !ended(b);) {
+    if (const uint32_t found = probe(a, q); found != kNoMidpoint) return found;
+    if (const uint32_t found = probe(b, p); found != kNoMidpoint) return found;
+    a = next[CornerSlot(a)];
+    b = next[CornerSlot(b)];
+  }
+  return kNoMidpoint;
+}
+
 }  // namespace
 
 void DropHierarchy(SceneObject& object) {
@@ -257,8 +288,8 @@ SceneObject* QuadDensity(SceneObject* object, Status* outcome) {
   try {
     MeshProgress progress(kProgressQuadDensity, triangleCount);
     // Pass 1: the midpoint index of every triangle's three edges (a, b), (b, c), (c, a). An edge
-    // reuses the midpoint of the last earlier triangle along it, found in the list of its first
-    // end and compared as an unordered pair, so neighbours wound either way share it.
+    // reuses the midpoint of an earlier triangle along it, compared as an unordered pair, so
+    // neighbours wound either way share it.
     std::vector<uint32_t> midpoint = AllocateArray<uint32_t>(size_t(triangleCount) * 3);
     uint64_t created = pointCount;
     for (uint32_t t = 0; t < triangleCount; ++t) {
@@ -268,16 +299,7 @@ SceneObject* QuadDensity(SceneObject* object, Status* outcome) {
       }
       const Triangle& tri = triangles[t];
       for (uint32_t k = 0; k < 3; ++k) {
-        const uint32_t p = tri[k], q = tri[(k + 1) % 3];
-        uint32_t found = kNoMidpoint;
-        for (uint32_t ref = first[p]; ref != kEndOfCornerList; ref = next[CornerSlot(ref)]) {
-          const uint32_t s = CornerTriangle(ref);
-          if (s >= t) break;  // lists run in triangle order: only earlier triangles count
-          const uint32_t c = CornerNumber(ref);
-          const Triangle& other = triangles[s];
-          if (other[(c + 1) % 3] == q) found = midpoint[size_t(s) * 3 + c];
-          else if (other[(c + 2) % 3] == q) found = midpoint[size_t(s) * 3 + (c + 2) % 3];
-        }
+        const uint32_t found = EarlierMidpoint(triangles, first, next, midpoint, t, tri[k], tri[(k + 1) % 3]);
         midpoint[size_t(t) * 3 + k] = found != kNoMidpoint ? found : uint32_t(created++);
       }
     }

@@ -168,14 +168,15 @@ Dialog MakeDerivativeDialog(const DerivationSteps& steps, bool protectEdges) {
   Check(dialog, {kMargin, top, kDialogWidth - 2 * kMargin, kCheckHeight}, kImportProtectEdges, protectEdges,
         kHoverDeriveProtect, kDeriveProtectEdges);
   top += kCheckHeight + kGap;
-  const int quarter = (kDialogWidth - 2 * kMargin) / 4;
-  Check(dialog, {kMargin, top, quarter, kCheckHeight}, kImportXAxis, steps.turnsX > 0, kHoverDeriveTurn, kDeriveTurnX);
-  Check(dialog, {kMargin + quarter, top, quarter, kCheckHeight}, kImportYAxis, steps.turnsY > 0, kHoverDeriveTurn,
-        kDeriveTurnY);
-  Check(dialog, {kMargin + 2 * quarter, top, quarter, kCheckHeight}, kImportZAxis, steps.turnsZ > 0, kHoverDeriveTurn,
-        kDeriveTurnZ);
-  Check(dialog, {kMargin + 3 * quarter, top, quarter, kCheckHeight}, kImportInvertNormals, steps.invertNormals,
-        kHoverDeriveInvert, kDeriveInvert);
+  // The three quarter turns share the row with the inversion, which has the longest label.
+  constexpr int kAxisWidth = 90;
+  Check(dialog, {kMargin, top, kAxisWidth, kCheckHeight}, kImportXAxis, steps.turnsX > 0, kHoverDeriveTurn, kDeriveTurnX);
+  Check(dialog, {kMargin + kAxisWidth, top, kAxisWidth, kCheckHeight}, kImportYAxis, steps.turnsY > 0,
+        kHoverDeriveTurn, kDeriveTurnY);
+  Check(dialog, {kMargin + 2 * kAxisWidth, top, kAxisWidth, kCheckHeight}, kImportZAxis, steps.turnsZ > 0,
+        kHoverDeriveTurn, kDeriveTurnZ);
+  Check(dialog, {kMargin + 3 * kAxisWidth, top, kDialogWidth - 2 * kMargin - 3 * kAxisWidth, kCheckHeight},
+        kImportInvertNormals, steps.invertNormals, kHoverDeriveInvert, kDeriveInvert);
   top += kCheckHeight;
   dialog.height = top + kMargin + kButtonHeight + kMargin;
   AddOkCancel(dialog);

@@ -203,6 +203,30 @@ TEST_F(MeshDensity, QuadSplitsEveryTriangleAndSharesMidpointsWhateverTheWinding)
   EXPECT_EQ(sphere->isFastSynthetic, 1);
 }
 
+// A point shared by tens of thousands of triangles (the centre of a fan, the pole of an imported
+// mesh) costs each edge search no more than the other end's few: walking the centre's whole list
+// for every edge took minutes.
+TEST_F(MeshDensity, AFanOfManyTrianglesIsSplitAndSimplifiedInOnePass) {
+  constexpr uint32_t kRim = 40000;
+  std::vector<Vec3f> points = {{0, 0, 0}};
+  std::vector<Triangle> triangles;
+  for (uint32_t i = 0; i < kRim; ++i) {
+    const double a = 2 * M_PI * i / kRim;
+    points.push_back({float(100 * std::cos(a)), float(100 * std::sin(a)), 0});
+    triangles.push_back({0, 1 + i, 1 + (i + 1) % kRim});
+  }
+  auto fan = MakeMeshAt(points, triangles);
+  ASSERT_TRUE(fan);
+  Status outcome = kMalformed;
+  QuadDensity(fan.get(), &outcome);
+  ASSERT_EQ(outcome, kNoError);
+  EXPECT_EQ(fan->pointCount, int32_t(1 + kRim + 2 * kRim));  // one midpoint per edge
+  EXPECT_EQ(fan->triangleCount, int32_t(4 * kRim));
+  SimplifyObject(fan.get(), &outcome);
+  EXPECT_EQ(outcome, kNoError);
+  EXPECT_EQ(OpenEdges(*fan).size(), size_t(2 * kRim)) << "the protected rim keeps every point";
+}
+
 TEST_F(MeshDensity, AdaptiveRemeshFollowsThePaint) {
   auto quad = OrganicSphere(), white = OrganicSphere(), black = OrganicSphere(), twice = OrganicSphere();
   ASSERT_TRUE(quad && white && black && twice);
