@@ -88,8 +88,11 @@ void KeyDown(const SDL_KeyboardEvent& key) {
     return;
   }
   // With Ctrl held there is no text event: Ctrl+letter arrives as the lower-case letter with the
-  // Ctrl bit. Plain characters arrive as text events.
-  if ((input.modifiers & kControlBit) && key.keysym.sym >= 0x20 && key.keysym.sym < 0x7F) {
+  // Ctrl bit. So does a letter with the left Alt (a dialog's key letters); the right Alt is left to
+  // the keyboard layout (AltGr), whose characters arrive as text. Plain characters arrive as text
+  // events.
+  const bool leftAltLetter = (key.keysym.mod & KMOD_LALT) && key.keysym.sym >= 'a' && key.keysym.sym <= 'z';
+  if (((input.modifiers & kControlBit) || leftAltLetter) && key.keysym.sym >= 0x20 && key.keysym.sym < 0x7F) {
     Queue(kKeyDown, uint32_t(key.keysym.sym), key.timestamp);
   }
 }
@@ -118,7 +121,8 @@ bool ProcessSdlEvent(const SDL_Event& event) {
       SetKeyFlag(event.key.keysym.sym, false);
       return true;
     case SDL_TEXTINPUT: {
-      if (input.modifiers & kControlBit) return true;  // already queued from the key itself
+      // Already queued from the key itself.
+      if ((input.modifiers & kControlBit) || (SDL_GetModState() & KMOD_LALT)) return true;
       for (size_t i = 0; event.text.text[i] != '\0';) {
         uint32_t code = NextCodePoint(event.text.text, i);
         if (code >= 0x20 && code != 0x7F) Queue(kKeyDown, code, event.text.timestamp);

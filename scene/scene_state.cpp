@@ -84,6 +84,11 @@ int32_t WorkTriangleCapacity() { return int32_t(scene.triangleWork.size()); }
 
 bool GrowWorkArrays(int32_t pointCount, int32_t triangleCount) {
   if (pointCount > kMaxMeshPoints || triangleCount > kMaxMeshTriangles) return false;
+  // Large enough already: nothing to copy (every object made or read comes through here).
+  if (WorkPointCapacity() >= std::max(pointCount, kMinWorkPoints) &&
+      WorkTriangleCapacity() >= std::max(triangleCount, kMinWorkTriangles) && scene.workObject) {
+    return true;
+  }
   const int32_t points = std::max({WorkPointCapacity(), pointCount, kMinWorkPoints});
   const int32_t triangles = std::max({WorkTriangleCapacity(), triangleCount, kMinWorkTriangles});
   return SetWorkCapacity(size_t(points), size_t(triangles));

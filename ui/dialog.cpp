@@ -3,6 +3,7 @@
 #include "ui/dialog.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -425,6 +426,18 @@ void KeyDown(Session& s, const EventRecord& event) {
     MoveFocus(s, (event.modifiers & kShiftBit) ? -1 : 1);
     return;
   }
+  // Alt with a check box's key letter toggles it and gives it the focus.
+  if ((event.modifiers & kAltBit) != 0 && code < 128 && std::isalpha(int(code))) {
+    for (size_t i = 0; i < s.dialog.items.size(); ++i) {
+      const DialogItem& candidate = s.dialog.items[i];
+      if (candidate.keyLetter == std::tolower(int(code)) && candidate.enabled) {
+        s.focus = int(i);
+        Activate(s, int(i), -1);
+        s.dirty = true;
+        return;
+      }
+    }
+  }
   if (s.focus < 0) return;
   DialogItem& item = s.Item(s.focus);
   if (IsField(item.kind)) {
@@ -569,7 +582,19 @@ void DrawItem(Session& s, int index) {
     case DialogItemKind::Button:
       DrawPushButton(s.screen, rect, item.text, look, index == DefaultButton(s.dialog));
       break;
-    case DialogItemKind::CheckBox: DrawCheckBox(s.screen, rect, item.text, item.checked, look); break;
+    case DialogItemKind::CheckBox:
+      DrawCheckBox(s.screen, rect, item.text, item.checked, look);
+      if (item.keyIndex >= 0) {
+        // The key letter underlined, where the check box's text puts it.
+        const std::string_view text = item.text;
+        const int left = rect.left + kCheckBoxTextOffset + TextWidth(FontKind::Normal, text.substr(0, size_t(item.keyIndex)));
+        const int width = TextWidth(FontKind::Normal, text.substr(size_t(item.keyIndex), 1));
+        const int baseline = CentredTextTop(FontKind::Normal, rect) + LineHeight(FontKind::Normal) - 2;
+        if (left + width <= rect.left + rect.width) {
+          FillRect(s.screen, {left, baseline, width, 1}, look.enabled ? kTextColour : kGreyedTextColour);
+        }
+      }
+      break;
     case DialogItemKind::RadioGroup:
       for (int k = 0; k < int(item.entries.size()); ++k) {
         Rect entry = Offset(RadioEntryRect(item, k), s.content);
@@ -784,7 +809,8 @@ int AddCheckBox(Dialog& dialog, Rect rect, std::string text, bool checked, std::
   DialogItem item;
   item.kind = DialogItemKind::CheckBox;
   item.rect = rect;
-  item.text = std::move(text);
+  item.text = TakeKeyLetter(text, item.keyIndex);
+  if (item.keyIndex >= 0) item.keyLetter = char(std::tolower(uint8_t(item.text[size_t(item.keyIndex)])));
   item.checked = checked;
   item.hover = std::move(hover);
   dialog.items.push_back(std::move(item));

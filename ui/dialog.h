@@ -61,6 +61,10 @@ struct DialogItem {
   bool framed = true;                     // pictures: false draws the picture as it is, centred, no box
   int sliderValue = 0, sliderMaximum = 0; // sliders
   LabelStyle style;                       // labels
+  // Check boxes: the key letter ('&' before it in the text given; lower case) that Alt with it
+  // toggles, and where it stands in `text` (which keeps no '&'), to be underlined. 0 / -1: none.
+  char keyLetter = 0;
+  int keyIndex = -1;
 };
 
 struct Dialog {
@@ -92,6 +96,8 @@ DialogResult RunDialog(Dialog& dialog);
 
 // Building a description; each returns the new item's index.
 int AddButton(Dialog& dialog, Rect rect, std::string text, ButtonRole role, std::string hover = {});
+// A '&' in the text marks the next letter as the check box's key letter (Alt with it toggles it;
+// it is drawn underlined); "&&" stands for '&' itself.
 int AddCheckBox(Dialog& dialog, Rect rect, std::string text, bool checked, std::string hover);
 int AddRadioGroup(Dialog& dialog, Rect rect, std::vector<std::string> entries, int selected, std::string hover,
                   int columns = 1);

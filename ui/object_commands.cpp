@@ -131,7 +131,8 @@ void DrawMergePrompt(Canvas& canvas) {
   const int lineHeight = int(20 * ui.scale);
   int width = 0;
   for (StringId line : lines) width = std::max(width, TextWidth(FontKind::Normal, GetString(line)));
-  const Rect box{view.left + 10, view.top + 10, width + 20, 4 * lineHeight + 12};
+  // Below the corner where the view shows its drawing time.
+  const Rect box{view.left + 10, view.top + int(28 * ui.scale), width + 20, 4 * lineHeight + 12};
   FillRect(canvas, box, 0x202020);
   FrameRect(canvas, box, kAccentColour);
   for (int i = 0; i < 4; ++i) {

@@ -345,8 +345,22 @@ void DrawPushButton(Canvas& canvas, Rect rect, std::string_view label, ControlLo
                   CentredTextTop(FontKind::Normal, rect) + shift, fitted, text);
 }
 
+std::string TakeKeyLetter(std::string_view text, int& index) {
+  std::string result;
+  index = -1;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '&' && i + 1 < text.size()) {
+      ++i;
+      if (text[i] != '&' && index < 0) index = int(result.size());
+    }
+    result += text[i];
+  }
+  return result;
+}
+
 void DrawCheckBox(Canvas& canvas, Rect rect, std::string_view label, bool checked, ControlLook look) {
   Rect box = {rect.left + 1, rect.top + (rect.height - 13) / 2, 13, 13};
+  static_assert(kCheckBoxTextOffset == 1 + 13 + 6, "the label starts 6 pixels right of the box");
   uint32_t edge = !look.enabled ? kGreyedEdge : (look.hover || look.pressed) ? kAccentColour : kEdgeColour;
   uint32_t fill = !look.enabled ? kGreyedFill : look.pressed ? kButtonPressedFill : kFieldColour;
   if (checked) {

@@ -108,6 +108,12 @@ SliderTrackGeometry SliderTrackGeometryOf(Rect rect);
 // `isDefault` marks the button that Return presses.
 void DrawPushButton(Canvas& canvas, Rect rect, std::string_view label, ControlLook look, bool isDefault = false);
 void DrawCheckBox(Canvas& canvas, Rect rect, std::string_view label, bool checked, ControlLook look);
+// Where a check box's label starts, from the check box's left edge.
+inline constexpr int kCheckBoxTextOffset = 20;
+// A label with its key-letter mark taken out: '&' before a character marks that character ("&&"
+// stands for '&' itself). `index` receives the marked character's place in the result, -1 when
+// there is none.
+std::string TakeKeyLetter(std::string_view text, int& index);
 void DrawRadioButton(Canvas& canvas, Rect rect, std::string_view label, bool selected, ControlLook look);
 void DrawLabel(Canvas& canvas, Rect rect, std::string_view text, LabelStyle style = {});
 // A one-line edit field (number or text). While focused it scrolls so the caret stays visible.

@@ -116,6 +116,21 @@ TEST(WidgetText, LongTextIsCutWithAnEllipsisAndFits) {
   }
 }
 
+TEST(WidgetText, KeyLetterMarksAreTakenOutAndRemembered) {
+  struct Case {
+    const char* text;
+    const char* shown;
+    int index;
+  };
+  for (const Case& c : {Case{"&Join Vertices", "Join Vertices", 0}, Case{"Bring to c&enter", "Bring to center", 10},
+                        Case{"Salt && pepper", "Salt & pepper", -1}, Case{"A && &B", "A & B", 4},
+                        Case{"Plain", "Plain", -1}, Case{"Ends with &", "Ends with &", -1}}) {
+    int index = -2;
+    EXPECT_EQ(TakeKeyLetter(c.text, index), c.shown) << c.text;
+    EXPECT_EQ(index, c.index) << c.text;
+  }
+}
+
 TEST(WidgetText, HoverTextsWrapAndStayOnTheScreen) {
   ASSERT_TRUE(InitInterfaceFonts());
   Rect screen = {0, 0, 640, 480};
