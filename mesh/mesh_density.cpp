@@ -66,15 +66,42 @@ bool EdgeShared(std::span<const Triangle> triangles, std::span<const uint32_t> f
   return false;
 }
 
+uint64_t MixBits(uint64_t x) {
+  x ^= x >> 30;
+  x *= 0xBF58476D1CE4E5B9ull;
+  x ^= x >> 27;
+  x *= 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
+// Every corner of a triangle with an open edge (one no other triangle holds) is a border point.
+// A quick sweep first: every edge of every triangle adds each end's hash to the other end's
+// parity, so around a point inside a surface, where each edge has two triangles, the parity
+// cancels. Only an edge between two points where it does not (points on a border, on an edge of
+// three triangles, on a triangle with a repeated corner) is searched for a second triangle. The
+// sweep reads the triangles in order instead of chasing the corner lists point by point.
 void MarkBorderPoints(const SceneObject& object, std::vector<uint8_t>& state) {
   std::span<const Triangle> triangles = Triangles(object);
   std::span<const uint32_t> first = PointFirstCorner(object), next = TriangleNextCorner(object);
+  std::vector<uint64_t> parity = AllocateArray<uint64_t>(state.size());
+  std::vector<uint8_t> uncertain = AllocateArray<uint8_t>(state.size());
+  for (const Triangle& tri : triangles) {
+    for (uint32_t k = 0; k < 3; ++k) {
+      const uint32_t p = tri[k], q = tri[(k + 1) % 3];
+      parity[p] ^= MixBits(q);
+      parity[q] ^= MixBits(p);
+    }
+    if (tri[0] == tri[1] || tri[1] == tri[2] || tri[2] == tri[0]) uncertain[tri[0]] = uncertain[tri[1]] = uncertain[tri[2]] = 1;
+  }
+  for (size_t p = 0; p < state.size(); ++p) uncertain[p] |= parity[p] != 0;
   for (uint32_t t = 0; t < triangles.size(); ++t) {
     const Triangle& tri = triangles[t];
-    for (int k = 0; k < 3; ++k) {
-      const uint32_t p = tri[size_t(k)], q = tri[size_t((k + 1) % 3)];
-      if (!EdgeShared(triangles, first, next, t, p, q)) state[p] = state[q] = kBorder;
+    bool open = false;
+    for (uint32_t k = 0; k < 3 && !open; ++k) {
+      const uint32_t p = tri[k], q = tri[(k + 1) % 3];
+      open = uncertain[p] && uncertain[q] && !EdgeShared(triangles, first, next, t, p, q);
     }
+    if (open) state[tri[0]] = state[tri[1]] = state[tri[2]] = kBorder;
   }
 }
 
@@ -173,11 +200,17 @@ SceneObject* ClusterPass(SceneObject* object, int threshold, StringId warning, S
       Report(outcome, kCancelled);
       return object;
     }
+    // The triangles renumbered in one pass; those whose corners fall into fewer than three
+    // clusters go.
     const std::vector<uint32_t>& index = clusters.newIndex;
-    auto survives = [&](const Triangle& t) {
-      return index[t[0]] != index[t[1]] && index[t[1]] != index[t[2]] && index[t[2]] != index[t[0]];
-    };
-    const size_t kept = size_t(std::count_if(triangles.begin(), triangles.end(), survives));
+    std::vector<Triangle> renumbered;
+    CountSceneAllocation();
+    renumbered.reserve(triangles.size());
+    for (const Triangle& tri : triangles) {
+      const uint32_t a = index[tri[0]], b = index[tri[1]], c = index[tri[2]];
+      if (a != b && b != c && c != a) renumbered.push_back({a, b, c});
+    }
+    const size_t kept = renumbered.size();
     const size_t count = clusters.centres.size();
     if (count == size_t(object->pointCount) && kept == triangles.size()) {
       // Nothing merged: the object stays exactly as it was.
@@ -201,11 +234,9 @@ SceneObject* ClusterPass(SceneObject* object, int threshold, StringId warning, S
       mesh.uv[n] = object->pointUV[centre];
     }
     mesh.topology = AllocateSharedRecord<Topology>();
-    mesh.topology->triangles = AllocateArray<Triangle>(kept);
-    size_t t = 0;
-    for (const Triangle& tri : triangles) {
-      if (survives(tri)) mesh.topology->triangles[t++] = {index[tri[0]], index[tri[1]], index[tri[2]]};
-    }
+    // An array of the exact size: the object keeps it for as long as it lives.
+    CountSceneAllocation();
+    mesh.topology->triangles.assign(renumbered.begin(), renumbered.end());
     if (!BuildCornerLists(*mesh.topology, int32_t(count))) throw std::bad_alloc();
   } catch (const std::bad_alloc&) {
     ShowText(kErrNoMemoryForNewObject);

@@ -35,8 +35,9 @@ void DropHierarchy(SceneObject& object);
 // Mesh decimation: points are visited in index order and each one not yet taken by a cluster
 // becomes the centre of a new one, taking its whole ring of neighbours with it (a later centre
 // may take over points given to an earlier one, never an earlier centre). While
-// meshState.preserveBorders is on, points on an open border neither take nor are taken: each is
-// its own cluster. Triangles whose corners fall into fewer than three clusters go.
+// meshState.preserveBorders is on, the corners of every triangle with an open edge neither take nor
+// are taken: each is its own cluster. Triangles whose corners fall into fewer than three clusters
+// go.
 //
 // Returns the object. `outcome`, when given, says what happened: kNoError (replaced, or nothing
 // to merge: the object is then untouched, flags included), kCancelled (the hierarchy warning was

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <new>
 
+#include "platform/memory.h"
 #include "scene/allocation.h"
 #include "scene/object_table.h"
 
@@ -112,6 +113,7 @@ void UnregisterLiveObject(const SceneObject* object) {
 }
 
 bool InitScene() {
+  KeepLargeBlocksForReuse();
   for (auto& slot : scene.objectTable) slot.reset();
   scene.currentObjectIndex = -1;
   scene.currentObject = nullptr;

@@ -53,21 +53,27 @@ std::vector<std::pair<uint32_t, uint32_t>> OpenEdges(const SceneObject& object) 
   return open;
 }
 
-// A hexagonal disc of radius 2 on a triangle grid: 19 points, 24 triangles facing +z. The six
-// points of the inner ring come first, then the centre, then the twelve border points, so that
-// the first ring visited reaches the border.
-std::unique_ptr<SceneObject> HexDisc(std::vector<Vec3f>* borderPositions) {
-  std::vector<std::pair<int, int>> inner, centre, border;
-  for (int q = -2; q <= 2; ++q) {
-    for (int r = -2; r <= 2; ++r) {
-      const int distance = std::max({std::abs(q), std::abs(r), std::abs(q + r)});
-      if (distance > 2) continue;
-      (distance == 0 ? centre : distance == 1 ? inner : border).push_back({q, r});
+// A hexagonal disc on a triangle grid, facing +z: 19 points and 24 triangles at radius 2, 37 and
+// 54 at radius 3. The six points around the centre come first, then the centre, then the rest
+// ring by ring, so that the first ring visited reaches the protected points. `borderPositions`
+// receives the outermost ring.
+std::unique_ptr<SceneObject> HexDisc(int radius, std::vector<Vec3f>* borderPositions) {
+  std::vector<std::pair<int, int>> order;
+  std::vector<int> ringOf;
+  for (int ring : {1, 0}) {
+    for (int q = -radius; q <= radius; ++q) {
+      for (int r = -radius; r <= radius; ++r) {
+        if (std::max({std::abs(q), std::abs(r), std::abs(q + r)}) == ring) order.push_back({q, r});
+      }
     }
   }
-  std::vector<std::pair<int, int>> order = inner;
-  order.insert(order.end(), centre.begin(), centre.end());
-  order.insert(order.end(), border.begin(), border.end());
+  for (int ring = 2; ring <= radius; ++ring) {
+    for (int q = -radius; q <= radius; ++q) {
+      for (int r = -radius; r <= radius; ++r) {
+        if (std::max({std::abs(q), std::abs(r), std::abs(q + r)}) == ring) order.push_back({q, r});
+      }
+    }
+  }
   auto index = [&](int q, int r) -> int {
     auto it = std::find(order.begin(), order.end(), std::pair<int, int>{q, r});
     return it == order.end() ? -1 : int(it - order.begin());
@@ -75,15 +81,19 @@ std::unique_ptr<SceneObject> HexDisc(std::vector<Vec3f>* borderPositions) {
   std::vector<Vec3f> points;
   for (auto [q, r] : order) points.push_back({float(q) + float(r) * 0.5f, float(r) * 0.8660254f, 0});
   std::vector<Triangle> triangles;
-  for (int q = -3; q <= 2; ++q) {
-    for (int r = -3; r <= 2; ++r) {
+  for (int q = -radius - 1; q <= radius; ++q) {
+    for (int r = -radius - 1; r <= radius; ++r) {
       const int a = index(q, r), b = index(q + 1, r), c = index(q, r + 1), d = index(q + 1, r + 1);
       if (a >= 0 && b >= 0 && c >= 0) triangles.push_back({uint32_t(a), uint32_t(b), uint32_t(c)});
       if (b >= 0 && c >= 0 && d >= 0) triangles.push_back({uint32_t(c), uint32_t(b), uint32_t(d)});
     }
   }
   if (borderPositions != nullptr) {
-    borderPositions->assign(points.begin() + 7, points.end());
+    borderPositions->clear();
+    for (size_t i = 0; i < order.size(); ++i) {
+      auto [q, r] = order[i];
+      if (std::max({std::abs(q), std::abs(r), std::abs(q + r)}) == radius) borderPositions->push_back(points[i]);
+    }
   }
   return MakeMeshAt(points, triangles);
 }
@@ -121,7 +131,7 @@ TEST_F(MeshDensity, SimplifyingTwiceReducesTwiceAndTinyMeshesAreRefused) {
 TEST_F(MeshDensity, KeptPointsCarryTheirOwnAttributesAndSnapPointsFollowThem) {
   Status outcome = kMalformed;
   std::vector<Vec3f> border;
-  auto disc = HexDisc(&border);
+  auto disc = HexDisc(3, &border);
   ASSERT_TRUE(disc);
   const std::vector<Vec3f> before = disc->points;
   disc->snapPoints[0] = 18;
@@ -140,19 +150,19 @@ TEST_F(MeshDensity, KeptPointsCarryTheirOwnAttributesAndSnapPointsFollowThem) {
 
 TEST_F(MeshDensity, ProtectedBordersKeepTheirWholeLoopEvenWhenARingReachesThem) {
   std::vector<Vec3f> border;
-  auto disc = HexDisc(&border);
+  auto disc = HexDisc(3, &border);
   ASSERT_TRUE(disc);
-  ASSERT_EQ(disc->triangleCount, 24);
-  ASSERT_EQ(OpenEdges(*disc).size(), 12u);
+  ASSERT_EQ(disc->triangleCount, 54);
+  ASSERT_EQ(OpenEdges(*disc).size(), 18u);
   Status outcome = kMalformed;
   SimplifyObject(disc.get(), &outcome);
   ASSERT_EQ(outcome, kNoError);
-  EXPECT_LT(disc->triangleCount, 24);
+  EXPECT_LT(disc->triangleCount, 54);
   for (const Vec3f& p : border) {
     EXPECT_EQ(std::count(disc->points.begin(), disc->points.end(), p), 1) << p.x << " " << p.y;
   }
   const auto open = OpenEdges(*disc);
-  EXPECT_EQ(open.size(), 12u) << "the border loop is whole";
+  EXPECT_EQ(open.size(), 18u) << "the border loop is whole";
   std::set<Vec3f, bool (*)(const Vec3f&, const Vec3f&)> ends([](const Vec3f& a, const Vec3f& b) {
     return std::tie(a.x, a.y, a.z) < std::tie(b.x, b.y, b.z);
   });
@@ -160,15 +170,15 @@ TEST_F(MeshDensity, ProtectedBordersKeepTheirWholeLoopEvenWhenARingReachesThem) 
     ends.insert(disc->points[a]);
     ends.insert(disc->points[b]);
   }
-  EXPECT_EQ(ends.size(), 12u);
+  EXPECT_EQ(ends.size(), 18u);
 
   // Unprotected, the border gives way too.
   meshState.preserveBorders = false;
-  auto free = HexDisc(nullptr);
+  auto free = HexDisc(3, nullptr);
   ASSERT_TRUE(free);
   SimplifyObject(free.get(), &outcome);
   ASSERT_EQ(outcome, kNoError);
-  EXPECT_LT(OpenEdges(*free).size(), 12u);
+  EXPECT_LT(OpenEdges(*free).size(), 18u);
 }
 
 TEST_F(MeshDensity, QuadSplitsEveryTriangleAndSharesMidpointsWhateverTheWinding) {
@@ -277,7 +287,7 @@ TEST_F(MeshDensity, DecliningTheHierarchyWarningLeavesTheObjectAlone) {
       {kAskDropHierarchyMirror, [](SceneObject& o) { return MirrorObject(&o, 0); }},
   };
   for (const Case& c : cases) {
-    auto disc = HexDisc(nullptr);
+    auto disc = HexDisc(2, nullptr);
     ASSERT_TRUE(disc);
     disc->hierarchy.resize(2);
     disc->hierarchy[0].childCount = 1;
