@@ -178,6 +178,65 @@ void SessionStroke(benchmark::State& state) {
                                                 benchmark::Counter::kInvert);
 }
 
+// The torus of a million triangles as an imported mesh filling the view, with its depth buffer.
+SceneObject* Torus() {
+  SceneObject* object = bench::ImportedTorus();
+  if (object == nullptr) return nullptr;
+  std::fill(renderState.depthBuffer.begin(), renderState.depthBuffer.end(), kEmptyDepth);
+  DrawDepthTriangles(renderState.depthBuffer, kViewClip, object, true);
+  ResetBrushSettings();
+  ResetBrushEngine();
+  if (!PrepareBrushEngine()) return nullptr;
+  BuildBrushProfile(brushSettings.shape);
+  return object;
+}
+
+// One Brush dab at size 1 on the torus, over its near side in the middle of the view.
+void TorusDab(benchmark::State& state) {
+  SceneObject* torus = Torus();
+  if (torus == nullptr) {
+    state.SkipWithError("no torus");
+    return;
+  }
+  int64_t pass = 0;
+  const uint64_t before = AllocationCount();
+  for (auto _ : state) {
+    const float sign = (pass++ & 1) ? -1.0f : 1.0f;
+    BrushDab(DabKind::Push, torus, 200, 140, 0, 0, 0.25f * sign, 1.0f, renderState.depthBuffer);
+  }
+  ReportAllocations(state, before);
+  state.counters["points"] = double(brushEngine.lastDabPoints);
+}
+
+// Segments of a stroke on the torus as the user makes them (each with the refresh, the redraw
+// and the depth buffer for the next), timed per segment.
+void TorusSessionSegments(benchmark::State& state) {
+  SceneObject* torus = Torus();
+  if (torus == nullptr) {
+    state.SkipWithError("no torus");
+    return;
+  }
+  StrokeSettings();
+  brushSettings.repeat = 0;
+  int64_t stroke = 0;
+  uint64_t allocations = 0;
+  for (auto _ : state) {
+    brushSettings.depth = (stroke++ & 1) ? 160 : 96;
+    const uint64_t before = AllocationCount();
+    if (!BeginStroke(kBrushRoomModeling, 140, 140)) {
+      state.SkipWithError("the stroke did not begin");
+      return;
+    }
+    for (int k = 0; k < 20; ++k) ContinueStroke(140 + 5 * k, 140, 5, 0);
+    EndStroke();
+    allocations += AllocationCount() - before;
+  }
+  state.counters["allocations_per_stroke"] =
+      benchmark::Counter(double(allocations), benchmark::Counter::kAvgIterations);
+  state.counters["segment"] =
+      benchmark::Counter(20.0, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 const bool registered = [] {
   for (const DabCase& dab : kDabs) {
     benchmark::RegisterBenchmark((std::string("Dab/") + dab.name).c_str(), OneDab, &dab)
@@ -187,6 +246,8 @@ const bool registered = [] {
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("Stroke100/Session/Spacing128/Repeat5", SessionStroke)
       ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Torus1M/Dab/Brush", TorusDab)->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("Torus1M/Session/Stroke20", TorusSessionSegments)->Unit(benchmark::kMillisecond);
   return true;
 }();
 

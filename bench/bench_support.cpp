@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "bench/bench_torus.h"
 #include "platform/platform_state.h"
 #include "platform/preferences.h"
 #include "platform/string_table.h"
@@ -51,6 +52,18 @@ SceneObject* StartupSphere() {
   std::unique_ptr<SceneObject> sphere = NewOrganicSceneObject();
   if (!sphere || !FillOrganicShape(*sphere, 0)) return nullptr;
   if (!StoreObjectInSlot(0, std::move(sphere))) return nullptr;
+  SceneObject* object = scene.objectTable[0].get();
+  RefreshWorkData(*object);
+  return object;
+}
+
+SceneObject* ImportedTorus() {
+  if (!StartScene()) return nullptr;
+  for (auto& slot : scene.objectTable) DisposeSceneObject(slot);
+  std::unique_ptr<SceneObject> torus = ClosedTorus();
+  if (!torus) return nullptr;
+  for (Vec3f& p : torus->points) p = {p.x * 0.75f, p.y * 0.75f, p.z * 0.75f};
+  if (!CompleteImportedObject(torus.get()) || !StoreObjectInSlot(0, std::move(torus))) return nullptr;
   SceneObject* object = scene.objectTable[0].get();
   RefreshWorkData(*object);
   return object;

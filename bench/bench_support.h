@@ -30,6 +30,11 @@ void ReportAllocations(benchmark::State& state, uint64_t before);
 // and refreshed; null when the scene did not start or the sphere could not be made.
 SceneObject* StartupSphere();
 
+// The closed torus of a million triangles (bench_torus.h) as an imported mesh filling the view:
+// scaled to three quarters, in slot 0 (every other slot emptied), current and refreshed; null
+// when the scene did not start or the torus could not be made.
+SceneObject* ImportedTorus();
+
 // A name from the built-in string table: registration runs during static initialisation, before
 // the loaded table may exist, but the built-in one is constant data. The number for an unknown id.
 std::string BuiltinName(StringId id);
