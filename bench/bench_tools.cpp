@@ -36,9 +36,10 @@ int PassAmount(const DeformToolEntry& tool, int64_t pass) {
   return (range.minimum + range.maximum) / 2 + 40 + int(pass & 1);
 }
 
-// One pass as the drag runs it: formula, refresh, quick redraw, with the projections it makes.
-void DragPass(benchmark::State& state, const DeformToolEntry* tool) {
-  SceneObject* sphere = StartupSphere();
+// One pass as the drag runs it on the object `make` gives: formula, refresh, quick redraw, with
+// the projections it makes.
+void DragPassOn(benchmark::State& state, const DeformToolEntry* tool, SceneObject* (*make)()) {
+  SceneObject* sphere = make();
   const DeformMember* member = FindDeformMember(tool->code);
   DeformRun run;
   if (sphere == nullptr || member == nullptr ||
@@ -58,6 +59,13 @@ void DragPass(benchmark::State& state, const DeformToolEntry* tool) {
   // The refresh projects and the redraw takes its projection over: one per pass.
   state.counters["projections_per_pass"] = benchmark::Counter(
       double(renderState.projectionPasses - projectionsBefore), benchmark::Counter::kAvgIterations);
+}
+
+void DragPass(benchmark::State& state, const DeformToolEntry* tool) { DragPassOn(state, tool, StartupSphere); }
+
+// The same on the million-triangle torus, an imported mesh filling the view.
+void TorusDragPass(benchmark::State& state, const DeformToolEntry* tool) {
+  DragPassOn(state, tool, bench::ImportedTorus);
 }
 
 // The trackball's pass is its direct mode: one motion turned, refreshed and redrawn.
@@ -160,6 +168,11 @@ const bool registered = [] {
         ->Unit(benchmark::kMicrosecond);
   }
   benchmark::RegisterBenchmark("ScriptedDrag/Twist64", ScriptedDrag)->Unit(benchmark::kMillisecond);
+  for (const DeformToolEntry& tool : DeformTools()) {
+    if (tool.kind == DeformKind::Trackball) continue;
+    benchmark::RegisterBenchmark(("Torus1M/DragPass/" + BuiltinName(tool.name)).c_str(), TorusDragPass, &tool)
+        ->Unit(benchmark::kMillisecond);
+  }
   return true;
 }();
 
