@@ -7,6 +7,7 @@
 #include "tools/brush.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -170,12 +171,87 @@ struct DabFrame {
   std::span<const uint32_t> nextCorner;
   TriangleWork* faces = nullptr;
   bool changed = false;
+  PointTileIndex* tiles = nullptr;  // the mesh's tiles, current for this projection; null: none
 
   float Weight(size_t i) const { return mask != nullptr ? float(mask[i]) * (1.0f / 255.0f) : 1.0f; }
   float Visibility(const PointWork& p) const {
     return through ? 1.0f : DepthVisibility(depth, p.sx, p.sy, p.depth);
   }
 };
+
+// The tile of a point on the view.
+size_t TileOf(const PointWork& p) {
+  return size_t(p.sy / kPointTileSide) * kPointTilesAcross + size_t(p.sx / kPointTileSide);
+}
+
+// The tiles of `object` for the projection its records hold now: kept when they were built from
+// it, built again otherwise (a counting sort, in index order within each tile). Null when the
+// mesh is too small to need them, or when memory for them runs out (the dabs then walk every
+// point).
+PointTileIndex* CurrentPointTiles(const SceneObject& object, const PointWork* work, size_t count) {
+  PointTileIndex& x = brushEngine.tiles;
+  if (count < brushEngine.pointTilesFrom || count > UINT32_MAX) return nullptr;
+  if (x.projection == renderState.projectionPasses && x.projection != 0 && x.serial == object.serial &&
+      x.count == count) {
+    return &x;
+  }
+  constexpr size_t kTiles = size_t(kPointTilesAcross) * kPointTilesAcross;
+  try {
+    x.projection = 0;
+    x.tileStart.assign(kTiles + 1, 0);
+    for (size_t i = 0; i < count; ++i) {
+      const PointWork& p = work[i];
+      if (uint16_t(p.sx) < kViewSide && uint16_t(p.sy) < kViewSide) ++x.tileStart[TileOf(p) + 1];
+    }
+    for (size_t t = 0; t < kTiles; ++t) x.tileStart[t + 1] += x.tileStart[t];
+    x.tilePoints.reserve(count);  // however the points move, the next builds fit
+    x.tilePoints.resize(x.tileStart[kTiles]);
+    x.cursor.assign(x.tileStart.begin(), x.tileStart.end() - 1);
+    for (size_t i = 0; i < count; ++i) {
+      const PointWork& p = work[i];
+      if (uint16_t(p.sx) < kViewSide && uint16_t(p.sy) < kViewSide) x.tilePoints[x.cursor[TileOf(p)]++] = uint32_t(i);
+    }
+    x.moved.assign(count, 0);
+    x.movedPoints.clear();
+    x.movedPoints.reserve(count);  // a stroke then never allocates
+    x.candidates.assign((count + 63) / 64, 0);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  x.projection = renderState.projectionPasses;
+  x.serial = object.serial;
+  x.count = uint32_t(count);
+  return &x;
+}
+
+// Calls visit(i), in index order, for the points a dab reaching the screen rectangle
+// [left, right] x [top, bottom] (pixels, inclusive) must look at: those whose screen position is
+// in a tile the rectangle meets, and every point moved since the tiles were built.
+template <class Visit>
+void ForEachCandidate(PointTileIndex& x, float left, float top, float right, float bottom, Visit visit) {
+  std::fill(x.candidates.begin(), x.candidates.end(), 0);
+  auto tile = [](float pixel) {
+    return int(std::clamp(pixel, 0.0f, float(kViewSide - 1))) / kPointTileSide;
+  };
+  if (right >= 0.0f && bottom >= 0.0f && left <= float(kViewSide - 1) && top <= float(kViewSide - 1)) {
+    const int c0 = tile(left), c1 = tile(right), r0 = tile(top), r1 = tile(bottom);
+    for (int r = r0; r <= r1; ++r) {
+      for (int c = c0; c <= c1; ++c) {
+        const size_t t = size_t(r) * kPointTilesAcross + size_t(c);
+        for (uint32_t k = x.tileStart[t]; k < x.tileStart[t + 1]; ++k) {
+          const uint32_t i = x.tilePoints[k];
+          x.candidates[i >> 6] |= uint64_t(1) << (i & 63);
+        }
+      }
+    }
+  }
+  for (const uint32_t i : x.movedPoints) x.candidates[i >> 6] |= uint64_t(1) << (i & 63);
+  for (size_t w = 0; w < x.candidates.size(); ++w) {
+    for (uint64_t bits = x.candidates[w]; bits != 0; bits &= bits - 1) {
+      visit(size_t(w * 64 + size_t(std::countr_zero(bits))));
+    }
+  }
+}
 
 bool MakeDabFrame(SceneObject* object, float x, float y, float size,
                   std::span<const float> depthBuffer, DabFrame& f) {
@@ -208,6 +284,7 @@ bool MakeDabFrame(SceneObject* object, float x, float y, float size,
   f.firstCorner = PointFirstCorner(*object);
   f.nextCorner = TriangleNextCorner(*object);
   f.faces = object->triangleWork->data();
+  f.tiles = CurrentPointTiles(*object, f.work, f.count);
   return true;
 }
 
@@ -259,6 +336,10 @@ void PointMoved(DabFrame& f, size_t i) {
   ObjectPositionFromView(p, f.view.rotation);
   p.depth = f.view.zoom * p.vz;
   MarkChanged(f, i);
+  if (f.tiles != nullptr && f.tiles->moved[i] == 0) {
+    f.tiles->moved[i] = 1;
+    f.tiles->movedPoints.push_back(uint32_t(i));
+  }
 }
 
 // Visits every point on the view within the brush, with its falloff f (points where f is below
@@ -266,13 +347,23 @@ void PointMoved(DabFrame& f, size_t i) {
 template <bool kSkipZero, class Effect>
 void VisitBrushPoints(DabFrame& f, Effect effect) {
   uint32_t weighed = 0;
-  for (size_t i = 0; i < f.count; ++i) {
+  auto look = [&](size_t i) {
     PointWork& p = f.work[i];
-    if (uint16_t(p.sx) >= kViewSide || uint16_t(p.sy) >= kViewSide) continue;  // negatives wrap
+    if (uint16_t(p.sx) >= kViewSide || uint16_t(p.sy) >= kViewSide) return;  // negatives wrap
     const float falloff = BrushFalloff(p.vx - f.centreU, p.vy - f.centreV, f.radius);
-    if (kSkipZero ? !(falloff > 0.0f) : !(falloff >= 0.0f)) continue;
+    if (kSkipZero ? !(falloff > 0.0f) : !(falloff >= 0.0f)) return;
     ++weighed;
     effect(i, p, falloff);
+  };
+  // Without a tilt every point the brush weighs lies within R of its centre in view units, so
+  // within R x zoom pixels of the brush on the screen (a pixel more for the truncation). A tilt
+  // stretches the brush beyond that: every point is looked at then.
+  if (f.tiles != nullptr && !brushEngine.tilt.active) {
+    const float reach = f.radius * f.view.zoom + 2.0f;
+    ForEachCandidate(*f.tiles, f.brushColumn - reach, f.brushRow - reach, f.brushColumn + reach,
+                     f.brushRow + reach, look);
+  } else {
+    for (size_t i = 0; i < f.count; ++i) look(i);
   }
   brushEngine.lastDabPoints = weighed;
 }
@@ -384,21 +475,43 @@ void DabAlongAxis(DabFrame& f, bool spheric, float pressure) {
   // the search runs backwards and only a strictly nearer point replaces the one found. With no
   // candidate at all (nothing on the view is visible) the last point is the picked one.
   size_t picked = f.count - 1;
+  bool found = false;
   int64_t best = std::numeric_limits<int64_t>::max();
   const int64_t column = int64_t(f.brushColumn), row = int64_t(f.brushRow);
-  for (size_t k = f.count; k-- > 0;) {
+  auto consider = [&](size_t k) {
     const PointWork& p = f.work[k];
-    if (uint16_t(p.sx) >= kViewSide || uint16_t(p.sy) >= kViewSide) continue;
+    if (uint16_t(p.sx) >= kViewSide || uint16_t(p.sy) >= kViewSide) return;
     if (f.hasDepth) {
       const float b = f.depth[size_t(p.sy) * kViewSide + size_t(p.sx)];
-      if (!(b <= kDrawnDepth || b < p.depth + kPickDepthMargin)) continue;
+      if (!(b <= kDrawnDepth || b < p.depth + kPickDepthMargin)) return;
     }
     const int64_t dx = p.sx - column, dy = p.sy - row;
     const int64_t distance = dx * dx + dy * dy;
-    if (distance < best) {
+    if (distance < best || (distance == best && k > picked)) {
       best = distance;
       picked = k;
+      found = true;
     }
+  };
+  if (f.tiles != nullptr) {
+    // Tiles in rings around the brush's tile, until no point of the next ring can be as near as
+    // the nearest found (a tile k rings out lies at least (k - 1) tiles away).
+    const PointTileIndex& x = *f.tiles;
+    auto tileOf = [](int64_t pixel) { return int(std::clamp<int64_t>(pixel, 0, kViewSide - 1)) / kPointTileSide; };
+    const int tc = tileOf(column), tr = tileOf(row);
+    for (int ring = 0; ring < kPointTilesAcross; ++ring) {
+      const int64_t gap = int64_t(std::max(ring - 1, 0)) * kPointTileSide;
+      if (found && gap * gap > best) break;
+      for (int r = std::max(tr - ring, 0); r <= std::min(tr + ring, kPointTilesAcross - 1); ++r) {
+        for (int c = std::max(tc - ring, 0); c <= std::min(tc + ring, kPointTilesAcross - 1); ++c) {
+          if (std::max(std::abs(c - tc), std::abs(r - tr)) != ring) continue;
+          const size_t t = size_t(r) * kPointTilesAcross + size_t(c);
+          for (uint32_t k = x.tileStart[t]; k < x.tileStart[t + 1]; ++k) consider(x.tilePoints[k]);
+        }
+      }
+    }
+  } else {
+    for (size_t k = f.count; k-- > 0;) consider(k);
   }
   const Vec3f centre = ViewPosition(f.work[picked]);
 
@@ -441,27 +554,39 @@ void DabAlongAxis(DabFrame& f, bool spheric, float pressure) {
 
   const float push = kPushPerPressure / f.view.zoom * pressure;
   uint32_t weighed = 0;
-  for (size_t i = 0; i < f.count; ++i) {
+  auto weigh = [&](size_t i) {
     PointWork& p = f.work[i];
-    if (uint16_t(p.sx) >= kViewSide || uint16_t(p.sy) >= kViewSide) continue;
+    if (uint16_t(p.sx) >= kViewSide || uint16_t(p.sy) >= kViewSide) return;
     const Vec3f q = ViewPosition(p) - centre;
     const float h = Dot(q, n);
     const Vec3f across = q - n * h;
     const float falloff = BrushFalloff(Dot(across, e2), Dot(across, e1), f.radius);
-    if (!(falloff >= 0.0f)) continue;
+    if (!(falloff >= 0.0f)) return;
     float side = -1.0f;
     if (!f.through) {
-      if (!(std::fabs(h) <= kBrushHiddenLimit)) continue;
+      if (!(std::fabs(h) <= kBrushHiddenLimit)) return;
       side = std::fabs(h) / kBrushHiddenLimit - 1.0f;
     }
     ++weighed;
     const float s = f.Weight(i) * push * side * falloff;
-    if (s == 0.0f || !std::isfinite(s)) continue;
+    if (s == 0.0f || !std::isfinite(s)) return;
     const Vec3f moved = ViewPosition(p) + n * s;
     p.vx = moved.x;
     p.vy = moved.y;
     p.vz = moved.z;
     PointMoved(f, i);
+  };
+  // In front of the surface the brush reaches a slab of the cylinder around the axis through the
+  // picked point: within sqrt(R^2 + limit^2) of it in view units. Through the object, or tilted,
+  // it reaches further: every point is looked at then.
+  if (f.tiles != nullptr && !f.through && !brushEngine.tilt.active) {
+    const ScreenPosition middle = ScreenOfViewPosition(f.view, centre);
+    const float reach =
+        f.view.zoom * std::sqrt(f.radius * f.radius + kBrushHiddenLimit * kBrushHiddenLimit) + 2.0f;
+    ForEachCandidate(*f.tiles, float(middle.sx) - reach, float(middle.sy) - reach, float(middle.sx) + reach,
+                     float(middle.sy) + reach, weigh);
+  } else {
+    for (size_t i = 0; i < f.count; ++i) weigh(i);
   }
   brushEngine.lastDabPoints = weighed;
 }

@@ -104,6 +104,26 @@ enum class DabKind : uint8_t {
 // The dab of a room; the modeling room's (and any other room's) follows the brush type.
 DabKind DabKindOf(int room, int type);
 
+// Where a large mesh's points lie on the view, in square tiles of kPointTileSide pixels, so that a
+// dab looks only at the points under and near the brush instead of at every point. Built from
+// the screen positions of one projection (renderState.projectionPasses) of one object; the points
+// a dab has moved since are kept in a list and always looked at, as their view positions no
+// longer match the screen positions the tiles were made from. The candidates of a dab are visited
+// in index order, as a walk over every point would visit them.
+inline constexpr int kPointTileSide = 8;
+inline constexpr int kPointTilesAcross = 50;  // 400 / 8
+struct PointTileIndex {
+  uint64_t projection = 0;  // the projection it was built after; 0: not built
+  uint64_t serial = 0;      // of the object
+  uint32_t count = 0;       // its points
+  std::vector<uint32_t> tileStart;   // kPointTilesAcross^2 + 1 offsets into tilePoints
+  std::vector<uint32_t> tilePoints;  // the points on the view, tile by tile, ascending in each
+  std::vector<uint32_t> cursor;      // scratch of the build
+  std::vector<uint8_t> moved;        // per point: a dab moved it since the build
+  std::vector<uint32_t> movedPoints;
+  std::vector<uint64_t> candidates;  // one bit per point: the dab's points to look at
+};
+
 struct BrushEngineState {
   std::array<float, kBrushProfileSize> brushProfile{};
   int profileShape = 0;  // the shape the profile was built for; 0 before the first build
@@ -130,6 +150,11 @@ struct BrushEngineState {
 
   uint64_t dabCount = 0;        // dabs made since the reset
   uint32_t lastDabPoints = 0;   // points the last dab weighed (falloff accepted)
+
+  PointTileIndex tiles;
+  // Meshes of this many points or more are looked at through the tiles; smaller ones point by
+  // point (the whole walk costs less than building the tiles).
+  uint32_t pointTilesFrom = 16384;
 };
 
 extern BrushEngineState brushEngine;

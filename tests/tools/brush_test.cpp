@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "platform/preferences.h"
@@ -515,6 +516,68 @@ TEST_F(Brush, RepeatModesTouchTheTurnedAndMirroredPlaces) {
       ASSERT_TRUE(under) << "repeat " << c.repeat << " moved point " << i;
     }
   }
+}
+
+// Dabs on a large mesh look only at the points in the tiles near the brush (and those moved
+// since the tiles were made); they must find exactly the points a walk over every point finds, in
+// the same order. Random strokes of every brush type, room, side, shape and size, with and
+// without spacing, repeats and tilt, end with the same positions, paint, mask and texture
+// coordinates, and weigh the same number of points, either way.
+TEST_F(Brush, TiledDabsEqualDabsOverEveryPoint) {
+  struct Outcome {
+    std::vector<float> positions;
+    std::vector<Rgb8> colours;
+    std::vector<uint8_t> mask;
+    std::vector<Uv> uv;
+    uint64_t weighed = 0;
+  };
+  auto run = [&](uint32_t tilesFrom) {
+    ResetBrushEngine();
+    brushEngine.pointTilesFrom = tilesFrom;
+    SceneObject* sphere = AddSphere();
+    EXPECT_TRUE(sphere != nullptr && PrepareBrushEngine());
+    Outcome outcome;
+    if (sphere == nullptr) return outcome;
+    for (size_t i = 0; i < sphere->pointMask.size(); ++i) sphere->pointMask[i] = uint8_t(i * 37);
+    std::mt19937 random(11);
+    std::srand(5);  // the randomised shape draws from the C generator
+    auto pick = [&](int n) { return int(random() % uint32_t(n)); };
+    const int rooms[] = {kBrushRoomModeling, kBrushRoomModeling, kBrushRoomModeling, kBrushRoomPaint,
+                         kBrushRoomMask, kBrushRoomLiquify};
+    for (int stroke = 0; stroke < 48; ++stroke) {
+      brushSettings.type = int16_t(pick(5));
+      brushSettings.side = int16_t(pick(3));
+      brushSettings.shape = int16_t(1 + pick(26));
+      brushSettings.spacing = int16_t(pick(2) != 0 ? 256 : 96);
+      brushSettings.repeat = int16_t(pick(4) == 0 ? 6 : 0);
+      brushSettings.tilt = pick(5) == 0 ? std::array<int16_t, 2>{40, 90} : std::array<int16_t, 2>{0, 0};
+      const int room = rooms[pick(6)];
+      const float x = float(120 + pick(160)), y = float(120 + pick(160));
+      const float size = 0.3f + float(pick(30)) / 10.0f, pressure = (pick(2) != 0 ? 0.3f : -0.3f);
+      for (int segment = 0; segment < 3; ++segment) {
+        Stroke(*sphere, room, x + float(6 * segment), y, 6, float(pick(5)) - 2.0f, pressure, size);
+        outcome.weighed += brushEngine.lastDabPoints;
+      }
+    }
+    for (const PointWork& w : *sphere->pointWork) outcome.positions.insert(outcome.positions.end(), {w.x, w.y, w.z});
+    outcome.positions.resize(size_t(sphere->pointCount) * 3);
+    outcome.colours = sphere->pointColors;
+    outcome.mask = sphere->pointMask;
+    outcome.uv = sphere->pointUV;
+    return outcome;
+  };
+  const Outcome tiled = run(0);
+  ASSERT_FALSE(HasFailure());
+  EXPECT_GT(brushEngine.tiles.projection, 0u) << "the tiles were used";
+  DisposeSceneObject(scene.objectTable[size_t(scene.currentObjectIndex)]);
+  const Outcome whole = run(UINT32_MAX);
+  EXPECT_EQ(brushEngine.tiles.projection, 0u);
+  EXPECT_GT(tiled.weighed, 0u);
+  EXPECT_EQ(tiled.weighed, whole.weighed);
+  EXPECT_TRUE(tiled.positions == whole.positions);
+  EXPECT_TRUE(tiled.colours == whole.colours);
+  EXPECT_TRUE(tiled.mask == whole.mask);
+  EXPECT_TRUE(tiled.uv == whole.uv);
 }
 
 TEST_F(Brush, SymmetricStrokesReachTheMirrorImageInAnyView) {
