@@ -24,9 +24,8 @@
 namespace tsv {
 namespace {
 
-// The start-up sphere in slot 0, current, refreshed, with the view's depth buffer drawn.
-SceneObject* StartupSphere() {
-  SceneObject* object = bench::StartupSphere();
+// `object` (current and refreshed) with the view's depth buffer drawn and a fresh brush engine.
+SceneObject* ReadyForDabs(SceneObject* object) {
   if (object == nullptr) return nullptr;
   std::fill(renderState.depthBuffer.begin(), renderState.depthBuffer.end(), kEmptyDepth);
   DrawDepthTriangles(renderState.depthBuffer, kViewClip, object, true);
@@ -36,6 +35,9 @@ SceneObject* StartupSphere() {
   BuildBrushProfile(brushSettings.shape);
   return object;
 }
+
+// The start-up sphere in slot 0, ready for dabs.
+SceneObject* StartupSphere() { return ReadyForDabs(bench::StartupSphere()); }
 
 // What the fusion rooms read: a grey ramp for the height map, the sphere's own depth for the
 // morph object.
@@ -178,18 +180,8 @@ void SessionStroke(benchmark::State& state) {
                                                 benchmark::Counter::kInvert);
 }
 
-// The torus of a million triangles as an imported mesh filling the view, with its depth buffer.
-SceneObject* Torus() {
-  SceneObject* object = bench::ImportedTorus();
-  if (object == nullptr) return nullptr;
-  std::fill(renderState.depthBuffer.begin(), renderState.depthBuffer.end(), kEmptyDepth);
-  DrawDepthTriangles(renderState.depthBuffer, kViewClip, object, true);
-  ResetBrushSettings();
-  ResetBrushEngine();
-  if (!PrepareBrushEngine()) return nullptr;
-  BuildBrushProfile(brushSettings.shape);
-  return object;
-}
+// The torus of a million triangles as an imported mesh filling the view, ready for dabs.
+SceneObject* Torus() { return ReadyForDabs(bench::ImportedTorus()); }
 
 // One Brush dab at size 1 on the torus, over its near side in the middle of the view.
 void TorusDab(benchmark::State& state) {
