@@ -14,6 +14,7 @@
 #include "bench/bench_support.h"
 #include "render/rasterisers.h"
 #include "render/render_state.h"
+#include "render/soft_draw.h"
 #include "render/work_data.h"
 #include "scene/scene_object.h"
 #include "scene/scene_state.h"
@@ -183,13 +184,15 @@ void SessionStroke(benchmark::State& state) {
 // The torus of a million triangles as an imported mesh filling the view, ready for dabs.
 SceneObject* Torus() { return ReadyForDabs(bench::ImportedTorus()); }
 
-// One Brush dab at size 1 on the torus, over its near side in the middle of the view.
-void TorusDab(benchmark::State& state) {
+// One Brush dab at size 1 on the torus, over its near side in the middle of the view; with
+// `whole` set through a walk over every point instead of the tiles, as the peer beside it.
+void TorusDab(benchmark::State& state, bool whole) {
   SceneObject* torus = Torus();
   if (torus == nullptr) {
     state.SkipWithError("no torus");
     return;
   }
+  if (whole) brushEngine.pointTilesFrom = UINT32_MAX;
   int64_t pass = 0;
   const uint64_t before = AllocationCount();
   for (auto _ : state) {
@@ -200,33 +203,49 @@ void TorusDab(benchmark::State& state) {
   state.counters["points"] = double(brushEngine.lastDabPoints);
 }
 
-// Segments of a stroke on the torus as the user makes them (each with the refresh, the redraw
-// and the depth buffer for the next), timed per segment.
+// Segments of a stroke on the torus as the user makes them, each with one dab (6 pixels apart at
+// spacing 240) and then the refresh, the redraw and the depth buffer for the next: the time of
+// the segments alone, the stroke's beginning and commit left out.
 void TorusSessionSegments(benchmark::State& state) {
   SceneObject* torus = Torus();
   if (torus == nullptr) {
     state.SkipWithError("no torus");
     return;
   }
-  StrokeSettings();
+  brushSettings.spacing = 240;
   brushSettings.repeat = 0;
+  constexpr int kTorusSegments = 20;
   int64_t stroke = 0;
-  uint64_t allocations = 0;
+  uint64_t allocations = 0, dabs = 0, redrawMicroseconds = 0;
   for (auto _ : state) {
+    state.PauseTiming();
     brushSettings.depth = (stroke++ & 1) ? 160 : 96;
-    const uint64_t before = AllocationCount();
-    if (!BeginStroke(kBrushRoomModeling, 140, 140)) {
+    if (!BeginStroke(kBrushRoomModeling, 120, 140)) {
       state.SkipWithError("the stroke did not begin");
       return;
     }
-    for (int k = 0; k < 20; ++k) ContinueStroke(140 + 5 * k, 140, 5, 0);
-    EndStroke();
+    const uint64_t before = AllocationCount();
+    const uint64_t dabsBefore = brushEngine.dabCount;
+    state.ResumeTiming();
+    for (int k = 0; k < kTorusSegments; ++k) {
+      ContinueStroke(120 + 6 * k, 140, 6, 0);
+      redrawMicroseconds += LastRedrawTiming().microseconds;
+    }
+    state.PauseTiming();
     allocations += AllocationCount() - before;
+    dabs += brushEngine.dabCount - dabsBefore;
+    EndStroke();
+    state.ResumeTiming();
   }
   state.counters["allocations_per_stroke"] =
       benchmark::Counter(double(allocations), benchmark::Counter::kAvgIterations);
-  state.counters["segment"] =
-      benchmark::Counter(20.0, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["dabs_per_segment"] =
+      benchmark::Counter(double(dabs) / kTorusSegments, benchmark::Counter::kAvgIterations);
+  // The redraws' share of a segment, as the redraw times itself.
+  state.counters["redraw_ms"] = benchmark::Counter(double(redrawMicroseconds) / 1000.0 / kTorusSegments,
+                                                   benchmark::Counter::kAvgIterations);
+  state.counters["segment"] = benchmark::Counter(
+      kTorusSegments, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 const bool registered = [] {
@@ -238,8 +257,9 @@ const bool registered = [] {
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("Stroke100/Session/Spacing128/Repeat5", SessionStroke)
       ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("Torus1M/Dab/Brush", TorusDab)->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("Torus1M/Session/Stroke20", TorusSessionSegments)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Torus1M/Dab/Brush", TorusDab, false)->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("Torus1M/Dab/Brush/EveryPoint", TorusDab, true)->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("Torus1M/Session/Segment", TorusSessionSegments)->Unit(benchmark::kMillisecond);
   return true;
 }();
 

@@ -22,16 +22,7 @@ void ProjectWorkRecords(std::span<PointWork> records, const ViewProjection& proj
   // A copy: the stores into the records could otherwise alias the projection and force it to be
   // read again for every point.
   const ViewProjection p = projection;
-  for (PointWork& record : records) {
-    const Vec3f v = Rotate(p.rotation, Vec3f{record.x, record.y, record.z});
-    const ScreenPosition screen = ScreenOfViewPosition(p, v);
-    record.vx = v.x;
-    record.vy = v.y;
-    record.vz = v.z;
-    record.sx = screen.sx;
-    record.sy = screen.sy;
-    record.depth = screen.depth;
-  }
+  for (PointWork& record : records) ProjectWorkRecord(record, p);
 }
 
 }  // namespace tsv

@@ -59,8 +59,21 @@ inline ScreenPosition ScreenOfViewPosition(const ViewProjection& projection, con
           ScreenCoordinate(zoom * v.y, projection.rowOffset), zoom * v.z};
 }
 
-// Every work record's view position (R applied to its object-space position), screen position and
-// depth. One pass over the records, allocation-free; counted in renderState.projectionPasses.
+// One work record's view position (R applied to its object-space position), screen position and
+// depth.
+inline void ProjectWorkRecord(PointWork& record, const ViewProjection& p) {
+  const Vec3f v = Rotate(p.rotation, Vec3f{record.x, record.y, record.z});
+  const ScreenPosition screen = ScreenOfViewPosition(p, v);
+  record.vx = v.x;
+  record.vy = v.y;
+  record.vz = v.z;
+  record.sx = screen.sx;
+  record.sy = screen.sy;
+  record.depth = screen.depth;
+}
+
+// ProjectWorkRecord for every work record. One pass over the records, allocation-free; counted
+// in renderState.projectionPasses.
 void ProjectWorkRecords(std::span<PointWork> records, const ViewProjection& projection);
 
 }  // namespace tsv

@@ -141,10 +141,14 @@ struct EdgeWalk {
   }
 };
 
-// The depth buffer and the clip, held within the view.
+// The depth buffer and the clip, held within the view. Edges and spans start at the clip; only
+// pixels within the write window (inside the clip) are written. A redraw of part of the view
+// clips at the view and writes the part, so that every pixel of the part gets the values the
+// whole view's redraw gives it.
 struct DrawTarget {
   float* depth = nullptr;
   int32_t left = 0, top = 0, right = 0, bottom = 0;
+  int32_t writeLeft = 0, writeTop = 0, writeRight = 0, writeBottom = 0;
 };
 
 // One span, from the left edge's column (inclusive) to the right edge's (exclusive).
@@ -154,8 +158,9 @@ TSV_INLINE void DrawSpan(const Kind& kind, const DrawTarget& target, const Edge&
   constexpr int N = Kind::kInts;
   const int32_t xl = left.x.value, xr = right.x.value;
   const int32_t start = std::max(xl, target.left);
-  const int32_t end = std::min(xr, target.right);
-  if (start >= end) return;
+  const int32_t end = std::min(xr, target.writeRight);
+  const int32_t writeFrom = std::max(start, target.writeLeft);
+  if (writeFrom >= end) return;
   const size_t rowBase = size_t(row) * kViewSide;
   float* depthRow = target.depth + rowBase;
   const int32_t columns = xr - xl;
@@ -185,7 +190,15 @@ TSV_INLINE void DrawSpan(const Kind& kind, const DrawTarget& target, const Edge&
     v = left.v + vStep * float(skip);
   }
 
-  for (int32_t j = start; j < end; ++j) {
+  for (int32_t j = start; j < writeFrom; ++j) {  // outside the write window: stepped over
+    depth += depthStep;
+    for (int i = 0; i < N; ++i) a[i].Step();
+    if constexpr (Kind::kUV) {
+      u += uStep;
+      v += vStep;
+    }
+  }
+  for (int32_t j = writeFrom; j < end; ++j) {
     if (depth > depthRow[j]) {
       depthRow[j] = depth;
       kind.Pixel(rowBase + size_t(j), a, u, v);
@@ -206,7 +219,7 @@ TSV_INLINE void DrawRows(const Kind& kind, const DrawTarget& target, Edge& left,
   for (int32_t row = first; row <= last; ++row) {
     left.Step();
     right.Step();
-    DrawSpan(kind, target, left, right, row);
+    if (row >= target.writeTop) DrawSpan(kind, target, left, right, row);
   }
 }
 
@@ -271,18 +284,19 @@ TSV_INLINE void DrawTriangle(const Kind& kind, const DrawTarget& target, ClipRec
     if (sorted[1]->sy < sorted[0]->sy) swap(0, 1);
   }
   const int32_t top = sorted[0]->sy, bottom = sorted[2]->sy;
-  if (top > target.bottom || bottom < target.top) return;
+  if (top > target.writeBottom || bottom < target.writeTop) return;
   const int32_t minX = std::min({pf.sx, pg.sx, ph.sx});
   const int32_t maxX = std::max({pf.sx, pg.sx, ph.sx});
-  if (minX > target.right || maxX < target.left) return;
+  if (minX > target.writeRight || maxX < target.writeLeft) return;
   // The top corner's own row is never drawn, so a triangle on one row draws nothing.
   const int32_t firstRow = std::max(top + 1, target.top);
-  const int32_t lastRow = std::min(bottom, target.bottom - 1);
-  if (firstRow > lastRow) return;
-  drawn.top = std::min(drawn.top, firstRow);
+  const int32_t lastRow = std::min(bottom, target.writeBottom - 1);
+  const int32_t firstWritten = std::max(firstRow, target.writeTop);
+  if (firstWritten > lastRow) return;
+  drawn.top = std::min(drawn.top, firstWritten);
   drawn.bottom = std::max(drawn.bottom, lastRow + 1);
-  drawn.left = std::min(drawn.left, std::max(minX, target.left));
-  drawn.right = std::max(drawn.right, std::min(maxX, target.right - 1) + 1);
+  drawn.left = std::min(drawn.left, std::max(minX, target.writeLeft));
+  drawn.right = std::max(drawn.right, std::min(maxX, target.writeRight - 1) + 1);
 
   Corner<Kind::kInts> corners[3];
   for (int i = 0; i < 3; ++i) {
@@ -301,14 +315,18 @@ TSV_INLINE void DrawTriangle(const Kind& kind, const DrawTarget& target, ClipRec
 // detail rather than dropped.
 template <class Kind>
 void DrawObjectTriangles(const Kind& kind, std::span<float> depthBuffer, const ClipRect& clip,
-                         const SceneObject& object, bool fullDetail) {
+                         const SceneObject& object, bool fullDetail,
+                         const std::vector<uint32_t>* only = nullptr) {
   if (depthBuffer.size() < size_t(kViewPixelCount) || !HasWorkRecords(object)) return;
   const std::span<const Triangle> all = Triangles(object);
   const size_t count = std::min(all.size(), size_t(object.triangleCount));
   if (count == 0) return;
   const ClipRect held = ClipWithinView(clip);
   if (held.left >= held.right || held.top >= held.bottom) return;
-  const DrawTarget target{depthBuffer.data(), held.left, held.top, held.right, held.bottom};
+  // A part of the view is stepped as the whole view's redraw steps it.
+  const ClipRect stepped = only != nullptr ? kViewClip : held;
+  const DrawTarget target{depthBuffer.data(), stepped.left, stepped.top, stepped.right, stepped.bottom,
+                          held.left, held.top, held.right, held.bottom};
   // A local bound, merged into the shared one at the end: the pixel stores cannot alias it.
   ClipRect drawn = renderState.drawnBounds;
   const PointWork* points = object.pointWork->data();
@@ -318,6 +336,15 @@ void DrawObjectTriangles(const Kind& kind, std::span<float> depthBuffer, const C
     return a < pointCount && b < pointCount && c < pointCount;
   };
 
+  if (only != nullptr) {
+    for (const uint32_t t : *only) {
+      if (t >= count) continue;
+      const Triangle& tri = triangles[t];
+      if (valid(tri[0], tri[1], tri[2])) DrawTriangle(kind, target, drawn, points, tri[0], tri[2], tri[1]);
+    }
+    renderState.drawnBounds = drawn;
+    return;
+  }
   size_t fullFrom = 0;
   if (!fullDetail && object.isFastSynthetic != 0) {
     const size_t groups = count / 4;
@@ -483,10 +510,11 @@ void BuildLightTables(const SceneObject& object) {
 }
 
 void DrawShadedTriangles(std::span<uint8_t> shadeBuffer, std::span<float> depthBuffer,
-                         const ClipRect& clip, SceneObject* object, bool fullDetail) {
+                         const ClipRect& clip, SceneObject* object, bool fullDetail,
+                         const std::vector<uint32_t>* only) {
   if (object == nullptr || shadeBuffer.size() < size_t(kViewPixelCount)) return;
   ShadedKind kind{shadeBuffer.data()};
-  DrawObjectTriangles(kind, depthBuffer, clip, *object, fullDetail);
+  DrawObjectTriangles(kind, depthBuffer, clip, *object, fullDetail, only);
 }
 
 void DrawDepthTriangles(std::span<float> depthBuffer, const ClipRect& clip, SceneObject* object,
@@ -497,7 +525,8 @@ void DrawDepthTriangles(std::span<float> depthBuffer, const ClipRect& clip, Scen
 }
 
 void DrawPaintedTriangles(std::span<uint32_t> colourBuffer, std::span<float> depthBuffer,
-                          const ClipRect& clip, SceneObject* object, bool fullDetail) {
+                          const ClipRect& clip, SceneObject* object, bool fullDetail,
+                          const std::vector<uint32_t>* only) {
   if (object == nullptr || colourBuffer.size() < size_t(kViewPixelCount)) return;
   if (!HasPointArray(object->pointColors.size(), *object)) return;
   const Optics& optics = object->optics;
@@ -506,16 +535,16 @@ void DrawPaintedTriangles(std::span<uint32_t> colourBuffer, std::span<float> dep
       object->pointColors.data(),
       {optics.ambientColor.red, optics.ambientColor.green, optics.ambientColor.blue},
       {optics.specularColor.red, optics.specularColor.green, optics.specularColor.blue}};
-  DrawObjectTriangles(kind, depthBuffer, clip, *object, fullDetail);
+  DrawObjectTriangles(kind, depthBuffer, clip, *object, fullDetail, only);
 }
 
 void DrawTexturedTriangles(std::span<uint32_t> colourBuffer, std::span<float> depthBuffer,
                            const ClipRect& clip, SceneObject* object, bool fullDetail,
-                           bool texturedObjects) {
+                           bool texturedObjects, const std::vector<uint32_t>* only) {
   if (object == nullptr || colourBuffer.size() < size_t(kViewPixelCount)) return;
   const bool painted = object->optics.isPainted != 0;
   if (painted && (object->textureImage.empty() || !texturedObjects)) {
-    DrawPaintedTriangles(colourBuffer, depthBuffer, clip, object, fullDetail);
+    DrawPaintedTriangles(colourBuffer, depthBuffer, clip, object, fullDetail, only);
     return;
   }
   if (renderState.textureWorkImage.size() < size_t(kTexturePixelCount)) return;
@@ -535,15 +564,16 @@ void DrawTexturedTriangles(std::span<uint32_t> colourBuffer, std::span<float> de
                      HighByte(optics.ambientColor.blue)},
                     {HighByte(optics.specularColor.red), HighByte(optics.specularColor.green),
                      HighByte(optics.specularColor.blue)}};
-  DrawObjectTriangles(kind, depthBuffer, clip, *object, fullDetail);
+  DrawObjectTriangles(kind, depthBuffer, clip, *object, fullDetail, only);
 }
 
 void DrawMaskTriangles(std::span<uint32_t> colourBuffer, std::span<float> depthBuffer,
-                       const ClipRect& clip, SceneObject* object, bool fullDetail) {
+                       const ClipRect& clip, SceneObject* object, bool fullDetail,
+                       const std::vector<uint32_t>* only) {
   if (object == nullptr || colourBuffer.size() < size_t(kViewPixelCount)) return;
   if (!HasPointArray(object->pointMask.size(), *object)) return;
   MaskKind kind{colourBuffer.data(), object->pointMask.data()};
-  DrawObjectTriangles(kind, depthBuffer, clip, *object, fullDetail);
+  DrawObjectTriangles(kind, depthBuffer, clip, *object, fullDetail, only);
 }
 
 }  // namespace tsv

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "render/render_state.h"
 
@@ -27,26 +28,32 @@ void BuildLightTables(const SceneObject& object);
 // Every rasteriser takes buffers of 400 x 400 elements (rows of 400), the half-open clip
 // rectangle (held within the buffer), the object (null: nothing happens) and the full-detail
 // flag. An object that is not bound to the work arrays, has no triangles or lacks the per-point
-// arrays a variant reads draws nothing. Buffers are not cleared here.
+// arrays a variant reads draws nothing. Buffers are not cleared here. With `only`, just those
+// triangles are drawn (ascending indices, at full detail; indices beyond the triangles are
+// passed over), for a redraw of part of the view: the clip is that part, and each triangle
+// gives the pixels of the part exactly what a redraw of the whole view gives them.
 
 // The low byte of the interpolated point shade into the shade buffer.
 void DrawShadedTriangles(std::span<uint8_t> shadeBuffer, std::span<float> depthBuffer,
-                         const ClipRect& clip, SceneObject* object, bool fullDetail);
+                         const ClipRect& clip, SceneObject* object, bool fullDetail,
+                         const std::vector<uint32_t>* only = nullptr);
 // The point paint lit per vertex (ambient, diffuse and specular light tables), interpolated.
 // Needs BuildLightTables.
 void DrawPaintedTriangles(std::span<uint32_t> colourBuffer, std::span<float> depthBuffer,
-                          const ClipRect& clip, SceneObject* object, bool fullDetail);
+                          const ClipRect& clip, SceneObject* object, bool fullDetail,
+                          const std::vector<uint32_t>* only = nullptr);
 // Vertex colour (paint, or the diffuse colour of an unpainted object) blended with the texture
 // work image and lit per pixel. A painted object without a texture picture, or with
 // `texturedObjects` off, is drawn by DrawPaintedTriangles instead. Needs BuildLightTables.
 void DrawTexturedTriangles(std::span<uint32_t> colourBuffer, std::span<float> depthBuffer,
                            const ClipRect& clip, SceneObject* object, bool fullDetail,
-                           bool texturedObjects);
+                           bool texturedObjects, const std::vector<uint32_t>* only = nullptr);
 // Only the depth.
 void DrawDepthTriangles(std::span<float> depthBuffer, const ClipRect& clip, SceneObject* object,
                         bool fullDetail);
 // The lit grey of each point with its mask shown: grey where the mask is 255, red where it is 0.
 void DrawMaskTriangles(std::span<uint32_t> colourBuffer, std::span<float> depthBuffer,
-                       const ClipRect& clip, SceneObject* object, bool fullDetail);
+                       const ClipRect& clip, SceneObject* object, bool fullDetail,
+                       const std::vector<uint32_t>* only = nullptr);
 
 }  // namespace tsv

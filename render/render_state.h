@@ -53,6 +53,35 @@ struct RedrawTiming {
   uint32_t framesPerSecond = 0;
 };
 
+// Where the triangles of the drawn object lay on the view at a full redraw, in square tiles, so
+// that a redraw of part of the view draws only the triangles that can reach it (SoftDrawPart).
+inline constexpr int kTriangleTileSide = 8;
+inline constexpr int kTriangleTilesAcross = kViewSide / kTriangleTileSide;
+// A triangle whose screen box spans more pixels than this either way is kept in a list of its own
+// instead of its tile.
+inline constexpr int kSmallTriangleSpan = 8;
+struct TriangleBins {
+  const SceneObject* object = nullptr;  // null: not built
+  uint64_t serial = 0;
+  uint32_t triangleCount = 0;
+  std::array<float, 3> angles{};  // the view they were built in
+  float zoom = 0;
+  int32_t centerX = 0, centerY = 0;
+  ClipRect drawn{};  // the drawn bounds of the view as last drawn
+  // The small front-facing triangles reaching the view, by the tile of their box's first corner
+  // (ascending in each tile); the large ones in a list.
+  std::vector<uint32_t> tileStart;
+  std::vector<uint32_t> tileTriangles;
+  std::vector<uint32_t> large;
+  std::vector<uint16_t> tileOf;  // scratch of the build: each triangle's tile, or none
+  // Triangles whose corners moved since the build (a flag per triangle and their list).
+  std::vector<uint8_t> changed;
+  std::vector<uint32_t> changedList;
+  // Scratch of a partial redraw: one bit per triangle, and the candidates in index order.
+  std::vector<uint64_t> candidates;
+  std::vector<uint32_t> subset;
+};
+
 struct RenderState {
   // The view buffers, allocated once at start-up (InitSoftDraw) and never resized.
   std::vector<float> depthBuffer;      // 400 x 400
@@ -79,6 +108,12 @@ struct RenderState {
   // Passes of the view projection over the work records since the start: a drag pass is meant
   // to make one (the refresh's), with the redraw reusing it.
   uint64_t projectionPasses = 0;
+  // Scratch of the partial refresh: a stamp per point (the point is listed when it holds the
+  // current stamp) and the points listed.
+  std::vector<uint32_t> refreshVisits;
+  uint32_t refreshStamp = 0;
+  std::vector<uint32_t> refreshPoints;
+  TriangleBins bins;
 
   // Registered by the hardware back ends that started; null when absent.
   HardwareViewEntry openGLDrawView = nullptr;

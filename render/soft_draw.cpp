@@ -3,10 +3,13 @@
 #include "render/soft_draw.h"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <span>
 
 #include "platform/canvas.h"
 #include "platform/preferences.h"
@@ -48,16 +51,17 @@ void FillClip(std::vector<T>& buffer, const ClipRect& clip, T value) {
 
 // Pictures are top row first; buffer rows grow upward on the screen, so picture row k of a clip
 // is its buffer row (bottom - 1 - k).
-void PresentColourBuffer(const ClipRect& clip, uint32_t* picture) {
-  const int width = clip.right - clip.left;
+// `stride` is the picture's row length (the clip's width, or the view's for a part of it).
+void PresentColourBuffer(const ClipRect& clip, uint32_t* picture, size_t stride) {
   for (int k = 0; k < clip.bottom - clip.top; ++k) {
     const uint32_t* line =
         renderState.colourBuffer.data() + size_t(clip.bottom - 1 - k) * kViewSide;
-    std::copy(line + clip.left, line + clip.right, picture + size_t(k) * size_t(width));
+    std::copy(line + clip.left, line + clip.right, picture + size_t(k) * stride);
   }
 }
 
-void PresentShadeBuffer(const SceneObject& object, const ClipRect& clip, uint32_t* picture) {
+void PresentShadeBuffer(const SceneObject& object, const ClipRect& clip, uint32_t* picture,
+                        size_t stride) {
   std::array<uint32_t, 256> palette;
   if (object.shadeRamp.size() == palette.size()) {
     std::copy(object.shadeRamp.begin(), object.shadeRamp.end(), palette.begin());
@@ -76,7 +80,7 @@ void PresentShadeBuffer(const SceneObject& object, const ClipRect& clip, uint32_
   const int width = clip.right - clip.left;
   for (int k = 0; k < clip.bottom - clip.top; ++k) {
     const int row = clip.bottom - 1 - k;
-    uint32_t* out = picture + size_t(k) * size_t(width);
+    uint32_t* out = picture + size_t(k) * stride;
     if (row < top || row >= bottom || left >= right) {
       std::memcpy(out, backgroundRow.data(), size_t(width) * sizeof(uint32_t));
       continue;
@@ -100,35 +104,41 @@ void PresentShadeBuffer(const SceneObject& object, const ClipRect& clip, uint32_
 }
 
 // Steps 4 to 6 of a redraw, for the view or the thumbnail: rasterise in the variant the options
-// and the object call for and present the buffer into `picture` (clip width x height).
+// and the object call for and present the buffer into `picture` (clip width x height). A redraw
+// of part of the view passes the triangles that can reach it (`only`), the drawn bounds of the
+// rest of the view (`drawnBefore`) and the view's row length (`stride`, the picture pointing at
+// the part's first pixel); the depth view is never drawn in part.
 void RasteriseAndPresent(SceneObject& object, const SoftDrawOptions& options, const ClipRect& clip,
-                         bool recordDepthRange, uint32_t* picture) {
+                         bool recordDepthRange, uint32_t* picture,
+                         const std::vector<uint32_t>* only = nullptr,
+                         const ClipRect& drawnBefore = kNothingDrawn, size_t stride = 0) {
   RenderState& state = renderState;
+  if (stride == 0) stride = size_t(clip.right - clip.left);
   if (options.depthView) {
     DrawDepthView(object, clip, options.fullDetail, recordDepthRange);
-    PresentShadeBuffer(object, clip, picture);
+    PresentShadeBuffer(object, clip, picture, stride);
     return;
   }
   const bool textured = options.texturedObjects && !object.textureImage.empty();
   if (options.maskRoom || textured || object.optics.isPainted != 0) {
     FillClip(state.colourBuffer, clip, ModelingBackgroundPixel());
     FillClip(state.depthBuffer, clip, kEmptyDepth);
-    state.drawnBounds = kNothingDrawn;
+    state.drawnBounds = drawnBefore;
     if (options.maskRoom) {
-      DrawMaskTriangles(state.colourBuffer, state.depthBuffer, clip, &object, options.fullDetail);
+      DrawMaskTriangles(state.colourBuffer, state.depthBuffer, clip, &object, options.fullDetail, only);
     } else {
       BuildLightTables(object);
       DrawTexturedTriangles(state.colourBuffer, state.depthBuffer, clip, &object,
-                            options.fullDetail, options.texturedObjects);
+                            options.fullDetail, options.texturedObjects, only);
     }
-    PresentColourBuffer(clip, picture);
+    PresentColourBuffer(clip, picture, stride);
     return;
   }
   FillClip(state.shadeBuffer, clip, uint8_t(0));
   FillClip(state.depthBuffer, clip, kEmptyDepth);
-  state.drawnBounds = kNothingDrawn;
-  DrawShadedTriangles(state.shadeBuffer, state.depthBuffer, clip, &object, options.fullDetail);
-  PresentShadeBuffer(object, clip, picture);
+  state.drawnBounds = drawnBefore;
+  DrawShadedTriangles(state.shadeBuffer, state.depthBuffer, clip, &object, options.fullDetail, only);
+  PresentShadeBuffer(object, clip, picture, stride);
 }
 
 // Recomputes what the dirty flags ask for before drawing; true when the normals were recomputed
@@ -281,6 +291,160 @@ bool DrawObjectThumbnail(SceneObject& object, const SoftDrawOptions& options) {
   const bool drawn = DrawThumbnailPicture(object, options);
   ProjectAndShade(object, CurrentView(object), kViewBottomRow);
   return drawn;
+}
+
+bool BuildTriangleBins(const SceneObject& object) {
+  TriangleBins& b = renderState.bins;
+  b.object = nullptr;
+  if (!HasWorkRecords(object)) return false;
+  const std::span<const Triangle> all = Triangles(object);
+  const size_t count = std::min(all.size(), size_t(object.triangleCount));
+  if (count >= UINT32_MAX) return false;
+  const PointWork* points = object.pointWork->data();
+  const uint32_t pointCount = uint32_t(object.pointCount);
+  constexpr size_t kTiles = size_t(kTriangleTilesAcross) * kTriangleTilesAcross;
+  constexpr uint16_t kNoTile = UINT16_MAX;
+  static_assert(kTiles < kNoTile);
+  try {
+    b.tileOf.resize(count);
+    b.tileStart.assign(kTiles + 1, 0);
+    b.large.clear();
+    for (size_t t = 0; t < count; ++t) {
+      b.tileOf[t] = kNoTile;
+      const Triangle& tri = all[t];
+      if (tri[0] >= pointCount || tri[1] >= pointCount || tri[2] >= pointCount) continue;
+      // As the rasterisers take them: F, G, H = corners 0, 2, 1, drawn when facing the viewer.
+      const PointWork& f = points[tri[0]];
+      const PointWork& g = points[tri[2]];
+      const PointWork& h = points[tri[1]];
+      const int64_t facing =
+          int64_t(h.sx - f.sx) * (g.sy - f.sy) - int64_t(g.sx - f.sx) * (h.sy - f.sy);
+      if (facing < 0) continue;
+      const int32_t minX = std::min({f.sx, g.sx, h.sx}), maxX = std::max({f.sx, g.sx, h.sx});
+      const int32_t minY = std::min({f.sy, g.sy, h.sy}), maxY = std::max({f.sy, g.sy, h.sy});
+      if (maxX < 0 || maxY < 0 || minX > kViewBottomRow || minY > kViewBottomRow) continue;
+      if (maxX - minX > kSmallTriangleSpan || maxY - minY > kSmallTriangleSpan) {
+        b.large.push_back(uint32_t(t));
+        continue;
+      }
+      const size_t tile = size_t(std::max(minY, 0) / kTriangleTileSide) * kTriangleTilesAcross +
+                          size_t(std::max(minX, 0) / kTriangleTileSide);
+      b.tileOf[t] = uint16_t(tile);
+      ++b.tileStart[tile + 1];
+    }
+    for (size_t k = 0; k < kTiles; ++k) b.tileStart[k + 1] += b.tileStart[k];
+    b.tileTriangles.resize(b.tileStart[kTiles]);
+    std::array<uint32_t, kTiles> cursor;
+    std::copy_n(b.tileStart.begin(), kTiles, cursor.begin());
+    for (size_t t = 0; t < count; ++t) {
+      if (b.tileOf[t] != kNoTile) b.tileTriangles[cursor[b.tileOf[t]]++] = uint32_t(t);
+    }
+    b.changed.assign(count, 0);
+    b.changedList.clear();
+    b.changedList.reserve(count);
+    b.candidates.assign((count + 63) / 64, 0);
+    b.subset.clear();
+    b.subset.reserve(count);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  const ObjectView& view = CurrentView(object);
+  b.angles = view.angles;
+  b.zoom = view.zoom;
+  b.centerX = view.centerX;
+  b.centerY = view.centerY;
+  b.drawn = renderState.drawnBounds;
+  b.serial = object.serial;
+  b.triangleCount = uint32_t(count);
+  b.object = &object;
+  return true;
+}
+
+void ForgetTriangleBins() { renderState.bins.object = nullptr; }
+
+void NoteTrianglesChanged(std::span<const uint32_t> triangles) {
+  TriangleBins& b = renderState.bins;
+  if (b.object == nullptr) return;
+  for (const uint32_t t : triangles) {
+    if (t >= b.changed.size() || b.changed[t] != 0) continue;
+    b.changed[t] = 1;
+    b.changedList.push_back(t);  // room for every triangle was reserved
+  }
+}
+
+bool SoftDrawPart(SceneObject* object, const SoftDrawOptions& options, const ClipRect& part) {
+  const auto start = std::chrono::steady_clock::now();
+  TriangleBins& b = renderState.bins;
+  if (object == nullptr || !BuffersReady() || !HasWorkRecords(*object)) return false;
+  const size_t count = std::min(Triangles(*object).size(), size_t(object->triangleCount));
+  const ObjectView& view = CurrentView(*object);
+  if (b.object != object || b.serial != object->serial || b.triangleCount != count ||
+      b.angles != view.angles || b.zoom != view.zoom || b.centerX != view.centerX || b.centerY != view.centerY) {
+    return false;
+  }
+  if (!options.workDataCurrent || options.updateThumbnail || options.depthView ||
+      (options.renderer & 7) != kRendererChoiceSoftDraw || (!options.fullDetail && object->isFastSynthetic != 0) ||
+      (object->dirtyFlags & (kDirtyNormals | kDirtyShadeRamp)) != 0) {
+    return false;
+  }
+  // The rest of the view shows the shades of the light the records hold.
+  const std::array<float, 3> shadedWith = renderState.lightVector;
+  BuildLightVector(options.lightAngles);
+  if (renderState.lightVector != shadedWith) {
+    renderState.lightVector = shadedWith;
+    return false;
+  }
+  const ClipRect clip = ClipWithinView(part);
+  if (clip.left >= clip.right || clip.top >= clip.bottom) return true;
+
+  // Many triangles moved since the build: built again from where everything lies now.
+  if (b.changedList.size() > count / 16) {
+    const ClipRect drawn = b.drawn;
+    if (!BuildTriangleBins(*object)) return false;
+    b.drawn = drawn;
+  }
+  // The candidates, once each, in index order: the small triangles whose first box corner lies
+  // in a tile from which they can reach the part, the large ones whose box meets it, and every
+  // triangle that moved since the build.
+  auto mark = [&](uint32_t t) { b.candidates[t >> 6] |= uint64_t(1) << (t & 63); };
+  auto tile = [](int pixel) { return std::clamp(pixel, 0, kViewBottomRow) / kTriangleTileSide; };
+  const int c0 = tile(clip.left - kSmallTriangleSpan), c1 = tile(clip.right - 1);
+  const int r0 = tile(clip.top - kSmallTriangleSpan), r1 = tile(clip.bottom - 1);
+  for (int r = r0; r <= r1; ++r) {
+    for (int c = c0; c <= c1; ++c) {
+      const size_t k = size_t(r) * kTriangleTilesAcross + size_t(c);
+      for (uint32_t j = b.tileStart[k]; j < b.tileStart[k + 1]; ++j) mark(b.tileTriangles[j]);
+    }
+  }
+  const std::span<const Triangle> all = Triangles(*object);
+  const PointWork* points = object->pointWork->data();
+  const uint32_t pointCount = uint32_t(object->pointCount);
+  for (const uint32_t t : b.large) {
+    const Triangle& tri = all[t];
+    if (tri[0] >= pointCount || tri[1] >= pointCount || tri[2] >= pointCount) continue;
+    const PointWork& p0 = points[tri[0]];
+    const PointWork& p1 = points[tri[1]];
+    const PointWork& p2 = points[tri[2]];
+    if (std::max({p0.sx, p1.sx, p2.sx}) < clip.left || std::min({p0.sx, p1.sx, p2.sx}) >= clip.right ||
+        std::max({p0.sy, p1.sy, p2.sy}) < clip.top || std::min({p0.sy, p1.sy, p2.sy}) >= clip.bottom) {
+      continue;
+    }
+    mark(t);
+  }
+  for (const uint32_t t : b.changedList) mark(t);
+  b.subset.clear();
+  for (size_t w = 0; w < b.candidates.size(); ++w) {
+    for (uint64_t bits = b.candidates[w]; bits != 0; bits &= bits - 1) {
+      b.subset.push_back(uint32_t(w * 64 + size_t(std::countr_zero(bits))));
+    }
+    b.candidates[w] = 0;
+  }
+
+  uint32_t* picture = renderState.viewPicture.data() + size_t(kViewSide - clip.bottom) * kViewSide + size_t(clip.left);
+  RasteriseAndPresent(*object, options, clip, false, picture, &b.subset, b.drawn, kViewSide);
+  b.drawn = renderState.drawnBounds;
+  RecordTiming(start);
+  return true;
 }
 
 RedrawTiming LastRedrawTiming() { return renderState.lastRedraw; }

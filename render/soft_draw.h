@@ -51,6 +51,20 @@ struct SoftDrawOptions {
 // object not bound to the work arrays, or a renderer that was never started.
 [[nodiscard]] bool SoftDraw(SceneObject* object, const SoftDrawOptions& options);
 
+// Redrawing part of the view. After a full SoftDraw of an object's view, BuildTriangleBins notes
+// where its triangles lie (false, with nothing kept, when memory runs out). While the view, the
+// light and the object's topology stay, and every triangle whose corners move is told to
+// NoteTrianglesChanged, SoftDrawPart redraws the rectangle `part` of the view picture and the
+// view buffers from the triangles that can reach it, exactly as a full SoftDraw would draw it,
+// and leaves the rest as it is: `part` must cover every pixel a change can have touched, before
+// and after. The records must be current (options.workDataCurrent). False, with nothing drawn,
+// when it cannot (no bins for this object and view, the depth view, a hardware renderer, the
+// coarse outline, dirty normals or shade palette, another light): a full SoftDraw is needed.
+[[nodiscard]] bool BuildTriangleBins(const SceneObject& object);
+void ForgetTriangleBins();
+void NoteTrianglesChanged(std::span<const uint32_t> triangles);
+[[nodiscard]] bool SoftDrawPart(SceneObject* object, const SoftDrawOptions& options, const ClipRect& part);
+
 // The object's 100 x 100 `preview` drawn as the view would be (same angles, a quarter of the
 // zoom and of the centre), through the clip (0, 0, 100, 100) of the same buffers. The work
 // records are left projected and shaded for the current view.

@@ -59,6 +59,9 @@ constexpr float kPickDepthMargin = 3.0f;
 // held here so that the conversion stays defined.
 constexpr float kFarPixel = 1.0e6f;
 
+// The shape whose falloff takes a fresh random factor at every point.
+constexpr int kRandomisedShape = 25;
+
 bool IsPolygonShape(int shape) { return (shape >= 9 && shape <= 15) || shape == 17; }
 
 // ---------------------------------------------------------------- profile
@@ -152,6 +155,52 @@ float DabPixel(float value) { return std::trunc(std::clamp(value, -kFarPixel, kF
 
 // ---------------------------------------------------------------- one dab
 
+// BrushFalloff, inlined into the dabs' loops.
+inline float FalloffAt(float u, float v, float R) {
+  const BrushEngineState& e = brushEngine;
+  if (!(R > 0.0f)) return -1.0f;
+  if (e.tilt.active) {
+    const BrushTilt& t = e.tilt;
+    const float across = t.across * (u * t.sinTheta - v * t.cosTheta);
+    const float stretch = std::exp(across * t.length * kTiltStretch);
+    const float along = stretch * (u * t.cosTheta + v * t.sinTheta);
+    u = along;
+    v = across;
+  }
+  // Every shape lies within the circle of radius R (the polygons' corners touch it), so
+  // anything further out is outside without the square root.
+  const float r2 = u * u + v * v;
+  if (!(r2 <= R * R)) return -1.0f;
+  if (IsPolygonShape(e.profileShape) && e.polygonSides > 0) {
+    if (r2 == 0.0f) return 1.0f;
+    const float edge = PolygonEdgeWeight(e, u, v, std::sqrt(r2), R);
+    if (e.polygonCone) return edge >= 0.0f ? edge : -1.0f;
+    return edge > 0.0f ? 1.0f : -1.0f;
+  }
+  const float t = std::sqrt(r2) * float(kBrushProfileSteps) / R;
+  if (!(t <= float(kBrushProfileSteps))) return -1.0f;
+  const int k = int(t);
+  const float low = e.brushProfile[size_t(k)], high = e.brushProfile[size_t(k + 1)];
+  float value = low + (high - low) * (t - float(k));
+  if (e.profileShape == kRandomisedShape) {
+    // A fresh factor per point, from the generator's 15-bit range: about -0.5 to 1.5.
+    value *= float(2 * (std::rand() % 32768) - 32767) / 32768.0f + 0.5f;
+  }
+  return value;
+}
+
+// DepthVisibility, inlined into the dabs' loops.
+inline float VisibilityAt(std::span<const float> depthBuffer, int sx, int sy, float depth) {
+  if (sx < 0 || sy < 0 || sx >= kViewSide || sy >= kViewSide) return 1.0f;
+  if (depthBuffer.size() < size_t(kViewPixelCount)) return 1.0f;
+  const float b = depthBuffer[size_t(sy) * kViewSide + size_t(sx)];
+  if (b <= kDrawnDepth) return 1.0f;
+  const float behind = b - depth;
+  if (behind < 0.0f) return 1.0f;
+  if (!(behind <= kBrushHiddenLimit)) return 0.0f;
+  return std::exp(-kBrushVisibilitySoftness * behind * behind);
+}
+
 // What every dab works from: the points, the view it is drawn in, the brush and the topology.
 struct DabFrame {
   SceneObject* object = nullptr;
@@ -175,7 +224,7 @@ struct DabFrame {
 
   float Weight(size_t i) const { return mask != nullptr ? float(mask[i]) * (1.0f / 255.0f) : 1.0f; }
   float Visibility(const PointWork& p) const {
-    return through ? 1.0f : DepthVisibility(depth, p.sx, p.sy, p.depth);
+    return through ? 1.0f : VisibilityAt(depth, p.sx, p.sy, p.depth);
   }
 };
 
@@ -204,12 +253,14 @@ PointTileIndex* CurrentPointTiles(const SceneObject& object, const PointWork* wo
       if (uint16_t(p.sx) < kViewSide && uint16_t(p.sy) < kViewSide) ++x.tileStart[TileOf(p) + 1];
     }
     for (size_t t = 0; t < kTiles; ++t) x.tileStart[t + 1] += x.tileStart[t];
-    x.tilePoints.reserve(count);  // however the points move, the next builds fit
-    x.tilePoints.resize(x.tileStart[kTiles]);
+    x.slots.reserve(count);  // however the points move, the next builds fit
+    x.slots.resize(x.tileStart[kTiles]);
     x.cursor.assign(x.tileStart.begin(), x.tileStart.end() - 1);
     for (size_t i = 0; i < count; ++i) {
       const PointWork& p = work[i];
-      if (uint16_t(p.sx) < kViewSide && uint16_t(p.sy) < kViewSide) x.tilePoints[x.cursor[TileOf(p)]++] = uint32_t(i);
+      if (uint16_t(p.sx) < kViewSide && uint16_t(p.sy) < kViewSide) {
+        x.slots[x.cursor[TileOf(p)]++] = {uint32_t(i), p.vx, p.vy};
+      }
     }
     x.moved.assign(count, 0);
     x.movedPoints.clear();
@@ -239,7 +290,7 @@ void ForEachCandidate(PointTileIndex& x, float left, float top, float right, flo
       for (int c = c0; c <= c1; ++c) {
         const size_t t = size_t(r) * kPointTilesAcross + size_t(c);
         for (uint32_t k = x.tileStart[t]; k < x.tileStart[t + 1]; ++k) {
-          const uint32_t i = x.tilePoints[k];
+          const uint32_t i = x.slots[k].point;
           x.candidates[i >> 6] |= uint64_t(1) << (i & 63);
         }
       }
@@ -251,6 +302,41 @@ void ForEachCandidate(PointTileIndex& x, float left, float top, float right, flo
       visit(size_t(w * 64 + size_t(std::countr_zero(bits))));
     }
   }
+}
+
+// The candidates of a dab that may visit its points in any order, whose reach is the disc of
+// `reach` pixels around the screen position (column, row): the points of the tiles the disc
+// meets, each passed as its slot to visitSlot unless it moved since the build, then every point
+// moved before this call to visitMoved. No point is passed twice, whatever the visits move.
+template <class VisitSlot, class VisitMoved>
+void ForEachCandidateAnyOrder(const PointTileIndex& x, float column, float row, float reach,
+                              VisitSlot visitSlot, VisitMoved visitMoved) {
+  const size_t movedBefore = x.movedPoints.size();
+  const float left = column - reach, right = column + reach, top = row - reach, bottom = row + reach;
+  if (right >= 0.0f && bottom >= 0.0f && left <= float(kViewSide - 1) && top <= float(kViewSide - 1)) {
+    auto tile = [](float pixel) {
+      return int(std::clamp(pixel, 0.0f, float(kViewSide - 1))) / kPointTileSide;
+    };
+    // How far a tile's pixels lie from the centre along one axis.
+    auto gap = [](float centre, int first) {
+      const float low = float(first), high = float(first + kPointTileSide - 1);
+      return centre < low ? low - centre : (centre > high ? centre - high : 0.0f);
+    };
+    const int c0 = tile(left), c1 = tile(right), r0 = tile(top), r1 = tile(bottom);
+    for (int r = r0; r <= r1; ++r) {
+      const float gy = gap(row, r * kPointTileSide);
+      for (int c = c0; c <= c1; ++c) {
+        const float gx = gap(column, c * kPointTileSide);
+        if (gx * gx + gy * gy > reach * reach) continue;
+        const size_t t = size_t(r) * kPointTilesAcross + size_t(c);
+        for (uint32_t k = x.tileStart[t]; k < x.tileStart[t + 1]; ++k) {
+          const PointTileIndex::Slot& slot = x.slots[k];
+          if (x.moved[slot.point] == 0) visitSlot(slot);
+        }
+      }
+    }
+  }
+  for (size_t k = 0; k < movedBefore; ++k) visitMoved(size_t(x.movedPoints[k]));
 }
 
 bool MakeDabFrame(SceneObject* object, float x, float y, float size,
@@ -320,9 +406,11 @@ void MarkChanged(DabFrame& f, size_t point) {
   f.changed = true;
   ClipRect& rect = brushEngine.changedRect;
   const uint32_t pointCount = uint32_t(f.count);
+  std::vector<uint32_t>& marked = brushEngine.markedTriangles;
   ForEachTriangleAround(f, point, [&](uint32_t t) {
     if (f.faces[t].flags != 0) return;
     f.faces[t].flags = 1;
+    if (marked.size() < marked.capacity()) marked.push_back(t);
     for (const uint32_t corner : f.triangles[t]) {
       if (corner < pointCount) Widen(rect, f.work[corner].sx, f.work[corner].sy);
     }
@@ -343,14 +431,22 @@ void PointMoved(DabFrame& f, size_t i) {
 }
 
 // Visits every point on the view within the brush, with its falloff f (points where f is below
-// 0 are skipped; with kSkipZero where f is 0 as well). The effect gets the point and f.
-template <bool kSkipZero, class Effect>
+// 0 are skipped; with kSkipZero where f is 0 as well). The effect gets the point and f. With
+// kInIndexOrder the points come in index order, as effects that read their neighbours need;
+// otherwise in any order (the randomised shape still takes them in index order, so that each
+// point draws the same number from the generator).
+template <bool kSkipZero, bool kInIndexOrder = false, class Effect>
 void VisitBrushPoints(DabFrame& f, Effect effect) {
   uint32_t weighed = 0;
+  // Untilted, every shape lies within the circle of radius R: points outside it are passed over
+  // here, without the call.
+  const float outside = brushEngine.tilt.active ? std::numeric_limits<float>::infinity() : f.radius * f.radius;
   auto look = [&](size_t i) {
     PointWork& p = f.work[i];
     if (uint16_t(p.sx) >= kViewSide || uint16_t(p.sy) >= kViewSide) return;  // negatives wrap
-    const float falloff = BrushFalloff(p.vx - f.centreU, p.vy - f.centreV, f.radius);
+    const float u = p.vx - f.centreU, v = p.vy - f.centreV;
+    if (u * u + v * v > outside) return;
+    const float falloff = FalloffAt(u, v, f.radius);
     if (kSkipZero ? !(falloff > 0.0f) : !(falloff >= 0.0f)) return;
     ++weighed;
     effect(i, p, falloff);
@@ -360,8 +456,19 @@ void VisitBrushPoints(DabFrame& f, Effect effect) {
   // stretches the brush beyond that: every point is looked at then.
   if (f.tiles != nullptr && !brushEngine.tilt.active) {
     const float reach = f.radius * f.view.zoom + 2.0f;
-    ForEachCandidate(*f.tiles, f.brushColumn - reach, f.brushRow - reach, f.brushColumn + reach,
-                     f.brushRow + reach, look);
+    if (kInIndexOrder || brushEngine.profileShape == kRandomisedShape) {
+      ForEachCandidate(*f.tiles, f.brushColumn - reach, f.brushRow - reach, f.brushColumn + reach,
+                       f.brushRow + reach, look);
+    } else {
+      // A point that has not moved since the build is where its slot says.
+      ForEachCandidateAnyOrder(
+          *f.tiles, f.brushColumn, f.brushRow, reach,
+          [&](const PointTileIndex::Slot& slot) {
+            const float u = slot.vx - f.centreU, v = slot.vy - f.centreV;
+            if (u * u + v * v <= outside) look(slot.point);
+          },
+          look);
+    }
   } else {
     for (size_t i = 0; i < f.count; ++i) look(i);
   }
@@ -439,7 +546,7 @@ void DabSmudge(DabFrame& f, float stepX, float stepY, float pressure) {
 // In place and in index order: a point sees the smoothed positions of the points before it.
 void DabSmooth(DabFrame& f) {
   const uint32_t pointCount = uint32_t(f.count);
-  VisitBrushPoints<false>(f, [&](size_t i, PointWork& p, float falloff) {
+  VisitBrushPoints<false, true>(f, [&](size_t i, PointWork& p, float falloff) {
     const float s = f.Weight(i) * falloff * f.Visibility(p);
     if (s == 0.0f || !std::isfinite(s)) return;
     float sx = p.vx, sy = p.vy, sz = p.vz;
@@ -506,7 +613,7 @@ void DabAlongAxis(DabFrame& f, bool spheric, float pressure) {
         for (int c = std::max(tc - ring, 0); c <= std::min(tc + ring, kPointTilesAcross - 1); ++c) {
           if (std::max(std::abs(c - tc), std::abs(r - tr)) != ring) continue;
           const size_t t = size_t(r) * kPointTilesAcross + size_t(c);
-          for (uint32_t k = x.tileStart[t]; k < x.tileStart[t + 1]; ++k) consider(x.tilePoints[k]);
+          for (uint32_t k = x.tileStart[t]; k < x.tileStart[t + 1]; ++k) consider(x.slots[k].point);
         }
       }
     }
@@ -560,7 +667,7 @@ void DabAlongAxis(DabFrame& f, bool spheric, float pressure) {
     const Vec3f q = ViewPosition(p) - centre;
     const float h = Dot(q, n);
     const Vec3f across = q - n * h;
-    const float falloff = BrushFalloff(Dot(across, e2), Dot(across, e1), f.radius);
+    const float falloff = FalloffAt(Dot(across, e2), Dot(across, e1), f.radius);
     if (!(falloff >= 0.0f)) return;
     float side = -1.0f;
     if (!f.through) {
@@ -583,8 +690,9 @@ void DabAlongAxis(DabFrame& f, bool spheric, float pressure) {
     const ScreenPosition middle = ScreenOfViewPosition(f.view, centre);
     const float reach =
         f.view.zoom * std::sqrt(f.radius * f.radius + kBrushHiddenLimit * kBrushHiddenLimit) + 2.0f;
-    ForEachCandidate(*f.tiles, float(middle.sx) - reach, float(middle.sy) - reach, float(middle.sx) + reach,
-                     float(middle.sy) + reach, weigh);
+    ForEachCandidateAnyOrder(
+        *f.tiles, float(middle.sx), float(middle.sy), reach,
+        [&](const PointTileIndex::Slot& slot) { weigh(slot.point); }, weigh);
   } else {
     for (size_t i = 0; i < f.count; ++i) weigh(i);
   }
@@ -734,48 +842,10 @@ BrushOutline BrushOutlineOf(int shape) {
   return {polygon.sides, float(polygon.firstAngle)};
 }
 
-float BrushFalloff(float u, float v, float R) {
-  const BrushEngineState& e = brushEngine;
-  if (!(R > 0.0f)) return -1.0f;
-  if (e.tilt.active) {
-    const BrushTilt& t = e.tilt;
-    const float across = t.across * (u * t.sinTheta - v * t.cosTheta);
-    const float stretch = std::exp(across * t.length * kTiltStretch);
-    const float along = stretch * (u * t.cosTheta + v * t.sinTheta);
-    u = along;
-    v = across;
-  }
-  // Every shape lies within the circle of radius R (the polygons' corners touch it), so
-  // anything further out is outside without the square root.
-  const float r2 = u * u + v * v;
-  if (!(r2 <= R * R)) return -1.0f;
-  if (IsPolygonShape(e.profileShape) && e.polygonSides > 0) {
-    if (r2 == 0.0f) return 1.0f;
-    const float edge = PolygonEdgeWeight(e, u, v, std::sqrt(r2), R);
-    if (e.polygonCone) return edge >= 0.0f ? edge : -1.0f;
-    return edge > 0.0f ? 1.0f : -1.0f;
-  }
-  const float t = std::sqrt(r2) * float(kBrushProfileSteps) / R;
-  if (!(t <= float(kBrushProfileSteps))) return -1.0f;
-  const int k = int(t);
-  const float low = e.brushProfile[size_t(k)], high = e.brushProfile[size_t(k + 1)];
-  float value = low + (high - low) * (t - float(k));
-  if (e.profileShape == 25) {
-    // A fresh factor per point, from the generator's 15-bit range: about -0.5 to 1.5.
-    value *= float(2 * (std::rand() % 32768) - 32767) / 32768.0f + 0.5f;
-  }
-  return value;
-}
+float BrushFalloff(float u, float v, float R) { return FalloffAt(u, v, R); }
 
 float DepthVisibility(std::span<const float> depthBuffer, int sx, int sy, float depth) {
-  if (sx < 0 || sy < 0 || sx >= kViewSide || sy >= kViewSide) return 1.0f;
-  if (depthBuffer.size() < size_t(kViewPixelCount)) return 1.0f;
-  const float b = depthBuffer[size_t(sy) * kViewSide + size_t(sx)];
-  if (b <= kDrawnDepth) return 1.0f;
-  const float behind = b - depth;
-  if (behind < 0.0f) return 1.0f;
-  if (!(behind <= kBrushHiddenLimit)) return 0.0f;
-  return std::exp(-kBrushVisibilitySoftness * behind * behind);
+  return VisibilityAt(depthBuffer, sx, sy, depth);
 }
 
 void BrushDab(DabKind kind, SceneObject* object, float x, float y, float stepX, float stepY,
@@ -884,10 +954,33 @@ int RepeatCopies(int repeat, float x, float y, float dx, float dy,
   return 1;
 }
 
-void ClearChangedMarks(SceneObject& object) {
+// Clears the marks of the last segment: through the list when the segment before left the
+// records kept and the list holds every mark of `object`, else every flag (activating an object
+// sets them all). The list then has room for every triangle (a mark that finds it full, when
+// memory ran out, leaves the list incomplete and forgotten).
+void ClearChangedMarks(SceneObject& object, bool kept) {
+  BrushEngineState& e = brushEngine;
   const size_t count = std::min(object.triangleWork->size(), size_t(object.triangleCount));
   TriangleWork* faces = object.triangleWork->data();
-  for (size_t t = 0; t < count; ++t) faces[t].flags = 0;
+  const bool listed = kept && e.marksObject == &object && e.marksSerial == object.serial &&
+                      e.markedTriangles.size() < e.markedTriangles.capacity();
+  if (listed) {
+    for (const uint32_t t : e.markedTriangles) {
+      if (t < count) faces[t].flags = 0;
+    }
+  } else {
+    for (size_t t = 0; t < count; ++t) faces[t].flags = 0;
+  }
+  e.markedTriangles.clear();
+  e.marksObject = nullptr;
+  try {
+    // One more than every triangle: a full list is never taken for a complete one.
+    e.markedTriangles.reserve(count + 1);
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  e.marksObject = &object;
+  e.marksSerial = object.serial;
 }
 
 // The paint colour in force, as the dabs blend it.
@@ -912,12 +1005,19 @@ void BrushStroke(SceneObject* object, int room, float x, float y, float dx, floa
   e.paintColour = CurrentPaintColour();
   e.changedRect = kNothingDrawn;
   e.mirrored = false;
-  ClearChangedMarks(*object);
+  e.segmentFromKept = BrushRecordsKept(*object);
+  ClearChangedMarks(*object, e.segmentFromKept);
 
   const std::span<PointWork> records(object->pointWork->data(), size_t(object->pointCount));
-  // The dabs start from the shape as it is, in the view the user looks through.
+  // The dabs start from the shape as it is, in the view the user looks through: records a
+  // stroke kept are that already.
   const ViewProjection view = ViewForBrush(*object, false);
-  ProjectWorkRecords(records, view);
+  if (!e.segmentFromKept) ProjectWorkRecords(records, view);
+  // The tiles keep up with the points moved since they were built; once those are many, they
+  // are built again, from records that are current before the first dab.
+  if (e.segmentFromKept && e.tiles.projection != 0 && e.tiles.movedPoints.size() > size_t(e.tiles.count) / 8) {
+    e.tiles.projection = 0;
+  }
 
   std::array<SegmentCopy, kMostCopies> copies;
   const int copyCount = RepeatCopies(brushSettings.repeat, x, y, dx, dy, copies);
@@ -954,12 +1054,50 @@ void ExtendChangedRect(const SceneObject& object) {
   const PointWork* work = object.pointWork->data();
   const uint32_t pointCount = uint32_t(object.pointCount);
   ClipRect& rect = brushEngine.changedRect;
-  for (size_t t = 0; t < count; ++t) {
-    if (faces[t].flags == 0) continue;
+  auto widenOver = [&](size_t t) {
     for (const uint32_t corner : triangles[t]) {
       if (corner < pointCount) Widen(rect, work[corner].sx, work[corner].sy);
     }
+  };
+  if (std::span<const uint32_t> marked = MarkedTrianglesOf(object); marked.data() != nullptr) {
+    for (const uint32_t t : marked) {
+      if (t < count) widenOver(t);
+    }
+    return;
   }
+  for (size_t t = 0; t < count; ++t) {
+    if (faces[t].flags != 0) widenOver(t);
+  }
+}
+
+void KeepBrushRecords(const SceneObject& object) {
+  BrushEngineState& e = brushEngine;
+  e.keptObject = &object;
+  e.keptSerial = object.serial;
+  e.keptProjection = renderState.projectionPasses;
+}
+
+void ForgetBrushRecords() {
+  brushEngine.keptObject = nullptr;
+  brushEngine.segmentFromKept = false;
+  brushEngine.marksObject = nullptr;
+}
+
+bool BrushRecordsKept(const SceneObject& object) {
+  const BrushEngineState& e = brushEngine;
+  return e.keptObject == &object && e.keptSerial == object.serial &&
+         e.keptProjection == renderState.projectionPasses && (object.dirtyFlags & kDirtyNormals) == 0 &&
+         HasWorkRecords(object);
+}
+
+std::span<const uint32_t> MarkedTrianglesOf(const SceneObject& object) {
+  const BrushEngineState& e = brushEngine;
+  if (e.marksObject != &object || e.marksSerial != object.serial ||
+      e.markedTriangles.size() >= e.markedTriangles.capacity()) {
+    return {};
+  }
+  // The list has room for every triangle, so its data is never null here.
+  return {e.markedTriangles.data(), e.markedTriangles.size()};
 }
 
 }  // namespace tsv

@@ -116,8 +116,14 @@ struct PointTileIndex {
   uint64_t projection = 0;  // the projection it was built after; 0: not built
   uint64_t serial = 0;      // of the object
   uint32_t count = 0;       // its points
-  std::vector<uint32_t> tileStart;   // kPointTilesAcross^2 + 1 offsets into tilePoints
-  std::vector<uint32_t> tilePoints;  // the points on the view, tile by tile, ascending in each
+  // A point in its tile, with the view position it had at the build, so that a dab can pass
+  // over the points outside its reach without reading their work records.
+  struct Slot {
+    uint32_t point = 0;
+    float vx = 0, vy = 0;
+  };
+  std::vector<uint32_t> tileStart;   // kPointTilesAcross^2 + 1 offsets into slots
+  std::vector<Slot> slots;           // the points on the view, tile by tile, ascending in each
   std::vector<uint32_t> cursor;      // scratch of the build
   std::vector<uint8_t> moved;        // per point: a dab moved it since the build
   std::vector<uint32_t> movedPoints;
@@ -150,6 +156,19 @@ struct BrushEngineState {
 
   uint64_t dabCount = 0;        // dabs made since the reset
   uint32_t lastDabPoints = 0;   // points the last dab weighed (falloff accepted)
+
+  // The triangles the dabs marked since the marks were last cleared, in marking order; while
+  // marksObject / marksSerial name the object, every other triangle's flag is 0.
+  std::vector<uint32_t> markedTriangles;
+  const SceneObject* marksObject = nullptr;
+  uint64_t marksSerial = 0;
+  // Records a stroke left current (KeepBrushRecords): the object, its serial and the projection
+  // count then; keptObject null when none.
+  const SceneObject* keptObject = nullptr;
+  uint64_t keptSerial = 0;
+  uint64_t keptProjection = 0;
+  // The last segment started from kept records (without projecting them again).
+  bool segmentFromKept = false;
 
   PointTileIndex tiles;
   // Meshes of this many points or more are looked at through the tiles; smaller ones point by
@@ -209,5 +228,20 @@ void BrushStroke(SceneObject* object, int room, float x, float y, float dx, floa
 // Widens brushEngine.changedRect by where the triangles the last segment changed lie now (after
 // the refresh of the screen positions), so the rectangle covers them before and after.
 void ExtendChangedRect(const SceneObject& object);
+
+// Says that the work records of `object` are current in its view (projected, with normals and
+// shades of the stroke's light) and its view's depth buffer drawn from them: the stroke session
+// says it after each refresh and redraw. The next segment then starts from them without
+// projecting again, and its refresh may be RefreshWorkDataAround the marked triangles, as long as
+// nothing has projected since (renderState.projectionPasses) and the object is the same.
+void KeepBrushRecords(const SceneObject& object);
+// Forgets what KeepBrushRecords said (a stroke begins or ends), and the list of marks: the next
+// segment clears every flag.
+void ForgetBrushRecords();
+// The kept records' condition above, for `object`.
+[[nodiscard]] bool BrushRecordsKept(const SceneObject& object);
+// Every triangle of `object` the last segment marked, when the engine has them listed; a span
+// with a null data pointer when not (the flags must be read then).
+[[nodiscard]] std::span<const uint32_t> MarkedTrianglesOf(const SceneObject& object);
 
 }  // namespace tsv

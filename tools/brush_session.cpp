@@ -2,6 +2,7 @@
 #include "tools/brush_session.h"
 
 #include <algorithm>
+#include <span>
 
 #include "platform/preferences.h"
 #include "platform/tablet.h"
@@ -47,7 +48,16 @@ ClipRect SegmentRedrawRect(SceneObject& object, int room) {
   if (object.dirtyFlags & kDirtyNormals) {
     // Shaded with the light the redraw uses, so that the redraw can take the shades as they are.
     BuildLightVector(toolState.drawOptions.lightAngles);
-    RefreshWorkData(object);
+    const std::span<const uint32_t> marked = MarkedTrianglesOf(object);
+    if (brushEngine.segmentFromKept && marked.data() != nullptr) {
+      // The rest of the records are as the last segment left them.
+      RefreshWorkDataAround(object, marked, &brushEngine.changedRect);
+    } else {
+      RefreshWorkData(object);
+    }
+    brushSession.workDataRefreshed = true;
+  } else if (brushEngine.segmentFromKept) {
+    // No point moved (paint, mask, texture coordinates): the kept records are current.
     brushSession.workDataRefreshed = true;
   }
   ExtendChangedRect(object);
@@ -65,8 +75,19 @@ bool RedrawAfterSegment(SceneObject& object, int room) {
   // projection is the last one made, and the redraw makes its own.
   options.workDataCurrent = brushSession.workDataRefreshed;
   brushSession.workDataRefreshed = false;
+  const bool large = object.triangleCount >= brushSession.partialRedrawFrom;
+  if (large && brushEngine.segmentFromKept && options.workDataCurrent) {
+    // Only the changed part, when the bins of the last full redraw still hold.
+    const std::span<const uint32_t> marked = MarkedTrianglesOf(object);
+    if (marked.data() != nullptr) {
+      NoteTrianglesChanged(marked);
+      if (SoftDrawPart(&object, options, brushSession.redrawRect)) return true;
+    }
+  }
   const bool drawn = SoftDraw(&object, options);
-  if (!drawn || (options.renderer & 7) != kRendererChoiceSoftDraw) DrawViewDepth(object);
+  const bool software = (options.renderer & 7) == kRendererChoiceSoftDraw;
+  if (!drawn || !software) DrawViewDepth(object);
+  if (!(drawn && software && large && BuildTriangleBins(object))) ForgetTriangleBins();
   return drawn;
 }
 
@@ -124,8 +145,14 @@ bool BeginStroke(int room, int x, int y) {
   brushEngine.accumulator = 0;
   if (room == kBrushRoomPaint) MakeObjectPaintable(object, undo);
 
+  // Shaded with the light of the redraws, so that the first segment can refresh only what it
+  // changes.
+  BuildLightVector(toolState.drawOptions.lightAngles);
   RefreshWorkData(*object);
   DrawViewDepth(*object);
+  ForgetBrushRecords();  // the marks too: activation may have set every flag
+  KeepBrushRecords(*object);
+  ForgetTriangleBins();
 
   brushSession.active = true;
   brushSession.room = room;
@@ -151,7 +178,7 @@ void ContinueStroke(int x, int y, int dx, int dy) {
 
   session.redrawRect = SegmentRedrawRect(object, session.room);
   if (IsEmpty(session.redrawRect)) return;  // no dab fell on this motion: the view stands
-  RedrawAfterSegment(object, session.room);
+  if (RedrawAfterSegment(object, session.room)) KeepBrushRecords(object);
   PresentBrushView(session.redrawRect);
 }
 
@@ -165,6 +192,8 @@ void EndStroke() {
   session.active = false;
   session.object = nullptr;
   session.undo = nullptr;
+  ForgetBrushRecords();
+  ForgetTriangleBins();
 }
 
 }  // namespace tsv

@@ -29,6 +29,9 @@ struct BrushSessionState {
   // SegmentRedrawRect refreshed the work data after the segment that just ran; the redraw that
   // follows (RedrawAfterSegment) reuses that projection instead of making another.
   bool workDataRefreshed = false;
+  // Objects of this many triangles or more are redrawn in part after segments that started from
+  // the records the one before kept (SoftDrawPart); smaller ones are drawn whole every time.
+  int32_t partialRedrawFrom = 32768;
   // Called after every segment's redraw with redrawRect, to put that part of the view
   // (renderState.viewPicture, top row first: buffer rows run upward) on the screen. Empty: the
   // tools' present hook shows the whole view instead (toolState.present).

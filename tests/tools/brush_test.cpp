@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -918,24 +919,41 @@ TEST_F(Brush, TheSessionsRedrawRectangleCoversThePushButNotTheWholeView) {
   EndStroke();
 }
 
-// A segment that moved points is projected by its refresh, and the redraw takes that projection
-// over; a segment that only painted leaves the projecting to its redraw. Either way the picture
-// is the one a redraw of its own makes.
+// A segment from the records the stroke kept projects nothing: its dabs start from them, its
+// refresh reprojects only the corners it moved and its redraw takes them over. Without kept
+// records (something projected since), a segment that moved points is projected by its dabs and
+// its refresh, and the redraw takes that projection over; a segment that only painted leaves the
+// projecting to its redraw. Either way the picture is the one a redraw of its own makes.
 TEST_F(Brush, ASegmentsRedrawTakesTheProjectionOfItsRefresh) {
   SceneObject* sphere = AddSphere();
   ASSERT_NE(sphere, nullptr);
   toolState.drawOptions.lightAngles = {0.2f, -0.5f, 0.1f};
-  for (const int room : {kBrushRoomModeling, kBrushRoomPaint}) {
-    SCOPED_TRACE(room);
-    ASSERT_TRUE(BeginStroke(room, 200, 200));
-    BrushStroke(sphere, room, 200, 200, 4, 0, 0.5f, 1.0f, renderState.depthBuffer);
+  struct Case {
+    int room;
+    bool kept;
+    uint64_t byRefresh, byRedraw;  // projections after the dabs'
+  };
+  const Case cases[] = {
+      {kBrushRoomModeling, true, 0, 0},
+      {kBrushRoomPaint, true, 0, 0},
+      {kBrushRoomModeling, false, 1, 1},
+      {kBrushRoomPaint, false, 0, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "room " << c.room << " kept " << c.kept);
+    ASSERT_TRUE(BeginStroke(c.room, 200, 200));
+    if (!c.kept) ForgetBrushRecords();
+    const uint64_t before = renderState.projectionPasses;
+    BrushStroke(sphere, c.room, 200, 200, 4, 0, 0.5f, 1.0f, renderState.depthBuffer);
+    EXPECT_EQ(brushEngine.segmentFromKept, c.kept);
     const uint64_t afterDabs = renderState.projectionPasses;
-    EXPECT_GT(SegmentRedrawRect(*sphere, room).right, 0);
+    EXPECT_EQ(afterDabs - before, c.kept ? 0u : 1u);
+    EXPECT_GT(SegmentRedrawRect(*sphere, c.room).right, 0);
     const uint64_t afterRefresh = renderState.projectionPasses;
-    ASSERT_TRUE(RedrawAfterSegment(*sphere, room));
+    ASSERT_TRUE(RedrawAfterSegment(*sphere, c.room));
     const uint64_t afterRedraw = renderState.projectionPasses;
-    EXPECT_EQ(afterRefresh - afterDabs, room == kBrushRoomModeling ? 1u : 0u);
-    EXPECT_EQ(afterRedraw - afterDabs, 1u);
+    EXPECT_EQ(afterRefresh - afterDabs, c.byRefresh);
+    EXPECT_EQ(afterRedraw - afterDabs, c.byRedraw);
 
     const std::vector<uint32_t> drawn = renderState.viewPicture;
     SoftDrawOptions options = toolState.drawOptions;
@@ -944,6 +962,91 @@ TEST_F(Brush, ASegmentsRedrawTakesTheProjectionOfItsRefresh) {
     EXPECT_EQ(renderState.viewPicture, drawn);
     EndStroke();
   }
+}
+
+// Segments after the first start from the records the segment before left, refresh only the
+// triangles they marked and redraw only the changed part of the view. Random strokes of every
+// room, type, side and shape (on a mesh looked at through the tiles) end with the records, the
+// depth buffer and the picture of segments that project, refresh and redraw everything.
+TEST_F(Brush, SegmentsFromKeptRecordsEqualSegmentsFromScratch) {
+  struct Outcome {
+    std::vector<PointWork> records;
+    std::vector<float> depth;
+    std::vector<uint32_t> picture;
+    std::vector<Rgb8> colours;
+    std::vector<uint8_t> mask;
+    std::vector<Uv> uv;
+    uint64_t partialRefreshes = 0;
+    uint64_t partialRedraws = 0;
+    std::vector<uint64_t> views;  // a hash of the picture and depth buffer after every segment
+  };
+  auto hash = [](const auto& values, uint64_t h) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(values.data());
+    for (size_t i = 0; i < values.size() * sizeof(values[0]); ++i) h = (h ^ bytes[i]) * 1099511628211u;
+    return h;
+  };
+  auto run = [&](bool keep) {
+    ResetBrushEngine();
+    brushEngine.pointTilesFrom = 0;
+    brushSession.partialRedrawFrom = 0;
+    SceneObject* sphere = AddSphere();
+    EXPECT_TRUE(sphere != nullptr && PrepareBrushEngine());
+    Outcome outcome;
+    if (sphere == nullptr) return outcome;
+    std::mt19937 random(23);
+    std::srand(9);
+    auto pick = [&](int n) { return int(random() % uint32_t(n)); };
+    const int rooms[] = {kBrushRoomModeling, kBrushRoomModeling, kBrushRoomModeling, kBrushRoomPaint,
+                         kBrushRoomMask, kBrushRoomLiquify};
+    for (int stroke = 0; stroke < 24; ++stroke) {
+      brushSettings.type = int16_t(pick(5));
+      brushSettings.side = int16_t(pick(3));
+      brushSettings.shape = int16_t(1 + pick(26));
+      brushSettings.spacing = int16_t(pick(2) != 0 ? 256 : 200);
+      brushSettings.size = int16_t(16 + pick(160));
+      brushSettings.depth = int16_t(pick(2) != 0 ? 80 : 176);
+      const int room = rooms[pick(6)];
+      const int x = 120 + pick(160), y = 120 + pick(160);
+      EXPECT_TRUE(BeginStroke(room, x, y));
+      for (int segment = 0; segment < 5; ++segment) {
+        if (!keep) ForgetBrushRecords();
+        const uint64_t before = renderState.projectionPasses;
+        ContinueStroke(x + 6 * segment, y, 6, pick(5) - 2);
+        outcome.partialRefreshes += brushEngine.segmentFromKept ? 1 : 0;
+        // Triangles noted as changed since the bins were built: the view was drawn in part.
+        outcome.partialRedraws += renderState.bins.changedList.empty() ? 0 : 1;
+        outcome.views.push_back(hash(renderState.depthBuffer, hash(renderState.viewPicture, 14695981039346656037u)));
+        // A kept segment neither projects for its dabs nor for its refresh or redraw.
+        if (keep && brushEngine.segmentFromKept && brushSettings.side != brush_side::kSymmetric) {
+          EXPECT_EQ(renderState.projectionPasses, before);
+        }
+      }
+      EndStroke();
+    }
+    outcome.records.assign(sphere->pointWork->begin(), sphere->pointWork->begin() + sphere->pointCount);
+    outcome.depth = renderState.depthBuffer;
+    outcome.picture = renderState.viewPicture;
+    outcome.colours = sphere->pointColors;
+    outcome.mask = sphere->pointMask;
+    outcome.uv = sphere->pointUV;
+    return outcome;
+  };
+  const Outcome kept = run(true);
+  ASSERT_FALSE(HasFailure());
+  DisposeSceneObject(scene.objectTable[size_t(scene.currentObjectIndex)]);
+  const Outcome scratch = run(false);
+  EXPECT_GT(kept.partialRefreshes, 24u);
+  EXPECT_GT(kept.partialRedraws, 24u);
+  EXPECT_EQ(scratch.partialRefreshes, 0u);
+  EXPECT_EQ(scratch.partialRedraws, 0u);
+  ASSERT_EQ(kept.records.size(), scratch.records.size());
+  EXPECT_EQ(std::memcmp(kept.records.data(), scratch.records.data(), kept.records.size() * sizeof(PointWork)), 0);
+  EXPECT_TRUE(kept.depth == scratch.depth);
+  EXPECT_TRUE(kept.picture == scratch.picture);
+  EXPECT_TRUE(kept.views == scratch.views);
+  EXPECT_TRUE(kept.colours == scratch.colours);
+  EXPECT_TRUE(kept.mask == scratch.mask);
+  EXPECT_TRUE(kept.uv == scratch.uv);
 }
 
 TEST_F(Brush, TheFirstPaintStrokeMakesTheObjectPaintedOnce) {
