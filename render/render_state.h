@@ -55,11 +55,8 @@ struct RedrawTiming {
 
 // Where the triangles of the drawn object lay on the view at a full redraw, in square tiles, so
 // that a redraw of part of the view draws only the triangles that can reach it (SoftDrawPart).
-inline constexpr int kTriangleTileSide = 8;
+inline constexpr int kTriangleTileSide = 2;
 inline constexpr int kTriangleTilesAcross = kViewSide / kTriangleTileSide;
-// A triangle whose screen box spans more pixels than this either way is kept in a list of its own
-// instead of its tile.
-inline constexpr int kSmallTriangleSpan = 8;
 struct TriangleBins {
   const SceneObject* object = nullptr;  // null: not built
   uint64_t serial = 0;
@@ -68,13 +65,18 @@ struct TriangleBins {
   float zoom = 0;
   int32_t centerX = 0, centerY = 0;
   ClipRect drawn{};  // the drawn bounds of the view as last drawn
+  // A triangle whose screen box spans more pixels than this either way is kept in a list of its
+  // own instead of its tile (chosen at the build from the triangles' sizes).
+  int32_t span = 8;
   // The small front-facing triangles reaching the view, by the tile of their box's first corner
   // (ascending in each tile); the large ones in a list.
   std::vector<uint32_t> tileStart;
   std::vector<uint32_t> tileTriangles;
   std::vector<uint32_t> large;
-  std::vector<uint16_t> tileOf;  // scratch of the build: each triangle's tile, or none
-  // Triangles whose corners moved since the build (a flag per triangle and their list).
+  // Each triangle's tile (or large, or none): where it lay at the build, or for the triangles
+  // whose corners moved since (a flag per triangle and their list), where it lies now.
+  std::vector<uint16_t> tileOf;
+  std::vector<uint8_t> extent;  // scratch of the build: each box's larger side
   std::vector<uint8_t> changed;
   std::vector<uint32_t> changedList;
   // Scratch of a partial redraw: one bit per triangle, and the candidates in index order.

@@ -293,6 +293,37 @@ bool DrawObjectThumbnail(SceneObject& object, const SoftDrawOptions& options) {
   return drawn;
 }
 
+namespace {
+
+constexpr size_t kTriangleTiles = size_t(kTriangleTilesAcross) * kTriangleTilesAcross;
+constexpr uint16_t kNoTile = UINT16_MAX;         // never drawn where it lies
+constexpr uint16_t kLargeTile = UINT16_MAX - 1;  // its box spans more than a small triangle's
+static_assert(kTriangleTiles < kLargeTile);
+
+// Where a triangle lies on the view now, for the bins: the tile of its box's first corner, or
+// kLargeTile when its box spans more than `span` pixels either way, or kNoTile when it draws
+// nothing there (a corner outside the points, facing away, or its box beside the view). With
+// `extent`, its box's larger side (at most 255) is kept there.
+uint16_t TriangleTile(const Triangle& tri, const PointWork* points, uint32_t pointCount, int32_t span,
+                      uint8_t* extent = nullptr) {
+  if (tri[0] >= pointCount || tri[1] >= pointCount || tri[2] >= pointCount) return kNoTile;
+  // As the rasterisers take them: F, G, H = corners 0, 2, 1, drawn when facing the viewer.
+  const PointWork& f = points[tri[0]];
+  const PointWork& g = points[tri[2]];
+  const PointWork& h = points[tri[1]];
+  const int64_t facing = int64_t(h.sx - f.sx) * (g.sy - f.sy) - int64_t(g.sx - f.sx) * (h.sy - f.sy);
+  if (facing < 0) return kNoTile;
+  const int32_t minX = std::min({f.sx, g.sx, h.sx}), maxX = std::max({f.sx, g.sx, h.sx});
+  const int32_t minY = std::min({f.sy, g.sy, h.sy}), maxY = std::max({f.sy, g.sy, h.sy});
+  if (maxX < 0 || maxY < 0 || minX > kViewBottomRow || minY > kViewBottomRow) return kNoTile;
+  if (extent != nullptr) *extent = uint8_t(std::min<int32_t>(std::max(maxX - minX, maxY - minY), 255));
+  if (maxX - minX > span || maxY - minY > span) return kLargeTile;
+  return uint16_t(size_t(std::max(minY, 0) / kTriangleTileSide) * kTriangleTilesAcross +
+                  size_t(std::max(minX, 0) / kTriangleTileSide));
+}
+
+}  // namespace
+
 bool BuildTriangleBins(const SceneObject& object) {
   TriangleBins& b = renderState.bins;
   b.object = nullptr;
@@ -302,42 +333,46 @@ bool BuildTriangleBins(const SceneObject& object) {
   if (count >= UINT32_MAX) return false;
   const PointWork* points = object.pointWork->data();
   const uint32_t pointCount = uint32_t(object.pointCount);
-  constexpr size_t kTiles = size_t(kTriangleTilesAcross) * kTriangleTilesAcross;
-  constexpr uint16_t kNoTile = UINT16_MAX;
-  static_assert(kTiles < kNoTile);
+  constexpr size_t kTiles = kTriangleTiles;
   try {
     b.tileOf.resize(count);
+    b.extent.resize(count);
     b.tileStart.assign(kTiles + 1, 0);
     b.large.clear();
+    // Every drawn triangle's tile and extent; the span of the small ones is then the least that
+    // takes in nearly all (a query widens by it, while each large one is looked at every time).
+    std::array<size_t, 256> extents{};
+    size_t drawable = 0;
     for (size_t t = 0; t < count; ++t) {
-      b.tileOf[t] = kNoTile;
-      const Triangle& tri = all[t];
-      if (tri[0] >= pointCount || tri[1] >= pointCount || tri[2] >= pointCount) continue;
-      // As the rasterisers take them: F, G, H = corners 0, 2, 1, drawn when facing the viewer.
-      const PointWork& f = points[tri[0]];
-      const PointWork& g = points[tri[2]];
-      const PointWork& h = points[tri[1]];
-      const int64_t facing =
-          int64_t(h.sx - f.sx) * (g.sy - f.sy) - int64_t(g.sx - f.sx) * (h.sy - f.sy);
-      if (facing < 0) continue;
-      const int32_t minX = std::min({f.sx, g.sx, h.sx}), maxX = std::max({f.sx, g.sx, h.sx});
-      const int32_t minY = std::min({f.sy, g.sy, h.sy}), maxY = std::max({f.sy, g.sy, h.sy});
-      if (maxX < 0 || maxY < 0 || minX > kViewBottomRow || minY > kViewBottomRow) continue;
-      if (maxX - minX > kSmallTriangleSpan || maxY - minY > kSmallTriangleSpan) {
-        b.large.push_back(uint32_t(t));
-        continue;
+      b.tileOf[t] = TriangleTile(all[t], points, pointCount, INT32_MAX, &b.extent[t]);
+      if (b.tileOf[t] == kNoTile) continue;
+      ++extents[b.extent[t]];
+      ++drawable;
+    }
+    b.span = 64;
+    for (const int32_t span : {2, 4, 8, 16, 32}) {
+      size_t within = 0;
+      for (int32_t e = 0; e <= span; ++e) within += extents[size_t(e)];
+      if (within * 20 >= drawable * 19) {
+        b.span = span;
+        break;
       }
-      const size_t tile = size_t(std::max(minY, 0) / kTriangleTileSide) * kTriangleTilesAcross +
-                          size_t(std::max(minX, 0) / kTriangleTileSide);
-      b.tileOf[t] = uint16_t(tile);
-      ++b.tileStart[tile + 1];
+    }
+    for (size_t t = 0; t < count; ++t) {
+      if (b.tileOf[t] == kNoTile) continue;
+      if (b.extent[t] > b.span) {
+        b.tileOf[t] = kLargeTile;
+        b.large.push_back(uint32_t(t));
+      } else {
+        ++b.tileStart[size_t(b.tileOf[t]) + 1];
+      }
     }
     for (size_t k = 0; k < kTiles; ++k) b.tileStart[k + 1] += b.tileStart[k];
     b.tileTriangles.resize(b.tileStart[kTiles]);
     std::array<uint32_t, kTiles> cursor;
     std::copy_n(b.tileStart.begin(), kTiles, cursor.begin());
     for (size_t t = 0; t < count; ++t) {
-      if (b.tileOf[t] != kNoTile) b.tileTriangles[cursor[b.tileOf[t]]++] = uint32_t(t);
+      if (b.tileOf[t] < kTiles) b.tileTriangles[cursor[b.tileOf[t]]++] = uint32_t(t);
     }
     b.changed.assign(count, 0);
     b.changedList.clear();
@@ -362,11 +397,17 @@ bool BuildTriangleBins(const SceneObject& object) {
 
 void ForgetTriangleBins() { renderState.bins.object = nullptr; }
 
-void NoteTrianglesChanged(std::span<const uint32_t> triangles) {
+void NoteTrianglesChanged(const SceneObject& object, std::span<const uint32_t> triangles) {
   TriangleBins& b = renderState.bins;
-  if (b.object == nullptr) return;
+  if (b.object != &object || !HasWorkRecords(object)) return;
+  const std::span<const Triangle> all = Triangles(object);
+  const PointWork* points = object.pointWork->data();
+  const uint32_t pointCount = uint32_t(object.pointCount);
   for (const uint32_t t : triangles) {
-    if (t >= b.changed.size() || b.changed[t] != 0) continue;
+    if (t >= b.changed.size() || t >= all.size()) continue;
+    // Where it lies now; its bin keeps where it lay at the build.
+    b.tileOf[t] = TriangleTile(all[t], points, pointCount, b.span);
+    if (b.changed[t] != 0) continue;
     b.changed[t] = 1;
     b.changedList.push_back(t);  // room for every triangle was reserved
   }
@@ -398,7 +439,7 @@ bool SoftDrawPart(SceneObject* object, const SoftDrawOptions& options, const Cli
   if (clip.left >= clip.right || clip.top >= clip.bottom) return true;
 
   // Many triangles moved since the build: built again from where everything lies now.
-  if (b.changedList.size() > count / 16) {
+  if (b.changedList.size() > count / 8) {
     const ClipRect drawn = b.drawn;
     if (!BuildTriangleBins(*object)) return false;
     b.drawn = drawn;
@@ -408,8 +449,8 @@ bool SoftDrawPart(SceneObject* object, const SoftDrawOptions& options, const Cli
   // triangle that moved since the build.
   auto mark = [&](uint32_t t) { b.candidates[t >> 6] |= uint64_t(1) << (t & 63); };
   auto tile = [](int pixel) { return std::clamp(pixel, 0, kViewBottomRow) / kTriangleTileSide; };
-  const int c0 = tile(clip.left - kSmallTriangleSpan), c1 = tile(clip.right - 1);
-  const int r0 = tile(clip.top - kSmallTriangleSpan), r1 = tile(clip.bottom - 1);
+  const int c0 = tile(clip.left - b.span), c1 = tile(clip.right - 1);
+  const int r0 = tile(clip.top - b.span), r1 = tile(clip.bottom - 1);
   for (int r = r0; r <= r1; ++r) {
     for (int c = c0; c <= c1; ++c) {
       const size_t k = size_t(r) * kTriangleTilesAcross + size_t(c);
@@ -431,7 +472,15 @@ bool SoftDrawPart(SceneObject* object, const SoftDrawOptions& options, const Cli
     }
     mark(t);
   }
-  for (const uint32_t t : b.changedList) mark(t);
+  for (const uint32_t t : b.changedList) {
+    const uint16_t k = b.tileOf[t];
+    if (k == kLargeTile) {
+      mark(t);
+    } else if (k != kNoTile) {
+      const int r = k / kTriangleTilesAcross, c = k % kTriangleTilesAcross;
+      if (r >= r0 && r <= r1 && c >= c0 && c <= c1) mark(t);
+    }
+  }
   b.subset.clear();
   for (size_t w = 0; w < b.candidates.size(); ++w) {
     for (uint64_t bits = b.candidates[w]; bits != 0; bits &= bits - 1) {

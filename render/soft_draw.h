@@ -54,7 +54,7 @@ struct SoftDrawOptions {
 // Redrawing part of the view. After a full SoftDraw of an object's view, BuildTriangleBins notes
 // where its triangles lie (false, with nothing kept, when memory runs out). While the view, the
 // light and the object's topology stay, and every triangle whose corners move is told to
-// NoteTrianglesChanged, SoftDrawPart redraws the rectangle `part` of the view picture and the
+// NoteTrianglesChanged once the records are current again, SoftDrawPart redraws the rectangle `part` of the view picture and the
 // view buffers from the triangles that can reach it, exactly as a full SoftDraw would draw it,
 // and leaves the rest as it is: `part` must cover every pixel a change can have touched, before
 // and after. The records must be current (options.workDataCurrent). False, with nothing drawn,
@@ -62,7 +62,7 @@ struct SoftDrawOptions {
 // coarse outline, dirty normals or shade palette, another light): a full SoftDraw is needed.
 [[nodiscard]] bool BuildTriangleBins(const SceneObject& object);
 void ForgetTriangleBins();
-void NoteTrianglesChanged(std::span<const uint32_t> triangles);
+void NoteTrianglesChanged(const SceneObject& object, std::span<const uint32_t> triangles);
 [[nodiscard]] bool SoftDrawPart(SceneObject* object, const SoftDrawOptions& options, const ClipRect& part);
 
 // The object's 100 x 100 `preview` drawn as the view would be (same angles, a quarter of the

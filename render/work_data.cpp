@@ -188,7 +188,7 @@ void RefreshWorkData(SceneObject& object) {
 }
 
 void RefreshWorkDataAround(SceneObject& object, std::span<const uint32_t> triangles,
-                           ClipRect* reshaded) {
+                           ClipRect* redrawn) {
   if (!HasWorkRecords(object)) return;
   const std::span<const Triangle> all = DrawableTriangles(object);
   const uint32_t pointCount = uint32_t(PointRecordCount(object));
@@ -227,24 +227,31 @@ void RefreshWorkDataAround(SceneObject& object, std::span<const uint32_t> triang
   for (const uint32_t p : corners) PointNormalOf(walk, p, points[p]);
   BuildInverseViewRotation(view.angles);
   const std::array<int32_t, 3> light = ShadingLight();
+  // Bounds of the pixels drawn otherwise, widened locally (the stores cannot alias the records).
+  ClipRect bounds = redrawn != nullptr ? *redrawn : kNothingDrawn;
+  auto widen = [&](const PointWork& point) {
+    const int sx = std::clamp<int>(point.sx, 0, kViewSide - 1);
+    const int sy = std::clamp<int>(point.sy, 0, kViewSide - 1);
+    bounds.left = std::min(bounds.left, sx);
+    bounds.right = std::max(bounds.right, sx + 1);
+    bounds.top = std::min(bounds.top, sy);
+    bounds.bottom = std::max(bounds.bottom, sy + 1);
+  };
   for (const uint32_t p : corners) {
     const int16_t before = points[p].shade;
     ShadeOf(points[p], light);
-    if (reshaded == nullptr || points[p].shade == before) continue;
+    if (redrawn == nullptr) continue;
+    widen(points[p]);
+    if (points[p].shade == before) continue;
     // The triangles around a point whose shade changed are drawn otherwise, listed or not.
     ForEachTriangleOf(walk, p, [&](uint32_t t) {
       if (faces[t].flags != 0) return;
       for (const uint32_t corner : all[t]) {
-        if (corner >= pointCount) continue;
-        const int sx = std::clamp<int>(points[corner].sx, 0, kViewSide - 1);
-        const int sy = std::clamp<int>(points[corner].sy, 0, kViewSide - 1);
-        reshaded->left = std::min(reshaded->left, sx);
-        reshaded->right = std::max(reshaded->right, sx + 1);
-        reshaded->top = std::min(reshaded->top, sy);
-        reshaded->bottom = std::max(reshaded->bottom, sy + 1);
+        if (corner < pointCount) widen(points[corner]);
       }
     });
   }
+  if (redrawn != nullptr) *redrawn = bounds;
   object.dirtyFlags = uint16_t(object.dirtyFlags & ~kDirtyNormals);
 }
 

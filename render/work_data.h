@@ -89,12 +89,12 @@ void RefreshWorkData(SceneObject& object);
 // RefreshWorkData for an object whose records were left current by one (same view, same light)
 // and whose object-space positions changed since at corners of `triangles` only, which must list
 // every triangle around each changed point: those triangles and their corners are refreshed, with
-// the results a whole refresh gives. With `reshaded`, widens it (buffer rows, half-open, held in
-// the view) over every triangle that is drawn otherwise without being listed: around a corner
-// whose shade changed, the triangles whose triangleWork flag is 0 (the listed ones carry a flag).
+// the results a whole refresh gives. With `redrawn`, widens it (buffer rows, half-open, held in
+// the view) over where the triangles drawn otherwise lie now: the listed ones, and around each
+// corner whose shade changed those whose triangleWork flag is 0 (the listed ones carry a flag).
 // Allocates only while its scratch grows to the object's size.
 void RefreshWorkDataAround(SceneObject& object, std::span<const uint32_t> triangles,
-                           ClipRect* reshaded = nullptr);
+                           ClipRect* redrawn = nullptr);
 
 // True when `object` is bound to work arrays that hold its points and triangles.
 [[nodiscard]] bool HasWorkRecords(const SceneObject& object);

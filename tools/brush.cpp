@@ -398,19 +398,25 @@ void Widen(ClipRect& rect, int sx, int sy) {
   rect.bottom = std::max(rect.bottom, sy + 1);
 }
 
-// Marks every triangle around a changed point and widens the changed rectangle over it. A
-// triangle marked already is in the rectangle: the screen positions stand still while a segment
-// runs (only the mirrored pass projects differently, and a symmetric segment redraws the whole
-// view), so overlapping dabs do not widen over the same corners again.
-void MarkChanged(DabFrame& f, size_t point) {
+// Marks every triangle around a changed point and widens the changed rectangle over it: over
+// the corners of each triangle it marks when the point changed its paint, mask or texture
+// coordinates (nothing moves), over the point alone where it was when it moves (its screen
+// position is not updated until the refresh, which covers every corner where it lies then; the
+// corners that stay keep their place). A triangle marked already is in the rectangle: the screen
+// positions stand still while a segment runs (only the mirrored pass projects differently, and a
+// symmetric segment redraws the whole view), so overlapping dabs do not widen over the same
+// corners again.
+void MarkChanged(DabFrame& f, size_t point, bool moves) {
   f.changed = true;
   ClipRect& rect = brushEngine.changedRect;
   const uint32_t pointCount = uint32_t(f.count);
   std::vector<uint32_t>& marked = brushEngine.markedTriangles;
+  if (moves) Widen(rect, f.work[point].sx, f.work[point].sy);
   ForEachTriangleAround(f, point, [&](uint32_t t) {
     if (f.faces[t].flags != 0) return;
     f.faces[t].flags = 1;
     if (marked.size() < marked.capacity()) marked.push_back(t);
+    if (moves) return;
     for (const uint32_t corner : f.triangles[t]) {
       if (corner < pointCount) Widen(rect, f.work[corner].sx, f.work[corner].sy);
     }
@@ -423,7 +429,7 @@ void PointMoved(DabFrame& f, size_t i) {
   PointWork& p = f.work[i];
   ObjectPositionFromView(p, f.view.rotation);
   p.depth = f.view.zoom * p.vz;
-  MarkChanged(f, i);
+  MarkChanged(f, i, true);
   if (f.tiles != nullptr && f.tiles->moved[i] == 0) {
     f.tiles->moved[i] = 1;
     f.tiles->movedPoints.push_back(uint32_t(i));
@@ -724,7 +730,7 @@ void DabPaint(DabFrame& f, float pressure) {
     c.red = Blend(c.red, colour.red, alpha);
     c.green = Blend(c.green, colour.green, alpha);
     c.blue = Blend(c.blue, colour.blue, alpha);
-    MarkChanged(f, i);
+    MarkChanged(f, i, false);
   });
 }
 
@@ -742,7 +748,7 @@ void DabMask(DabFrame& f, float pressure) {
     const uint8_t blended = Blend(m, target, alpha);
     if (blended == m) return;
     m = blended;
-    MarkChanged(f, i);
+    MarkChanged(f, i, false);
   });
 }
 
@@ -756,7 +762,7 @@ void DabLiquify(DabFrame& f, float stepX, float stepY, float pressure) {
     Uv& uv = object.pointUV[i];
     uv.u -= stepX * s;
     uv.v -= stepY * s;
-    MarkChanged(f, i);
+    MarkChanged(f, i, false);
   });
 }
 

@@ -45,25 +45,30 @@ bool IsEmpty(const ClipRect& rect) { return rect.left >= rect.right || rect.top 
 
 ClipRect SegmentRedrawRect(SceneObject& object, int room) {
   brushSession.workDataRefreshed = false;
+  bool whole = false;
   if (object.dirtyFlags & kDirtyNormals) {
     // Shaded with the light the redraw uses, so that the redraw can take the shades as they are.
     BuildLightVector(toolState.drawOptions.lightAngles);
     const std::span<const uint32_t> marked = MarkedTrianglesOf(object);
     if (brushEngine.segmentFromKept && marked.data() != nullptr) {
-      // The rest of the records are as the last segment left them.
+      // The rest of the records are as the last segment left them. The rectangle takes in where
+      // the changed triangles lie now and the triangles whose corners took another shade.
       RefreshWorkDataAround(object, marked, &brushEngine.changedRect);
     } else {
       RefreshWorkData(object);
+      ExtendChangedRect(object);
+      // Shades may have changed around the changed part, where it cannot tell.
+      whole = true;
     }
     brushSession.workDataRefreshed = true;
-  } else if (brushEngine.segmentFromKept) {
-    // No point moved (paint, mask, texture coordinates): the kept records are current.
-    brushSession.workDataRefreshed = true;
+  } else {
+    ExtendChangedRect(object);
+    // No point moved (paint, mask, texture coordinates): kept records are current.
+    brushSession.workDataRefreshed = brushEngine.segmentFromKept;
   }
-  ExtendChangedRect(object);
   const ClipRect& changed = brushEngine.changedRect;
   if (IsEmpty(changed)) return kNothingDrawn;
-  return RedrawsChangedPartOnly(room) ? changed : kViewClip;
+  return RedrawsChangedPartOnly(room) && !whole ? changed : kViewClip;
 }
 
 bool RedrawAfterSegment(SceneObject& object, int room) {
@@ -80,7 +85,7 @@ bool RedrawAfterSegment(SceneObject& object, int room) {
     // Only the changed part, when the bins of the last full redraw still hold.
     const std::span<const uint32_t> marked = MarkedTrianglesOf(object);
     if (marked.data() != nullptr) {
-      NoteTrianglesChanged(marked);
+      NoteTrianglesChanged(object, marked);
       if (SoftDrawPart(&object, options, brushSession.redrawRect)) return true;
     }
   }
