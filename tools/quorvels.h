@@ -64,19 +64,63 @@ struct MetaballPreview {
 // The generator's buffers, kept between runs so that a generation after the first allocates
 // nothing.
 inline constexpr float kUncomputedField = -200000.0f;  // below -190000: not computed yet
+
+// The surface threshold a fresh room starts with. A lone default ball's field falls from 100 at
+// its centre to 0 at r1; at 10 its surface sits at about 0.69 r1, well inside its reach, so that
+// balls placed near each other still blend smoothly instead of meeting in a crease.
+inline constexpr int16_t kDefaultQuorvelThreshold = 10;
+// Atomize extracts and refines at this threshold: each ball's sphere then lies just inside r1.
+inline constexpr float kAtomizeThreshold = 0.01f;
+
+// One ball as the field evaluates it, derived before every extraction.
+struct BallCoefficients {
+  Vec3f centre{};
+  Vec3f along{};                    // A = V / r1 (V normalised)
+  Vec3f across{};                   // B = A / r2
+  float strength = 0;               // w
+  float inverseRadiusSquared = 0;   // 1 / r1^2 (Atomize)
+};
+
+// A cube of the surface-following stack: its cell, the faces still to explore (kFace* bits) and
+// the inside mask of its corners (bits 0..3 the lower y face, 4..7 the upper one).
+struct CubeEntry {
+  int16_t i = 0, j = 0, k = 0;
+  uint8_t faces = 0;
+  uint8_t mask = 0;
+};
+inline constexpr uint8_t kFacePlusY = 1, kFaceMinusY = 2, kFaceMinusX = 4, kFacePlusX = 8, kFaceMinusZ = 16,
+                         kFacePlusZ = 32;
+
 struct MetaballGrid {
   int resolution = 0;           // N of the last run
+  MetaballMode mode = MetaballMode::Kelvane;
+  float threshold = 0;          // the threshold of the last run (T, or the Atomize one)
   Vec3f origin{}, step{};       // grid vertex (i, j, k) lies at origin + (i, j, k) * step
   std::vector<float> cache;     // (N + 1)^3 field values, index (i (N + 1) + j)(N + 1) + k
   std::vector<uint8_t> visited; // one bit per cell (i N + j) N + k, most significant bit first
-  // The cube stack, the vertices on grid edges shared by their cubes and the output: as the
-  // extraction needs them.
+  // The grid vertices whose cache entries (and edge vertices) the last run filled: only these
+  // are set back before the next run, so a run costs what its surface costs, not the grid.
+  std::vector<uint32_t> touched;
+  // Per grid vertex, the output vertex on each of its three edges towards +x, +y, +z; -1 none.
+  std::vector<int32_t> edgeVertex;
+  std::vector<BallCoefficients> coefficients;
+  // The balls that can reach each block of 8 x 8 x 8 grid vertices, as runs of `binBalls`
+  // (binStart has one entry more than there are blocks), so the field visits only nearby balls.
+  int binsPerAxis = 0;
+  std::vector<uint32_t> binStart;
+  std::vector<uint32_t> binBalls;
+  std::vector<CubeEntry> stack;
+  // The output. The extraction's vertex and triangle "files" are these memory arrays: they grow
+  // as the surface is followed and keep their capacity for the next run.
+  std::vector<Vec3f> points;
+  std::vector<Triangle> triangles;
+  std::vector<Vec3f> normals;   // refinement scratch, one per point
 };
 
 struct QuorvelState {
   std::vector<Ball> balls;  // the balls in use, at most kMostBalls
   int selected = -1;        // the selected ball; -1 none
-  int16_t threshold = 0;    // T, the surface threshold (the room's "Threshold"; reset sets the default)
+  int16_t threshold = kDefaultQuorvelThreshold;  // T, the surface threshold (the room's "Threshold")
   bool refine = true;       // RefineMetaballSurface moves the points onto the surface and relaxes them
   KelvaneView view;
   bool previewOn = false;   // the view draws `preview`, made again after every edit
@@ -98,7 +142,8 @@ void ResetQuorvelState();
 // was the last, or becomes -1 when none is left. Nothing without a selection.
 void DeleteBall();
 
-// The set file. New: no balls, no selection. Open and save report their failures ("Error:
+// The set file. New: no balls, no selection. Open selects the first ball (-1 for a set without
+// balls). Open and save report their failures ("Error:
 // Couldn't perform operation." with the file and the reason) and leave the ball list as it was;
 // a save writes a temporary beside the file and renames it over it; saving no balls is refused.
 enum class QuorvelCommand { New = 1, Open = 2, Save = 3 };
@@ -112,8 +157,25 @@ std::vector<uint8_t> EncodeQuorvelSet(std::span<const Ball> balls);
                                       std::string& reason);
 
 // The field of the balls at world point p, minus the threshold (Kelvane coefficients; derived by
-// the call from each ball's axis and radii).
+// the call from each ball's axis and radii). A ball without a positive radius or without an axis
+// adds nothing.
 float MetaballField(const Vec3f& p);
+
+// The surface extraction on its own: the grid, the field and the surface followed from every
+// ball's seed into quorvelState.grid.points and .triangles (world units, outward triangles, each
+// grid-edge crossing one vertex shared by the cubes around it). With `interactive` the cancel
+// gesture is honoured: false then, as for no balls (nothing to extract) or a resolution outside
+// 8..128. An empty output means no surface.
+[[nodiscard]] bool ExtractMetaballSurface(MetaballMode mode, int resolution, bool interactive = false);
+// The steps of the extraction, for ExtractMetaballSurface and the tests. SeedCube finds the first
+// surface cube from ball `ball`'s cell upward and pushes it (1), or finds none or only a surface
+// already followed (0), or leaves the grid (-1). ProcessCube marks a cube visited, evaluates its
+// corners, emits its triangles and sets its faces to explore (1); a visited cube gets its mask
+// only (0); a cube outside 0..N-1 on any axis is never read (-1). PushNeighbour moves from the top
+// entry through its lowest face still to explore and processes the cube there.
+int SeedCube(size_t ball);
+int ProcessCube(CubeEntry& entry);
+void PushNeighbour();
 
 // "Generating Mesh..." (Kelvane) or "Atomize": the surface of the balls on an N x N x N grid
 // (N = `resolution`, 8..128) as a new Synthetic object stored in the first free slot and made

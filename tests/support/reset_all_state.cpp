@@ -21,6 +21,7 @@
 #include "tools/brush.h"
 #include "tools/brush_session.h"
 #include "tools/brush_settings.h"
+#include "tools/quorvels.h"
 #include "tools/tool_state.h"
 #include "ui/dialog.h"
 #include "ui/rooms.h"
@@ -38,6 +39,7 @@ void ResetAllState() {
   ResetBrushSession();
   ResetBrushEngine();
   ResetBrushSettings();
+  ResetQuorvelState();
   ResetToolState();
   ShutdownSoftDraw();
   ResetTaskSteps();

@@ -1,0 +1,593 @@
+// quorvel_surface.cpp: the metaball field, the surface extraction on the grid (followed from each
+// ball's seed through the faces the surface crosses), the generated object with its refinement,
+// and the preview mesh.
+//
+// Cube corners: 0 (0,0,0), 1 (1,0,0), 2 (1,0,1), 3 (0,0,1) on the lower y face, 4..7 the same
+// above them. Edges: 0..3 around the lower face (0-1, 1-2, 2-3, 3-0), 4..7 around the upper one,
+// 8..11 upward from corners 0..3. Each grid edge is named by its lower grid vertex and its axis,
+// so the cubes around it find the same output vertex.
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <memory>
+#include <new>
+#include <span>
+
+#include "platform/events.h"
+#include "platform/progress.h"
+#include "platform/string_ids.h"
+#include "platform/string_table.h"
+#include "platform/user_services.h"
+#include "render/work_data.h"
+#include "scene/object_table.h"
+#include "scene/scene_object.h"
+#include "scene/scene_state.h"
+#include "tools/quorvels.h"
+
+namespace tsv {
+namespace {
+
+constexpr float kInsideOffset = 0.11111f;  // the field's w (1 - q) / (q + 0.11111)
+constexpr int kBinShift = 3;               // blocks of 8 x 8 x 8 grid vertices
+constexpr float kBoxMargin = 0.2f;         // the box is widened by this on each side (world units)
+constexpr int kCancelInterval = 4096;      // cubes between two looks at the cancel gesture
+// An interpolated vertex keeps this fraction of its edge away from both ends, so that a corner
+// value of exactly 0 cannot put several vertices on one spot (triangles without area).
+constexpr float kEdgeMargin = 0.001f;
+
+struct Corner {
+  int x, y, z;
+};
+constexpr std::array<Corner, 8> kCorners = {{{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1},
+                                             {0, 1, 0}, {1, 1, 0}, {1, 1, 1}, {0, 1, 1}}};
+constexpr std::array<std::array<int, 2>, 12> kEdgeCorners = {
+    {{0, 1}, {1, 2}, {3, 2}, {0, 3}, {4, 5}, {5, 6}, {7, 6}, {4, 7}, {0, 4}, {1, 5}, {2, 6}, {3, 7}}};
+
+// Each edge as its lower grid vertex (offset in the cube) and axis (0 x, 1 y, 2 z): the first
+// corner of kEdgeCorners is always the lower end.
+struct EdgeRef {
+  int x, y, z, axis;
+};
+constexpr std::array<EdgeRef, 12> BuildEdgeRefs() {
+  std::array<EdgeRef, 12> refs{};
+  for (size_t e = 0; e < 12; ++e) {
+    const Corner a = kCorners[size_t(kEdgeCorners[e][0])], b = kCorners[size_t(kEdgeCorners[e][1])];
+    refs[e] = {a.x, a.y, a.z, b.x != a.x ? 0 : b.y != a.y ? 1 : 2};
+  }
+  return refs;
+}
+constexpr std::array<EdgeRef, 12> kEdgeRefs = BuildEdgeRefs();
+
+// The faces in the order of their kFace bits (1 +y, 2 -y, 4 -x, 8 +x, 16 -z, 32 +z): the outward
+// normal and the four corners around it.
+struct Face {
+  int nx, ny, nz;
+  std::array<int, 4> corners;
+  int dx, dy, dz;  // the neighbour across it
+};
+constexpr std::array<Face, 6> kFaces = {{{0, 1, 0, {4, 5, 6, 7}, 0, 1, 0},
+                                         {0, -1, 0, {0, 1, 2, 3}, 0, -1, 0},
+                                         {-1, 0, 0, {0, 3, 7, 4}, -1, 0, 0},
+                                         {1, 0, 0, {1, 2, 6, 5}, 1, 0, 0},
+                                         {0, 0, -1, {0, 1, 5, 4}, 0, 0, -1},
+                                         {0, 0, 1, {3, 2, 6, 7}, 0, 0, 1}}};
+
+constexpr uint8_t FaceCornerMask(const Face& face) {
+  uint8_t m = 0;
+  for (int c : face.corners) m = uint8_t(m | (1u << c));
+  return m;
+}
+
+constexpr int EdgeBetween(int a, int b) {
+  for (size_t e = 0; e < 12; ++e) {
+    if ((kEdgeCorners[e][0] == a && kEdgeCorners[e][1] == b) || (kEdgeCorners[e][0] == b && kEdgeCorners[e][1] == a)) {
+      return int(e);
+    }
+  }
+  return -1;
+}
+
+// The triangles of one corner mask, as edges.
+struct CubeCase {
+  uint8_t triangleCount = 0;
+  std::array<uint8_t, 36> edges{};
+};
+
+// The triangle table, derived rather than typed in. On every face, walked counter-clockwise as
+// seen from outside the cube, each run of inside corners gives one segment of the surface, from
+// the edge where the walk enters the run to the edge where it leaves it; the segments chain into
+// closed loops, and a loop fanned from its first vertex gives triangles that face the outside
+// (field below the threshold). A face with two diagonal inside corners has two runs, so its
+// inside corners are always cut apart: the rule depends on the face's corners alone, which is why
+// the two cubes sharing a face agree and the surface has no holes. The two cubes walk a shared
+// face in opposite directions, so the edges they share are wound oppositely.
+constexpr std::array<CubeCase, 256> BuildCubeCases() {
+  std::array<CubeCase, 256> cases{};
+  for (int mask = 1; mask < 255; ++mask) {
+    std::array<int, 12> next{};
+    for (int& n : next) n = -1;
+    for (const Face& face : kFaces) {
+      std::array<int, 4> order = face.corners;
+      // Counter-clockwise from outside: (c1 - c0) x (c3 - c0) points along the normal.
+      const Corner c0 = kCorners[size_t(order[0])], c1 = kCorners[size_t(order[1])], c3 = kCorners[size_t(order[3])];
+      const int ax = c1.x - c0.x, ay = c1.y - c0.y, az = c1.z - c0.z;
+      const int bx = c3.x - c0.x, by = c3.y - c0.y, bz = c3.z - c0.z;
+      const int cx = ay * bz - az * by, cy = az * bx - ax * bz, cz = ax * by - ay * bx;
+      if (cx * face.nx + cy * face.ny + cz * face.nz < 0) std::swap(order[1], order[3]);
+      std::array<bool, 4> inside{};
+      for (size_t q = 0; q < 4; ++q) inside[q] = ((mask >> order[q]) & 1) != 0;
+      for (size_t q = 0; q < 4; ++q) {
+        if (!inside[q] || inside[(q + 3) % 4]) continue;  // not the start of an inside run
+        const int enter = EdgeBetween(order[(q + 3) % 4], order[q]);
+        size_t last = q;
+        while (inside[(last + 1) % 4]) last = (last + 1) % 4;
+        next[size_t(enter)] = EdgeBetween(order[last], order[(last + 1) % 4]);
+      }
+    }
+    CubeCase& out = cases[size_t(mask)];
+    std::array<bool, 12> used{};
+    for (size_t start = 0; start < 12; ++start) {
+      if (next[start] < 0 || used[start]) continue;
+      std::array<int, 12> loop{};
+      size_t length = 0;
+      for (int e = int(start); !used[size_t(e)]; e = next[size_t(e)]) {
+        used[size_t(e)] = true;
+        loop[length++] = e;
+      }
+      for (size_t v = 1; v + 1 < length; ++v) {
+        out.edges[out.triangleCount * 3u] = uint8_t(loop[0]);
+        out.edges[out.triangleCount * 3u + 1] = uint8_t(loop[v]);
+        out.edges[out.triangleCount * 3u + 2] = uint8_t(loop[v + 1]);
+        ++out.triangleCount;
+      }
+    }
+  }
+  return cases;
+}
+constexpr std::array<CubeCase, 256> kCubeCases = BuildCubeCases();
+
+bool IsFinite(const Vec3f& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+float Component(const Vec3f& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
+
+// The coefficients of one ball; false for a ball that adds nothing (no positive radius, no axis).
+bool DeriveCoefficients(const Ball& ball, MetaballMode mode, BallCoefficients& c) {
+  if (!(ball.r1 > 0.0f) || !std::isfinite(ball.r1) || !IsFinite(ball.centre) || !std::isfinite(ball.strength)) {
+    return false;
+  }
+  c.centre = ball.centre;
+  c.strength = ball.strength;
+  if (mode == MetaballMode::Atomize) {
+    c.inverseRadiusSquared = 1.0f / (ball.r1 * ball.r1);
+    return std::isfinite(c.inverseRadiusSquared) && c.inverseRadiusSquared > 0.0f;
+  }
+  if (!(ball.r2 > 0.0f) || !std::isfinite(ball.r2)) return false;
+  // The axis is taken as a direction: r1 and r1 r2 alone set the ball's size.
+  const Vec3f axis = Normalised(ball.axis);
+  if (axis.x == 0.0f && axis.y == 0.0f && axis.z == 0.0f) return false;
+  c.along = axis * (1.0f / ball.r1);
+  c.across = c.along * (1.0f / ball.r2);
+  return IsFinite(c.along) && IsFinite(c.across);
+}
+
+// How far a ball reaches from its centre along any axis.
+float ReachOf(const Ball& ball, MetaballMode mode) {
+  return mode == MetaballMode::Atomize ? ball.r1 : std::max(ball.r1, ball.r1 * ball.r2);
+}
+
+inline float Contribution(const BallCoefficients& c, const Vec3f& p, MetaballMode mode) {
+  const Vec3f d = p - c.centre;
+  float q;
+  if (mode == MetaballMode::Atomize) {
+    q = Dot(d, d) * c.inverseRadiusSquared;
+  } else {
+    const float a = Dot(c.along, d);
+    const Vec3f x = Cross(d, c.across);
+    q = a * a + Dot(x, x);
+  }
+  return q <= 1.0f ? c.strength * (1.0f - q) / (q + kInsideOffset) : 0.0f;
+}
+
+size_t CacheIndex(const MetaballGrid& g, int i, int j, int k) {
+  const size_t side = size_t(g.resolution) + 1;
+  return (size_t(i) * side + size_t(j)) * side + size_t(k);
+}
+
+size_t BinOfVertex(const MetaballGrid& g, int i, int j, int k) {
+  const size_t n = size_t(g.binsPerAxis);
+  return (size_t(i >> kBinShift) * n + size_t(j >> kBinShift)) * n + size_t(k >> kBinShift);
+}
+
+float FieldInBin(const MetaballGrid& g, size_t bin, const Vec3f& p) {
+  float sum = 0.0f;
+  const uint32_t end = g.binStart[bin + 1];
+  if (g.mode == MetaballMode::Atomize) {
+    for (uint32_t u = g.binStart[bin]; u < end; ++u) sum += Contribution(g.coefficients[g.binBalls[u]], p, MetaballMode::Atomize);
+  } else {
+    for (uint32_t u = g.binStart[bin]; u < end; ++u) sum += Contribution(g.coefficients[g.binBalls[u]], p, MetaballMode::Kelvane);
+  }
+  return sum - g.threshold;
+}
+
+// The grid vertex index along one axis a world coordinate falls in, clamped to the grid.
+int VertexOnAxis(const MetaballGrid& g, float coordinate, int axis) {
+  const float cell = std::floor((coordinate - Component(g.origin, axis)) / Component(g.step, axis));
+  if (!(cell >= 0.0f)) return 0;
+  return cell >= float(g.resolution) ? g.resolution : int(cell);
+}
+
+// The field of the prepared grid at any point (the refinement's probes).
+float FieldAtPoint(const MetaballGrid& g, const Vec3f& p) {
+  return FieldInBin(g, BinOfVertex(g, VertexOnAxis(g, p.x, 0), VertexOnAxis(g, p.y, 1), VertexOnAxis(g, p.z, 2)), p);
+}
+
+Vec3f VertexPosition(const MetaballGrid& g, int i, int j, int k) {
+  return {g.origin.x + float(i) * g.step.x, g.origin.y + float(j) * g.step.y, g.origin.z + float(k) * g.step.z};
+}
+
+float GridValue(MetaballGrid& g, int i, int j, int k) {
+  const size_t index = CacheIndex(g, i, j, k);
+  float& value = g.cache[index];
+  if (value < -190000.0f) {
+    value = FieldInBin(g, BinOfVertex(g, i, j, k), VertexPosition(g, i, j, k));
+    g.touched.push_back(uint32_t(index));
+  }
+  return value;
+}
+
+bool IsVisited(const MetaballGrid& g, size_t cell) { return (g.visited[cell >> 3] & (0x80u >> (cell & 7))) != 0; }
+void MarkVisited(MetaballGrid& g, size_t cell) { g.visited[cell >> 3] = uint8_t(g.visited[cell >> 3] | (0x80u >> (cell & 7))); }
+
+// The output vertex where the surface crosses edge `e` of cube (i, j, k), made on first use.
+uint32_t EdgeVertex(MetaballGrid& g, int i, int j, int k, int e) {
+  const EdgeRef& r = kEdgeRefs[size_t(e)];
+  const int vi = i + r.x, vj = j + r.y, vk = k + r.z;
+  const size_t index = CacheIndex(g, vi, vj, vk);
+  int32_t& slot = g.edgeVertex[index * 3 + size_t(r.axis)];
+  if (slot >= 0) return uint32_t(slot);
+  const int wi = vi + (r.axis == 0), wj = vj + (r.axis == 1), wk = vk + (r.axis == 2);
+  const float a = g.cache[index], b = g.cache[CacheIndex(g, wi, wj, wk)];
+  const float t = std::clamp(a / (a - b), kEdgeMargin, 1.0f - kEdgeMargin);
+  const Vec3f from = VertexPosition(g, vi, vj, vk), to = VertexPosition(g, wi, wj, wk);
+  g.points.push_back(from + (to - from) * t);
+  slot = int32_t(g.points.size() - 1);
+  return uint32_t(slot);
+}
+
+// Prepares the grid for one run: coefficients, box, step and origin, the ball blocks, and the
+// cache, edge vertices and visited bits as a fresh run needs them. False when no ball adds to the
+// field or the box cannot be laid out in single precision (a ball far out with a tiny radius).
+bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
+  MetaballGrid& g = quorvelState.grid;
+  std::vector<Ball>& balls = quorvelState.balls;
+  const int n = resolution;
+  g.coefficients.clear();
+  g.points.clear();
+  g.triangles.clear();
+  g.stack.clear();
+  g.mode = mode;
+  g.threshold = threshold;
+  Vec3f low{INFINITY, INFINITY, INFINITY}, high{-INFINITY, -INFINITY, -INFINITY};
+  g.coefficients.resize(balls.size());
+  for (size_t b = 0; b < balls.size(); ++b) {
+    // A ball that adds nothing keeps a strength of 0 and is left out of the box and the blocks.
+    if (!DeriveCoefficients(balls[b], mode, g.coefficients[b])) {
+      g.coefficients[b] = BallCoefficients{};
+      continue;
+    }
+    balls[b].along = g.coefficients[b].along;
+    balls[b].across = g.coefficients[b].across;
+    const float reach = ReachOf(balls[b], mode);
+    const Vec3f c = balls[b].centre;
+    low = {std::min(low.x, c.x - reach), std::min(low.y, c.y - reach), std::min(low.z, c.z - reach)};
+    high = {std::max(high.x, c.x + reach), std::max(high.y, c.y + reach), std::max(high.z, c.z + reach)};
+  }
+  if (!(low.x <= high.x)) return false;
+  low = low - Vec3f{kBoxMargin, kBoxMargin, kBoxMargin};
+  high = high + Vec3f{kBoxMargin, kBoxMargin, kBoxMargin};
+  g.step = (high - low) * (1.0f / float(n - 2));
+  g.origin = low - g.step;
+  for (int axis = 0; axis < 3; ++axis) {
+    const float s = Component(g.step, axis), o = Component(g.origin, axis);
+    // Every vertex position must differ from its neighbours, or the grid cannot place a surface.
+    if (!std::isfinite(s) || !std::isfinite(o) || !(s > 0.0f) || o + s == o || !std::isfinite(o + float(n) * s)) {
+      return false;
+    }
+  }
+
+  const size_t side = size_t(n) + 1;
+  if (g.resolution != n) {
+    g.resolution = n;
+    g.cache.assign(side * side * side, kUncomputedField);
+    g.edgeVertex.assign(side * side * side * 3, -1);
+    g.visited.assign((size_t(n) * n * n + 7) / 8, 0);
+    g.touched.clear();
+  } else {
+    for (uint32_t index : g.touched) {
+      g.cache[index] = kUncomputedField;
+      g.edgeVertex[size_t(index) * 3] = g.edgeVertex[size_t(index) * 3 + 1] = g.edgeVertex[size_t(index) * 3 + 2] = -1;
+    }
+    g.touched.clear();
+    std::fill(g.visited.begin(), g.visited.end(), uint8_t(0));
+  }
+
+  // The balls of each block of grid vertices: every ball whose reach overlaps the block, with a
+  // vertex to spare on each side against rounding.
+  g.binsPerAxis = int((side + (1u << kBinShift) - 1) >> kBinShift);
+  const size_t bins = size_t(g.binsPerAxis) * size_t(g.binsPerAxis) * size_t(g.binsPerAxis);
+  g.binStart.assign(bins + 1, 0);
+  g.binBalls.clear();
+  auto rangeOf = [&](size_t b, int axis, int& from, int& to) {
+    const float reach = ReachOf(balls[b], mode), c = Component(balls[b].centre, axis);
+    from = std::max(VertexOnAxis(g, c - reach, axis) - 1, 0) >> kBinShift;
+    to = std::min(VertexOnAxis(g, c + reach, axis) + 2, n) >> kBinShift;
+  };
+  for (int pass = 0; pass < 2; ++pass) {
+    for (size_t b = 0; b < balls.size(); ++b) {
+      if (g.coefficients[b].strength == 0.0f) continue;
+      std::array<int, 3> from{}, to{};
+      for (int axis = 0; axis < 3; ++axis) rangeOf(b, axis, from[size_t(axis)], to[size_t(axis)]);
+      for (int x = from[0]; x <= to[0]; ++x) {
+        for (int y = from[1]; y <= to[1]; ++y) {
+          for (int z = from[2]; z <= to[2]; ++z) {
+            const size_t bin = (size_t(x) * size_t(g.binsPerAxis) + size_t(y)) * size_t(g.binsPerAxis) + size_t(z);
+            if (pass == 0) {
+              ++g.binStart[bin + 1];
+            } else {
+              g.binBalls[g.binStart[bin]++] = uint32_t(b);
+            }
+          }
+        }
+      }
+    }
+    if (pass == 0) {
+      for (size_t bin = 0; bin < bins; ++bin) g.binStart[bin + 1] += g.binStart[bin];
+      g.binBalls.resize(g.binStart[bins]);
+    } else {
+      // The fill moved every start to the next block's; shift them back.
+      for (size_t bin = bins; bin > 0; --bin) g.binStart[bin] = g.binStart[bin - 1];
+      g.binStart[0] = 0;
+    }
+  }
+
+  for (Ball& ball : balls) {
+    for (int axis = 0; axis < 3; ++axis) {
+      ball.cell[size_t(axis)] = int16_t(std::min(VertexOnAxis(g, Component(ball.centre, axis), axis), n - 1));
+    }
+  }
+  return true;
+}
+
+struct ProgressBox {
+  bool shown = false;
+  ProgressBox(bool interactive, MetaballMode mode) : shown(interactive) {
+    if (shown) ShowProgress(GetString(mode == MetaballMode::Atomize ? kProgressAtomizing : kProgressGeneratingMesh), -1);
+  }
+  ~ProgressBox() {
+    if (shown) HideProgress();
+  }
+  ProgressBox(const ProgressBox&) = delete;
+  ProgressBox& operator=(const ProgressBox&) = delete;
+};
+
+void ShowNoSurface() { ShowStopMessage(GetString(kErrCouldntPerform)); }
+
+bool IsValidResolution(int resolution) { return resolution >= kLeastResolution && resolution <= kMostResolution; }
+
+// Face normals summed around each point, into grid.normals.
+void SumPointNormals(const std::vector<Vec3f>& points, std::span<const Triangle> triangles, std::vector<Vec3f>& normals) {
+  normals.assign(points.size(), Vec3f{});
+  for (const Triangle& t : triangles) {
+    if (t[0] >= points.size() || t[1] >= points.size() || t[2] >= points.size()) continue;
+    const Vec3f n = Normalised(Cross(points[t[1]] - points[t[0]], points[t[2]] - points[t[0]]));
+    for (uint32_t corner : t) normals[corner] = normals[corner] + n;
+  }
+}
+
+}  // namespace
+
+float MetaballField(const Vec3f& p) {
+  float sum = 0.0f;
+  BallCoefficients c;
+  for (const Ball& ball : quorvelState.balls) {
+    if (DeriveCoefficients(ball, MetaballMode::Kelvane, c)) sum += Contribution(c, p, MetaballMode::Kelvane);
+  }
+  return sum - float(quorvelState.threshold);
+}
+
+int ProcessCube(CubeEntry& entry) {
+  MetaballGrid& g = quorvelState.grid;
+  const int n = g.resolution;
+  const int i = entry.i, j = entry.j, k = entry.k;
+  entry.faces = 0;
+  if (i < 0 || j < 0 || k < 0 || i >= n || j >= n || k >= n) return -1;
+  const size_t cell = (size_t(i) * size_t(n) + size_t(j)) * size_t(n) + size_t(k);
+  const bool visited = IsVisited(g, cell);
+  // A visited cube's corners are all in the cache.
+  uint8_t mask = 0;
+  for (size_t c = 0; c < 8; ++c) {
+    if (GridValue(g, i + kCorners[c].x, j + kCorners[c].y, k + kCorners[c].z) >= 0.0f) mask = uint8_t(mask | (1u << c));
+  }
+  entry.mask = mask;
+  if (visited) return 0;
+  MarkVisited(g, cell);
+  const CubeCase& cubeCase = kCubeCases[mask];
+  for (size_t t = 0; t < cubeCase.triangleCount; ++t) {
+    Triangle triangle;
+    for (size_t v = 0; v < 3; ++v) triangle[v] = EdgeVertex(g, i, j, k, cubeCase.edges[t * 3 + v]);
+    g.triangles.push_back(triangle);
+  }
+  for (size_t f = 0; f < kFaces.size(); ++f) {
+    const uint8_t on = uint8_t(mask & FaceCornerMask(kFaces[f]));
+    if (on != 0 && on != FaceCornerMask(kFaces[f])) entry.faces = uint8_t(entry.faces | (1u << f));
+  }
+  return 1;
+}
+
+void PushNeighbour() {
+  std::vector<CubeEntry>& stack = quorvelState.grid.stack;
+  if (stack.empty()) return;
+  CubeEntry& top = stack.back();
+  if (top.faces == 0) return;
+  const int f = std::countr_zero(unsigned(top.faces));
+  top.faces = uint8_t(top.faces & (top.faces - 1));
+  CubeEntry next;
+  next.i = int16_t(top.i + kFaces[size_t(f)].dx);
+  next.j = int16_t(top.j + kFaces[size_t(f)].dy);
+  next.k = int16_t(top.k + kFaces[size_t(f)].dz);
+  if (ProcessCube(next) == 1 && next.faces != 0) stack.push_back(next);
+}
+
+int SeedCube(size_t ball) {
+  MetaballGrid& g = quorvelState.grid;
+  if (ball >= quorvelState.balls.size()) return -1;
+  const std::array<int16_t, 3>& cell = quorvelState.balls[ball].cell;
+  for (CubeEntry entry{cell[0], cell[1], cell[2], 0, 0};; ++entry.j) {
+    const int status = ProcessCube(entry);
+    if (status < 0) return -1;
+    if (entry.mask != 0x00 && entry.mask != 0xFF) {
+      // A visited cube on the surface: this part of the surface has been followed already.
+      if (status == 0) return 0;
+      g.stack.push_back(entry);
+      return 1;
+    }
+    if (entry.j + 1 >= g.resolution) return 0;  // the top of the grid: nothing found
+  }
+}
+
+bool ExtractMetaballSurface(MetaballMode mode, int resolution, bool interactive) {
+  if (quorvelState.balls.empty() || !IsValidResolution(resolution)) return false;
+  const float threshold = mode == MetaballMode::Atomize ? kAtomizeThreshold : float(quorvelState.threshold);
+  MetaballGrid& g = quorvelState.grid;
+  if (!PrepareGrid(mode, resolution, threshold)) return true;  // nothing can be placed: no surface
+  const size_t total = quorvelState.balls.size();
+  size_t cubes = 0;
+  for (size_t done = 0; done < total; ++done) {
+    if (interactive && (mode == MetaballMode::Kelvane || done % 16 == 0)) {
+      AdvanceProgress(int(done * kProgressMax / total), -1);
+    }
+    if (SeedCube(total - 1 - done) != 1) continue;
+    while (!g.stack.empty()) {
+      if (g.stack.back().faces == 0) {
+        g.stack.pop_back();
+        continue;
+      }
+      PushNeighbour();
+      if (interactive && ++cubes % kCancelInterval == 0 && CancelRequested()) return false;
+    }
+  }
+  return true;
+}
+
+void RefineMetaballSurface(SceneObject& object, MetaballMode mode) {
+  MetaballGrid& g = quorvelState.grid;
+  std::vector<Vec3f>& points = object.points;
+  const std::span<const Triangle> triangles = Triangles(object);
+  // The probes need the grid of this mode; a grid left by another run is prepared again.
+  const float threshold = mode == MetaballMode::Atomize ? kAtomizeThreshold : float(quorvelState.threshold);
+  const bool gridReady = g.resolution > 0 && g.mode == mode && g.threshold == threshold && !g.binStart.empty();
+  const bool canProbe = gridReady || (!quorvelState.balls.empty() &&
+                                      PrepareGrid(mode, g.resolution > 0 ? g.resolution : kLeastResolution, threshold));
+  if (quorvelState.refine && canProbe) {
+    SumPointNormals(points, triangles, g.normals);
+    const float probeLength = 0.5f * Length(g.step);
+    for (size_t p = 0; p < points.size(); ++p) {
+      Vec3f probe = Normalised(g.normals[p]) * probeLength;
+      for (int step = 0; step < 10; ++step) {
+        if (FieldAtPoint(g, points[p] + probe) >= 0.0f) points[p] = points[p] + probe;
+        probe = probe * 0.5f;
+      }
+    }
+  }
+  for (Vec3f& p : points) p = p * 1.28f;
+  if (!quorvelState.refine) return;
+  // Relaxed in place and in index order: a point sees its neighbours' new positions.
+  const std::span<const uint32_t> first = PointFirstCorner(object);
+  const std::span<const uint32_t> nextCorner = TriangleNextCorner(object);
+  if (first.size() != points.size() || nextCorner.size() != triangles.size() * 3) return;
+  for (size_t p = 0; p < points.size(); ++p) {
+    Vec3f sum = points[p];
+    uint32_t around = 0;
+    // Bounded by the corners there are, so a damaged list cannot loop.
+    for (uint32_t ref = first[p], guard = 0; ref != kEndOfCornerList && guard < nextCorner.size();
+         ref = nextCorner[CornerSlot(ref)], ++guard) {
+      const Triangle& t = triangles[CornerTriangle(ref)];
+      sum = sum + points[t[0]] + points[t[1]] + points[t[2]];
+      ++around;
+    }
+    points[p] = points[p] * 0.5f + sum * (0.5f / float(1 + 3 * around));
+  }
+}
+
+SceneObject* GenerateMetaballMesh(MetaballMode mode, int resolution, bool interactive) {
+  if (quorvelState.balls.empty() || !IsValidResolution(resolution)) {
+    ShowNoSurface();
+    return nullptr;
+  }
+  const int slot = FindSlotForNewObject();  // "Error: No empty space." when the table is full
+  if (slot < 0) return nullptr;
+  MetaballGrid& g = quorvelState.grid;
+  std::unique_ptr<SceneObject> object;
+  try {
+    {
+      ProgressBox progress(interactive, mode);
+      if (!ExtractMetaballSurface(mode, resolution, interactive)) return nullptr;  // cancelled
+    }
+    if (g.points.empty() || g.triangles.empty()) {
+      ShowNoSurface();
+      return nullptr;
+    }
+    object = NewSceneObject(int32_t(g.points.size()), int32_t(g.triangles.size()));
+    if (!object) return nullptr;  // its failure has been shown
+    std::copy(g.points.begin(), g.points.end(), object->points.begin());
+    Topology* topology = MutableTopology(*object);
+    if (topology == nullptr) throw std::bad_alloc();
+    topology->triangles.assign(g.triangles.begin(), g.triangles.end());
+    if (!CompleteImportedObject(object.get())) throw std::bad_alloc();
+    object->isFastSynthetic = 0;
+    // Refined before it enters the table, so that its activation keeps the refined points as the
+    // state before the next edit.
+    RefineMetaballSurface(*object, mode);
+    SetPlanarTextureCoordinates(*object);
+  } catch (const std::bad_alloc&) {
+    DisposeSceneObject(object);
+    ShowStopMessage(GetString(kErrNotEnoughMemory));
+    return nullptr;
+  }
+  if (mode == MetaballMode::Kelvane && interactive) {
+    const KelvaneView& kelvane = quorvelState.view;
+    object->currentView = kFreeView;
+    ObjectView& view = object->views[kFreeView];
+    view.angles = kelvane.angles;
+    view.centerX = kelvane.centerX;
+    view.centerY = kelvane.centerY;
+    const double exponent = (1.0 - double(kelvane.zoom) / 10.0) * 256.0 * 0.0179889;
+    view.zoom = float(std::max(0.1, 0.08 * std::exp2(exponent)));
+  }
+  object->dirtyFlags = kAllDirty;
+  if (!StoreObjectInSlot(slot, std::move(object))) return nullptr;
+  SceneObject* stored = scene.objectTable[size_t(slot)].get();
+  if (HasWorkRecords(*stored)) RefreshWorkData(*stored);
+  return stored;
+}
+
+bool PreviewMetaballMesh(int resolution) {
+  MetaballPreview& preview = quorvelState.preview;
+  preview.points.clear();
+  preview.triangles.clear();
+  const MetaballGrid& g = quorvelState.grid;
+  try {
+    if (!ExtractMetaballSurface(MetaballMode::Kelvane, resolution, false)) return false;
+    if (g.points.empty() || g.triangles.empty()) return false;
+    preview.points.assign(g.points.begin(), g.points.end());
+    preview.triangles.assign(g.triangles.begin(), g.triangles.end());
+  } catch (const std::bad_alloc&) {
+    preview.points.clear();
+    preview.triangles.clear();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tsv
