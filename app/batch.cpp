@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <sstream>
 
 #include "app/command_line.h"
 #include "platform/folders.h"
@@ -36,6 +38,7 @@
 #include "tasks/task_recorder.h"
 #include "tasks/task_replay.h"
 #include "tools/deform_batch.h"
+#include "tools/quorvels.h"
 
 namespace tsv {
 namespace {
@@ -151,9 +154,23 @@ int Usage(const std::string& command, const std::string& message) {
   return 1;
 }
 
+// The balls of a Quorvels set, one line each.
+int QuorvelSetInfo(const std::string& path) {
+  if (QuorvelFile(QuorvelCommand::Open, FileSpecForPath(path, FourCC("MTBL"))) != kNoError) return 1;  // said why
+  std::printf("Quorvels set: %zu balls\n", quorvelState.balls.size());
+  for (size_t n = 0; n < quorvelState.balls.size(); ++n) {
+    const Ball& b = quorvelState.balls[n];
+    std::printf("%zu %s: centre %g, %g, %g; axis %g, %g, %g; r1 %g; r2 %g; strength %g\n", n + 1, b.name.c_str(),
+                double(b.centre.x), double(b.centre.y), double(b.centre.z), double(b.axis.x), double(b.axis.y),
+                double(b.axis.z), double(b.r1), double(b.r2), double(b.strength));
+  }
+  return 0;
+}
+
 int Info(const std::vector<std::string>& args) {
   if (args.size() != 1) return Usage("info", "info takes one file");
   if (!ReadableInput(args[0])) return 1;
+  if (FileTypeFromName(args[0]) == FourCC("MTBL")) return QuorvelSetInfo(args[0]);
   NativeFileInfo info = InfoOfNativeFile(args[0]);
   std::fputs(info.text.c_str(), info.ok ? stdout : stderr);
   if (!info.text.empty() && info.text.back() != '\n') std::fputc('\n', info.ok ? stdout : stderr);
@@ -355,6 +372,105 @@ int Mesh(const std::vector<std::string>& args) {
   return MeshObjectFile(args[0], args[1], request) == kNoError ? 0 : 1;
 }
 
+// One --ball value: X,Y,Z[,R1[,R2[,W[,AX,AY,AZ]]]], what is left out as a new ball has it. False
+// for anything else, a number that is not finite, a radius not above 0 or a zero axis.
+bool ParseBall(const std::string& text, Ball& ball) {
+  std::vector<float> values;
+  std::stringstream in(text);
+  for (std::string item; std::getline(in, item, ',');) {
+    char* end = nullptr;
+    const float value = std::strtof(item.c_str(), &end);
+    if (item.empty() || *end != '\0' || !std::isfinite(value)) return false;
+    values.push_back(value);
+  }
+  if (!text.empty() && text.back() == ',') return false;
+  const size_t count = values.size();
+  if (count < 3 || count > 9 || count == 7 || count == 8) return false;
+  ball = Ball{};
+  ball.centre = {values[0], values[1], values[2]};
+  if (count > 3) ball.r1 = values[3];
+  if (count > 4) ball.r2 = values[4];
+  if (count > 5) ball.strength = values[5];
+  if (count > 8) ball.axis = Normalised({values[6], values[7], values[8]});
+  return ball.r1 > 0.0f && ball.r2 > 0.0f && !(ball.axis == Vec3f{});
+}
+
+// tessivar quorvels SET.bsph|--ball X,Y,Z[,R1[,R2[,W[,AX,AY,AZ]]]]... OUT.cmf|OUT.bsph [--resolution N]
+//   [--threshold T] [--atomize] [--no-refine]
+int Quorvels(const std::vector<std::string>& args) {
+  const char* shape = "quorvels takes SET.bsph or --ball X,Y,Z[,R1[,R2[,W[,AX,AY,AZ]]]]..., then OUT.cmf or OUT.bsph";
+  std::vector<std::string> files;
+  std::vector<Ball> balls;
+  long resolution = preferences.quorvelFinalResolution;
+  long threshold = kDefaultQuorvelThreshold;
+  bool atomize = false, noRefine = false, meshOption = false;
+  auto whole = [](const std::string& text, long& value) {
+    char* end = nullptr;
+    value = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && *end == '\0';
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& option = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (option == "--ball" && hasValue) {
+      Ball ball;
+      if (!ParseBall(args[++i], ball)) {
+        return Usage("quorvels", "--ball takes X,Y,Z[,R1[,R2[,W[,AX,AY,AZ]]]]: finite numbers, radii above 0, an axis");
+      }
+      if (balls.size() >= size_t(kMostBalls)) return Usage("quorvels", "a set holds at most 255 balls");
+      balls.push_back(ball);
+    } else if (option == "--resolution" && hasValue) {
+      if (!whole(args[++i], resolution) || resolution < kLeastResolution || resolution > kMostResolution) {
+        return Usage("quorvels", "--resolution takes a whole number from 8 to 128");
+      }
+      meshOption = true;
+    } else if (option == "--threshold" && hasValue) {
+      if (!whole(args[++i], threshold) || threshold < -32768 || threshold > 32767) {
+        return Usage("quorvels", "--threshold takes a whole number from -32768 to 32767");
+      }
+      meshOption = true;
+    } else if (option == "--atomize") {
+      atomize = meshOption = true;
+    } else if (option == "--no-refine") {
+      noRefine = meshOption = true;
+    } else if (!option.empty() && option[0] == '-') {
+      return Usage("quorvels", option == "--ball" || option == "--resolution" || option == "--threshold"
+                                   ? option + " needs a value"
+                                   : "unknown option " + option);
+    } else {
+      files.push_back(option);
+    }
+  }
+  if (files.size() != (balls.empty() ? 2u : 1u)) return Usage("quorvels", shape);
+  const std::string& out = files.back();
+  const uint32_t outType = FileTypeFromName(out);
+  if (outType != kObjectFileType && outType != FourCC("MTBL")) return Usage("quorvels", "the file to write must end in .cmf or .bsph");
+  if (outType != kObjectFileType && meshOption) {
+    return Usage("quorvels", "--resolution, --threshold, --atomize and --no-refine make an object: write a .cmf");
+  }
+  if (balls.empty() && !ReadableInput(files[0])) return 1;
+  if (!WritableOutput(out)) return 1;
+  if (balls.empty()) {
+    if (QuorvelFile(QuorvelCommand::Open, FileSpecForPath(files[0], FourCC("MTBL"))) != kNoError) return 1;  // said why
+  } else {
+    quorvelState.balls = balls;
+    quorvelState.selected = 0;
+  }
+  if (outType == FourCC("MTBL")) {
+    if (QuorvelFile(QuorvelCommand::Save, FileSpecForPath(out, FourCC("MTBL"))) != kNoError) return 1;
+    std::printf("saved %zu balls\n", quorvelState.balls.size());
+    return 0;
+  }
+  quorvelState.threshold = int16_t(threshold);
+  quorvelState.refine = !noRefine;
+  SceneObject* object = GenerateMetaballMesh(atomize ? MetaballMode::Atomize : MetaballMode::Kelvane, int(resolution), false);
+  if (object == nullptr) return 1;  // said why
+  if (!SaveObjectToFile(*object, FileSpecForPath(out, kObjectFileType))) return 1;
+  std::printf("made %d points, %d triangles from %zu balls\n", object->pointCount, object->triangleCount,
+              quorvelState.balls.size());
+  return 0;
+}
+
 int Project(const std::vector<std::string>& args) {
   if (args.size() < 2) return Usage("project", "project takes the project file and at least one object file");
   std::vector<std::string> objects(args.begin() + 1, args.end());
@@ -376,6 +492,7 @@ int RunBatchCommand(const std::string& name, const std::vector<std::string>& arg
                : name == "picture" ? ConvertPicture(args)
                : name == "replay"  ? Replay(args)
                : name == "mesh"    ? Mesh(args)
+               : name == "quorvels" ? Quorvels(args)
                                 : Project(args);
   nativeFiles.loadTexturePicture = nullptr;
   ShutdownScene();

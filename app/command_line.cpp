@@ -11,7 +11,7 @@ struct BatchUsage {
   const char* usage;
 };
 constexpr BatchUsage kBatchCommands[] = {
-    {"info", "       tessivar info FILE       what an object, project, optics or preview file holds\n"},
+    {"info", "       tessivar info FILE       what an object, project, optics, preview or Quorvels file holds\n"},
     {"project",
      "       tessivar project OUT.cma OBJECT.cmf...\n"
      "                                a project of those objects, saved with its folders\n"},
@@ -37,6 +37,11 @@ constexpr BatchUsage kBatchCommands[] = {
     {"replay",
      "       tessivar replay TASKS.tsks IN.cmf OUT.cmf [--strength S]\n"
      "                                replay a task file on an object (strength 0..256)\n"},
+    {"quorvels",
+     "       tessivar quorvels SET.bsph|--ball X,Y,Z[,R1[,R2[,W[,AX,AY,AZ]]]]... OUT.cmf|OUT.bsph\n"
+     "                    [--resolution N] [--threshold T] [--atomize] [--no-refine]\n"
+     "                                the metaball body of a Quorvels set (or of the balls given) as an\n"
+     "                                object (grid of N = 8..128 cells), or the balls as a set file\n"},
 };
 
 }  // namespace

@@ -169,7 +169,7 @@ TEST_F(Program, BatchPictureRefusesWhatItCannotReadOrWrite) {
 
 TEST_F(Program, BatchRefusalsSayWhyAndNeverOpenTheWindow) {
   // A command word alone is that command, short of its arguments: its usage, never the window.
-  for (const char* command : {"info", "view", "new", "deform", "picture", "replay", "project"}) {
+  for (const char* command : {"info", "view", "new", "deform", "picture", "replay", "project", "quorvels"}) {
     Process bare = Start({command}, Environment(), dir / "out", dir / "err");
     EXPECT_EQ(WaitForExit(bare, 30s), 1) << command;
     const std::string err = test::ReadFileText(dir / "err");
