@@ -24,6 +24,7 @@
 #include "scene/project_record.h"
 #include "scene/scene_state.h"
 #include "tasks/task_record.h"
+#include "tools/quorvels.h"
 
 namespace {
 
@@ -184,6 +185,35 @@ bool WriteMeshOpsSeeds(const std::string& corpus) {
                                                               {0, 5, 6}, {0, 6, 1}}));
 }
 
+// Sets as the tests build them: one default ball, two that blend, a turned ellipsoid with a
+// carving ball, atoms apart, and a set without balls.
+bool WriteQuorvelSeeds(const std::string& corpus) {
+  const std::string folder = corpus + "/quorvel_file/";
+  auto ball = [](Vec3f centre, float r1, float r2, Vec3f axis, float strength, const char* name) {
+    Ball b;
+    b.centre = centre;
+    b.r1 = r1;
+    b.r2 = r2;
+    b.axis = axis;
+    b.strength = strength;
+    b.name = name;
+    return b;
+  };
+  const Vec3f up{0, 1, 0}, turned{0.267261f, 0.534522f, 0.801784f};
+  const std::vector<Ball> lone = {Ball{}};
+  const std::vector<Ball> pair = {ball({0, 0, 0}, 100, 1, up, kNewBallStrength, "Left"),
+                                  ball({80, 10, 0}, 100, 1, up, kNewBallStrength, "Right")};
+  const std::vector<Ball> carved = {ball({0, 0, 0}, 100, 0.4f, turned, kNewBallStrength, "Body"),
+                                    ball({60, 0, 0}, 70, 1, up, -30, "Bite")};
+  const std::vector<Ball> atoms = {ball({0, 0, 0}, 30, 1, up, kNewBallStrength, "A"),
+                                   ball({100, 0, 0}, 30, 3, turned, kNewBallStrength, "B")};
+  return WriteBytes(folder + "lone.bsph", EncodeQuorvelSet(lone)) &&
+         WriteBytes(folder + "pair.bsph", EncodeQuorvelSet(pair)) &&
+         WriteBytes(folder + "carved.bsph", EncodeQuorvelSet(carved)) &&
+         WriteBytes(folder + "atoms.bsph", EncodeQuorvelSet(atoms)) &&
+         WriteBytes(folder + "empty.bsph", EncodeQuorvelSet({}));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -194,12 +224,13 @@ int main(int argc, char** argv) {
   fuzz::InitFuzzTarget();
   const std::string corpus = argv[1];
   for (const char* target : {"object_file", "project_file", "optics_file", "preview_file", "preferences", "task_list",
-                             "task_replay", "gif", "bmp", "ei", "tiff", "png", "jpeg", "mesh_ops"}) {
+                             "task_replay", "gif", "bmp", "ei", "tiff", "png", "jpeg", "mesh_ops", "quorvel_file"}) {
     std::filesystem::create_directories(corpus + "/" + target);
   }
   if (!InitScene()) return 1;
   const bool ok = WriteObjectSeeds(corpus) && WriteProjectSeeds(corpus) && WriteTaskListSeeds(corpus) &&
-                  WritePreferenceSeeds(corpus) && WritePictureSeeds(corpus) && WriteMeshOpsSeeds(corpus);
+                  WritePreferenceSeeds(corpus) && WritePictureSeeds(corpus) && WriteMeshOpsSeeds(corpus) &&
+                  WriteQuorvelSeeds(corpus);
   if (!ok) std::fprintf(stderr, "tessivar_fuzz_seeds: a seed could not be written\n");
   fuzz::ResetFuzzState();
   return ok ? 0 : 1;

@@ -79,14 +79,35 @@ constexpr uint8_t FaceCornerMask(const Face& face) {
   return m;
 }
 
-constexpr int EdgeBetween(int a, int b) {
+// The edge joining two corners of the cube; -1 for corners that no edge joins.
+constexpr std::array<std::array<int, 8>, 8> BuildEdgesBetween() {
+  std::array<std::array<int, 8>, 8> table{};
+  for (auto& row : table) row.fill(-1);
   for (size_t e = 0; e < 12; ++e) {
-    if ((kEdgeCorners[e][0] == a && kEdgeCorners[e][1] == b) || (kEdgeCorners[e][0] == b && kEdgeCorners[e][1] == a)) {
-      return int(e);
-    }
+    table[size_t(kEdgeCorners[e][0])][size_t(kEdgeCorners[e][1])] = int(e);
+    table[size_t(kEdgeCorners[e][1])][size_t(kEdgeCorners[e][0])] = int(e);
   }
-  return -1;
+  return table;
 }
+constexpr std::array<std::array<int, 8>, 8> kEdgesBetween = BuildEdgesBetween();
+
+// Each face's corners in counter-clockwise order as seen from outside the cube: (c1 - c0) x
+// (c3 - c0) points along the outward normal.
+constexpr std::array<std::array<int, 4>, 6> BuildFaceOrders() {
+  std::array<std::array<int, 4>, 6> orders{};
+  for (size_t f = 0; f < kFaces.size(); ++f) {
+    const Face& face = kFaces[f];
+    std::array<int, 4> order = face.corners;
+    const Corner c0 = kCorners[size_t(order[0])], c1 = kCorners[size_t(order[1])], c3 = kCorners[size_t(order[3])];
+    const int ax = c1.x - c0.x, ay = c1.y - c0.y, az = c1.z - c0.z;
+    const int bx = c3.x - c0.x, by = c3.y - c0.y, bz = c3.z - c0.z;
+    const int cx = ay * bz - az * by, cy = az * bx - ax * bz, cz = ax * by - ay * bx;
+    if (cx * face.nx + cy * face.ny + cz * face.nz < 0) std::swap(order[1], order[3]);
+    orders[f] = order;
+  }
+  return orders;
+}
+constexpr std::array<std::array<int, 4>, 6> kFaceOrders = BuildFaceOrders();
 
 // The triangles of one corner mask, as edges.
 struct CubeCase {
@@ -107,22 +128,15 @@ constexpr std::array<CubeCase, 256> BuildCubeCases() {
   for (int mask = 1; mask < 255; ++mask) {
     std::array<int, 12> next{};
     for (int& n : next) n = -1;
-    for (const Face& face : kFaces) {
-      std::array<int, 4> order = face.corners;
-      // Counter-clockwise from outside: (c1 - c0) x (c3 - c0) points along the normal.
-      const Corner c0 = kCorners[size_t(order[0])], c1 = kCorners[size_t(order[1])], c3 = kCorners[size_t(order[3])];
-      const int ax = c1.x - c0.x, ay = c1.y - c0.y, az = c1.z - c0.z;
-      const int bx = c3.x - c0.x, by = c3.y - c0.y, bz = c3.z - c0.z;
-      const int cx = ay * bz - az * by, cy = az * bx - ax * bz, cz = ax * by - ay * bx;
-      if (cx * face.nx + cy * face.ny + cz * face.nz < 0) std::swap(order[1], order[3]);
+    for (const std::array<int, 4>& order : kFaceOrders) {
       std::array<bool, 4> inside{};
       for (size_t q = 0; q < 4; ++q) inside[q] = ((mask >> order[q]) & 1) != 0;
       for (size_t q = 0; q < 4; ++q) {
         if (!inside[q] || inside[(q + 3) % 4]) continue;  // not the start of an inside run
-        const int enter = EdgeBetween(order[(q + 3) % 4], order[q]);
+        const int enter = kEdgesBetween[size_t(order[(q + 3) % 4])][size_t(order[q])];
         size_t last = q;
         while (inside[(last + 1) % 4]) last = (last + 1) % 4;
-        next[size_t(enter)] = EdgeBetween(order[last], order[(last + 1) % 4]);
+        next[size_t(enter)] = kEdgesBetween[size_t(order[last])][size_t(order[(last + 1) % 4])];
       }
     }
     CubeCase& out = cases[size_t(mask)];
@@ -159,8 +173,11 @@ bool DeriveCoefficients(const Ball& ball, MetaballMode mode, BallCoefficients& c
   c.centre = ball.centre;
   c.strength = ball.strength;
   if (mode == MetaballMode::Atomize) {
-    c.inverseRadiusSquared = 1.0f / (ball.r1 * ball.r1);
-    return std::isfinite(c.inverseRadiusSquared) && c.inverseRadiusSquared > 0.0f;
+    // A radius so small that its square is 0 in single precision reaches nothing.
+    const float squared = ball.r1 * ball.r1;
+    if (!(squared > 0.0f)) return false;
+    c.inverseRadiusSquared = 1.0f / squared;
+    return std::isfinite(c.inverseRadiusSquared) && std::isfinite(squared);
   }
   if (!(ball.r2 > 0.0f) || !std::isfinite(ball.r2)) return false;
   // The axis is taken as a direction: r1 and r1 r2 alone set the ball's size.
@@ -262,6 +279,7 @@ bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
   MetaballGrid& g = quorvelState.grid;
   std::vector<Ball>& balls = quorvelState.balls;
   const int n = resolution;
+  g.prepared = false;
   g.coefficients.clear();
   g.points.clear();
   g.triangles.clear();
@@ -356,6 +374,7 @@ bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
       ball.cell[size_t(axis)] = int16_t(std::min(VertexOnAxis(g, Component(ball.centre, axis), axis), n - 1));
     }
   }
+  g.prepared = true;
   return true;
 }
 
@@ -486,7 +505,8 @@ void RefineMetaballSurface(SceneObject& object, MetaballMode mode) {
   const std::span<const Triangle> triangles = Triangles(object);
   // The probes need the grid of this mode; a grid left by another run is prepared again.
   const float threshold = mode == MetaballMode::Atomize ? kAtomizeThreshold : float(quorvelState.threshold);
-  const bool gridReady = g.resolution > 0 && g.mode == mode && g.threshold == threshold && !g.binStart.empty();
+  const bool gridReady =
+      g.prepared && g.mode == mode && g.threshold == threshold && g.coefficients.size() == quorvelState.balls.size();
   const bool canProbe = gridReady || (!quorvelState.balls.empty() &&
                                       PrepareGrid(mode, g.resolution > 0 ? g.resolution : kLeastResolution, threshold));
   if (quorvelState.refine && canProbe) {

@@ -93,6 +93,7 @@ inline constexpr uint8_t kFacePlusY = 1, kFaceMinusY = 2, kFaceMinusX = 4, kFace
 
 struct MetaballGrid {
   int resolution = 0;           // N of the last run
+  bool prepared = false;        // coefficients, box and blocks are those of the balls of the last run
   MetaballMode mode = MetaballMode::Kelvane;
   float threshold = 0;          // the threshold of the last run (T, or the Atomize one)
   Vec3f origin{}, step{};       // grid vertex (i, j, k) lies at origin + (i, j, k) * step
@@ -185,7 +186,8 @@ void PushNeighbour();
 // space." for a full object table, "Error: Not enough memory.").
 SceneObject* GenerateMetaballMesh(MetaballMode mode, int resolution, bool interactive);
 // Moves the points of a generated object onto the surface and relaxes them (the refine switch
-// decides; the scale by 1.28 is always made).
+// decides; the scale by 1.28 is always made). The surface probed is that of the last extraction's
+// grid when it was made for this mode and these balls, else the grid is laid out again.
 void RefineMetaballSurface(SceneObject& object, MetaballMode mode);
 // The preview mesh of the balls at `resolution` into quorvelState.preview; the object table and
 // the current object are left as they were. False when there is no surface (the preview is empty).

@@ -125,7 +125,10 @@ TEST_F(Quorvels, BallsWithoutRadiusOrAxisAddNothingInsteadOfDividingByZero) {
   quorvelState.balls = {MakeBall({0, 0, 0}, 0.0f), MakeBall({0, 0, 0}, 100, 0.0f), MakeBall({0, 0, 0}, 100, 1, {0, 0, 0})};
   for (const Vec3f p : {Vec3f{0, 0, 0}, Vec3f{0, 50, 0}, Vec3f{5, 0, 0}}) EXPECT_EQ(MetaballField(p), 0.0f);
   EXPECT_EQ(GenerateMetaballMesh(MetaballMode::Kelvane, 16, false), nullptr);
-  EXPECT_EQ(Stops(), std::vector<std::string>{kCouldntPerform});
+  // A radius whose square is 0 in single precision (Atomize divides by r1 squared).
+  quorvelState.balls = {MakeBall({0, 0, 0}, 1e-30f)};
+  EXPECT_EQ(GenerateMetaballMesh(MetaballMode::Atomize, 16, false), nullptr);
+  EXPECT_EQ(Stops(), (std::vector<std::string>{kCouldntPerform, kCouldntPerform}));
 }
 
 TEST_F(Quorvels, AddCopiesTheSelectedBallAndStopsAtTheLast) {
@@ -329,6 +332,15 @@ TEST_F(Quorvels, GeneratedObjectIsAClosedRefinedSyntheticInTheFirstFreeSlot) {
   const float radius = 1.28f * SurfaceRadius(kNewBallRadius, kNewBallStrength, float(kDefaultQuorvelThreshold));
   for (const Vec3f& p : object->points) ASSERT_NEAR(Length(p), radius, 0.03f * radius);
   EXPECT_TRUE(Stops().empty());
+}
+
+TEST_F(Quorvels, WithRefineOffThePointsAreOnlyScaled) {
+  quorvelState.balls = {MakeBall({0, 0, 0}), MakeBall({50, 20, 0}, 60, 2, kTurned)};
+  quorvelState.refine = false;
+  SceneObject* object = GenerateMetaballMesh(MetaballMode::Kelvane, 20, false);
+  ASSERT_NE(object, nullptr);
+  ASSERT_EQ(object->points.size(), quorvelState.grid.points.size());
+  for (size_t p = 0; p < object->points.size(); ++p) ASSERT_EQ(object->points[p], quorvelState.grid.points[p] * 1.28f);
 }
 
 TEST_F(Quorvels, InteractiveRunsShowTheirProgressAndKelvaneSetsTheFreeView) {

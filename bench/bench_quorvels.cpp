@@ -1,0 +1,137 @@
+// The Quorvels: the surface extraction alone (field, surface following, shared vertices) and the
+// whole generation with refinement of 8 balls of mixed radii on turned axes at N = 32, 64 and 128,
+// the preview at 32, and Atomize of 255 balls at 128. Every benchmark runs once before it is timed
+// and counts the allocations of the timed runs (global operator new is replaced by a counting
+// one): an extraction after the first makes none.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "scene/object_table.h"
+#include "scene/scene_state.h"
+#include "tools/quorvels.h"
+
+namespace tsv {
+namespace {
+
+using bench::AllocationCount;
+using bench::ReportAllocations;
+
+// Eight balls of a body: a trunk, a head, limbs on turned axes and one carving ball.
+std::vector<Ball> EightBalls() {
+  struct Spec {
+    Vec3f centre;
+    float r1, r2;
+    Vec3f axis;
+    float strength;
+  } specs[] = {
+      {{0, 0, 0}, 120, 0.7f, {0, 1, 0}, kNewBallStrength},      {{0, 150, 10}, 70, 1, {0, 1, 0}, kNewBallStrength},
+      {{90, -40, 0}, 90, 0.35f, {1, -1, 0}, kNewBallStrength},  {{-90, -40, 0}, 90, 0.35f, {-1, -1, 0}, kNewBallStrength},
+      {{50, -170, 20}, 100, 0.3f, {0, 1, 0.2f}, kNewBallStrength}, {{-50, -170, 20}, 100, 0.3f, {0, 1, -0.2f}, kNewBallStrength},
+      {{0, 40, 80}, 60, 1.5f, {0, 0, 1}, kNewBallStrength},     {{0, 150, 70}, 40, 1, {0, 1, 0}, -20},
+  };
+  std::vector<Ball> balls;
+  for (const Spec& s : specs) {
+    Ball b;
+    b.centre = s.centre;
+    b.r1 = s.r1;
+    b.r2 = s.r2;
+    b.axis = Normalised(s.axis);
+    b.strength = s.strength;
+    balls.push_back(b);
+  }
+  return balls;
+}
+
+// 255 atoms on a loose lattice with a little disorder, radii 12 to 20.
+std::vector<Ball> Atoms() {
+  std::vector<Ball> balls;
+  for (int n = 0; n < kMostBalls; ++n) {
+    Ball b;
+    const float jitter = float((n * 7919) % 13) - 6.0f;
+    b.centre = {float(n % 8) * 30.0f + jitter, float((n / 8) % 8) * 30.0f - jitter, float(n / 64) * 30.0f + jitter * 0.5f};
+    b.r1 = 12.0f + float(n % 5) * 2.0f;
+    balls.push_back(b);
+  }
+  return balls;
+}
+
+bool Start(const std::vector<Ball>& balls) {
+  if (!bench::StartScene()) return false;
+  ResetQuorvelState();
+  quorvelState.balls = balls;
+  return true;
+}
+
+void Report(benchmark::State& state) {
+  state.counters["points"] = double(quorvelState.grid.points.size());
+  state.counters["triangles"] = double(quorvelState.grid.triangles.size());
+}
+
+void Extraction(benchmark::State& state, MetaballMode mode, const std::vector<Ball>& balls) {
+  const int resolution = int(state.range(0));
+  if (!Start(balls) || !ExtractMetaballSurface(mode, resolution) || quorvelState.grid.triangles.empty()) {
+    state.SkipWithError("no surface");
+    return;
+  }
+  const uint64_t before = AllocationCount();
+  for (auto _ : state) benchmark::DoNotOptimize(ExtractMetaballSurface(mode, resolution));
+  ReportAllocations(state, before);
+  Report(state);
+}
+
+// The whole generation: extraction, the object, its refinement, entering the table. The object is
+// disposed of again outside the timing.
+void Generation(benchmark::State& state, MetaballMode mode, const std::vector<Ball>& balls) {
+  const int resolution = int(state.range(0));
+  auto clear = [] {
+    for (auto& slot : scene.objectTable) DisposeSceneObject(slot);
+  };
+  if (!Start(balls)) {
+    state.SkipWithError("the scene did not start");
+    return;
+  }
+  clear();
+  if (GenerateMetaballMesh(mode, resolution, false) == nullptr) {
+    state.SkipWithError("no surface");
+    return;
+  }
+  const uint64_t before = AllocationCount();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(GenerateMetaballMesh(mode, resolution, false));
+    state.PauseTiming();
+    clear();
+    state.ResumeTiming();
+  }
+  ReportAllocations(state, before);
+  Report(state);
+}
+
+void Preview(benchmark::State& state) {
+  const int resolution = int(state.range(0));
+  if (!Start(EightBalls()) || !PreviewMetaballMesh(resolution)) {
+    state.SkipWithError("no surface");
+    return;
+  }
+  const uint64_t before = AllocationCount();
+  for (auto _ : state) benchmark::DoNotOptimize(PreviewMetaballMesh(resolution));
+  ReportAllocations(state, before);
+  Report(state);
+}
+
+void KelvaneExtraction(benchmark::State& state) { Extraction(state, MetaballMode::Kelvane, EightBalls()); }
+void KelvaneGeneration(benchmark::State& state) { Generation(state, MetaballMode::Kelvane, EightBalls()); }
+void AtomizeExtraction(benchmark::State& state) { Extraction(state, MetaballMode::Atomize, Atoms()); }
+void AtomizeGeneration(benchmark::State& state) { Generation(state, MetaballMode::Atomize, Atoms()); }
+
+BENCHMARK(KelvaneExtraction)->Arg(32)->Arg(64)->Arg(128)->Unit(benchmark::kMicrosecond);
+BENCHMARK(KelvaneGeneration)->Arg(32)->Arg(64)->Arg(128)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Preview)->Arg(32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(AtomizeExtraction)->Arg(128)->Unit(benchmark::kMicrosecond);
+BENCHMARK(AtomizeGeneration)->Arg(128)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace tsv
