@@ -69,6 +69,7 @@ bool Start(const std::vector<Ball>& balls) {
 void Report(benchmark::State& state) {
   state.counters["points"] = double(quorvelState.grid.points.size());
   state.counters["triangles"] = double(quorvelState.grid.triangles.size());
+  state.counters["evaluated"] = double(quorvelState.grid.touched.size());  // grid vertices whose field was computed
 }
 
 void Extraction(benchmark::State& state, MetaballMode mode, const std::vector<Ball>& balls) {

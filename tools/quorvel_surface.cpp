@@ -455,6 +455,14 @@ void PushNeighbour() {
   next.i = int16_t(top.i + kFaces[size_t(f)].dx);
   next.j = int16_t(top.j + kFaces[size_t(f)].dy);
   next.k = int16_t(top.k + kFaces[size_t(f)].dz);
+  // Most faces lead back into cubes already followed: those are passed over without a look at
+  // their corners.
+  const MetaballGrid& g = quorvelState.grid;
+  const int n = g.resolution;
+  if (next.i >= 0 && next.j >= 0 && next.k >= 0 && next.i < n && next.j < n && next.k < n &&
+      IsVisited(g, (size_t(next.i) * size_t(n) + size_t(next.j)) * size_t(n) + size_t(next.k))) {
+    return;
+  }
   if (ProcessCube(next) == 1 && next.faces != 0) stack.push_back(next);
 }
 
