@@ -109,6 +109,23 @@ constexpr std::array<std::array<int, 4>, 6> BuildFaceOrders() {
 }
 constexpr std::array<std::array<int, 4>, 6> kFaceOrders = BuildFaceOrders();
 
+// For a step through face f: which corner of the cube left behind each corner of the new cube is
+// (-1 for the four corners beyond the shared face). Their signs are carried over, not looked up.
+constexpr std::array<std::array<int, 8>, 6> BuildCarriedCorners() {
+  std::array<std::array<int, 8>, 6> table{};
+  for (size_t f = 0; f < kFaces.size(); ++f) {
+    for (size_t c = 0; c < 8; ++c) {
+      const int x = kCorners[c].x + kFaces[f].dx, y = kCorners[c].y + kFaces[f].dy, z = kCorners[c].z + kFaces[f].dz;
+      table[f][c] = -1;
+      for (size_t from = 0; from < 8; ++from) {
+        if (kCorners[from].x == x && kCorners[from].y == y && kCorners[from].z == z) table[f][c] = int(from);
+      }
+    }
+  }
+  return table;
+}
+constexpr std::array<std::array<int, 8>, 6> kCarriedCorners = BuildCarriedCorners();
+
 // The triangles of one corner mask, as edges.
 struct CubeCase {
   uint8_t triangleCount = 0;
@@ -245,7 +262,7 @@ Vec3f VertexPosition(const MetaballGrid& g, int i, int j, int k) {
 
 float GridValue(MetaballGrid& g, int i, int j, int k) {
   const size_t index = CacheIndex(g, i, j, k);
-  float& value = g.cache[index];
+  float& value = g.cache[index].field;
   if (value < -190000.0f) {
     value = FieldInBin(g, BinOfVertex(g, i, j, k), VertexPosition(g, i, j, k));
     g.touched.push_back(uint32_t(index));
@@ -261,11 +278,13 @@ uint32_t EdgeVertex(MetaballGrid& g, int i, int j, int k, int e) {
   const EdgeRef& r = kEdgeRefs[size_t(e)];
   const int vi = i + r.x, vj = j + r.y, vk = k + r.z;
   const size_t index = CacheIndex(g, vi, vj, vk);
-  int32_t& slot = g.edgeVertex[index * 3 + size_t(r.axis)];
+  int32_t& slot = g.cache[index].edgeVertex[size_t(r.axis)];
   if (slot >= 0) return uint32_t(slot);
   const int wi = vi + (r.axis == 0), wj = vj + (r.axis == 1), wk = vk + (r.axis == 2);
-  const float a = g.cache[index], b = g.cache[CacheIndex(g, wi, wj, wk)];
-  const float t = std::clamp(a / (a - b), kEdgeMargin, 1.0f - kEdgeMargin);
+  const float a = g.cache[index].field, b = g.cache[CacheIndex(g, wi, wj, wk)].field;
+  // Fields beyond single precision (balls of huge strength both ways) give no fraction: the middle.
+  const float ratio = a / (a - b);
+  const float t = std::isnan(ratio) ? 0.5f : std::clamp(ratio, kEdgeMargin, 1.0f - kEdgeMargin);
   const Vec3f from = VertexPosition(g, vi, vj, vk), to = VertexPosition(g, wi, wj, wk);
   g.points.push_back(from + (to - from) * t);
   slot = int32_t(g.points.size() - 1);
@@ -317,14 +336,12 @@ bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
   const size_t side = size_t(n) + 1;
   if (g.resolution != n) {
     g.resolution = n;
-    g.cache.assign(side * side * side, kUncomputedField);
-    g.edgeVertex.assign(side * side * side * 3, -1);
+    g.cache.assign(side * side * side, GridVertex{});
     g.visited.assign((size_t(n) * n * n + 7) / 8, 0);
     g.touched.clear();
   } else {
     for (uint32_t index : g.touched) {
-      g.cache[index] = kUncomputedField;
-      g.edgeVertex[size_t(index) * 3] = g.edgeVertex[size_t(index) * 3 + 1] = g.edgeVertex[size_t(index) * 3 + 2] = -1;
+      g.cache[index] = GridVertex{};
     }
     g.touched.clear();
     std::fill(g.visited.begin(), g.visited.end(), uint8_t(0));
@@ -415,7 +432,11 @@ float MetaballField(const Vec3f& p) {
   return sum - float(quorvelState.threshold);
 }
 
-int ProcessCube(CubeEntry& entry) {
+namespace {
+
+// ProcessCube with the signs of the corners in `known` taken from entry.mask (carried over from
+// the cube next to it) instead of the cache.
+int FollowCube(CubeEntry& entry, uint8_t known) {
   MetaballGrid& g = quorvelState.grid;
   const int n = g.resolution;
   const int i = entry.i, j = entry.j, k = entry.k;
@@ -424,17 +445,24 @@ int ProcessCube(CubeEntry& entry) {
   const size_t cell = (size_t(i) * size_t(n) + size_t(j)) * size_t(n) + size_t(k);
   const bool visited = IsVisited(g, cell);
   // A visited cube's corners are all in the cache.
-  uint8_t mask = 0;
+  uint8_t mask = uint8_t(entry.mask & known);
   for (size_t c = 0; c < 8; ++c) {
+    if ((known >> c) & 1u) continue;
     if (GridValue(g, i + kCorners[c].x, j + kCorners[c].y, k + kCorners[c].z) >= 0.0f) mask = uint8_t(mask | (1u << c));
   }
   entry.mask = mask;
   if (visited) return 0;
   MarkVisited(g, cell);
   const CubeCase& cubeCase = kCubeCases[mask];
+  std::array<int32_t, 12> vertexOfEdge;
+  vertexOfEdge.fill(-1);
   for (size_t t = 0; t < cubeCase.triangleCount; ++t) {
     Triangle triangle;
-    for (size_t v = 0; v < 3; ++v) triangle[v] = EdgeVertex(g, i, j, k, cubeCase.edges[t * 3 + v]);
+    for (size_t v = 0; v < 3; ++v) {
+      const uint8_t e = cubeCase.edges[t * 3 + v];
+      if (vertexOfEdge[e] < 0) vertexOfEdge[e] = int32_t(EdgeVertex(g, i, j, k, e));
+      triangle[v] = uint32_t(vertexOfEdge[e]);
+    }
     g.triangles.push_back(triangle);
   }
   for (size_t f = 0; f < kFaces.size(); ++f) {
@@ -443,6 +471,10 @@ int ProcessCube(CubeEntry& entry) {
   }
   return 1;
 }
+
+}  // namespace
+
+int ProcessCube(CubeEntry& entry) { return FollowCube(entry, 0); }
 
 void PushNeighbour() {
   std::vector<CubeEntry>& stack = quorvelState.grid.stack;
@@ -463,7 +495,15 @@ void PushNeighbour() {
       IsVisited(g, (size_t(next.i) * size_t(n) + size_t(next.j)) * size_t(n) + size_t(next.k))) {
     return;
   }
-  if (ProcessCube(next) == 1 && next.faces != 0) stack.push_back(next);
+  // The four corners on the shared face keep the signs they had in the cube left behind.
+  uint8_t known = 0;
+  for (size_t c = 0; c < 8; ++c) {
+    const int from = kCarriedCorners[size_t(f)][c];
+    if (from < 0) continue;
+    known = uint8_t(known | (1u << c));
+    if ((top.mask >> from) & 1u) next.mask = uint8_t(next.mask | (1u << c));
+  }
+  if (FollowCube(next, known) == 1 && next.faces != 0) stack.push_back(next);
 }
 
 int SeedCube(size_t ball) {
