@@ -34,15 +34,7 @@ std::vector<Ball> EightBalls() {
       {{0, 40, 80}, 60, 1.5f, {0, 0, 1}, kNewBallStrength},     {{0, 150, 70}, 40, 1, {0, 1, 0}, -20},
   };
   std::vector<Ball> balls;
-  for (const Spec& s : specs) {
-    Ball b;
-    b.centre = s.centre;
-    b.r1 = s.r1;
-    b.r2 = s.r2;
-    b.axis = Normalised(s.axis);
-    b.strength = s.strength;
-    balls.push_back(b);
-  }
+  for (const Spec& s : specs) balls.push_back(MakeBall(s.centre, s.r1, s.r2, Normalised(s.axis), s.strength));
   return balls;
 }
 

@@ -190,12 +190,7 @@ bool WriteMeshOpsSeeds(const std::string& corpus) {
 bool WriteQuorvelSeeds(const std::string& corpus) {
   const std::string folder = corpus + "/quorvel_file/";
   auto ball = [](Vec3f centre, float r1, float r2, Vec3f axis, float strength, const char* name) {
-    Ball b;
-    b.centre = centre;
-    b.r1 = r1;
-    b.r2 = r2;
-    b.axis = axis;
-    b.strength = strength;
+    Ball b = MakeBall(centre, r1, r2, axis, strength);
     b.name = name;
     return b;
   };

@@ -103,6 +103,16 @@ Status SaveSet(const FileSpec& spec) {
 
 void ResetQuorvelState() { quorvelState = QuorvelState{}; }
 
+Ball MakeBall(const Vec3f& centre, float r1, float r2, const Vec3f& axis, float strength) {
+  Ball ball;
+  ball.centre = centre;
+  ball.r1 = r1;
+  ball.r2 = r2;
+  ball.axis = axis;
+  ball.strength = strength;
+  return ball;
+}
+
 bool AddBall() {
   QuorvelState& s = quorvelState;
   if (s.balls.size() >= size_t(kMostBalls)) {

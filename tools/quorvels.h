@@ -44,6 +44,10 @@ struct Ball {
   std::string name = "Untitled";         // at most kMostBallNameBytes bytes
 };
 
+// A ball with this centre and shape, everything else as a new ball has it.
+Ball MakeBall(const Vec3f& centre, float r1 = kNewBallRadius, float r2 = 1.0f, const Vec3f& axis = {0, 1, 0},
+              float strength = kNewBallStrength);
+
 enum class MetaballMode { Kelvane, Atomize };
 
 // The Kelvane view the balls are seen through: turned and zoomed as a modeling view is, with the

@@ -42,17 +42,6 @@ class Quorvels : public testing::Test {
   ScriptedServices services;
 };
 
-Ball MakeBall(Vec3f centre, float r1 = kNewBallRadius, float r2 = 1.0f, Vec3f axis = {0, 1, 0},
-              float strength = kNewBallStrength) {
-  Ball b;
-  b.centre = centre;
-  b.r1 = r1;
-  b.r2 = r2;
-  b.axis = axis;
-  b.strength = strength;
-  return b;
-}
-
 // The radius at which a lone ball's field meets threshold t (q = (w - 0.11111 t) / (w + t)).
 float SurfaceRadius(float r1, float w, float t) { return r1 * std::sqrt((w - 0.11111f * t) / (w + t)); }
 
