@@ -5,6 +5,7 @@
 // one): an extraction after the first makes none.
 #include <benchmark/benchmark.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -62,6 +63,9 @@ void Report(benchmark::State& state) {
   state.counters["points"] = double(quorvelState.grid.points.size());
   state.counters["triangles"] = double(quorvelState.grid.triangles.size());
   state.counters["evaluated"] = double(quorvelState.grid.touched.size());  // grid vertices whose field was computed
+  uint64_t cubes = 0;
+  for (uint8_t bits : quorvelState.grid.visited) cubes += uint64_t(std::popcount(bits));
+  state.counters["cubes"] = double(cubes);  // cubes followed (and seed cubes passed through)
 }
 
 void Extraction(benchmark::State& state, MetaballMode mode, const std::vector<Ball>& balls) {
@@ -100,6 +104,9 @@ void Generation(benchmark::State& state, MetaballMode mode, const std::vector<Ba
     state.ResumeTiming();
   }
   ReportAllocations(state, before);
+  // The new object's own arrays, which every generation makes.
+  state.counters["allocations_per_run"] =
+      benchmark::Counter(double(AllocationCount() - before), benchmark::Counter::kAvgIterations);
   Report(state);
 }
 

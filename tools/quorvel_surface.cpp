@@ -126,9 +126,36 @@ constexpr std::array<std::array<int, 8>, 6> BuildCarriedCorners() {
 }
 constexpr std::array<std::array<int, 8>, 6> kCarriedCorners = BuildCarriedCorners();
 
+// The same as masks: for a step through face f from a cube of mask m, the signs the new cube
+// starts with (kCarriedSigns[f][m]) on its corners kCarriedKnown[f].
+constexpr std::array<uint8_t, 6> BuildCarriedKnown() {
+  std::array<uint8_t, 6> known{};
+  for (size_t f = 0; f < 6; ++f) {
+    for (size_t c = 0; c < 8; ++c) {
+      if (kCarriedCorners[f][c] >= 0) known[f] = uint8_t(known[f] | (1u << c));
+    }
+  }
+  return known;
+}
+constexpr std::array<uint8_t, 6> kCarriedKnown = BuildCarriedKnown();
+constexpr std::array<std::array<uint8_t, 256>, 6> BuildCarriedSigns() {
+  std::array<std::array<uint8_t, 256>, 6> signs{};
+  for (size_t f = 0; f < 6; ++f) {
+    for (size_t m = 0; m < 256; ++m) {
+      for (size_t c = 0; c < 8; ++c) {
+        const int from = kCarriedCorners[f][c];
+        if (from >= 0 && ((m >> from) & 1u)) signs[f][m] = uint8_t(signs[f][m] | (1u << c));
+      }
+    }
+  }
+  return signs;
+}
+constexpr std::array<std::array<uint8_t, 256>, 6> kCarriedSigns = BuildCarriedSigns();
+
 // The triangles of one corner mask, as edges.
 struct CubeCase {
   uint8_t triangleCount = 0;
+  uint8_t faces = 0;  // the kFace bits of the faces whose corners are mixed: the surface goes on there
   std::array<uint8_t, 36> edges{};
 };
 
@@ -157,6 +184,10 @@ constexpr std::array<CubeCase, 256> BuildCubeCases() {
       }
     }
     CubeCase& out = cases[size_t(mask)];
+    for (size_t f = 0; f < kFaces.size(); ++f) {
+      const int on = mask & FaceCornerMask(kFaces[f]);
+      if (on != 0 && on != FaceCornerMask(kFaces[f])) out.faces = uint8_t(out.faces | (1u << f));
+    }
     std::array<bool, 12> used{};
     for (size_t start = 0; start < 12; ++start) {
       if (next[start] < 0 || used[start]) continue;
@@ -260,8 +291,7 @@ Vec3f VertexPosition(const MetaballGrid& g, int i, int j, int k) {
   return {g.origin.x + float(i) * g.step.x, g.origin.y + float(j) * g.step.y, g.origin.z + float(k) * g.step.z};
 }
 
-float GridValue(MetaballGrid& g, int i, int j, int k) {
-  const size_t index = CacheIndex(g, i, j, k);
+float GridValue(MetaballGrid& g, size_t index, int i, int j, int k) {
   float& value = g.cache[index].field;
   if (value < -190000.0f) {
     value = FieldInBin(g, BinOfVertex(g, i, j, k), VertexPosition(g, i, j, k));
@@ -274,14 +304,16 @@ bool IsVisited(const MetaballGrid& g, size_t cell) { return (g.visited[cell >> 3
 void MarkVisited(MetaballGrid& g, size_t cell) { g.visited[cell >> 3] = uint8_t(g.visited[cell >> 3] | (0x80u >> (cell & 7))); }
 
 // The output vertex where the surface crosses edge `e` of cube (i, j, k), made on first use.
-uint32_t EdgeVertex(MetaballGrid& g, int i, int j, int k, int e) {
+// `base` is the cache index of the cube's corner 0; `plane` and `side` the index steps in i and j.
+uint32_t EdgeVertex(MetaballGrid& g, size_t base, size_t plane, size_t side, int i, int j, int k, int e) {
   const EdgeRef& r = kEdgeRefs[size_t(e)];
-  const int vi = i + r.x, vj = j + r.y, vk = k + r.z;
-  const size_t index = CacheIndex(g, vi, vj, vk);
+  const size_t index = base + size_t(r.x) * plane + size_t(r.y) * side + size_t(r.z);
   int32_t& slot = g.cache[index].edgeVertex[size_t(r.axis)];
   if (slot >= 0) return uint32_t(slot);
+  const int vi = i + r.x, vj = j + r.y, vk = k + r.z;
   const int wi = vi + (r.axis == 0), wj = vj + (r.axis == 1), wk = vk + (r.axis == 2);
-  const float a = g.cache[index].field, b = g.cache[CacheIndex(g, wi, wj, wk)].field;
+  const size_t other = index + (r.axis == 0 ? plane : r.axis == 1 ? side : 1);
+  const float a = g.cache[index].field, b = g.cache[other].field;
   // Fields beyond single precision (balls of huge strength both ways) give no fraction: the middle.
   const float ratio = a / (a - b);
   const float t = std::isnan(ratio) ? 0.5f : std::clamp(ratio, kEdgeMargin, 1.0f - kEdgeMargin);
@@ -444,11 +476,15 @@ int FollowCube(CubeEntry& entry, uint8_t known) {
   if (i < 0 || j < 0 || k < 0 || i >= n || j >= n || k >= n) return -1;
   const size_t cell = (size_t(i) * size_t(n) + size_t(j)) * size_t(n) + size_t(k);
   const bool visited = IsVisited(g, cell);
+  const size_t side = size_t(n) + 1, plane = side * side;
+  const size_t base = CacheIndex(g, i, j, k);
   // A visited cube's corners are all in the cache.
   uint8_t mask = uint8_t(entry.mask & known);
   for (size_t c = 0; c < 8; ++c) {
     if ((known >> c) & 1u) continue;
-    if (GridValue(g, i + kCorners[c].x, j + kCorners[c].y, k + kCorners[c].z) >= 0.0f) mask = uint8_t(mask | (1u << c));
+    const Corner& d = kCorners[c];
+    const size_t index = base + size_t(d.x) * plane + size_t(d.y) * side + size_t(d.z);
+    if (GridValue(g, index, i + d.x, j + d.y, k + d.z) >= 0.0f) mask = uint8_t(mask | (1u << c));
   }
   entry.mask = mask;
   if (visited) return 0;
@@ -460,15 +496,12 @@ int FollowCube(CubeEntry& entry, uint8_t known) {
     Triangle triangle;
     for (size_t v = 0; v < 3; ++v) {
       const uint8_t e = cubeCase.edges[t * 3 + v];
-      if (vertexOfEdge[e] < 0) vertexOfEdge[e] = int32_t(EdgeVertex(g, i, j, k, e));
+      if (vertexOfEdge[e] < 0) vertexOfEdge[e] = int32_t(EdgeVertex(g, base, plane, side, i, j, k, e));
       triangle[v] = uint32_t(vertexOfEdge[e]);
     }
     g.triangles.push_back(triangle);
   }
-  for (size_t f = 0; f < kFaces.size(); ++f) {
-    const uint8_t on = uint8_t(mask & FaceCornerMask(kFaces[f]));
-    if (on != 0 && on != FaceCornerMask(kFaces[f])) entry.faces = uint8_t(entry.faces | (1u << f));
-  }
+  entry.faces = cubeCase.faces;
   return 1;
 }
 
@@ -496,14 +529,8 @@ void PushNeighbour() {
     return;
   }
   // The four corners on the shared face keep the signs they had in the cube left behind.
-  uint8_t known = 0;
-  for (size_t c = 0; c < 8; ++c) {
-    const int from = kCarriedCorners[size_t(f)][c];
-    if (from < 0) continue;
-    known = uint8_t(known | (1u << c));
-    if ((top.mask >> from) & 1u) next.mask = uint8_t(next.mask | (1u << c));
-  }
-  if (FollowCube(next, known) == 1 && next.faces != 0) stack.push_back(next);
+  next.mask = kCarriedSigns[size_t(f)][top.mask];
+  if (FollowCube(next, kCarriedKnown[size_t(f)]) == 1 && next.faces != 0) stack.push_back(next);
 }
 
 int SeedCube(size_t ball) {
