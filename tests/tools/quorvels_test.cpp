@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/byte_order.h"
+#include "platform/events.h"
 #include "platform/file_spec.h"
 #include "platform/platform_state.h"
 #include "platform/scripted_services.h"
@@ -353,6 +354,23 @@ TEST_F(Quorvels, InteractiveRunsShowTheirProgressAndKelvaneSetsTheFreeView) {
   EXPECT_EQ(services.Texts(ShownKind::Progress),
             (std::vector<std::string>{"Generating Mesh...", "Generating Mesh...", "Atomizing..."}));
   EXPECT_FALSE(services.progressVisible);
+}
+
+TEST_F(Quorvels, TheCancelGestureEndsAnInteractiveRunWithNoObject) {
+  quorvelState.balls = {MakeBall({0, 0, 0})};
+  EventRecord cancel;
+  cancel.what = kKeyDown;
+  cancel.message = kCharCancel;
+  cancel.modifiers = kControlBit;
+  input.queue.push_back(cancel);
+  // A body of several thousand cubes: the run looks for the gesture while it follows them.
+  EXPECT_EQ(GenerateMetaballMesh(MetaballMode::Kelvane, 64, true), nullptr);
+  EXPECT_EQ(ObjectCount(), 0);
+  EXPECT_TRUE(Stops().empty());
+  EXPECT_FALSE(services.progressVisible);
+  EXPECT_TRUE(input.queue.empty());
+  // Without the gesture the same run makes its object.
+  EXPECT_NE(GenerateMetaballMesh(MetaballMode::Kelvane, 64, true), nullptr);
 }
 
 TEST_F(Quorvels, AFullTableSaysNoEmptySpaceAndKeepsTheBalls) {
