@@ -112,8 +112,8 @@ struct MetaballGrid {
   // output vertices on its edges, side by side so that one look at a corner brings both.
   std::vector<GridVertex> cache;
   std::vector<uint8_t> visited; // one bit per cell (i N + j) N + k, most significant bit first
-  // The grid vertices whose cache entries the last run filled: only these
-  // are set back before the next run, so a run costs what its surface costs, not the grid.
+  // The grid vertices whose cache entries the last run filled: only these are set back before
+  // the next run, so a run costs what its surface costs, not what the grid does.
   std::vector<uint32_t> touched;
   std::vector<BallCoefficients> coefficients;
   // The balls that can reach each block of 8 x 8 x 8 grid vertices, as runs of `binBalls`
@@ -155,9 +155,9 @@ void ResetQuorvelState();
 void DeleteBall();
 
 // The set file. New: no balls, no selection. Open selects the first ball (-1 for a set without
-// balls). Open and save report their failures ("Error:
-// Couldn't perform operation." with the file and the reason) and leave the ball list as it was;
-// a save writes a temporary beside the file and renames it over it; saving no balls is refused.
+// balls). Open and save report their failures ("Error: Couldn't perform operation." with the
+// file and the reason) and leave the ball list as it was; a save writes a temporary beside the
+// file and renames it over it; saving no balls is refused.
 enum class QuorvelCommand { New = 1, Open = 2, Save = 3 };
 [[nodiscard]] Status QuorvelFile(QuorvelCommand command, const FileSpec& file);
 // The 31744 bytes of a set (big-endian records, the count in the first i16 of record 0).
@@ -189,12 +189,13 @@ int SeedCube(size_t ball);
 int ProcessCube(CubeEntry& entry);
 void PushNeighbour();
 
-// "Generating Mesh..." (Kelvane) or "Atomize": the surface of the balls on an N x N x N grid
-// (N = `resolution`, 8..128) as a new Synthetic object stored in the first free slot and made
-// current, refined. With `interactive` the progress box shows (cancel ends with no object) and, in
-// Kelvane mode, the new object takes view 6 from the Kelvane view. Null on failure, after the
-// message ("Error: Couldn't perform operation." for no balls or no surface, "Error: No empty
-// space." for a full object table, "Error: Not enough memory.").
+// "Generating Mesh..." (Kelvane) or "Atomizing..." (Atomize): the surface of the balls on an
+// N x N x N grid (N = `resolution`, 8..128) as a new Synthetic object stored in the first free
+// slot and made current, refined. With `interactive` the progress box shows (cancel ends with no
+// object and no message) and, in Kelvane mode, the new object takes view 6 from the Kelvane
+// view. Null on failure, after the message ("Error: Couldn't perform operation." for no balls,
+// no surface or a resolution outside 8..128, "Error: No empty space." for a full object table,
+// "Error: Not enough memory.").
 SceneObject* GenerateMetaballMesh(MetaballMode mode, int resolution, bool interactive);
 // Moves the points of a generated object onto the surface and relaxes them (the refine switch
 // decides; the scale by 1.28 is always made). The surface probed is that of the last extraction's
