@@ -14,6 +14,8 @@
 #include <new>
 #include <span>
 
+#include <emmintrin.h>
+
 #include "platform/events.h"
 #include "platform/progress.h"
 #include "platform/string_ids.h"
@@ -29,7 +31,6 @@ namespace tsv {
 namespace {
 
 constexpr float kInsideOffset = 0.11111f;  // the field's w (1 - q) / (q + 0.11111)
-constexpr int kBinShift = 3;               // blocks of 8 x 8 x 8 grid vertices
 constexpr float kBoxMargin = 0.2f;         // the box is widened by this on each side (world units)
 constexpr int kCancelInterval = 4096;      // cubes between two looks at the cancel gesture
 // An interpolated vertex keeps this fraction of its edge away from both ends, so that a corner
@@ -254,23 +255,88 @@ inline float Contribution(const BallCoefficients& c, const Vec3f& p, MetaballMod
   return q <= 1.0f ? c.strength * (1.0f - q) / (q + kInsideOffset) : 0.0f;
 }
 
+// The cache is laid out in blocks of 4 x 4 x 4 grid vertices (block order i, j, k, and the same
+// order inside a block), so that a cube's eight corners lie in one block or in blocks next to it
+// rather than in three planes of the whole grid apart.
+constexpr int kCacheBlockShift = 2;
+constexpr int kCacheBlockMask = (1 << kCacheBlockShift) - 1;
+size_t CacheBlocksPerAxis(int resolution) { return (size_t(resolution) + 1 + size_t(kCacheBlockMask)) >> kCacheBlockShift; }
+
 size_t CacheIndex(const MetaballGrid& g, int i, int j, int k) {
-  const size_t side = size_t(g.resolution) + 1;
-  return (size_t(i) * side + size_t(j)) * side + size_t(k);
+  const size_t blocks = g.cacheBlocksPerAxis;
+  const size_t block = (size_t(i >> kCacheBlockShift) * blocks + size_t(j >> kCacheBlockShift)) * blocks +
+                       size_t(k >> kCacheBlockShift);
+  const size_t inside = (size_t(i & kCacheBlockMask) << (2 * kCacheBlockShift)) |
+                        (size_t(j & kCacheBlockMask) << kCacheBlockShift) | size_t(k & kCacheBlockMask);
+  return (block << (3 * kCacheBlockShift)) | inside;
 }
 
 size_t BinOfVertex(const MetaballGrid& g, int i, int j, int k) {
   const size_t n = size_t(g.binsPerAxis);
-  return (size_t(i >> kBinShift) * n + size_t(j >> kBinShift)) * n + size_t(k >> kBinShift);
+  const int shift = g.binShift;
+  return (size_t(i >> shift) * n + size_t(j >> shift)) * n + size_t(k >> shift);
 }
 
-float FieldInBin(const MetaballGrid& g, size_t bin, const Vec3f& p) {
+// A block's balls packed four at a time, field by field (kPackedFields runs of four lanes), so
+// that four balls are weighed at once. A block is packed the first time the field is asked for in
+// it; the lanes beyond its last ball are all zero and add exactly 0.
+constexpr size_t kLanes = 4;
+enum PackedField : size_t { kCx, kCy, kCz, kAx, kAy, kAz, kBx, kBy, kBz, kStrength, kInverseSquare, kPackedFields };
+constexpr size_t kGroupFloats = kLanes * kPackedFields;
+constexpr uint32_t kNotPacked = UINT32_MAX;
+
+uint32_t PackBin(MetaballGrid& g, size_t bin) {
+  const uint32_t start = g.binStart[bin], count = g.binStart[bin + 1] - start;
+  const size_t groups = (count + kLanes - 1) / kLanes;
+  const size_t at = g.binPacked.size();
+  g.binPacked.resize(at + groups * kGroupFloats, 0.0f);
+  for (uint32_t u = 0; u < count; ++u) {
+    const BallCoefficients& c = g.coefficients[g.binBalls[start + u]];
+    float* group = g.binPacked.data() + at + (u / kLanes) * kGroupFloats + u % kLanes;
+    const std::array<float, kPackedFields> fields = {c.centre.x, c.centre.y, c.centre.z, c.along.x, c.along.y, c.along.z,
+                                                     c.across.x, c.across.y, c.across.z, c.strength, c.inverseRadiusSquared};
+    for (size_t f = 0; f < kPackedFields; ++f) group[f * kLanes] = fields[f];
+  }
+  g.binPackedAt[bin] = uint32_t(at);
+  return uint32_t(at);
+}
+
+// The sum of the balls of one block at p, minus the threshold. Each lane computes a ball's
+// contribution with the same operations in the same order as Contribution, and the lanes are
+// added one after another in the order of the balls, so the sum is the one a plain loop makes.
+float FieldInBin(MetaballGrid& g, size_t bin, const Vec3f& p) {
+  uint32_t at = g.binPackedAt[bin];
+  if (at == kNotPacked) at = PackBin(g, bin);
+  const size_t groups = (g.binStart[bin + 1] - g.binStart[bin] + kLanes - 1) / kLanes;
+  const float* group = g.binPacked.data() + at;
+  const __m128 px = _mm_set1_ps(p.x), py = _mm_set1_ps(p.y), pz = _mm_set1_ps(p.z);
+  const __m128 one = _mm_set1_ps(1.0f), offset = _mm_set1_ps(kInsideOffset);
+  const bool atomize = g.mode == MetaballMode::Atomize;
   float sum = 0.0f;
-  const uint32_t end = g.binStart[bin + 1];
-  if (g.mode == MetaballMode::Atomize) {
-    for (uint32_t u = g.binStart[bin]; u < end; ++u) sum += Contribution(g.coefficients[g.binBalls[u]], p, MetaballMode::Atomize);
-  } else {
-    for (uint32_t u = g.binStart[bin]; u < end; ++u) sum += Contribution(g.coefficients[g.binBalls[u]], p, MetaballMode::Kelvane);
+  alignas(16) std::array<float, kLanes> lanes;
+  for (size_t n = 0; n < groups; ++n, group += kGroupFloats) {
+    auto field = [group](size_t f) { return _mm_loadu_ps(group + f * kLanes); };
+    const __m128 dx = _mm_sub_ps(px, field(kCx)), dy = _mm_sub_ps(py, field(kCy)), dz = _mm_sub_ps(pz, field(kCz));
+    __m128 q;
+    if (atomize) {
+      const __m128 dd = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
+      q = _mm_mul_ps(dd, field(kInverseSquare));
+    } else {
+      const __m128 a = _mm_add_ps(_mm_add_ps(_mm_mul_ps(field(kAx), dx), _mm_mul_ps(field(kAy), dy)),
+                                  _mm_mul_ps(field(kAz), dz));
+      const __m128 bx = field(kBx), by = field(kBy), bz = field(kBz);
+      const __m128 xx = _mm_sub_ps(_mm_mul_ps(dy, bz), _mm_mul_ps(dz, by));
+      const __m128 xy = _mm_sub_ps(_mm_mul_ps(dz, bx), _mm_mul_ps(dx, bz));
+      const __m128 xz = _mm_sub_ps(_mm_mul_ps(dx, by), _mm_mul_ps(dy, bx));
+      const __m128 cross = _mm_add_ps(_mm_add_ps(_mm_mul_ps(xx, xx), _mm_mul_ps(xy, xy)), _mm_mul_ps(xz, xz));
+      q = _mm_add_ps(_mm_mul_ps(a, a), cross);
+    }
+    const __m128 value = _mm_div_ps(_mm_mul_ps(field(kStrength), _mm_sub_ps(one, q)), _mm_add_ps(q, offset));
+    _mm_store_ps(lanes.data(), _mm_and_ps(value, _mm_cmple_ps(q, one)));
+    sum += lanes[0];
+    sum += lanes[1];
+    sum += lanes[2];
+    sum += lanes[3];
   }
   return sum - g.threshold;
 }
@@ -283,7 +349,7 @@ int VertexOnAxis(const MetaballGrid& g, float coordinate, int axis) {
 }
 
 // The field of the prepared grid at any point (the refinement's probes).
-float FieldAtPoint(const MetaballGrid& g, const Vec3f& p) {
+float FieldAtPoint(MetaballGrid& g, const Vec3f& p) {
   return FieldInBin(g, BinOfVertex(g, VertexOnAxis(g, p.x, 0), VertexOnAxis(g, p.y, 1), VertexOnAxis(g, p.z, 2)), p);
 }
 
@@ -304,15 +370,15 @@ bool IsVisited(const MetaballGrid& g, size_t cell) { return (g.visited[cell >> 3
 void MarkVisited(MetaballGrid& g, size_t cell) { g.visited[cell >> 3] = uint8_t(g.visited[cell >> 3] | (0x80u >> (cell & 7))); }
 
 // The output vertex where the surface crosses edge `e` of cube (i, j, k), made on first use.
-// `base` is the cache index of the cube's corner 0; `plane` and `side` the index steps in i and j.
-uint32_t EdgeVertex(MetaballGrid& g, size_t base, size_t plane, size_t side, int i, int j, int k, int e) {
+// `corners` holds the cache indices of the cube's eight corners.
+uint32_t EdgeVertex(MetaballGrid& g, const std::array<size_t, 8>& corners, int i, int j, int k, int e) {
   const EdgeRef& r = kEdgeRefs[size_t(e)];
-  const size_t index = base + size_t(r.x) * plane + size_t(r.y) * side + size_t(r.z);
+  const size_t index = corners[size_t(kEdgeCorners[size_t(e)][0])];
   int32_t& slot = g.cache[index].edgeVertex[size_t(r.axis)];
   if (slot >= 0) return uint32_t(slot);
   const int vi = i + r.x, vj = j + r.y, vk = k + r.z;
   const int wi = vi + (r.axis == 0), wj = vj + (r.axis == 1), wk = vk + (r.axis == 2);
-  const size_t other = index + (r.axis == 0 ? plane : r.axis == 1 ? side : 1);
+  const size_t other = corners[size_t(kEdgeCorners[size_t(e)][1])];
   const float a = g.cache[index].field, b = g.cache[other].field;
   // Fields beyond single precision (balls of huge strength both ways) give no fraction: the middle.
   const float ratio = a / (a - b);
@@ -368,7 +434,9 @@ bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
   const size_t side = size_t(n) + 1;
   if (g.resolution != n) {
     g.resolution = n;
-    g.cache.assign(side * side * side, GridVertex{});
+    g.cacheBlocksPerAxis = CacheBlocksPerAxis(n);
+    const size_t blocks = g.cacheBlocksPerAxis;
+    g.cache.assign(blocks * blocks * blocks << (3 * kCacheBlockShift), GridVertex{});
     g.visited.assign((size_t(n) * n * n + 7) / 8, 0);
     g.touched.clear();
   } else {
@@ -381,14 +449,18 @@ bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
 
   // The balls of each block of grid vertices: every ball whose reach overlaps the block, with a
   // vertex to spare on each side against rounding.
-  g.binsPerAxis = int((side + (1u << kBinShift) - 1) >> kBinShift);
+  // Atomize's many small balls get smaller blocks, so that a vertex weighs few balls beyond its
+  // own; Kelvane's few large balls reach most blocks anyway.
+  g.binShift = mode == MetaballMode::Atomize ? 2 : 3;
+  const int shift = g.binShift;
+  g.binsPerAxis = int((side + (1u << shift) - 1) >> shift);
   const size_t bins = size_t(g.binsPerAxis) * size_t(g.binsPerAxis) * size_t(g.binsPerAxis);
   g.binStart.assign(bins + 1, 0);
   g.binBalls.clear();
   auto rangeOf = [&](size_t b, int axis, int& from, int& to) {
     const float reach = ReachOf(balls[b], mode), c = Component(balls[b].centre, axis);
-    from = std::max(VertexOnAxis(g, c - reach, axis) - 1, 0) >> kBinShift;
-    to = std::min(VertexOnAxis(g, c + reach, axis) + 2, n) >> kBinShift;
+    from = std::max(VertexOnAxis(g, c - reach, axis) - 1, 0) >> shift;
+    to = std::min(VertexOnAxis(g, c + reach, axis) + 2, n) >> shift;
   };
   for (int pass = 0; pass < 2; ++pass) {
     for (size_t b = 0; b < balls.size(); ++b) {
@@ -417,6 +489,8 @@ bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
       g.binStart[0] = 0;
     }
   }
+  g.binPacked.clear();
+  g.binPackedAt.assign(bins, kNotPacked);
 
   for (Ball& ball : balls) {
     for (int axis = 0; axis < 3; ++axis) {
@@ -476,15 +550,14 @@ int FollowCube(CubeEntry& entry, uint8_t known) {
   if (i < 0 || j < 0 || k < 0 || i >= n || j >= n || k >= n) return -1;
   const size_t cell = (size_t(i) * size_t(n) + size_t(j)) * size_t(n) + size_t(k);
   const bool visited = IsVisited(g, cell);
-  const size_t side = size_t(n) + 1, plane = side * side;
-  const size_t base = CacheIndex(g, i, j, k);
+  std::array<size_t, 8> corners;
+  for (size_t c = 0; c < 8; ++c) corners[c] = CacheIndex(g, i + kCorners[c].x, j + kCorners[c].y, k + kCorners[c].z);
   // A visited cube's corners are all in the cache.
   uint8_t mask = uint8_t(entry.mask & known);
   for (size_t c = 0; c < 8; ++c) {
     if ((known >> c) & 1u) continue;
     const Corner& d = kCorners[c];
-    const size_t index = base + size_t(d.x) * plane + size_t(d.y) * side + size_t(d.z);
-    if (GridValue(g, index, i + d.x, j + d.y, k + d.z) >= 0.0f) mask = uint8_t(mask | (1u << c));
+    if (GridValue(g, corners[c], i + d.x, j + d.y, k + d.z) >= 0.0f) mask = uint8_t(mask | (1u << c));
   }
   entry.mask = mask;
   if (visited) return 0;
@@ -496,7 +569,7 @@ int FollowCube(CubeEntry& entry, uint8_t known) {
     Triangle triangle;
     for (size_t v = 0; v < 3; ++v) {
       const uint8_t e = cubeCase.edges[t * 3 + v];
-      if (vertexOfEdge[e] < 0) vertexOfEdge[e] = int32_t(EdgeVertex(g, base, plane, side, i, j, k, e));
+      if (vertexOfEdge[e] < 0) vertexOfEdge[e] = int32_t(EdgeVertex(g, corners, i, j, k, e));
       triangle[v] = uint32_t(vertexOfEdge[e]);
     }
     g.triangles.push_back(triangle);

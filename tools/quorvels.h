@@ -108,19 +108,26 @@ struct MetaballGrid {
   MetaballMode mode = MetaballMode::Kelvane;
   float threshold = 0;          // the threshold of the last run (T, or the Atomize one)
   Vec3f origin{}, step{};       // grid vertex (i, j, k) lies at origin + (i, j, k) * step
-  // (N + 1)^3 grid vertices, index (i (N + 1) + j)(N + 1) + k: each one's field value and the
-  // output vertices on its edges, side by side so that one look at a corner brings both.
+  // The (N + 1)^3 grid vertices in blocks of 4 x 4 x 4 (cacheBlocksPerAxis a side): each one's
+  // field value and the output vertices on its edges, side by side so that one look at a corner
+  // brings both.
+  size_t cacheBlocksPerAxis = 0;
   std::vector<GridVertex> cache;
   std::vector<uint8_t> visited; // one bit per cell (i N + j) N + k, most significant bit first
   // The grid vertices whose cache entries the last run filled: only these are set back before
   // the next run, so a run costs what its surface costs, not what the grid does.
   std::vector<uint32_t> touched;
   std::vector<BallCoefficients> coefficients;
-  // The balls that can reach each block of 8 x 8 x 8 grid vertices, as runs of `binBalls`
+  // The balls that can reach each block of 2^binShift grid vertices a side, as runs of `binBalls`
   // (binStart has one entry more than there are blocks), so the field visits only nearby balls.
+  int binShift = 3;
   int binsPerAxis = 0;
   std::vector<uint32_t> binStart;
   std::vector<uint32_t> binBalls;
+  // Each block's ball coefficients packed for the field, made on the block's first use:
+  // binPackedAt holds where a block's floats start in binPacked (UINT32_MAX: not packed yet).
+  std::vector<uint32_t> binPackedAt;
+  std::vector<float> binPacked;
   std::vector<CubeEntry> stack;
   // The output. The extraction's vertex and triangle "files" are these memory arrays: they grow
   // as the surface is followed and keep their capacity for the next run.
