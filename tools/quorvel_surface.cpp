@@ -343,7 +343,8 @@ float FieldInBin(MetaballGrid& g, size_t bin, const Vec3f& p) {
 
 // The grid vertex index along one axis a world coordinate falls in, clamped to the grid.
 int VertexOnAxis(const MetaballGrid& g, float coordinate, int axis) {
-  const float cell = std::floor((coordinate - Component(g.origin, axis)) / Component(g.step, axis));
+  // Truncation is the floor here: what is below 0 (or not a number) has been clamped first.
+  const float cell = (coordinate - Component(g.origin, axis)) / Component(g.step, axis);
   if (!(cell >= 0.0f)) return 0;
   return cell >= float(g.resolution) ? g.resolution : int(cell);
 }
