@@ -18,9 +18,13 @@
 namespace tsv {
 namespace {
 
-// The field of the benchmark's balls at every vertex of the grid a generation at `n` lays out.
-std::vector<float> SampledField(int n) {
-  if (!bench::Start(bench::EightBalls())) return {};
+// The field of the benchmark's balls at every vertex of the grid a generation at `n` lays out;
+// empty (the benchmark skipped) when the scene cannot start.
+std::vector<float> SampledField(benchmark::State& state, int n) {
+  if (!bench::Start(bench::EightBalls())) {
+    state.SkipWithError("no scene");
+    return {};
+  }
   (void)PreviewMetaballMesh(n);  // lays the grid out for these balls at n
   const MetaballGrid& grid = quorvelState.grid;
   const int side = n + 1;
@@ -39,11 +43,8 @@ std::vector<float> SampledField(int n) {
 
 void OpenVdbVolumeToMesh(benchmark::State& state) {
   const int n = int(state.range(0));
-  const std::vector<float> field = SampledField(n);
-  if (field.empty()) {
-    state.SkipWithError("no scene");
-    return;
-  }
+  const std::vector<float> field = SampledField(state, n);
+  if (field.empty()) return;
   const bench::OpenVdbVolume volume(field, n);
   bench::PeerMeshCounts counts;
   for (auto _ : state) counts = volume.Mesh();
@@ -54,11 +55,8 @@ void OpenVdbVolumeToMesh(benchmark::State& state) {
 // The script's median of seven runs, reported as the time of each iteration.
 void ScikitImageMarchingCubes(benchmark::State& state) {
   const int n = int(state.range(0));
-  const std::vector<float> field = SampledField(n);
-  if (field.empty()) {
-    state.SkipWithError("no scene");
-    return;
-  }
+  const std::vector<float> field = SampledField(state, n);
+  if (field.empty()) return;
   const std::filesystem::path raw =
       std::filesystem::temp_directory_path() / ("tessivar-bench-field-" + std::to_string(n) + ".raw");
   if (std::FILE* out = std::fopen(raw.c_str(), "wb")) {

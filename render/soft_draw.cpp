@@ -304,6 +304,15 @@ static_assert(kTriangleTiles < kLargeTile);
 // kLargeTile when its box spans more than `span` pixels either way, or kNoTile when it draws
 // nothing there (a corner outside the points, facing away, or its box beside the view). With
 // `extent`, its box's larger side (at most 255) is kept there.
+// A triangle's screen box (pixels, inclusive).
+struct ScreenBox {
+  int32_t minX, maxX, minY, maxY;
+};
+ScreenBox BoxOf(const PointWork& a, const PointWork& b, const PointWork& c) {
+  return {std::min({a.sx, b.sx, c.sx}), std::max({a.sx, b.sx, c.sx}), std::min({a.sy, b.sy, c.sy}),
+          std::max({a.sy, b.sy, c.sy})};
+}
+
 uint16_t TriangleTile(const Triangle& tri, const PointWork* points, uint32_t pointCount, int32_t span,
                       uint8_t* extent = nullptr) {
   if (tri[0] >= pointCount || tri[1] >= pointCount || tri[2] >= pointCount) return kNoTile;
@@ -313,8 +322,7 @@ uint16_t TriangleTile(const Triangle& tri, const PointWork* points, uint32_t poi
   const PointWork& h = points[tri[1]];
   const int64_t facing = int64_t(h.sx - f.sx) * (g.sy - f.sy) - int64_t(g.sx - f.sx) * (h.sy - f.sy);
   if (facing < 0) return kNoTile;
-  const int32_t minX = std::min({f.sx, g.sx, h.sx}), maxX = std::max({f.sx, g.sx, h.sx});
-  const int32_t minY = std::min({f.sy, g.sy, h.sy}), maxY = std::max({f.sy, g.sy, h.sy});
+  const auto [minX, maxX, minY, maxY] = BoxOf(f, g, h);
   if (maxX < 0 || maxY < 0 || minX > kViewBottomRow || minY > kViewBottomRow) return kNoTile;
   if (extent != nullptr) *extent = uint8_t(std::min<int32_t>(std::max(maxX - minX, maxY - minY), 255));
   if (maxX - minX > span || maxY - minY > span) return kLargeTile;
@@ -463,14 +471,8 @@ bool SoftDrawPart(SceneObject* object, const SoftDrawOptions& options, const Cli
   for (const uint32_t t : b.large) {
     const Triangle& tri = all[t];
     if (tri[0] >= pointCount || tri[1] >= pointCount || tri[2] >= pointCount) continue;
-    const PointWork& p0 = points[tri[0]];
-    const PointWork& p1 = points[tri[1]];
-    const PointWork& p2 = points[tri[2]];
-    if (std::max({p0.sx, p1.sx, p2.sx}) < clip.left || std::min({p0.sx, p1.sx, p2.sx}) >= clip.right ||
-        std::max({p0.sy, p1.sy, p2.sy}) < clip.top || std::min({p0.sy, p1.sy, p2.sy}) >= clip.bottom) {
-      continue;
-    }
-    mark(t);
+    const ScreenBox box = BoxOf(points[tri[0]], points[tri[1]], points[tri[2]]);
+    if (box.maxX >= clip.left && box.minX < clip.right && box.maxY >= clip.top && box.minY < clip.bottom) mark(t);
   }
   for (const uint32_t t : b.changedList) {
     const uint16_t k = b.tileOf[t];

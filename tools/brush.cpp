@@ -968,10 +968,9 @@ void ClearChangedMarks(SceneObject& object, bool kept) {
   BrushEngineState& e = brushEngine;
   const size_t count = std::min(object.triangleWork->size(), size_t(object.triangleCount));
   TriangleWork* faces = object.triangleWork->data();
-  const bool listed = kept && e.marksObject == &object && e.marksSerial == object.serial &&
-                      e.markedTriangles.size() < e.markedTriangles.capacity();
-  if (listed) {
-    for (const uint32_t t : e.markedTriangles) {
+  const std::span<const uint32_t> listed = kept ? MarkedTrianglesOf(object) : std::span<const uint32_t>{};
+  if (listed.data() != nullptr) {
+    for (const uint32_t t : listed) {
       if (t < count) faces[t].flags = 0;
     }
   } else {
