@@ -20,6 +20,7 @@
 #include "ui/file_commands.h"
 #include "ui/object_commands.h"
 #include "ui/panels.h"
+#include "ui/quorvel_panel.h"
 #include "ui/rooms.h"
 #include "ui/task_panel.h"
 
@@ -64,8 +65,14 @@ int UpdateHover(uint16_t partCode) {
   return kLoopContinue;
 }
 
+// The view's own handler: the Kelvane view's in the Quorvels room, the brushes' elsewhere.
+int HandleView(int phase) {
+  if (ui.currentRoom == kQuorvelsRoomNumber) return HandleKelvaneView(phase, input.mouseX, input.mouseY);
+  return HandleModelingView(phase, input.mouseX, input.mouseY);
+}
+
 int CallPanel(int panel, int phase, uint16_t partCode) {
-  if (panel == kModelingViewHandler) return HandleModelingView(phase, input.mouseX, input.mouseY);
+  if (panel == kModelingViewHandler) return HandleView(phase);
   return app.panelHandler ? app.panelHandler(panel, phase, partCode) : HandlePanel(panel, phase, partCode);
 }
 
@@ -90,10 +97,10 @@ int DispatchPress(uint16_t partCode) {
     if (ui.trackingMouse) app.trackedPanel = panel;
     return result;
   }
-  // The view areas: the modeling view strokes with the brush in the rooms that have one; the
-  // composer's view moves come with the composer.
-  if (partCode == kPartModelingView && ui.currentRoom != kQuorvelsRoomNumber) {
-    const int result = HandleModelingView(kPhasePress, input.mouseX, input.mouseY);
+  // The view areas: the modeling view strokes with the brush in the rooms that have one, the
+  // Kelvane view edits the balls; the composer's view moves come with the composer.
+  if (partCode == kPartModelingView) {
+    const int result = HandleView(kPhasePress);
     if (ui.trackingMouse) app.trackedPanel = kModelingViewHandler;
     return result;
   }
@@ -128,13 +135,13 @@ int HandleKey(int /*previous*/) {
   // While the task list has the focus, Up and Down move its cursor.
   if (const int taken = TaskPanelKey(c); taken >= 0) return taken;
   switch (c) {
-    case kCharDelete: return DeleteCurrentObject();
+    case kCharDelete: return ui.currentRoom == kQuorvelsRoomNumber ? DeleteSelectedBall() : DeleteCurrentObject();
     case kCharTab: return CycleAxisLock();
     case kCharUp: return SelectAdjacentObject(-1);
     case kCharDown: return SelectAdjacentObject(+1);
     case '1': case '2': case '3': case '4': case '5': case '6': case '7':
-      // The composer and the Quorvels room have views of their own, which come with them.
-      if (ui.currentRoom == kComposerRoomNumber || ui.currentRoom == kQuorvelsRoomNumber) return -1;
+      // The composer has views of its own, which come with it.
+      if (ui.currentRoom == kComposerRoomNumber) return -1;
       return ChooseView(int(c - '1'));
     // The top-row letters choose the rooms, as the tabs of the top strip do.
     case 'e': return ChooseRoom(1);

@@ -8,14 +8,17 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "platform/file_spec.h"
 #include "platform/status.h"
+#include "scene/scene_object.h"
 #include "scene/topology.h"
 #include "scene/vec3.h"
+#include "scene/work_records.h"
 
 namespace tsv {
 
@@ -51,11 +54,30 @@ Ball MakeBall(const Vec3f& centre, float r1 = kNewBallRadius, float r2 = 1.0f, c
 enum class MetaballMode { Kelvane, Atomize };
 
 // The Kelvane view the balls are seen through: turned and zoomed as a modeling view is, with the
-// zoom as the room's zoom control holds it (z; the new object's view zoom comes from it).
+// zoom as the room's zoom control holds it (z, 0..10, smaller nearer; the view's scale, and the
+// new object's view zoom, is KelvaneViewZoom(z)). A fresh view shows a new ball about 170 pixels
+// across.
+inline constexpr float kDefaultKelvaneZoom = 2.1875f;
 struct KelvaneView {
   std::array<float, 3> angles{};  // radians about x, y, z
-  float zoom = 10.0f;             // z
+  float zoom = kDefaultKelvaneZoom;  // z
   uint16_t centerX = 200, centerY = 200;
+};
+
+// A generated object's points are the surface's world positions times this; the Kelvane view
+// shows the balls at the same scale, so the new object appears where its balls were.
+inline constexpr float kMetaballObjectScale = 1.28f;
+
+// The view zoom of Kelvane zoom z: 0.08 x 2^((1 - z/10) x 256 x 0.0179889), at least 0.1.
+float KelvaneViewZoom(float z);
+
+// What the Kelvane view draws, put together as one painted object of its own: it never enters the
+// object table and has its own work records, so drawing it leaves the current object's as they
+// were. Its arrays keep their capacity from one drawing to the next.
+struct KelvaneDrawing {
+  std::unique_ptr<SceneObject> object;
+  std::vector<PointWork> pointWork;
+  std::vector<TriangleWork> triangleWork;
 };
 
 // The "Real-time:" mesh of the balls as they are, for the Kelvane view: object-space points and
@@ -144,6 +166,7 @@ struct QuorvelState {
   KelvaneView view;
   bool previewOn = false;   // the view draws `preview`, made again after every edit
   MetaballPreview preview;
+  KelvaneDrawing drawing;
   FileSpec setFile;         // the set last opened or saved; empty for a new set ("Untitled.bsph")
   MetaballGrid grid;
 };

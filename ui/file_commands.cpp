@@ -27,6 +27,7 @@
 #include "scene/shade_ramp.h"
 #include "tasks/task_recorder.h"
 #include "ui/panels.h"
+#include "ui/quorvel_panel.h"
 #include "ui/rooms.h"
 
 namespace tsv {
@@ -151,6 +152,7 @@ bool OpenFileOfType(const std::string& path) {
   }
   if (type == kProjectFileType) return ResolveUnsavedChanges(false) && OpenProjectFile(spec);
   if (type == kTaskFileType) return OpenTaskFileAt(path) == kNoError;  // into the task panel
+  if (type == FourCC("MTBL")) return OpenQuorvelSetFile(path);         // into the Quorvels room
   const bool picture = IsTexturePictureType(type);
   if (type == kOpticsFileType || picture) {
     // Optics and pictures go onto the current object: its material, or its texture.

@@ -28,6 +28,7 @@
 #include "ui/object_list.h"
 #include "ui/panels.h"
 #include "ui/picture_save_dialog.h"
+#include "ui/quorvel_panel.h"
 #include "ui/rooms.h"
 
 namespace tsv {
@@ -162,7 +163,7 @@ int TopStripItemClick(int item, Rect) {
 
 bool ViewsItemEnabled(int item) {
   using namespace layout::Views;
-  const bool hasObject = scene.currentObject != nullptr;
+  const bool hasObject = scene.currentObject != nullptr || ui.currentRoom == kQuorvelsRoomNumber;
   if ((item >= kView1 && item <= kView7) || item == kZoom) return hasObject;
   return item == layout::Views::kFreeView || item == kAxisLock || item == kTextured || item == kDepthView || item == kRenderer;
 }
@@ -175,12 +176,14 @@ bool ViewsItemChecked(int item) {
 
 int ViewsItemValue(int item) {
   if (item != layout::Views::kZoom) return 0;
+  if (ui.currentRoom == kQuorvelsRoomNumber) return KelvaneZoomSlider();
   const ObjectView* view = CurrentObjectView();
   return view ? int(std::lround(SliderFromZoom(view->zoom))) : 128;
 }
 
 void SetViewsItemValue(int item, int value) {
   if (item != layout::Views::kZoom) return;
+  if (ui.currentRoom == kQuorvelsRoomNumber) return SetKelvaneZoomSlider(value);
   if (ObjectView* view = CurrentObjectView()) view->zoom = ZoomFromSlider(float(std::clamp(value, 0, kZoomPositions)));
 }
 

@@ -19,6 +19,7 @@
 #include "ui/material_panels.h"
 #include "ui/object_list.h"
 #include "ui/panels.h"
+#include "ui/quorvel_panel.h"
 #include "ui/room_panels.h"
 #include "ui/rooms.h"
 #include "ui/task_panel.h"
@@ -72,7 +73,9 @@ constexpr std::array<PanelHandlers, layout::kLayoutCount> MakePanelTable() {
       .valueText =
           [](int item, int value, std::string& text) {
             if (item != layout::Views::kZoom) return false;
-            text = std::to_string(int(std::lround(ZoomFromSlider(float(value)) * 100.0f))) + "%";
+            const float zoom = ui.currentRoom == kQuorvelsRoomNumber ? KelvaneZoomAtSlider(value)
+                                                                      : ZoomFromSlider(float(value));
+            text = std::to_string(int(std::lround(zoom * 100.0f))) + "%";
             return true;
           },
       .text = ViewsItemText,
@@ -170,7 +173,15 @@ constexpr std::array<PanelHandlers, layout::kLayoutCount> MakePanelTable() {
       .click = [](int item, Rect) { return TextureItemClick(item); },
       .press = TextureOffsetPress,
   };
-  // The Quorvels panel (balls) comes with the Quorvels.
+  table[layout::Balls::kLayout] = {
+      .enabled = BallsItemEnabled,
+      .checked = BallsItemChecked,
+      .value = BallsItemValue,
+      .setValue = SetBallsItemValue,
+      .valueText = BallsItemValueText,
+      .text = BallsItemText,
+      .click = BallsItemClick,
+  };
   table[layout::Shapes::kLayout] = {.enabled = ShapesItemEnabled, .click = ShapesItemClick};
   table[layout::MaskTools::kLayout] = {
       .enabled = MaskItemEnabled,

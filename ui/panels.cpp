@@ -34,6 +34,7 @@
 #include "ui/preferences_dialog.h"
 #include "ui/shape_dialog.h"
 #include "ui/room_panels.h"
+#include "ui/quorvel_panel.h"
 #include "ui/rooms.h"
 #include "ui/task_panel.h"
 #include "ui/widgets.h"
@@ -182,6 +183,7 @@ int ChooseRoom(int room) {
 }
 
 int ChooseView(int view) {
+  if (ui.currentRoom == kQuorvelsRoomNumber) return ChooseKelvaneView(view);
   SceneObject* object = scene.currentObject;
   if (object == nullptr || view < 0 || view > 6) return -1;
   object->currentView = uint16_t(view);
@@ -230,6 +232,7 @@ int CycleAxisLock() {
 }
 
 int StepZoom(int steps) {
+  if (ui.currentRoom == kQuorvelsRoomNumber) return StepKelvaneZoom(steps);
   if (scene.currentObject == nullptr) return -1;
   ObjectView* view = &CurrentView(*scene.currentObject);
   view->zoom = ZoomFromPosition(PositionFromZoom(view->zoom) + 16.0f * float(steps));
@@ -237,6 +240,7 @@ int StepZoom(int steps) {
 }
 
 int FrameCurrentObject() {
+  if (ui.currentRoom == kQuorvelsRoomNumber) return FrameKelvaneBalls();
   if (scene.currentObject == nullptr) return -1;
   SceneObject& object = *scene.currentObject;
   if (!FrameObjectInView(object, CurrentView(object), ZoomFromPosition(0), ZoomFromPosition(float(kZoomPositions)))) {

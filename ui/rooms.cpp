@@ -22,6 +22,7 @@
 #include "ui/object_list.h"
 #include "ui/panel_table.h"
 #include "ui/panels.h"
+#include "ui/quorvel_panel.h"
 #include "ui/room_panels.h"
 #include "ui/task_panel.h"
 #include "ui/widgets.h"
@@ -171,6 +172,11 @@ void DrawModelingView(Canvas& canvas) {
 
 void DrawStrip(Canvas& canvas) {
   FillRect(canvas, ui.stripRect, kPanelColour);
+  if (ui.currentRoom == kQuorvelsRoomNumber) {
+    DrawLabel(canvas, {ui.stripRect.left, ui.stripRect.top, ui.viewRect.width, ui.stripRect.height}, KelvaneTitle(),
+              {TextAlign::Left, FontKind::Bold, true});
+    return;
+  }
   const SceneObject* object = scene.currentObject;
   std::string title = object ? CountedToText(object->name) + "  (" + ObjectTypeText(*object) + ")"
                              : GetString(kUiNoCurrentObject);
@@ -210,6 +216,11 @@ void DrawViews(Canvas& canvas) {
   DrawStrip(canvas);
   FillRect(canvas, ui.viewRect, background);
   FillRect(canvas, ui.thumbnailRect, background);
+  if (ui.currentRoom == kQuorvelsRoomNumber) {
+    if (DrawKelvane()) DrawViewLayers(canvas);
+    if (scene.currentObject != nullptr) DrawThumbnailPicture(canvas, ViewOnScreen(), scene.currentObject->preview);
+    return;
+  }
   if (scene.currentObject == nullptr) return;
   DrawModelingView(canvas);
   DrawThumbnailPicture(canvas, ViewOnScreen(), scene.currentObject->preview);
@@ -234,6 +245,11 @@ const RoomLayout* CurrentRoomLayout() {
 
 void DrawViewLayers(Canvas& canvas) {
   ui.outlineDrawn = false;
+  if (ui.currentRoom == kQuorvelsRoomNumber) {
+    // The balls' own view: no object over it, no brush.
+    DrawViewPicture(canvas, ViewOnScreen(), renderState.viewPicture);
+    return;
+  }
   if (ui.currentRoom == kComposerRoomNumber || scene.currentObject == nullptr) return;
   DrawViewPicture(canvas, ViewOnScreen(), renderState.viewPicture);
   DrawViewOverlay(canvas);
@@ -375,7 +391,10 @@ uint16_t HitTest(int x, int y) {
 
 std::string HoverTextOf(uint16_t partCode) {
   const int panelNumber = partCode >> 8, itemId = partCode & 0xFF;
-  if (partCode == kPartModelingView) return GetString(ui.currentRoom == kMaskRoomNumber ? kHoverMaskView : kHoverModelingView);
+  if (partCode == kPartModelingView) {
+    if (ui.currentRoom == kQuorvelsRoomNumber) return GetString(kHoverKelvaneView);
+    return GetString(ui.currentRoom == kMaskRoomNumber ? kHoverMaskView : kHoverModelingView);
+  }
   if (partCode == kPartComposerView) return GetString(kHoverComposerView);
   if (panelNumber == kStripPanel) return GetString(kHoverStrip);
   const PlacedPanel* placed = FindPlacedPanel(panelNumber);

@@ -52,6 +52,16 @@ struct MorphChoice {
   Canvas picture;  // its preview when it was chosen
 };
 
+// A press in the Kelvane view and what its drag does: move, scale or turn the ball pressed, or
+// turn the view (a press beside every ball).
+enum class KelvaneDragMode : uint8_t { None, Move, Scale, Turn, TurnView };
+struct KelvaneDrag {
+  KelvaneDragMode mode = KelvaneDragMode::None;
+  int ball = -1;
+  int lastX = 0, lastY = 0;  // view units
+  bool moved = false;
+};
+
 struct UiState {
   InterfaceLayout layout;
   int currentRoom = 1;
@@ -106,6 +116,7 @@ struct UiState {
   Canvas heightMapGrey;     // the picture the height map was made from, grey, top row first
   bool heightMapShown = false;  // shown over the view
   std::array<MorphChoice, 2> morphChoices;  // left and right
+  KelvaneDrag kelvaneDrag;
   // The task list has the keyboard focus (Up and Down move its cursor), got in this room: a room
   // change takes it away.
   bool taskListFocus = false;

@@ -13,11 +13,13 @@
 #include "platform/scripted_services.h"
 #include "platform/window.h"
 #include "render/render_state.h"
+#include "render/soft_draw.h"
 #include "scene/object_table.h"
 #include "scene/organic.h"
 #include "scene/scene_state.h"
 #include "mesh/object_copies.h"
 #include "tasks/task_recorder.h"
+#include "tools/quorvels.h"
 #include "tests/support/temp_dir.h"
 #include "ui/layout_ids.h"
 #include "ui/loop_result.h"
@@ -105,6 +107,34 @@ TEST_F(Dispatch, ClosingWhileRecordingAsksAndKeepsRunningWhenRefused) {
   for (int step = 0; step < 5 && result != 1; ++step) result = MainLoopStep(0);
   EXPECT_EQ(result, 1);
   ResetTaskRecorder();
+}
+
+TEST_F(Dispatch, TheQuorvelsRoomsViewKeysAndDeleteActOnTheBalls) {
+  ASSERT_TRUE(InitSoftDraw());
+  SceneObject* object = NewObjectInTable(false, 3, 1);
+  ASSERT_NE(object, nullptr);
+  SetCurrentRoom(kQuorvelsRoomNumber);
+  quorvelState.balls = {MakeBall({0, 0, 0}), MakeBall({0, 0, 0}, 30)};
+  quorvelState.selected = 0;
+  // A drag from the ball through the main loop moves it.
+  const int x = ui.viewRect.left + ui.viewRect.width / 2, y = ui.viewRect.top + ui.viewRect.height / 2;
+  Push(SDL_MOUSEMOTION, x, y);
+  Push(SDL_MOUSEBUTTONDOWN, x, y);
+  for (int step = 1; step <= 10; ++step) Push(SDL_MOUSEMOTION, x + 3 * step, y);
+  Push(SDL_MOUSEBUTTONUP, x + 30, y);
+  for (int step = 0; step < 20; ++step) MainLoopStep(0);
+  EXPECT_FALSE(ui.trackingMouse);
+  EXPECT_GT(quorvelState.balls[quorvelState.selected].centre.x, 10.0f);
+  // '3' turns the Kelvane view, not the object's; Delete takes the ball, not the object.
+  input.event = EventRecord{kKeyDown, '3', 0, 0, 0, 0};
+  EXPECT_EQ(HandleKey(0), 4);
+  EXPECT_EQ(quorvelState.view.angles, DefaultObjectView(2).angles);
+  EXPECT_EQ(object->currentView, 0);
+  input.event = EventRecord{kKeyDown, kCharDelete, 0, 0, 0, 0};
+  EXPECT_EQ(HandleKey(0), 4);
+  EXPECT_EQ(quorvelState.balls.size(), 1u);
+  EXPECT_EQ(ObjectCount(), 1);
+  ShutdownSoftDraw();
 }
 
 TEST_F(Dispatch, QuitWithoutRecordingAsksNothing) {
