@@ -136,6 +136,33 @@ void DeleteBall() {
   }
 }
 
+BallListStep CurrentBallList() { return {quorvelState.balls, quorvelState.selected}; }
+
+void RememberBallList(BallListStep before) {
+  std::vector<BallListStep>& undo = quorvelState.undoSteps;
+  if (undo.size() >= kMostBallSteps) undo.erase(undo.begin());
+  undo.push_back(std::move(before));
+  quorvelState.redoSteps.clear();
+}
+
+namespace {
+
+// Puts the last step of `from` in force and keeps the list it replaces at the end of `to`.
+bool StepBallList(std::vector<BallListStep>& from, std::vector<BallListStep>& to) {
+  if (from.empty()) return false;
+  to.push_back(CurrentBallList());
+  BallListStep& step = from.back();
+  quorvelState.balls = std::move(step.balls);
+  quorvelState.selected = step.selected < int(quorvelState.balls.size()) ? step.selected : -1;
+  from.pop_back();
+  return true;
+}
+
+}  // namespace
+
+bool UndoBallEdit() { return StepBallList(quorvelState.undoSteps, quorvelState.redoSteps); }
+bool RedoBallEdit() { return StepBallList(quorvelState.redoSteps, quorvelState.undoSteps); }
+
 Status QuorvelFile(QuorvelCommand command, const FileSpec& file) {
   switch (command) {
     case QuorvelCommand::New:

@@ -158,6 +158,13 @@ struct MetaballGrid {
   std::vector<Vec3f> normals;   // refinement scratch, one per point
 };
 
+// The ball list and its selection as they were before an edit, for Undo and Redo in the room.
+struct BallListStep {
+  std::vector<Ball> balls;
+  int selected = -1;
+};
+inline constexpr size_t kMostBallSteps = 100;  // the oldest step goes beyond this
+
 struct QuorvelState {
   std::vector<Ball> balls;  // the balls in use, at most kMostBalls
   int selected = -1;        // the selected ball; -1 none
@@ -167,6 +174,7 @@ struct QuorvelState {
   bool previewOn = false;   // the view draws `preview`, made again after every edit
   MetaballPreview preview;
   KelvaneDrawing drawing;
+  std::vector<BallListStep> undoSteps, redoSteps;  // oldest first
   FileSpec setFile;         // the set last opened or saved; empty for a new set ("Untitled.bsph")
   MetaballGrid grid;
 };
@@ -183,6 +191,15 @@ void ResetQuorvelState();
 // Removes the selected ball; the selection stays at its index, moves to the new last ball when it
 // was the last, or becomes -1 when none is left. Nothing without a selection.
 void DeleteBall();
+
+// Undo and Redo of ball edits. An edit remembers the list as it was before it
+// (RememberBallList, which clears the steps forward); UndoBallEdit puts the last one back and
+// keeps the list it replaces for RedoBallEdit, and the other way round. False when there is no
+// step that way.
+BallListStep CurrentBallList();
+void RememberBallList(BallListStep before);
+[[nodiscard]] bool UndoBallEdit();
+[[nodiscard]] bool RedoBallEdit();
 
 // The set file. New: no balls, no selection. Open selects the first ball (-1 for a set without
 // balls). Open and save report their failures ("Error: Couldn't perform operation." with the

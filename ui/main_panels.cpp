@@ -101,12 +101,14 @@ namespace {
 // Steps of the current object's history each way; while tasks are recorded, the single level
 // back (the recording's Ctrl+Z) and nothing forward.
 size_t StepsBack() {
+  if (ui.currentRoom == kQuorvelsRoomNumber) return quorvelState.undoSteps.size();
   const SceneObject* object = scene.currentObject;
   if (object == nullptr) return 0;
   return RecordingTasks() ? 1 : HistoryStepsBack(*object);
 }
 
 size_t StepsForward() {
+  if (ui.currentRoom == kQuorvelsRoomNumber) return quorvelState.redoSteps.size();
   const SceneObject* object = scene.currentObject;
   return object == nullptr || RecordingTasks() ? 0 : HistoryStepsForward(*object);
 }
@@ -129,7 +131,8 @@ bool TopStripItemText(int item, std::string& text) {
   if (item == kUndo || item == kRedo) {
     // "Undo 3", "Redo 1"; the plain label when there is no step (while recording: one level).
     const size_t steps = item == kUndo ? StepsBack() : StepsForward();
-    if (steps == 0 || (item == kUndo && RecordingTasks())) return false;
+    const bool oneLevel = RecordingTasks() && ui.currentRoom != kQuorvelsRoomNumber;
+    if (steps == 0 || (item == kUndo && oneLevel)) return false;
     text = FormatString(item == kUndo ? kUiUndoSteps : kUiRedoSteps, {std::to_string(steps)});
     return true;
   }

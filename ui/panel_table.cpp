@@ -63,6 +63,13 @@ constexpr std::array<PanelHandlers, layout::kLayoutCount> MakePanelTable() {
       .enabled = TopStripItemEnabled,
       .checked = TopStripItemChecked,
       .text = TopStripItemText,
+      // In the Quorvels room Undo and Redo step through the edits of the balls.
+      .hover =
+          [](int item) {
+            if (ui.currentRoom != kQuorvelsRoomNumber) return 0;
+            if (item == layout::TopStrip::kUndo) return kHoverUndoBalls.id;
+            return item == layout::TopStrip::kRedo ? kHoverRedoBalls.id : 0;
+          },
       .click = TopStripItemClick,
   };
   table[layout::Views::kLayout] = {
@@ -181,6 +188,7 @@ constexpr std::array<PanelHandlers, layout::kLayoutCount> MakePanelTable() {
       .valueText = BallsItemValueText,
       .text = BallsItemText,
       .click = BallsItemClick,
+      .press = [](const PlacedPanel&, const PanelItem& item, int phase) { return BallsItemPress(item.id, phase); },
   };
   table[layout::Shapes::kLayout] = {.enabled = ShapesItemEnabled, .click = ShapesItemClick};
   table[layout::MaskTools::kLayout] = {

@@ -265,6 +265,7 @@ int OpenPreferences() {
 bool RecordingTasks() { return taskRecorder.taskState != kTaskIdle; }
 
 int UndoLastChange() {
+  if (ui.currentRoom == kQuorvelsRoomNumber) return UndoBallStep();
   if (scene.currentObject == nullptr) return -1;
   // Right after a mirror, Ctrl+Z takes it back (and again does it again).
   if (TakeBackCurrentMirror()) return kLoopRedrawViewFull;
@@ -277,6 +278,7 @@ int UndoLastChange() {
 }
 
 int RedoLastChange() {
+  if (ui.currentRoom == kQuorvelsRoomNumber) return RedoBallStep();
   if (scene.currentObject == nullptr) return -1;
   if (TakeBackCurrentMirror()) return kLoopRedrawViewFull;
   // A recording has no forward step: its single level is taken back by Ctrl+Z again.

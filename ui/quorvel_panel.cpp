@@ -64,13 +64,21 @@ int MakeMesh(MetaballMode mode) {
   return kLoopRedrawViewFull;
 }
 
+// Opens a set in place of the balls, as one step Undo takes back.
+bool OpenSetInto(const FileSpec& spec) {
+  BallListStep before = CurrentBallList();
+  if (QuorvelFile(QuorvelCommand::Open, spec) != kNoError) return false;  // said why; the balls stay
+  RememberBallList(std::move(before));
+  RefreshQuorvelPreview();
+  return true;
+}
+
 int OpenSet() {
   FileSpec spec;
   spec.fileTypes[0] = kSetFileType;
   spec.typeCount = 1;
   if (AskOpenFile(spec) != kNoError) return kLoopRedrawViewFull;  // cancelled
-  (void)QuorvelFile(QuorvelCommand::Open, spec);  // a failure has been shown; the balls stay
-  RefreshQuorvelPreview();
+  (void)OpenSetInto(spec);  // a failure has been shown; the balls stay
   return kLoopRedrawViewFull;
 }
 
@@ -224,14 +232,24 @@ int BallsItemClick(int item, Rect rect) {
   using namespace layout::Balls;
   QuorvelState& q = quorvelState;
   switch (item) {
-    case kAdd:
+    case kAdd: {
       // A new ball with the defaults, not a copy of the selected one.
+      BallListStep before = CurrentBallList();
       q.selected = -1;
-      (void)AddBall();  // a full list has been reported
+      if (AddBall()) {
+        RememberBallList(std::move(before));
+      } else {
+        q.selected = before.selected;  // the list is full: it has been said
+      }
       break;
-    case kDuplicate:
-      if (AddBall()) MoveBallInView(q.selected, kDuplicateOffset, 0);
+    }
+    case kDuplicate: {
+      BallListStep before = CurrentBallList();
+      if (!AddBall()) break;  // the list is full: it has been said
+      MoveBallInView(q.selected, kDuplicateOffset, 0);
+      RememberBallList(std::move(before));
       break;
+    }
     case kDelete: return DeleteSelectedBall();
     case kNext:
       if (!q.balls.empty()) q.selected = (q.selected + 1) % int(q.balls.size());
@@ -242,11 +260,15 @@ int BallsItemClick(int item, Rect rect) {
       const std::vector<std::string> entries{GetString(kUiAxisAlongX), GetString(kUiAxisAlongY), GetString(kUiAxisAlongZ)};
       const int chosen = PopUpMenu(entries, rect.left, rect.top + rect.height, AxisChoice(*ball));
       if (chosen < 0 || chosen > 2) return kLoopRedrawViewFull;
+      RememberBallList(CurrentBallList());
       ball->axis = kAxes[chosen];
       break;
     }
     case kName:
-      if (Ball* ball = SelectedBall()) (void)AskBallName(*ball);  // Cancel keeps the name
+      if (Ball* ball = SelectedBall()) {
+        BallListStep before = CurrentBallList();
+        if (AskBallName(*ball)) RememberBallList(std::move(before));  // Cancel keeps the name
+      }
       return kLoopRedrawViewFull;
     case kMesh: return MakeMesh(MetaballMode::Kelvane);
     case kAtomize: return MakeMesh(MetaballMode::Atomize);
@@ -264,6 +286,27 @@ int BallsItemClick(int item, Rect rect) {
   return kLoopRedrawViewFull;
 }
 
+int BallsItemPress(int item, int phase) {
+  using namespace layout::Balls;
+  // A press on a slider of the selected ball starts an edit that Undo takes back as one step.
+  if (phase == kPhasePress && SelectedBall() != nullptr && (item == kStrength || item == kRadius || item == kAcross)) {
+    RememberBallList(CurrentBallList());
+  }
+  return kNotMine;
+}
+
+int UndoBallStep() {
+  if (!UndoBallEdit()) return kLoopContinue;
+  RefreshQuorvelPreview();
+  return kLoopRedrawViewFull;
+}
+
+int RedoBallStep() {
+  if (!RedoBallEdit()) return kLoopContinue;
+  RefreshQuorvelPreview();
+  return kLoopRedrawViewFull;
+}
+
 void RefreshQuorvelPreview() {
   QuorvelState& q = quorvelState;
   if (!q.previewOn) {
@@ -276,6 +319,7 @@ void RefreshQuorvelPreview() {
 
 int DeleteSelectedBall() {
   if (SelectedBall() == nullptr) return kLoopContinue;
+  RememberBallList(CurrentBallList());
   DeleteBall();
   RefreshQuorvelPreview();
   return kLoopRedrawViewFull;
@@ -293,6 +337,7 @@ int HandleKelvaneView(int phase, int mouseX, int mouseY) {
     drag.lastY = y;
     drag.ball = KelvaneBallAt(x, y);
     if (drag.ball >= 0) {
+      drag.before = CurrentBallList();
       quorvelState.selected = drag.ball;
       drag.mode = (input.modifiers & kShiftBit)     ? KelvaneDragMode::Scale
                   : (input.modifiers & kControlBit) ? KelvaneDragMode::Turn
@@ -320,8 +365,9 @@ int HandleKelvaneView(int phase, int mouseX, int mouseY) {
     if (drag.mode != KelvaneDragMode::TurnView) RefreshQuorvelPreview();
   }
   if (release) {
-    // A click beside every ball clears the selection.
+    // A click beside every ball clears the selection; a ball dragged is one step for Undo.
     if (drag.mode == KelvaneDragMode::TurnView && !drag.moved) quorvelState.selected = -1;
+    if (drag.mode != KelvaneDragMode::TurnView && drag.moved) RememberBallList(std::move(drag.before));
     drag = KelvaneDrag{};
     return kLoopRedrawViewFull;
   }
@@ -379,10 +425,8 @@ bool DrawKelvane() {
 }
 
 bool OpenQuorvelSetFile(const std::string& path) {
-  const FileSpec spec = FileSpecForPath(path, kSetFileType);
-  if (QuorvelFile(QuorvelCommand::Open, spec) != kNoError) return false;  // said why; the balls stay
+  if (!OpenSetInto(FileSpecForPath(path, kSetFileType))) return false;
   SetCurrentRoom(kQuorvelsRoomNumber);
-  RefreshQuorvelPreview();
   return true;
 }
 

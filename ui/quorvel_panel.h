@@ -25,6 +25,11 @@ void SetBallsItemValue(int item, int value);
 bool BallsItemValueText(int item, int value, std::string& text);
 bool BallsItemText(int item, std::string& text);
 int BallsItemClick(int item, Rect rect);
+// Presses on the sliders (the step Undo takes back); kNotMine, so the slider follows as usual.
+int BallsItemPress(int item, int phase);
+// Undo and Redo of ball edits (Ctrl+Z, Ctrl+Shift+Z and the top strip's buttons in this room).
+int UndoBallStep();
+int RedoBallStep();
 
 // The slider positions (0..256) of the ball values and back: strength -50..50 linear, radius
 // 1..1000 and threshold 1..100 by powers of ten, across 0.1..10 likewise (1 in the middle).

@@ -11,6 +11,7 @@
 #include "mesh/synthetic_shapes.h"
 #include "platform/canvas.h"
 #include "render/view_screen.h"
+#include "tools/quorvels.h"
 #include "ui/interface_layout.h"
 
 namespace tsv {
@@ -60,6 +61,7 @@ struct KelvaneDrag {
   int ball = -1;
   int lastX = 0, lastY = 0;  // view units
   bool moved = false;
+  BallListStep before;  // the balls as they were at the press
 };
 
 struct UiState {

@@ -14,6 +14,7 @@
 #include "render/soft_draw.h"
 #include "render/view_screen.h"
 #include "scene/object_table.h"
+#include "scene/scene_object.h"
 #include "scene/scene_state.h"
 #include "tests/support/interface_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -24,6 +25,7 @@
 #include "ui/file_commands.h"
 #include "ui/layout_ids.h"
 #include "ui/loop_result.h"
+#include "ui/panel_table.h"
 #include "ui/panels.h"
 #include "ui/quorvel_panel.h"
 #include "ui/rooms.h"
@@ -49,6 +51,13 @@ class QuorvelPanel : public test::InterfaceFixture {
   static std::pair<int, int> OnScreen(int x, int y) {
     const Rect& v = ui.viewRect;
     return {v.left + x * v.width / kViewSide, v.top + y * v.height / kViewSide};
+  }
+  // A press on an item of the Balls panel, as the panel protocol passes it on.
+  static void PressItem(int id) {
+    const PanelLayout& balls = ui.layout.panels[layout::Balls::kLayout];
+    const PanelItem* item = FindItem(balls, id);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(PanelHandlersOf(balls).press(PlacedPanel{}, *item, kPhasePress), kNotMine);
   }
   QuorvelState& q = quorvelState;
 };
@@ -159,6 +168,56 @@ TEST_F(QuorvelPanel, TheNameDialogKeepsNamesWithinThirtyOneBytes) {
   QueueEscape();
   EXPECT_FALSE(AskBallName(ball));
   EXPECT_EQ(ball.name, std::string(30, 'a'));
+}
+
+TEST_F(QuorvelPanel, UndoAndRedoStepThroughTheEditsOfTheBalls) {
+  SceneObject* object = NewObjectInTable(true);
+  ASSERT_NE(object, nullptr);
+  BallsItemClick(kAdd, {});
+  BallsItemClick(kDuplicate, {});
+  const Vec3f duplicated = q.balls[1].centre;
+  // A slider drag is one step, from its press.
+  PressItem(kRadius);
+  SetBallsItemValue(kRadius, 100);
+  SetBallsItemValue(kRadius, 110);
+  // A drag of a ball in the view is one step; turning the view is none.
+  const auto [sx, sy] = OnScreen(200, 200);
+  HandleKelvaneView(kPhasePress, sx, sy);
+  HandleKelvaneView(kPhaseDrag, sx + 20, sy);
+  HandleKelvaneView(kPhaseRelease, sx + 30, sy);
+  EXPECT_GT(q.balls[0].centre.x, 5.0f);  // the big first ball was under the pointer
+  HandleKelvaneView(kPhasePress, OnScreen(5, 5).first, OnScreen(5, 5).second);
+  HandleKelvaneView(kPhaseRelease, OnScreen(40, 5).first, OnScreen(40, 5).second);
+  EXPECT_EQ(q.undoSteps.size(), 4u);
+  const std::vector<Ball> last = q.balls;
+
+  // The undo keys and buttons act on the balls here, never on the object.
+  std::string text;
+  ASSERT_TRUE(PanelHandlersOf(ui.layout.panels[layout::TopStrip::kLayout]).text(layout::TopStrip::kUndo, text));
+  EXPECT_EQ(text, "Undo 4");
+  EXPECT_EQ(UndoLastChange(), kLoopRedrawViewFull);  // the drag
+  EXPECT_EQ(q.balls[0].centre, (Vec3f{}));
+  EXPECT_EQ(q.balls[1].centre, duplicated);
+  EXPECT_NE(q.balls[1].r1, kNewBallRadius);
+  EXPECT_EQ(UndoLastChange(), kLoopRedrawViewFull);  // the slider
+  EXPECT_FLOAT_EQ(q.balls[1].r1, kNewBallRadius);
+  EXPECT_EQ(UndoLastChange(), kLoopRedrawViewFull);  // the duplicate
+  EXPECT_EQ(q.balls.size(), 1u);
+  EXPECT_EQ(q.selected, 0);
+  EXPECT_EQ(UndoLastChange(), kLoopRedrawViewFull);  // the first ball
+  EXPECT_TRUE(q.balls.empty());
+  EXPECT_EQ(q.selected, -1);
+  EXPECT_EQ(UndoLastChange(), kLoopContinue);
+  for (int step = 0; step < 4; ++step) EXPECT_EQ(RedoLastChange(), kLoopRedrawViewFull);
+  EXPECT_EQ(RedoLastChange(), kLoopContinue);
+  ASSERT_EQ(q.balls.size(), last.size());
+  EXPECT_EQ(q.balls[1].centre, last[1].centre);
+  EXPECT_FLOAT_EQ(q.balls[1].r1, last[1].r1);
+  // A new edit drops the steps forward.
+  ASSERT_EQ(UndoLastChange(), kLoopRedrawViewFull);
+  EXPECT_EQ(DeleteSelectedBall(), kLoopRedrawViewFull);
+  EXPECT_TRUE(q.redoSteps.empty());
+  EXPECT_EQ(object->pointCount, kOrganicPointCount);
 }
 
 TEST_F(QuorvelPanel, ThePreviewFollowsEditsAndLeavesTheObjectsAlone) {
