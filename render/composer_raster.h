@@ -1,0 +1,61 @@
+// composer_raster.h: the composer's object rasteriser: one object drawn into one band of the
+// composer picture (floating-point, perspective-correct, a per-pixel normal with a diffuse term
+// and a mirror-reflection highlight, received shadows, texture pictures), the shadow buffer built
+// once per frame from the casting objects as the light sees them, and the texel sampler. The
+// frame, its bands, the object order, fog and smoke and supersampling are in composer_frame.h.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "scene/vec3.h"
+
+namespace tsv {
+
+struct SceneObject;
+
+// The composer picture's sides while rendering (doubled while supersampling) and the band being
+// drawn: its colour rows (0xAARRGGBB, alpha left as it is) and depth rows (f32, larger nearer,
+// kEmptyComposerDepth empty), `rows` rows of `width` pixels starting at picture row `firstRow`.
+inline constexpr float kEmptyComposerDepth = -100000.0f;
+struct ComposerBand {
+  uint32_t* colour = nullptr;
+  float* depth = nullptr;
+  int firstRow = 0;
+  int width = 0;
+  int rows = 0;
+  int pictureWidth = 0, pictureHeight = 0;
+  float orthographicScale = 0;  // pixels per unit at zoom 1 of a parallel camera (doubled too)
+};
+
+// An object's texture picture as the composer samples it: the loaded picture (0xAARRGGBB, top row
+// first) and the object's mapping and alpha settings copied in.
+struct ComposerTexture {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+};
+
+// The shadow buffer of a frame: light depths (larger nearer the light; rows stored bottom row
+// first), its size, the light and camera values it was made with and the light-space extent of
+// the casting objects. Empty (no cells) when shadows are off.
+struct ShadowBuffer {
+  std::vector<float> cells;
+  int width = 0, height = 0;
+  std::array<float, 3> lightAngles{};
+  Vec3f viewOffset{};
+  float floor = 0.1f;  // the shadow "Lightness"
+  float a0 = 0, b0 = 0, ra = 0, rb = 0;
+};
+
+// Draws `object` (null: nothing, the progress still advanced) into `band` through the project's
+// camera view, with `texture` (null: untextured) and `shadow` (null: unshadowed).
+void RenderObjectIntoBand(const ComposerBand& band, SceneObject* object, const ComposerTexture* texture,
+                          const ShadowBuffer* shadow);
+
+// The frame's shadow buffer for a picture of these sides (doubled while supersampling) into
+// `shadow`: cleared when shadows are off; false, after "Error: Not enough memory for rendering.",
+// when its cells cannot be had.
+[[nodiscard]] bool BuildShadowBuffer(int pictureWidth, int pictureHeight, ShadowBuffer& shadow);
+
+}  // namespace tsv
