@@ -37,11 +37,6 @@ struct AppState {
   DisplayInfo display;
   std::optional<DisplayInfo> displayOverride;  // tests stand in for the screen with this
 
-  // The composer's off-screen picture, 0x00RRGGBB.
-  std::vector<uint32_t> composerBuffer;
-  int composerWidth = 0;
-  int composerHeight = 0;
-
   // Constants of the composer camera and of the free view's spin.
   float cameraDistance = -25.0f;
   float spinRates[3] = {1.0822536f, 7.575775f, 3.1830988f};

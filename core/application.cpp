@@ -11,6 +11,7 @@
 #include "core/app_state.h"
 #include "core/main_loop.h"
 #include "formats/object_texture.h"
+#include "formats/picture_files.h"
 #include "platform/events.h"
 #include "platform/file_spec.h"
 #include "platform/folders.h"
@@ -23,6 +24,7 @@
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "platform/user_services.h"
+#include "render/composer_raster.h"
 #include "render/render_state.h"
 #include "scene/object_table.h"
 #include "paint/paint_state.h"
@@ -50,15 +52,17 @@ constexpr int kComposerFallbackSide = 128;
 // The composer picture at the size of the preferences, or 128 x 128 when that cannot be had.
 bool AllocateComposerBuffer() {
   auto tryAllocate = [](int width, int height) {
+    ComposerPicture& picture = renderState.composerPicture;
     if (width <= 0 || height <= 0) return false;
     try {
-      app.composerBuffer.assign(size_t(width) * size_t(height), 0);
+      picture.pixels.assign(size_t(width) * size_t(height), 0);
     } catch (const std::bad_alloc&) {
-      app.composerBuffer.clear();
+      picture.pixels.clear();
       return false;
     }
-    app.composerWidth = width;
-    app.composerHeight = height;
+    picture.width = width;
+    picture.height = height;
+    picture.orthographicScale = kComposerOrthographicScale;
     return true;
   };
   return tryAllocate(preferences.composerBufferWidth, preferences.composerBufferHeight) ||
@@ -207,6 +211,7 @@ int InitializeApplication() {
 
   // An object opened from a file brings its texture picture with it.
   nativeFiles.loadTexturePicture = LoadObjectTexturePicture;
+  renderState.loadComposerPicture = LoadComposerPicture;
 
   // The object table, the undo copy and the work arrays, then the start-up sphere.
   if (!InitScene() || !InitSoftDraw() || !PrepareBrushEngine() || !CreateStartupSphere()) {
@@ -263,8 +268,8 @@ void ShutdownApplication() {
   ResetTaskRecorder();
   nativeFiles.loadTexturePicture = nullptr;
 
-  app.composerBuffer.clear();
-  app.composerBuffer.shrink_to_fit();
+  renderState.composerPicture = ComposerPicture{};
+  renderState.loadComposerPicture = nullptr;
   app.readyToPaint = false;
   DrainInput();
 }
@@ -272,6 +277,22 @@ void ShutdownApplication() {
 void RunApplication() {
   if (InitializeApplication() == 0) RunMainLoop();
   ShutdownApplication();
+}
+
+Status LoadComposerPicture(const FileSpec& file, ComposerTexture& picture) {
+  FileSpec spec = file;
+  const FileSpec& textures = nativeFiles.project.texturesFolder;
+  Picture loaded;
+  const PictureLoad load =
+      FindAndLoadPicture(spec, loaded, IsFileSpecSet(textures) ? PathOfSpec(textures) : ProjectFolderPath());
+  if (load.status != kNoError) {
+    ShowStopMessage(FormatString(kErrRenderPictureNotLoaded, {PathOfSpec(file), load.message}));
+    return load.status;
+  }
+  picture.width = loaded.width;
+  picture.height = loaded.height;
+  picture.pixels = std::move(loaded.pixels);
+  return kNoError;
 }
 
 void OpenFileByType(const std::string& path) {

@@ -5,9 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/status.h"
 #include "platform/window.h"
 
 namespace tsv {
+
+struct FileSpec;
+struct ComposerTexture;
 
 enum class WindowResult {
   Created,
@@ -35,6 +39,11 @@ int CheckDisplay(const DisplayInfo& display);
 // The renderer in use from the preferred byte and the availability bits; the last match wins.
 uint16_t ChooseRenderer(uint16_t preferred, uint16_t availability);
 void ShowFatalMessage(int code);
+
+// The composer's picture loader (renderState.loadComposerPicture): the picture the file spec names,
+// looked for in the project's "Textures" folder when it is not where the spec says. A failure shows
+// a message naming the file and why, and returns the loader's status.
+Status LoadComposerPicture(const FileSpec& file, ComposerTexture& picture);
 
 // Opens a file by its type, as for a command-line file or a file handed over by a later start.
 void OpenFileByType(const std::string& path);

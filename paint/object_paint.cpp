@@ -6,7 +6,7 @@
 #include <array>
 #include <cmath>
 
-#include "paint/noise.h"
+#include "render/noise.h"
 #include "paint/paint_state.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"

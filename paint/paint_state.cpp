@@ -3,35 +3,11 @@
 
 #include <new>
 
+#include "render/noise.h"
+
 namespace tsv {
 
 PaintState paintState;
-
-namespace {
-
-// The lattice has its own fixed sequence, independent of the commands' generator, so that no
-// amount of painting before start-up or between tests changes it.
-constexpr uint64_t kLatticeSeed = 0x7E55172A0C01D5EEull;
-
-// splitmix64: every step gives 64 well-mixed bits.
-uint64_t NextLatticeBits(uint64_t& state) {
-  uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
-}
-
-}  // namespace
-
-void EnsureNoiseLattice() {
-  if (paintState.noiseLatticeReady) return;
-  uint64_t state = kLatticeSeed;
-  for (float& value : paintState.noiseLattice) {
-    // 24 bits: every value a float holds exactly, in 0..1 (1 itself excluded).
-    value = float(NextLatticeBits(state) >> 40) / 16777216.0f;
-  }
-  paintState.noiseLatticeReady = true;
-}
 
 void InitPaint() { EnsureNoiseLattice(); }
 

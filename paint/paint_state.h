@@ -1,5 +1,5 @@
-// paint_state.h: the paint room's global state in one record: the noise lattice the procedural
-// colours read, the paint room's own pseudo-random generator, and the map of "Map apply" with its
+// paint_state.h: the paint room's global state in one record: the paint room's own pseudo-random
+// generator, and the map of "Map apply" with its
 // mapping kind, brightness and contrast. The paint and alternate colours are brush settings
 // (tools/brush_settings.h), shared with the paint brush. Start-up and the test reset.
 #pragma once
@@ -10,10 +10,6 @@
 #include <vector>
 
 namespace tsv {
-
-// The noise lattice: 32 x 32 x 32 values in 0..1, entry x * 1024 + y * 32 + z.
-inline constexpr int kNoiseLatticeSide = 32;
-inline constexpr int kNoiseLatticeSize = kNoiseLatticeSide * kNoiseLatticeSide * kNoiseLatticeSide;
 
 // The generator's values run 0..kPaintRandomMax.
 inline constexpr int kPaintRandomMax = 32767;
@@ -32,8 +28,6 @@ struct GreyMap {
 };
 
 struct PaintState {
-  std::array<float, kNoiseLatticeSize> noiseLattice{};
-  bool noiseLatticeReady = false;
   // State of the generator behind PaintRandom.
   uint32_t randomState = 1;
 
@@ -45,13 +39,8 @@ struct PaintState {
 
 extern PaintState paintState;
 
-// Start-up: builds the noise lattice. The lattice comes from a fixed seed, so it is the same in
-// every run and a replayed task paints what the recorded one painted.
+// Start-up: builds the noise lattice the procedural colours read (render/noise.h).
 void InitPaint();
-
-// Fills the noise lattice when it has not been filled yet (every reader calls this first, so the
-// lattice is never read empty even when InitPaint was not called).
-void EnsureNoiseLattice();
 
 // The generator the paint commands draw from: 0..32767, the same sequence for the same seed.
 int PaintRandom();

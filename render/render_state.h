@@ -1,16 +1,22 @@
 // render_state.h: the modeling-view renderer's global state in one record: the fixed view buffers
 // (depth, 8-bit shade, 32-bit colour, the 256 x 256 texture work image), the finished picture, the
 // view rotation, light vector and light tables of the redraw in progress, the time of the last
-// redraw and the entries of the hardware back ends. Start-up, shutdown and the test reset.
+// redraw and the entries of the hardware back ends; the composer picture with the hooks its
+// renderer works through; the noise lattice. Start-up, shutdown and the test reset.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
+
+#include "platform/status.h"
 
 namespace tsv {
 
 struct SceneObject;
+struct FileSpec;
+struct ComposerTexture;
 
 inline constexpr int kViewSide = 400;  // every modeling view is 400 x 400 pixels
 inline constexpr int kViewPixelCount = kViewSide * kViewSide;
@@ -84,6 +90,22 @@ struct TriangleBins {
   std::vector<uint32_t> subset;
 };
 
+// The noise lattice: 32 x 32 x 32 values in 0..1, entry x * 1024 + y * 32 + z.
+inline constexpr int kNoiseLatticeSide = 32;
+inline constexpr int kNoiseLatticeSize = kNoiseLatticeSide * kNoiseLatticeSide * kNoiseLatticeSide;
+
+// Pixels per unit at zoom 1 of a parallel composer camera: a unit sphere at zoom 1 spans about
+// as much of a 400-pixel picture as it does through the perspective camera.
+inline constexpr float kComposerOrthographicScale = 100.0f;
+
+// The composer's picture: the last render, kept between renders and shown by the composer window.
+// Pixels 0xAARRGGBB, top row first; alpha is the objects' coverage.
+struct ComposerPicture {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  float orthographicScale = kComposerOrthographicScale;
+};
+
 struct RenderState {
   // The view buffers, allocated once at start-up (InitSoftDraw) and never resized.
   std::vector<float> depthBuffer;      // 400 x 400
@@ -120,6 +142,18 @@ struct RenderState {
   // Registered by the hardware back ends that started; null when absent.
   HardwareViewEntry openGLDrawView = nullptr;
   HardwareViewEntry direct3DDrawView = nullptr;
+
+  ComposerPicture composerPicture;  // empty until start-up allocates it
+  // Loads the picture a file spec names for the composer (a texture or the background), showing
+  // its own message, which names the file, when it fails; the status says why. Set at start-up
+  // by the layer that reads picture files; without it no picture can be had (kFileNotFound).
+  std::function<Status(const FileSpec& file, ComposerTexture& picture)> loadComposerPicture;
+  // Told of each band of the composer picture as soon as it is stored (picture rows), so that the
+  // composer window can show it at once.
+  std::function<void(int firstRow, int rows)> composerBandStored;
+
+  std::array<float, kNoiseLatticeSize> noiseLattice{};
+  bool noiseLatticeReady = false;
 };
 
 extern RenderState renderState;

@@ -13,6 +13,7 @@
 #include "platform/preferences.h"
 #include "platform/scripted_services.h"
 #include "platform/single_instance.h"
+#include "render/render_state.h"
 #include "scene/object_file.h"
 #include "scene/object_table.h"
 #include "scene/scene_state.h"
@@ -84,7 +85,7 @@ TEST_F(Application, StartsWithOneOrganicSphereCurrentInSlot0) {
   for (int slot = 1; slot < kObjectSlotCount; ++slot) EXPECT_EQ(scene.objectTable[size_t(slot)], nullptr);
   EXPECT_FALSE(scene.projectModified);
   EXPECT_TRUE(app.readyToPaint);
-  EXPECT_EQ(app.composerWidth * app.composerHeight, 400 * 300);
+  EXPECT_EQ(renderState.composerPicture.width * renderState.composerPicture.height, 400 * 300);
   EXPECT_EQ(preferences.rendererWord & 0xFF, kBackendSoftDraw);
   EXPECT_TRUE(services.shown.empty());
   ShutdownApplication();
@@ -179,8 +180,8 @@ TEST_F(Application, AnUnusableComposerSizeFallsBackTo128Square) {
   StorePreferences(prefs, image);
   test::WriteFileBytes(dir / "config/Tessivar/Tessivar 1.0 Prefs", std::vector<uint8_t>(image, image + kPreferencesSize));
   ASSERT_EQ(InitializeApplication(), 0);
-  EXPECT_EQ(app.composerWidth, 128);
-  EXPECT_EQ(app.composerHeight, 128);
+  EXPECT_EQ(renderState.composerPicture.width, 128);
+  EXPECT_EQ(renderState.composerPicture.height, 128);
   ShutdownApplication();
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "paint/noise.h"
+#include "render/noise.h"
 #include "paint/object_paint.h"
 #include "paint/paint_state.h"
 #include "platform/string_table.h"

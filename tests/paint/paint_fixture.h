@@ -4,6 +4,7 @@
 #pragma once
 
 #include "paint/paint_state.h"
+#include "render/render_state.h"
 #include "tests/tools/tool_fixture.h"
 #include "tools/brush_settings.h"
 #include "tests/support/reset_all_state.h"
@@ -14,7 +15,7 @@ class PaintFixture : public ToolFixture {
  protected:
   void SetUp() override {
     ToolFixture::SetUp();
-    paintState.noiseLatticeReady = false;
+    renderState.noiseLatticeReady = false;
     InitPaint();
   }
 

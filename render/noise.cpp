@@ -1,13 +1,25 @@
 // noise.cpp: lattice noise and turbulence.
-#include "paint/noise.h"
+#include "render/noise.h"
 
 #include <cmath>
 
-#include "paint/paint_state.h"
+#include "render/render_state.h"
 
 namespace tsv {
 
 namespace {
+
+// The lattice has its own fixed sequence, independent of any generator the commands draw from, so
+// that no amount of painting before start-up or between tests changes it.
+constexpr uint64_t kLatticeSeed = 0x7E55172A0C01D5EEull;
+
+// splitmix64: every step gives 64 well-mixed bits.
+uint64_t NextLatticeBits(uint64_t& state) {
+  uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
 
 struct LatticeCoordinate {
   int index = 0;     // the truncated coordinate modulo 32
@@ -29,6 +41,16 @@ float Mix(float a, float b, float t) { return a * (1.0f - t) + b * t; }
 
 }  // namespace
 
+void EnsureNoiseLattice() {
+  if (renderState.noiseLatticeReady) return;
+  uint64_t state = kLatticeSeed;
+  for (float& value : renderState.noiseLattice) {
+    // 24 bits: every value a float holds exactly, in 0..1 (1 itself excluded).
+    value = float(NextLatticeBits(state) >> 40) / 16777216.0f;
+  }
+  renderState.noiseLatticeReady = true;
+}
+
 float Noise3(float x, float y, float z) {
   EnsureNoiseLattice();
   const LatticeCoordinate cx = Split(x), cy = Split(y), cz = Split(z);
@@ -37,7 +59,7 @@ float Noise3(float x, float y, float z) {
   const int x1 = ((cx.index + 1) & kMask) * kNoiseLatticeSide * kNoiseLatticeSide;
   const int y0 = cy.index * kNoiseLatticeSide, y1 = ((cy.index + 1) & kMask) * kNoiseLatticeSide;
   const int z0 = cz.index, z1 = (cz.index + 1) & kMask;
-  const float* lattice = paintState.noiseLattice.data();
+  const float* lattice = renderState.noiseLattice.data();
   const float fx = cx.weight, fy = cy.weight, fz = cz.weight;
   const float c00 = Mix(lattice[x0 + y0 + z0], lattice[x1 + y0 + z0], fx);
   const float c10 = Mix(lattice[x0 + y1 + z0], lattice[x1 + y1 + z0], fx);

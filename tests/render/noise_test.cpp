@@ -5,27 +5,33 @@
 #include <cmath>
 #include <limits>
 
-#include "paint/noise.h"
-#include "paint/paint_state.h"
-#include "tests/paint/paint_fixture.h"
+#include "render/noise.h"
+#include "render/render_state.h"
 
 namespace tsv::test {
 namespace {
 
-class Noise : public PaintFixture {
+class Noise : public testing::Test {
  protected:
+  // The lattice rebuilt from its seed whatever a test did to it.
+  void SetUp() override {
+    renderState.noiseLatticeReady = false;
+    EnsureNoiseLattice();
+  }
+  void TearDown() override { renderState.noiseLatticeReady = false; }
+
   static float Lattice(int x, int y, int z) {
-    return paintState.noiseLattice[size_t(((x & 31) << 10) | ((y & 31) << 5) | (z & 31))];
+    return renderState.noiseLattice[size_t(((x & 31) << 10) | ((y & 31) << 5) | (z & 31))];
   }
 };
 
 TEST_F(Noise, TheLatticeIsTheSameInEveryRunAndLiesWithinZeroToOne) {
-  const auto first = paintState.noiseLattice;
-  paintState.noiseLattice.fill(0);
-  paintState.noiseLatticeReady = false;
+  const auto first = renderState.noiseLattice;
+  renderState.noiseLattice.fill(0);
+  renderState.noiseLatticeReady = false;
   // Read before any start-up call: the lattice is built on demand, with the same values.
   EXPECT_EQ(Noise3(3, 4, 5), first[3 * 1024 + 4 * 32 + 5]);
-  EXPECT_EQ(paintState.noiseLattice, first);
+  EXPECT_EQ(renderState.noiseLattice, first);
   const auto [low, high] = std::minmax_element(first.begin(), first.end());
   EXPECT_GE(*low, 0.0f);
   EXPECT_LT(*high, 1.0f);
@@ -76,7 +82,7 @@ TEST_F(Noise, FarAndNonFiniteCoordinatesStayOnTheLattice) {
 
 TEST_F(Noise, TurbulenceSumsTheHalvingScalesAboveTheMinimum) {
   // A lattice of ones makes every Noise3 1, so the sum is the sum of the scales.
-  paintState.noiseLattice.fill(1.0f);
+  renderState.noiseLattice.fill(1.0f);
   struct Case {
     float start, minimum, sum;
   };

@@ -1,9 +1,14 @@
-// noise.h: the smooth pseudo-random field behind the procedural colours: trilinear noise over the
-// 32 x 32 x 32 lattice of paint_state.h, repeating every 32 units, and turbulence, its sum over
-// halving scales.
+// noise.h: the smooth pseudo-random field behind the procedural colours and the composer's smoke:
+// trilinear noise over a fixed 32 x 32 x 32 lattice (kept in the render state), repeating every 32
+// units, and turbulence, its sum over halving scales.
 #pragma once
 
 namespace tsv {
+
+// Fills the noise lattice when it has not been filled yet (every reader calls this first, so the
+// lattice is never read empty). The lattice comes from a fixed seed, so it is the same in every
+// run and a replayed task paints what the recorded one painted.
+void EnsureNoiseLattice();
 
 // The lattice blended trilinearly around (x, y, z): i, j, k are the coordinates truncated toward
 // zero, the weights their distances abs(x - i), abs(y - j), abs(z - k), and the eight corners

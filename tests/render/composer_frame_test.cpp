@@ -1,0 +1,227 @@
+// The composer's frame renderer: the smoothing filter, the object order, fog and smoke on
+// hand-made bands, and whole frames of real objects (bands, coverage, supersampling, textures,
+// ghosts, the cancel gesture and the picture loader's failures).
+#include "render/composer_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "platform/events.h"
+#include "render/render_state.h"
+#include "scene/native_files.h"
+#include "tests/render/render_fixture.h"
+
+namespace tsv {
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+void QueueCancelGesture() {
+  EventRecord cancel;
+  cancel.what = kKeyDown;
+  cancel.message = kCharCancel;
+  cancel.modifiers = kControlBit;
+  input.queue.push_back(cancel);
+}
+
+TEST(SmoothBand3x3, WeighsTheNeighboursThatExistAndLeavesThinBandsAlone) {
+  // One bright sample in the corner and one inside; every byte is filtered on its own.
+  constexpr int kWidth = 5, kRows = 4;
+  std::vector<uint32_t> colour(kWidth * kRows, 0);
+  colour[0] = 0x90000000u | 0x000090;  // corner: alpha and blue
+  colour[2 * kWidth + 2] = 0x00A00000u;  // inside: red
+  std::vector<uint32_t> scratch(colour.size());
+  SmoothBand3x3(colour.data(), scratch.data(), kWidth, kRows);
+  auto at = [&](int x, int y) { return colour[size_t(y * kWidth + x)]; };
+  EXPECT_EQ(at(0, 0), (0x90u * 4 / 9) << 24 | (0x90u * 4 / 9));  // a corner has weights 4, 2, 2, 1
+  EXPECT_EQ(at(1, 0), (0x90u * 2 / 12) << 24 | (0x90u * 2 / 12));  // an edge pixel has 12
+  EXPECT_EQ(at(1, 1) & 0xFF, 0x90u * 1 / 16);
+  EXPECT_EQ(at(2, 2), uint32_t(0xA0 * 4 / 16) << 16);  // inside: 16, the centre counting 4
+  EXPECT_EQ(at(3, 3), uint32_t(0xA0 * 1 / 12) << 16);
+  EXPECT_EQ(at(4, 0), 0u);
+
+  // A uniform band stays uniform up to the border: the border divides by its own weights.
+  std::vector<uint32_t> grey(kWidth * kRows, 0xFF808080u);
+  SmoothBand3x3(grey.data(), scratch.data(), kWidth, kRows);
+  for (uint32_t pixel : grey) EXPECT_EQ(pixel, 0xFF808080u);
+
+  std::vector<uint32_t> thin = {1, 200, 3, 4, 5, 6};
+  const std::vector<uint32_t> before = thin;
+  SmoothBand3x3(thin.data(), scratch.data(), 3, 2);
+  EXPECT_EQ(thin, before);
+  SmoothBand3x3(thin.data(), scratch.data(), 2, 3);
+  EXPECT_EQ(thin, before);
+}
+
+class ComposerFrame : public test::RenderFixture {
+ protected:
+  void SetUp() override {
+    RenderFixture::SetUp();
+    project().fogSmoke = FogSmokeSettings{};
+  }
+  static ProjectRecord& project() { return nativeFiles.project; }
+  // A sphere from the resource folder in a free slot; `texture` names its texture file.
+  SceneObject* AddSphere(const std::string& texture = {}) {
+    SceneObject* sphere = AddOrganicSphere();
+    if (sphere != nullptr && !texture.empty()) sphere->textureFile = FileSpecForPath(texture, FourCC("BMP "));
+    return sphere;
+  }
+  static std::string TextureOf(int slot) {
+    const SceneObject* object = scene.objectTable[size_t(slot)].get();
+    return object == nullptr ? "<empty>" : PathOfSpec(object->textureFile);
+  }
+};
+
+TEST_F(ComposerFrame, OrderingPacksTheTableAndGathersObjectsOfOneTexture) {
+  struct Placed {
+    int slot;
+    const char* texture;
+  };
+  const Placed placed[] = {{2, ""}, {5, "/t/b.bmp"}, {6, "/t/a.bmp"}, {9, ""}, {11, "/t/b.bmp"}, {40, "/t/a.bmp"}};
+  for (const Placed& p : placed) {
+    std::unique_ptr<SceneObject> object = NewSceneObject(3, 1);
+    ASSERT_NE(object, nullptr);
+    if (*p.texture) object->textureFile = FileSpecForPath(p.texture, FourCC("BMP "));
+    ASSERT_TRUE(StoreObjectInSlot(p.slot, std::move(object)));
+  }
+  ASSERT_TRUE(SetCurrentObject(9));
+  OrderObjectsForRender();
+  // The first textured object comes to the front; each next slot takes the first later object
+  // sharing the texture of the one before it.
+  const std::vector<std::string> expected = {"/t/b.bmp", "/t/b.bmp", "/t/a.bmp", "/t/a.bmp", "", ""};
+  for (size_t slot = 0; slot < expected.size(); ++slot) EXPECT_EQ(TextureOf(int(slot)), expected[slot]) << slot;
+  for (size_t slot = expected.size(); slot < kObjectSlotCount; ++slot) EXPECT_EQ(scene.objectTable[slot], nullptr);
+  EXPECT_EQ(scene.currentObjectIndex, -1);
+  EXPECT_EQ(scene.currentObject, nullptr);
+
+  // Without any texture only the packing happens, in the table's order.
+  for (auto& slot : scene.objectTable) DisposeSceneObject(slot);
+  std::vector<SceneObject*> objects;
+  for (int slot : {3, 1, 7}) {
+    ASSERT_TRUE(StoreObjectInSlot(slot, NewSceneObject(3, 1)));
+    objects.push_back(scene.objectTable[size_t(slot)].get());
+  }
+  OrderObjectsForRender();
+  EXPECT_EQ(scene.objectTable[0].get(), objects[1]);
+  EXPECT_EQ(scene.objectTable[1].get(), objects[0]);
+  EXPECT_EQ(scene.objectTable[2].get(), objects[2]);
+}
+
+TEST_F(ComposerFrame, FogSettingsAreHeldToTheirRangesWhateverTheProjectHolds) {
+  FogSmokeSettings& s = project().fogSmoke;
+  s = {kNaN, 1e30f, -kInf, 5e9f, -1, kInf, 1e6f};  // strength, density, falloff, start, smoke, contrast, seed
+  project().smokeDetail = 60000;
+  FogAndSmoke fog = FogAndSmokeOfProject(project(), false);
+  EXPECT_EQ(fog.fogStrength, 0);
+  EXPECT_EQ(fog.density, 1);
+  EXPECT_EQ(fog.falloff, 0);
+  EXPECT_EQ(fog.start, 32000);
+  EXPECT_EQ(fog.smokeStrength, 0);
+  EXPECT_EQ(fog.contrast, 10);
+  EXPECT_EQ(fog.seed, 100);
+  EXPECT_EQ(fog.detail, 10);
+  s = {300, 0, 4000, -5, 150, 0, -3};
+  project().smokeDetail = 0;
+  project().fogColor = {0x1234, 0x5678, 0x9ABC};
+  fog = FogAndSmokeOfProject(project(), true);
+  EXPECT_EQ(fog.fogStrength, 256);
+  EXPECT_FLOAT_EQ(fog.density, 0.001f);
+  EXPECT_EQ(fog.falloff, 3200);
+  EXPECT_EQ(fog.start, 0);
+  EXPECT_EQ(fog.smokeStrength, 100);
+  EXPECT_FLOAT_EQ(fog.contrast, 0.001f);
+  EXPECT_EQ(fog.seed, 0);
+  EXPECT_EQ(fog.detail, 1);
+  EXPECT_EQ(fog.colour, 0x12569Au);
+  EXPECT_EQ(fog.step, 0.005f);
+}
+
+// A band of `rows` x 4 pixels of one colour, every pixel at `depth`.
+struct TestBand {
+  TestBand(int rows, float depth, uint32_t pixel = 0x00000000u)
+      : colour(size_t(rows) * 4, pixel), depths(size_t(rows) * 4, depth) {
+    band.colour = colour.data();
+    band.depth = depths.data();
+    band.width = 4;
+    band.rows = rows;
+    band.pictureWidth = 4;
+    band.pictureHeight = rows;
+  }
+  std::vector<uint32_t> colour;
+  std::vector<float> depths;
+  ComposerBand band;
+};
+
+TEST_F(ComposerFrame, FogThickensWithDistanceAndSmokeRaisesTheCoverage) {
+  FogAndSmoke fog;
+  fog.colour = 0xFFFFFF;
+  fog.perspective = false;
+  fog.smokeStrength = 0;
+  fog.fogStrength = 256;
+  fog.falloff = 16;
+  fog.start = 10;
+  auto red = [](uint32_t pixel) { return int((pixel >> 16) & 0xFF); };
+  // Nearer than the start nothing changes; further away the pixel turns towards white.
+  TestBand nearBand(1, -5, 0xFF000000u);
+  ASSERT_EQ(FogAndSmokePass(nearBand.band, fog), 0);
+  EXPECT_EQ(nearBand.colour[0], 0xFF000000u);
+  TestBand mid(1, -1000, 0xFF000000u), far(1, -100000, 0xFF000000u);
+  ASSERT_EQ(FogAndSmokePass(mid.band, fog), 0);
+  ASSERT_EQ(FogAndSmokePass(far.band, fog), 0);
+  EXPECT_GT(red(mid.colour[0]), 0);
+  EXPECT_GT(red(far.colour[0]), red(mid.colour[0]));
+  EXPECT_EQ(far.colour[0] >> 24, 0xFFu);  // fog leaves the coverage alone
+
+  // Smoke alone over an uncovered background gives it coverage, and more behind more smoke.
+  fog.fogStrength = 0;
+  fog.smokeStrength = 100;
+  fog.density = 1;
+  fog.contrast = 0.001f;  // an even haze, whatever the noise
+  TestBand smokyNear(1, -150, 0), smokyFar(1, -100000, 0);
+  ASSERT_EQ(FogAndSmokePass(smokyNear.band, fog), 0);
+  ASSERT_EQ(FogAndSmokePass(smokyFar.band, fog), 0);
+  EXPECT_GT(smokyFar.colour[0] >> 24, smokyNear.colour[0] >> 24);
+  EXPECT_GT(smokyFar.colour[0] >> 24, 200u);
+
+  // A perspective band holds reciprocal distances: 1/1024 lies 1024 away, and 0 or less is empty.
+  fog.perspective = true;
+  TestBand reciprocal(1, 1.0f / 1024, 0), orthographic(1, -1024, 0);
+  ASSERT_EQ(FogAndSmokePass(reciprocal.band, fog), 0);
+  fog.perspective = false;
+  ASSERT_EQ(FogAndSmokePass(orthographic.band, fog), 0);
+  EXPECT_EQ(reciprocal.colour[0], orthographic.colour[0]);
+}
+
+TEST_F(ComposerFrame, BrokenDepthsAndSettingsNeverHangTheMarch) {
+  // Every kind of depth a broken object could leave, under the most expensive legal settings.
+  project().fogSmoke = {kNaN, kInf, kInf, -kInf, kInf, kNaN, kInf};
+  project().smokeDetail = 10;
+  FogAndSmoke fog = FogAndSmokeOfProject(project(), false);
+  fog.smokeStrength = 100;
+  fog.fogStrength = 256;
+  for (bool perspective : {false, true}) {
+    fog.perspective = perspective;
+    for (float depth : {kNaN, kInf, -kInf, 1e30f, -1e30f, -3e38f, 0.0f, -0.0f, 1e-38f}) {
+      TestBand band(1, depth, 0xFF336699u);
+      ASSERT_EQ(FogAndSmokePass(band.band, fog), 0) << depth;
+      for (uint32_t pixel : band.colour) EXPECT_GE(pixel >> 24, 0xFFu) << depth;
+    }
+  }
+}
+
+TEST_F(ComposerFrame, TheFogPassLooksForTheCancelGestureEvery16Rows) {
+  FogAndSmoke fog;
+  TestBand sixteen(16, -500), more(17, -500);
+  QueueCancelGesture();
+  EXPECT_EQ(FogAndSmokePass(sixteen.band, fog), 0);  // rows 0..15: never looked
+  EXPECT_EQ(FogAndSmokePass(more.band, fog), kFrameCancelled);
+  EXPECT_TRUE(input.queue.empty());
+}
+
+}  // namespace
+}  // namespace tsv
