@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "app/command_line.h"
+#include "core/application.h"
 #include "platform/folders.h"
 #include "platform/platform_state.h"
 #include "platform/preferences.h"
@@ -26,6 +27,7 @@
 #include "mesh/shape_files.h"
 #include "platform/file_spec.h"
 #include "platform/string_ids.h"
+#include "render/composer_frame.h"
 #include "render/render_state.h"
 #include "render/soft_draw.h"
 #include "scene/native_file_info.h"
@@ -42,6 +44,9 @@
 
 namespace tsv {
 namespace {
+
+constexpr int kMostRenderSide = 16384;
+constexpr int64_t kMostRenderPixels = int64_t(64) << 20;
 
 // What every batch command needs: the resource folder, the texts, the preferences (the colours
 // of new objects), the scratch folder and an empty scene.
@@ -480,6 +485,136 @@ int Project(const std::vector<std::string>& args) {
   return MakeProjectFromObjects(args[0], objects) == 0 ? 0 : 1;
 }
 
+// A switch given on the command line as --NAME or --no-NAME; the project's value otherwise.
+struct RenderSwitch {
+  const char* name;
+  std::optional<bool> value;
+};
+
+// A name read from a file, fit for a terminal: control bytes become '?'.
+std::string PrintableText(std::string text) {
+  for (char& c : text) {
+    if (uint8_t(c) < 0x20 || uint8_t(c) == 0x7F) c = '?';
+  }
+  return text;
+}
+
+// "WxH" with both sides 1..16384 and at most 64 M pixels.
+bool ParseRenderSize(const std::string& text, int& width, int& height) {
+  const size_t x = text.find('x');
+  if (x == std::string::npos) return false;
+  auto side = [](const std::string& part, int& value) {
+    if (part.empty() || part.size() > 5 || part.find_first_not_of("0123456789") != std::string::npos) return false;
+    value = std::atoi(part.c_str());
+    return value >= 1 && value <= kMostRenderSide;
+  };
+  return side(text.substr(0, x), width) && side(text.substr(x + 1), height) &&
+         int64_t(width) * height <= kMostRenderPixels;
+}
+
+// tessivar render PROJECT.cma OUT [--size WxH] [--camera N] [--[no-]supersample] [--[no-]shadows]
+//                 [--[no-]textures] [--[no-]fog] [--[no-]background-picture] [--alpha]
+int Render(const std::vector<std::string>& args) {
+  if (args.size() < 2) return Usage("render", "render takes a project file and a picture file");
+  RenderSwitch switches[] = {{"supersample", {}}, {"shadows", {}}, {"textures", {}}, {"fog", {}},
+                             {"background-picture", {}}};
+  int width = preferences.composerBufferWidth, height = preferences.composerBufferHeight;
+  if (width < 1 || height < 1 || width > kMostRenderSide || height > kMostRenderSide ||
+      int64_t(width) * height > kMostRenderPixels) {
+    width = height = 128;  // what start-up makes of sizes it cannot have
+  }
+  int camera = -1;
+  bool alpha = false;
+  for (size_t i = 2; i < args.size(); ++i) {
+    const std::string& option = args[i];
+    const bool hasValue = i + 1 < args.size();
+    bool matched = false;
+    for (RenderSwitch& s : switches) {
+      if (option == std::string("--") + s.name) s.value = true;
+      else if (option == std::string("--no-") + s.name) s.value = false;
+      else continue;
+      matched = true;
+    }
+    if (matched) continue;
+    if (option == "--alpha") {
+      alpha = true;
+    } else if (option == "--size" && hasValue) {
+      if (!ParseRenderSize(args[++i], width, height)) {
+        return Usage("render", "--size takes WIDTHxHEIGHT, each side 1 to 16384, at most 64 M pixels");
+      }
+    } else if (option == "--camera" && hasValue) {
+      const std::string& n = args[++i];
+      if (n.size() != 1 || n[0] < '1' || n[0] > '7') return Usage("render", "--camera takes 1 to 7");
+      camera = n[0] - '1';
+    } else {
+      return Usage("render", "unknown option " + option);
+    }
+  }
+  const std::string& in = args[0];
+  const std::string& out = args[1];
+  if (!IsWritablePictureType(FileTypeFromName(out))) {
+    return Usage("render", "the picture file must end in .png, .bmp, .gif, .tif or .img");
+  }
+  if (const uint32_t type = FileTypeFromName(in); type != 0 && type != kProjectFileType) {
+    return Usage("render", "the project file must end in .cma");
+  }
+  if (!ReadableInput(in) || !WritableOutput(out)) return 1;
+
+  // The record first, so that an object the project names and that cannot be had is known by name.
+  const FileSpec spec = FileSpecForPath(in, kProjectFileType);
+  std::unique_ptr<ProjectRecord> record;
+  if (ReadProjectRecordFile(spec, record) != kNoError || !OpenProjectFile(spec)) {
+    ShowStopMessage(GetString(kErrCantOpenProject));
+    std::fprintf(stderr, "tessivar: %s is not a project file, or is cut short\n", in.c_str());
+    return 1;
+  }
+  for (int slot = 0; slot < kObjectSlotCount; ++slot) {
+    const FileSpec& named = record->objectFiles[size_t(slot)];
+    if (IsFileSpecSet(named) && !scene.objectTable[size_t(slot)]) {
+      std::fprintf(stderr, "tessivar: the object %s of the project %s cannot be opened\n",
+                   PrintableText(PathOfSpec(named)).c_str(), in.c_str());
+      return 1;
+    }
+  }
+
+  ProjectRecord& project = nativeFiles.project;
+  auto apply = [](const RenderSwitch& s, uint16_t& word) {
+    if (s.value) word = *s.value ? 1 : 0;
+  };
+  apply(switches[0], project.supersampling);
+  apply(switches[1], project.shadowsOn);
+  apply(switches[2], project.texturesOn);
+  apply(switches[3], project.fogAndSmokeOn);
+  apply(switches[4], project.backgroundPictureOn);
+  if (camera >= 0) project.cameraViewIndex = uint16_t(camera);
+
+  if (!InitSoftDraw()) {
+    ShowStopMessage(GetString(kErrNotEnoughMemory));
+    return 1;
+  }
+  int status = 1;
+  ComposerPicture& picture = renderState.composerPicture;
+  try {
+    picture.pixels.assign(size_t(width) * size_t(height), 0);
+    picture.width = width;
+    picture.height = height;
+  } catch (const std::bad_alloc&) {
+    ShowStopMessage(GetString(kErrNoMemoryForRendering));
+    picture = ComposerPicture{};
+  }
+  renderState.loadComposerPicture = LoadComposerPicture;
+  if (!picture.pixels.empty() && RenderComposerFrame() == kFrameRendered) {
+    if (!alpha) {
+      for (uint32_t& pixel : picture.pixels) pixel |= 0xFF000000u;
+    }
+    PictureSaveOptions options;
+    options.includeAlpha = alpha;
+    if (WritePictureFile(out, picture.pixels, width, height, options)) status = 0;
+  }
+  ShutdownSoftDraw();
+  return status;
+}
+
 }  // namespace
 
 int RunBatchCommand(const std::string& name, const std::vector<std::string>& args) {
@@ -493,6 +628,7 @@ int RunBatchCommand(const std::string& name, const std::vector<std::string>& arg
                : name == "replay"  ? Replay(args)
                : name == "mesh"    ? Mesh(args)
                : name == "quorvels" ? Quorvels(args)
+               : name == "render"   ? Render(args)
                                 : Project(args);
   nativeFiles.loadTexturePicture = nullptr;
   ShutdownScene();

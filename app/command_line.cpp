@@ -18,6 +18,11 @@ constexpr BatchUsage kBatchCommands[] = {
     {"view",
      "       tessivar view IN OUT.png|bmp|gif|tif|img [--view N] [--zoom Z] [--mode shaded|painted|textured|depth|mask]\n"
      "                    [--quarter]  the modeling view of an object file (or of the sphere)\n"},
+    {"render",
+     "       tessivar render PROJECT.cma OUT.png|bmp|tif|gif|img [--size WxH] [--camera 1..7] [--alpha]\n"
+     "                    [--supersample|--no-supersample] [--shadows|--no-shadows] [--textures|--no-textures]\n"
+     "                    [--fog|--no-fog] [--background-picture|--no-background-picture]\n"
+     "                                the composer's picture of a project, with its switches unless given\n"},
     {"new",
      "       tessivar new organic:SHAPE OUT.cmf\n"
      "                                SHAPE: sphere, tetrahedron, cylinder, cube, capped-cylinder\n"
