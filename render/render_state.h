@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "render/composer_state.h"
+
 namespace tsv {
 
 struct SceneObject;
@@ -116,6 +118,8 @@ struct RenderState {
   uint32_t refreshStamp = 0;
   std::vector<uint32_t> refreshPoints;
   TriangleBins bins;
+  // The composer's object rasteriser.
+  ComposerRasterState composer;
 
   // Registered by the hardware back ends that started; null when absent.
   HardwareViewEntry openGLDrawView = nullptr;
