@@ -27,10 +27,14 @@ struct ComposerBand {
   int rows = 0;
   int pictureWidth = 0, pictureHeight = 0;
   float orthographicScale = 0;  // pixels per unit at zoom 1 of a parallel camera (doubled too)
+  // The progress bar moves from progressStart to progressEnd (0..128) over the object in four
+  // steps, in the box placed at progressTop; a negative progressStart leaves it alone.
+  int progressStart = -1, progressEnd = -1, progressTop = -1;
 };
 
 // An object's texture picture as the composer samples it: the loaded picture (0xAARRGGBB, top row
-// first) and the object's mapping and alpha settings copied in.
+// first). The mapping and alpha settings are the object's own (TextureMappingOf), read when the
+// object is drawn, so the picture is all the frame has to hand over.
 struct ComposerTexture {
   int width = 0, height = 0;
   std::vector<uint32_t> pixels;
@@ -46,6 +50,10 @@ struct ShadowBuffer {
   Vec3f viewOffset{};
   float floor = 0.1f;  // the shadow "Lightness"
   float a0 = 0, b0 = 0, ra = 0, rb = 0;
+  // Scene positions (placed and offset by viewOffset) into light space: the inverse of the
+  // light's rotation after the camera's, so light space looks along the light vector the
+  // shading uses, larger z nearer the light. Row-major.
+  std::array<float, 9> lightRotation{1, 0, 0, 0, 1, 0, 0, 0, 1};
 };
 
 // Draws `object` (null: nothing, the progress still advanced) into `band` through the project's
@@ -57,5 +65,24 @@ void RenderObjectIntoBand(const ComposerBand& band, SceneObject* object, const C
 // `shadow`: cleared when shadows are off; false, after "Error: Not enough memory for rendering.",
 // when its cells cannot be had.
 [[nodiscard]] bool BuildShadowBuffer(int pictureWidth, int pictureHeight, ShadowBuffer& shadow);
+
+// The light that reaches a point at buffer column x, row y and light depth z: from the buffer's
+// floor (fully shadowed) to 1.0 (lit), sampled around (x, y) as the shadow "Quality" and
+// "Smoothness" ask, with jitter and bias drawn from the random table. 1.0 without cells.
+float ShadowFactor(float x, float y, float z, const ShadowBuffer& shadow);
+
+// A texel of `texture` at texel position (u, v) under the object's mapping settings, filtered as
+// "Texture Quality" asks: its opacity 0..255 (the picture's alpha, as textureUsesAlpha and the
+// strength make it) and its colour.
+struct ComposerTexel {
+  int alpha = 0;
+  int red = 0, green = 0, blue = 0;
+};
+struct TextureMapping;
+ComposerTexel SampleComposerTexture(const ComposerTexture& texture, const TextureMapping& mapping,
+                                    float u, float v);
+
+// The random table filled (once) and its index back at the start.
+void RestartRandomTable();
 
 }  // namespace tsv

@@ -149,6 +149,7 @@ struct DrawTarget {
   float* depth = nullptr;
   int32_t left = 0, top = 0, right = 0, bottom = 0;
   int32_t writeLeft = 0, writeTop = 0, writeRight = 0, writeBottom = 0;
+  int32_t stride = kViewSide;  // elements per buffer row
 };
 
 // One span, from the left edge's column (inclusive) to the right edge's (exclusive).
@@ -161,7 +162,7 @@ TSV_INLINE void DrawSpan(const Kind& kind, const DrawTarget& target, const Edge&
   const int32_t end = std::min(xr, target.writeRight);
   const int32_t writeFrom = std::max(start, target.writeLeft);
   if (writeFrom >= end) return;
-  const size_t rowBase = size_t(row) * kViewSide;
+  const size_t rowBase = size_t(row) * size_t(target.stride);
   float* depthRow = target.depth + rowBase;
   const int32_t columns = xr - xl;
   std::array<Stepper, N> a;
@@ -522,6 +523,31 @@ void DrawDepthTriangles(std::span<float> depthBuffer, const ClipRect& clip, Scen
   if (object == nullptr) return;
   DepthKind kind;
   DrawObjectTriangles(kind, depthBuffer, clip, *object, fullDetail);
+}
+
+void DrawDepthTrianglesSized(std::span<float> depthBuffer, int width, int height,
+                             std::span<const PointWork> corners, std::span<const Triangle> triangles) {
+  if (width <= 0 || height <= 0 || width > kMaxDepthTargetSide || height > kMaxDepthTargetSide ||
+      depthBuffer.size() < size_t(width) * size_t(height))
+    return;
+  const DrawTarget target{depthBuffer.data(), 0, 0, width, height, 0, 0, width, height, width};
+  ClipRect drawn = kNothingDrawn;  // the view's drawn bounds are not this buffer's business
+  const DepthKind kind;
+  const PointWork* points = corners.data();
+  const size_t pointCount = corners.size();
+  for (const Triangle& tri : triangles) {
+    if (tri[0] >= pointCount || tri[1] >= pointCount || tri[2] >= pointCount) continue;
+    const PointWork& a = points[tri[0]];
+    const PointWork& b = points[tri[1]];
+    const PointWork& c = points[tri[2]];
+    // Whichever side faces this buffer: DrawTriangle keeps (F, G, H) when it faces it.
+    const int64_t facing = int64_t(b.sx - a.sx) * (c.sy - a.sy) - int64_t(c.sx - a.sx) * (b.sy - a.sy);
+    if (facing >= 0) {
+      DrawTriangle(kind, target, drawn, points, tri[0], tri[2], tri[1]);
+    } else {
+      DrawTriangle(kind, target, drawn, points, tri[0], tri[1], tri[2]);
+    }
+  }
 }
 
 void DrawPaintedTriangles(std::span<uint32_t> colourBuffer, std::span<float> depthBuffer,

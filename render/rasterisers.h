@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "render/render_state.h"
+#include "scene/types.h"
+#include "scene/work_records.h"
 
 namespace tsv {
 
@@ -51,6 +53,14 @@ void DrawTexturedTriangles(std::span<uint32_t> colourBuffer, std::span<float> de
 // Only the depth.
 void DrawDepthTriangles(std::span<float> depthBuffer, const ClipRect& clip, SceneObject* object,
                         bool fullDetail);
+// Only the depth, into a buffer of any size up to kMaxDepthTargetSide a side (rows of `width`,
+// larger rows higher, as in the view buffers), from corners given straight as screen positions
+// and depths (sx, sy, depth of each record; the rest is not read) and triangles indexing them.
+// Both sides of every triangle are drawn; a triangle naming a corner beyond `corners` is passed
+// over, and so is a buffer smaller than width x height.
+inline constexpr int kMaxDepthTargetSide = 16384;  // screen positions are 16-bit
+void DrawDepthTrianglesSized(std::span<float> depthBuffer, int width, int height,
+                             std::span<const PointWork> corners, std::span<const Triangle> triangles);
 // The lit grey of each point with its mask shown: grey where the mask is 255, red where it is 0.
 void DrawMaskTriangles(std::span<uint32_t> colourBuffer, std::span<float> depthBuffer,
                        const ClipRect& clip, SceneObject* object, bool fullDetail,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/status.h"
+#include "render/composer_state.h"
 
 namespace tsv {
 
@@ -138,6 +139,8 @@ struct RenderState {
   uint32_t refreshStamp = 0;
   std::vector<uint32_t> refreshPoints;
   TriangleBins bins;
+  // The composer's object rasteriser.
+  ComposerRasterState composer;
 
   // Registered by the hardware back ends that started; null when absent.
   HardwareViewEntry openGLDrawView = nullptr;
