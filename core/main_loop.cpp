@@ -7,6 +7,7 @@
 #include "core/app_state.h"
 #include "tasks/task_recorder.h"
 #include "ui/brush_panel.h"
+#include "ui/composer_panel.h"
 #include "core/application.h"
 #include "platform/clock.h"
 #include "platform/events.h"
@@ -73,6 +74,7 @@ int HandleView(int phase) {
 
 int CallPanel(int panel, int phase, uint16_t partCode) {
   if (panel == kModelingViewHandler) return HandleView(phase);
+  if (panel == kComposerViewHandler) return HandleComposerView(phase, input.mouseX, input.mouseY);
   return app.panelHandler ? app.panelHandler(panel, phase, partCode) : HandlePanel(panel, phase, partCode);
 }
 
@@ -102,6 +104,11 @@ int DispatchPress(uint16_t partCode) {
   if (partCode == kPartModelingView) {
     const int result = HandleView(kPhasePress);
     if (ui.trackingMouse) app.trackedPanel = kModelingViewHandler;
+    return result;
+  }
+  if (partCode == kPartComposerView) {
+    const int result = HandleComposerView(kPhasePress, input.mouseX, input.mouseY);
+    if (ui.trackingMouse) app.trackedPanel = kComposerViewHandler;
     return result;
   }
   return kLoopContinue;
@@ -140,9 +147,11 @@ int HandleKey(int /*previous*/) {
     case kCharUp: return SelectAdjacentObject(-1);
     case kCharDown: return SelectAdjacentObject(+1);
     case '1': case '2': case '3': case '4': case '5': case '6': case '7':
-      // The composer has views of its own, which come with it.
-      if (ui.currentRoom == kComposerRoomNumber) return -1;
+      // In the composer the keys choose the camera.
+      if (ui.currentRoom == kComposerRoomNumber) return ChooseCamera(int(c - '1'));
       return ChooseView(int(c - '1'));
+    case kCharReturn:
+      return ui.currentRoom == kComposerRoomNumber ? RenderComposerPicture() : -1;
     // The top-row letters choose the rooms, as the tabs of the top strip do.
     case 'e': return ChooseRoom(1);
     case 'r': return ChooseRoom(2);

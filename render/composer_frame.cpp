@@ -230,14 +230,16 @@ FogAndSmoke FogAndSmokeOfProject(const ProjectRecord& project, bool supersampled
   return fog;
 }
 
-int FogAndSmokePass(const ComposerBand& band, const FogAndSmoke& fog) {
+int FogAndSmokePass(const ComposerBand& band, const FogAndSmoke& fog, const std::atomic<bool>* stop) {
   const float fogColour[3] = {float(Channel(fog.colour, 0)), float(Channel(fog.colour, 8)),
                               float(Channel(fog.colour, 16))};
   // "Detail" octaves: the scales 0.5, 0.25, ... above 0.5 / 2^detail.
   const float minScale = std::ldexp(0.5f, -fog.detail);
   const bool smoke = fog.smokeStrength / 100.0f > 0;
   for (int row = 0; row < band.rows; ++row) {
-    if (row > 0 && row % kFogRowsBetweenPolls == 0) {
+    if (stop != nullptr) {
+      if (stop->load(std::memory_order_relaxed)) return kFrameCancelled;
+    } else if (row > 0 && row % kFogRowsBetweenPolls == 0) {
       if (CancelRequested()) return kFrameCancelled;
       AdvanceProgress(row * kProgressMax / band.rows, -1);
     }

@@ -4,6 +4,7 @@
 // band and the shadow buffer are in composer_raster.h.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "render/composer_raster.h"
@@ -57,7 +58,11 @@ FogAndSmoke FogAndSmokeOfProject(const ProjectRecord& project, bool supersampled
 // Fog and smoke over a band whose depths are final: each pixel's colour is blended towards the fog
 // colour by the fog's weight at its distance and by the smoke met on the way there, and its alpha
 // raised to the smoke's coverage. 0, or 123 when the cancel gesture came (looked for every 16 rows).
-[[nodiscard]] int FogAndSmokePass(const ComposerBand& band, const FogAndSmoke& fog);
+// With `stop` (the fog dialog's preview, on a thread of its own) no event is looked at and no
+// progress shown: the pass returns 123 as soon as `stop` is set. Call EnsureNoiseLattice on the
+// main thread before a pass runs on another.
+[[nodiscard]] int FogAndSmokePass(const ComposerBand& band, const FogAndSmoke& fog,
+                                  const std::atomic<bool>* stop = nullptr);
 
 // The pre-filter of supersampling: every byte of every pixel becomes the 1-2-1 weighted mean of its
 // 3 x 3 neighbourhood (over the neighbours that exist at the border). `scratch` takes width x rows

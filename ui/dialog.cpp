@@ -755,6 +755,7 @@ DialogResult RunDialog(Dialog& dialog) {
         break;
       }
       Idle(s, input.event.whereH, input.event.whereV);
+      if (working.onIdle && working.onIdle(working) && !s.done) Render(s, false);
       continue;
     }
     idleSteps = 0;

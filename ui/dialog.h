@@ -80,6 +80,8 @@ struct Dialog {
   // false keeps it open (the dialog has asked a question or shown why in its items). The dialog
   // is still on the screen meanwhile, so a question asked here appears over it.
   std::function<bool(Dialog&, int index)> onAccept;
+  // Called while the dialog waits for input; true redraws it (a picture that changed meanwhile).
+  std::function<bool(Dialog&)> onIdle;
 };
 
 struct DialogResult {

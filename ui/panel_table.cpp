@@ -13,6 +13,7 @@
 #include "tools/brush_settings.h"
 #include "tools/tool_frame.h"
 #include "ui/brush_panel.h"
+#include "ui/composer_panel.h"
 #include "ui/layout_ids.h"
 #include "ui/loop_result.h"
 #include "ui/main_panels.h"
@@ -161,8 +162,23 @@ constexpr std::array<PanelHandlers, layout::kLayoutCount> MakePanelTable() {
       .click = [](int item, Rect) { return PaintItemClick(item); },
       .press = MapApplyPress,
   };
-  // The composer's panels (scene objects, render settings) come with the composer.
-  table[layout::Animation::kLayout] = {.text = AnimationItemText};
+  table[layout::SceneObjects::kLayout] = {
+      .enabled = SceneItemEnabled,
+      .checked = SceneItemChecked,
+      .click = SceneItemClick,
+      .press = SceneItemPress,
+  };
+  table[layout::RenderSettings::kLayout] = {
+      .enabled = RenderSettingsItemEnabled,
+      .checked = RenderSettingsItemChecked,
+      .click = RenderSettingsItemClick,
+  };
+  // The keyframes come with the animation.
+  table[layout::Animation::kLayout] = {
+      .enabled = [](int item) { return item == layout::Animation::kRender || item == layout::Animation::kSavePicture; },
+      .text = AnimationItemText,
+      .click = [](int item, Rect) { return AnimationItemClick(item); },
+  };
   table[layout::OpticsTools::kLayout] = {
       .enabled = OpticsItemEnabled,
       .checked = OpticsItemChecked,

@@ -21,6 +21,7 @@
 #include "tools/tool_frame.h"
 #include "tools/tool_state.h"
 #include "ui/brush_panel.h"
+#include "ui/composer_panel.h"
 #include "ui/file_commands.h"
 #include "ui/info_dialogs.h"
 #include "ui/layout_ids.h"
@@ -253,6 +254,7 @@ int FrameCurrentObject() {
 int WheelOverView(uint16_t partCode) {
   const int steps = input.wheel;
   input.wheel = 0;
+  if (steps != 0 && partCode == kPartComposerView) return ZoomCamera(steps);
   if (steps == 0 || partCode != kPartModelingView) return kLoopContinue;
   return std::max(int(kLoopContinue), StepZoom(steps));
 }

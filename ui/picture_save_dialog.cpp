@@ -98,10 +98,17 @@ bool AskPictureSaveOptions(uint32_t type) {
 int CommandSaveViewPicture() {
   const SceneObject* object = scene.currentObject;
   if (renderState.viewPicture.size() < size_t(kViewSide) * kViewSide) return 0;
+  std::vector<uint32_t> pixels(renderState.viewPicture.begin(),
+                               renderState.viewPicture.begin() + ptrdiff_t(kViewSide) * kViewSide);
+  for (uint32_t& pixel : pixels) pixel |= 0xFF000000u;  // the view is opaque
+  return CommandSavePixels(pixels, kViewSide, kViewSide, object ? CountedToText(object->name) : std::string());
+}
+
+int CommandSavePixels(std::span<const uint32_t> pixels, int width, int height, std::string name) {
+  if (width <= 0 || height <= 0 || pixels.size() < size_t(width) * size_t(height)) return 0;
   FileSpec spec;
   spec.typeCount = uint16_t(std::size(kWritableTypes));
   std::copy(std::begin(kWritableTypes), std::end(kWritableTypes), spec.fileTypes);
-  std::string name = object ? CountedToText(object->name) : std::string();
   if (name.empty()) name = GetString(kPictureOptionsTitle);
   CountedString proposed = TextToCountedString(name);
   (void)AddExtension(proposed, kWritableTypes[0]);  // a type of the table: always known
@@ -122,11 +129,8 @@ int CommandSaveViewPicture() {
     }
     return kLoopRedrawViewFull;
   }
-  std::vector<uint32_t> pixels(renderState.viewPicture.begin(),
-                               renderState.viewPicture.begin() + ptrdiff_t(kViewSide) * kViewSide);
-  for (uint32_t& pixel : pixels) pixel |= 0xFF000000u;  // the view is opaque
-  (void)SavePicture(spec, pixels, PixelRect{0, 0, int16_t(kViewSide), int16_t(kViewSide)}, size_t(kViewSide) * 4,
-              CurrentPictureSaveOptions());
+  (void)SavePicture(spec, pixels, PixelRect{0, 0, int16_t(height), int16_t(width)}, size_t(width) * 4,
+                    CurrentPictureSaveOptions());  // a failure has been shown
   return kLoopRedrawViewFull;
 }
 

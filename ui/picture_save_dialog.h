@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string>
 
 #include "formats/picture.h"
 #include "ui/dialog.h"
@@ -29,5 +31,8 @@ void ReadPictureOptionsDialog(const Dialog& dialog, PictureSaveOptions& options)
 // The view's "Save view as picture...": the save dialog over the writable picture types, the
 // options, then the modeling view as it is drawn now. A loop result.
 int CommandSaveViewPicture();
+// The same for any picture: `pixels` (width x height, 0xAARRGGBB, top row first) under a proposed
+// `name` (the options' title when empty).
+int CommandSavePixels(std::span<const uint32_t> pixels, int width, int height, std::string name);
 
 }  // namespace tsv

@@ -21,6 +21,7 @@
 #include "ui/object_commands.h"
 #include "ui/object_list.h"
 #include "ui/panel_table.h"
+#include "ui/composer_panel.h"
 #include "ui/panels.h"
 #include "ui/quorvel_panel.h"
 #include "ui/room_panels.h"
@@ -210,7 +211,7 @@ const Canvas& PanelPictureAtScale(const PanelLayout& panel) {
 void DrawViews(Canvas& canvas) {
   const uint32_t background = ColourOf(preferences.modelingBackground);
   if (ui.currentRoom == kComposerRoomNumber) {
-    FillRect(canvas, ui.composerViewRect, ColourOf(preferences.composerBackground));
+    DrawComposerView(canvas);
     return;
   }
   DrawStrip(canvas);
@@ -346,6 +347,8 @@ void SetCurrentRoom(int room) {
   if (room < 1 || room > kRoomCount) return;
   ui.currentRoom = room;
   ui.hoverPanel = ui.hoverItem = 0;
+  // Objects may have changed in the other rooms: the composer shows the scene as it is now.
+  if (room == kComposerRoomNumber) ui.composerPreviewStale = true;
   PlaceRoom(ui.frameWidth, ui.frameHeight, true);
 }
 

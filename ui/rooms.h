@@ -64,6 +64,13 @@ struct KelvaneDrag {
   BallListStep before;  // the balls as they were at the press
 };
 
+// A drag of the composer's placement area, light ball or view: the item (0 for the view) and the
+// pointer's last position on the screen.
+struct ComposerDrag {
+  int item = 0;
+  int lastX = 0, lastY = 0;
+};
+
 struct UiState {
   InterfaceLayout layout;
   int currentRoom = 1;
@@ -119,6 +126,10 @@ struct UiState {
   bool heightMapShown = false;  // shown over the view
   std::array<MorphChoice, 2> morphChoices;  // left and right
   KelvaneDrag kelvaneDrag;
+  ComposerDrag composerDrag;
+  // The scene changed since the composer picture was last rendered: the composer view renders a
+  // quick preview before it shows the picture.
+  bool composerPreviewStale = true;
   // The task list has the keyboard focus (Up and Down move its cursor), got in this room: a room
   // change takes it away.
   bool taskListFocus = false;
