@@ -607,7 +607,7 @@ Dialog MakeFogDialog(const Canvas* preview) {
   Dialog dialog;
   dialog.title = GetString(kFogAndSmoke);
   dialog.width = 2 * kMargin + 2 * kColumn + kFogPreviewSide + 12;
-  dialog.height = 300;
+  dialog.height = 262;
   const auto withId = [&](int index, int id) { dialog.items[size_t(index)].id = id; };
   withId(AddCheckBox(dialog, {kMargin, kMargin, 200, 22}, GetString(kUiFogOn), p.fogAndSmokeOn != 0, GetString(kHoverFogOn)),
          kFogOnItem);
