@@ -528,6 +528,72 @@ void SumPointNormals(const std::vector<Vec3f>& points, std::span<const Triangle>
   }
 }
 
+// The refinement of one point: ten probes along its outward normal, the first `firstProbe` long
+// and each half the one before, each taken when its far end is inside. The probes taken make a
+// number m of 0..1023 (the first probe its bit 512, the last its bit 1), so the probes are a
+// search for the last m still inside. Where the field falls outward along the normal, as it does
+// across a surface, that m is found with fewer looks at the field: none beyond the first probe
+// for a point outside whose first probe ends outside too, else guesses from where the values put
+// the surface (checked on both sides), halving the bracket once the guesses stop closing it. A
+// point outside whose first probe ends inside (another part of the body close by in a crease)
+// takes the probes one by one. The point is moved by the chosen probes in their order.
+constexpr int kProbeCount = 10;
+constexpr uint32_t kProbeFirstBit = 1u << (kProbeCount - 1);
+constexpr uint32_t kProbeTop = (1u << kProbeCount) - 1;
+constexpr int kProbeGuesses = 4;
+
+Vec3f ProbeSpot(const Vec3f& start, const Vec3f& firstProbe, uint32_t m) {
+  Vec3f at = start, probe = firstProbe;
+  for (uint32_t bit = kProbeFirstBit; bit != 0; bit >>= 1) {
+    if ((m & bit) != 0) at = at + probe;
+    probe = probe * 0.5f;
+  }
+  return at;
+}
+
+Vec3f SettleOnSurface(MetaballGrid& g, const Vec3f& start, const Vec3f& firstProbe) {
+  auto inside = [&](uint32_t m, float& value) {
+    value = FieldAtPoint(g, ProbeSpot(start, firstProbe, m));
+    return value >= 0.0f;
+  };
+  float atStart = FieldAtPoint(g, start), atFirst = 0;
+  const bool firstTaken = inside(kProbeFirstBit, atFirst);
+  if (!(atStart >= 0.0f)) {
+    if (!firstTaken) return start;
+    uint32_t m = kProbeFirstBit;
+    for (uint32_t bit = kProbeFirstBit >> 1; bit != 0; bit >>= 1) {
+      float value = 0;
+      if (inside(m | bit, value)) m |= bit;
+    }
+    return ProbeSpot(start, firstProbe, m);
+  }
+  // low is inside (valueLow), high outside (valueHigh).
+  uint32_t low = 0, high = kProbeFirstBit;
+  float valueLow = atStart, valueHigh = atFirst;
+  if (firstTaken) {
+    low = kProbeFirstBit;
+    valueLow = atFirst;
+    if (inside(kProbeTop, valueHigh)) return ProbeSpot(start, firstProbe, kProbeTop);
+    high = kProbeTop;
+  }
+  for (int guesses = 0; high - low > 1; ++guesses) {
+    uint32_t m = low + (high - low) / 2;
+    const float fraction = valueLow / (valueLow - valueHigh);
+    if (guesses < kProbeGuesses && fraction >= 0.0f && fraction <= 1.0f) {
+      m = std::clamp(low + uint32_t(fraction * float(high - low)), low + 1, high - 1);
+    }
+    float value = 0;
+    if (inside(m, value)) {
+      low = m;
+      valueLow = value;
+    } else {
+      high = m;
+      valueHigh = value;
+    }
+  }
+  return ProbeSpot(start, firstProbe, low);
+}
+
 }  // namespace
 
 float MetaballField(const Vec3f& p) {
@@ -662,11 +728,7 @@ void RefineMetaballSurface(SceneObject& object, MetaballMode mode) {
     SumPointNormals(points, triangles, g.normals);
     const float probeLength = 0.5f * Length(g.step);
     for (size_t p = 0; p < points.size(); ++p) {
-      Vec3f probe = Normalised(g.normals[p]) * probeLength;
-      for (int step = 0; step < 10; ++step) {
-        if (FieldAtPoint(g, points[p] + probe) >= 0.0f) points[p] = points[p] + probe;
-        probe = probe * 0.5f;
-      }
+      points[p] = SettleOnSurface(g, points[p], Normalised(g.normals[p]) * probeLength);
     }
   }
   for (Vec3f& p : points) p = p * 1.28f;
