@@ -153,11 +153,16 @@ constexpr std::array<std::array<uint8_t, 256>, 6> BuildCarriedSigns() {
 }
 constexpr std::array<std::array<uint8_t, 256>, 6> kCarriedSigns = BuildCarriedSigns();
 
-// The triangles of one corner mask, as edges.
+// The triangles of one corner mask, as edges, and the same triangles as the cube's crossed edges
+// in the order of their first use (`crossed`, edgeCount of them; `corners` the triangles' corners
+// as places in that order), so that each crossing is looked up once per cube.
 struct CubeCase {
   uint8_t triangleCount = 0;
   uint8_t faces = 0;  // the kFace bits of the faces whose corners are mixed: the surface goes on there
+  uint8_t edgeCount = 0;
   std::array<uint8_t, 36> edges{};
+  std::array<uint8_t, 12> crossed{};
+  std::array<uint8_t, 36> corners{};
 };
 
 // The triangle table, derived rather than typed in. On every face, walked counter-clockwise as
@@ -204,6 +209,16 @@ constexpr std::array<CubeCase, 256> BuildCubeCases() {
         out.edges[out.triangleCount * 3u + 2] = uint8_t(loop[v + 1]);
         ++out.triangleCount;
       }
+    }
+    std::array<int, 12> place{};
+    for (int& at : place) at = -1;
+    for (size_t v = 0; v < out.triangleCount * 3u; ++v) {
+      const uint8_t e = out.edges[v];
+      if (place[e] < 0) {
+        place[e] = out.edgeCount;
+        out.crossed[out.edgeCount++] = e;
+      }
+      out.corners[v] = uint8_t(place[e]);
     }
   }
   return cases;
@@ -255,20 +270,19 @@ inline float Contribution(const BallCoefficients& c, const Vec3f& p, MetaballMod
   return q <= 1.0f ? c.strength * (1.0f - q) / (q + kInsideOffset) : 0.0f;
 }
 
-// The cache is laid out in blocks of 4 x 4 x 4 grid vertices (block order i, j, k, and the same
-// order inside a block), so that a cube's eight corners lie in one block or in blocks next to it
-// rather than in three planes of the whole grid apart.
-constexpr int kCacheBlockShift = 2;
-constexpr int kCacheBlockMask = (1 << kCacheBlockShift) - 1;
-size_t CacheBlocksPerAxis(int resolution) { return (size_t(resolution) + 1 + size_t(kCacheBlockMask)) >> kCacheBlockShift; }
-
+// The cache holds the grid vertices in order i, j, k, so a cube's corners lie at fixed offsets
+// from its corner 0 (CornerOffsets).
 size_t CacheIndex(const MetaballGrid& g, int i, int j, int k) {
-  const size_t blocks = g.cacheBlocksPerAxis;
-  const size_t block = (size_t(i >> kCacheBlockShift) * blocks + size_t(j >> kCacheBlockShift)) * blocks +
-                       size_t(k >> kCacheBlockShift);
-  const size_t inside = (size_t(i & kCacheBlockMask) << (2 * kCacheBlockShift)) |
-                        (size_t(j & kCacheBlockMask) << kCacheBlockShift) | size_t(k & kCacheBlockMask);
-  return (block << (3 * kCacheBlockShift)) | inside;
+  const size_t side = size_t(g.resolution) + 1;
+  return (size_t(i) * side + size_t(j)) * side + size_t(k);
+}
+
+using CornerOffsets = std::array<size_t, 8>;
+CornerOffsets CornerOffsetsOf(const MetaballGrid& g) {
+  CornerOffsets offsets{};
+  const size_t side = size_t(g.resolution) + 1;
+  for (size_t c = 0; c < 8; ++c) offsets[c] = (size_t(kCorners[c].x) * side + size_t(kCorners[c].y)) * side + size_t(kCorners[c].z);
+  return offsets;
 }
 
 size_t BinOfVertex(const MetaballGrid& g, int i, int j, int k) {
@@ -370,24 +384,51 @@ float GridValue(MetaballGrid& g, size_t index, int i, int j, int k) {
 bool IsVisited(const MetaballGrid& g, size_t cell) { return (g.visited[cell >> 3] & (0x80u >> (cell & 7))) != 0; }
 void MarkVisited(MetaballGrid& g, size_t cell) { g.visited[cell >> 3] = uint8_t(g.visited[cell >> 3] | (0x80u >> (cell & 7))); }
 
-// The output vertex where the surface crosses edge `e` of cube (i, j, k), made on first use.
-// `corners` holds the cache indices of the cube's eight corners.
-uint32_t EdgeVertex(MetaballGrid& g, const std::array<size_t, 8>& corners, int i, int j, int k, int e) {
-  const EdgeRef& r = kEdgeRefs[size_t(e)];
-  const size_t index = corners[size_t(kEdgeCorners[size_t(e)][0])];
-  int32_t& slot = g.cache[index].edgeVertex[size_t(r.axis)];
-  if (slot >= 0) return uint32_t(slot);
-  const int vi = i + r.x, vj = j + r.y, vk = k + r.z;
-  const int wi = vi + (r.axis == 0), wj = vj + (r.axis == 1), wk = vk + (r.axis == 2);
-  const size_t other = corners[size_t(kEdgeCorners[size_t(e)][1])];
-  const float a = g.cache[index].field, b = g.cache[other].field;
+// The corners of cube (i, j, k) (corner 0 at cache index `base`) that `known` leaves out, looked
+// up or computed, added to `mask`.
+inline uint8_t CornerSigns(MetaballGrid& g, size_t base, const CornerOffsets& offsets, int i, int j, int k,
+                           uint8_t mask, uint8_t known) {
+  for (size_t c = 0; c < 8; ++c) {
+    if ((known >> c) & 1u) continue;
+    const Corner& d = kCorners[c];
+    const float value = GridValue(g, base + offsets[c], i + d.x, j + d.y, k + d.z);
+    mask = uint8_t(mask | (uint32_t(value >= 0.0f) << c));
+  }
+  return mask;
+}
+
+// The output vertex where the surface crosses the grid edge from vertex (vi, vj, vk) along `axis`,
+// the field `a` at that end and `b` at the other.
+int32_t NewEdgeVertex(MetaballGrid& g, float a, float b, int vi, int vj, int vk, int axis) {
+  const int wi = vi + (axis == 0), wj = vj + (axis == 1), wk = vk + (axis == 2);
   // Fields beyond single precision (balls of huge strength both ways) give no fraction: the middle.
   const float ratio = a / (a - b);
   const float t = std::isnan(ratio) ? 0.5f : std::clamp(ratio, kEdgeMargin, 1.0f - kEdgeMargin);
   const Vec3f from = VertexPosition(g, vi, vj, vk), to = VertexPosition(g, wi, wj, wk);
   g.points.push_back(from + (to - from) * t);
-  slot = int32_t(g.points.size() - 1);
-  return uint32_t(slot);
+  return int32_t(g.points.size() - 1);
+}
+
+// The triangles of cube (i, j, k) with corner mask `mask`: each crossed edge's output vertex made
+// on its first use by any cube around the edge and found in the cache by the others.
+inline void EmitCube(MetaballGrid& g, size_t base, const CornerOffsets& offsets, int i, int j, int k, uint8_t mask) {
+  const CubeCase& cubeCase = kCubeCases[mask];
+  std::array<uint32_t, 12> vertices;
+  for (size_t d = 0; d < cubeCase.edgeCount; ++d) {
+    const uint8_t e = cubeCase.crossed[d];
+    const EdgeRef& r = kEdgeRefs[e];
+    GridVertex& low = g.cache[base + offsets[size_t(kEdgeCorners[e][0])]];
+    int32_t& slot = low.edgeVertex[size_t(r.axis)];
+    if (slot < 0) {
+      const float high = g.cache[base + offsets[size_t(kEdgeCorners[e][1])]].field;
+      slot = NewEdgeVertex(g, low.field, high, i + r.x, j + r.y, k + r.z, r.axis);
+    }
+    vertices[d] = uint32_t(slot);
+  }
+  for (size_t t = 0; t < cubeCase.triangleCount; ++t) {
+    const uint8_t* corner = &cubeCase.corners[t * 3];
+    g.triangles.push_back(Triangle{vertices[corner[0]], vertices[corner[1]], vertices[corner[2]]});
+  }
 }
 
 // Prepares the grid for one run: coefficients, box, step and origin, the ball blocks, and the
@@ -435,9 +476,7 @@ bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
   const size_t side = size_t(n) + 1;
   if (g.resolution != n) {
     g.resolution = n;
-    g.cacheBlocksPerAxis = CacheBlocksPerAxis(n);
-    const size_t blocks = g.cacheBlocksPerAxis;
-    g.cache.assign(blocks * blocks * blocks << (3 * kCacheBlockShift), GridVertex{});
+    g.cache.assign(side * side * side, GridVertex{});
     g.visited.assign((size_t(n) * n * n + 7) / 8, 0);
     g.touched.clear();
   } else {
@@ -616,33 +655,46 @@ int FollowCube(CubeEntry& entry, uint8_t known) {
   entry.faces = 0;
   if (i < 0 || j < 0 || k < 0 || i >= n || j >= n || k >= n) return -1;
   const size_t cell = (size_t(i) * size_t(n) + size_t(j)) * size_t(n) + size_t(k);
-  const bool visited = IsVisited(g, cell);
-  std::array<size_t, 8> corners;
-  for (size_t c = 0; c < 8; ++c) corners[c] = CacheIndex(g, i + kCorners[c].x, j + kCorners[c].y, k + kCorners[c].z);
+  const size_t base = CacheIndex(g, i, j, k);
+  const CornerOffsets offsets = CornerOffsetsOf(g);
   // A visited cube's corners are all in the cache.
-  uint8_t mask = uint8_t(entry.mask & known);
-  for (size_t c = 0; c < 8; ++c) {
-    if ((known >> c) & 1u) continue;
-    const Corner& d = kCorners[c];
-    if (GridValue(g, corners[c], i + d.x, j + d.y, k + d.z) >= 0.0f) mask = uint8_t(mask | (1u << c));
-  }
-  entry.mask = mask;
-  if (visited) return 0;
+  entry.mask = CornerSigns(g, base, offsets, i, j, k, uint8_t(entry.mask & known), known);
+  if (IsVisited(g, cell)) return 0;
   MarkVisited(g, cell);
-  const CubeCase& cubeCase = kCubeCases[mask];
-  std::array<int32_t, 12> vertexOfEdge;
-  vertexOfEdge.fill(-1);
-  for (size_t t = 0; t < cubeCase.triangleCount; ++t) {
-    Triangle triangle;
-    for (size_t v = 0; v < 3; ++v) {
-      const uint8_t e = cubeCase.edges[t * 3 + v];
-      if (vertexOfEdge[e] < 0) vertexOfEdge[e] = int32_t(EdgeVertex(g, corners, i, j, k, e));
-      triangle[v] = uint32_t(vertexOfEdge[e]);
-    }
-    g.triangles.push_back(triangle);
-  }
-  entry.faces = cubeCase.faces;
+  EmitCube(g, base, offsets, i, j, k, entry.mask);
+  entry.faces = kCubeCases[entry.mask].faces;
   return 1;
+}
+
+// PushNeighbour until the stack is empty, in one loop: the same steps in the same order, with the
+// strides of the grid worked out once. False when the cancel gesture ended it.
+bool FollowSurface(MetaballGrid& g, bool interactive, size_t& steps) {
+  std::vector<CubeEntry>& stack = g.stack;
+  const int n = g.resolution;
+  const size_t cells = size_t(n), side = size_t(n) + 1;
+  const CornerOffsets offsets = CornerOffsetsOf(g);
+  while (!stack.empty()) {
+    CubeEntry& top = stack.back();
+    if (top.faces == 0) {
+      stack.pop_back();
+      continue;
+    }
+    if (interactive && ++steps % kCancelInterval == 0 && CancelRequested()) return false;
+    const size_t f = size_t(std::countr_zero(unsigned(top.faces)));
+    top.faces = uint8_t(top.faces & (top.faces - 1));
+    const Face& face = kFaces[f];
+    const int i = top.i + face.dx, j = top.j + face.dy, k = top.k + face.dz;
+    if (unsigned(i) >= unsigned(n) || unsigned(j) >= unsigned(n) || unsigned(k) >= unsigned(n)) continue;
+    const size_t cell = (size_t(i) * cells + size_t(j)) * cells + size_t(k);
+    if (IsVisited(g, cell)) continue;
+    MarkVisited(g, cell);
+    const size_t base = (size_t(i) * side + size_t(j)) * side + size_t(k);
+    const uint8_t mask = CornerSigns(g, base, offsets, i, j, k, kCarriedSigns[f][top.mask], kCarriedKnown[f]);
+    EmitCube(g, base, offsets, i, j, k, mask);
+    const uint8_t faces = kCubeCases[mask].faces;
+    if (faces != 0) stack.push_back(CubeEntry{int16_t(i), int16_t(j), int16_t(k), faces, mask});
+  }
+  return true;
 }
 
 }  // namespace
@@ -702,14 +754,7 @@ bool ExtractMetaballSurface(MetaballMode mode, int resolution, bool interactive)
       AdvanceProgress(int(done * kProgressMax / total), -1);
     }
     if (SeedCube(total - 1 - done) != 1) continue;
-    while (!g.stack.empty()) {
-      if (g.stack.back().faces == 0) {
-        g.stack.pop_back();
-        continue;
-      }
-      PushNeighbour();
-      if (interactive && ++cubes % kCancelInterval == 0 && CancelRequested()) return false;
-    }
+    if (!FollowSurface(g, interactive, cubes)) return false;
   }
   return true;
 }

@@ -108,10 +108,8 @@ struct MetaballGrid {
   MetaballMode mode = MetaballMode::Kelvane;
   float threshold = 0;          // the threshold of the last run (T, or the Atomize one)
   Vec3f origin{}, step{};       // grid vertex (i, j, k) lies at origin + (i, j, k) * step
-  // The (N + 1)^3 grid vertices in blocks of 4 x 4 x 4 (cacheBlocksPerAxis a side): each one's
-  // field value and the output vertices on its edges, side by side so that one look at a corner
-  // brings both.
-  size_t cacheBlocksPerAxis = 0;
+  // The (N + 1)^3 grid vertices, index (i (N + 1) + j) (N + 1) + k: each one's field value and
+  // the output vertices on its edges, side by side so that one look at a corner brings both.
   std::vector<GridVertex> cache;
   std::vector<uint8_t> visited; // one bit per cell (i N + j) N + k, most significant bit first
   // The grid vertices whose cache entries the last run filled: only these are set back before
