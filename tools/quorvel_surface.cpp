@@ -373,7 +373,7 @@ Vec3f VertexPosition(const MetaballGrid& g, int i, int j, int k) {
 }
 
 float GridValue(MetaballGrid& g, size_t index, int i, int j, int k) {
-  float& value = g.cache[index].field;
+  float& value = g.field[index];
   if (value < -190000.0f) {
     value = FieldInBin(g, BinOfVertex(g, i, j, k), VertexPosition(g, i, j, k));
     g.touched.push_back(uint32_t(index));
@@ -417,11 +417,11 @@ inline void EmitCube(MetaballGrid& g, size_t base, const CornerOffsets& offsets,
   for (size_t d = 0; d < cubeCase.edgeCount; ++d) {
     const uint8_t e = cubeCase.crossed[d];
     const EdgeRef& r = kEdgeRefs[e];
-    GridVertex& low = g.cache[base + offsets[size_t(kEdgeCorners[e][0])]];
-    int32_t& slot = low.edgeVertex[size_t(r.axis)];
+    const size_t low = base + offsets[size_t(kEdgeCorners[e][0])];
+    int32_t& slot = g.edgeVertex[low][size_t(r.axis)];
     if (slot < 0) {
-      const float high = g.cache[base + offsets[size_t(kEdgeCorners[e][1])]].field;
-      slot = NewEdgeVertex(g, low.field, high, i + r.x, j + r.y, k + r.z, r.axis);
+      const float high = g.field[base + offsets[size_t(kEdgeCorners[e][1])]];
+      slot = NewEdgeVertex(g, g.field[low], high, i + r.x, j + r.y, k + r.z, r.axis);
     }
     vertices[d] = uint32_t(slot);
   }
@@ -476,12 +476,14 @@ bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
   const size_t side = size_t(n) + 1;
   if (g.resolution != n) {
     g.resolution = n;
-    g.cache.assign(side * side * side, GridVertex{});
+    g.field.assign(side * side * side, kUncomputedField);
+    g.edgeVertex.assign(side * side * side, kNoEdgeVertices);
     g.visited.assign((size_t(n) * n * n + 7) / 8, 0);
     g.touched.clear();
   } else {
     for (uint32_t index : g.touched) {
-      g.cache[index] = GridVertex{};
+      g.field[index] = kUncomputedField;
+      g.edgeVertex[index] = kNoEdgeVertices;
     }
     g.touched.clear();
     std::fill(g.visited.begin(), g.visited.end(), uint8_t(0));

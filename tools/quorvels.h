@@ -85,12 +85,8 @@ struct BallCoefficients {
   float inverseRadiusSquared = 0;   // 1 / r1^2 (Atomize)
 };
 
-// One grid vertex: its field value minus the threshold (kUncomputedField until computed) and the
-// output vertex on each of its three edges towards +x, +y, +z (-1: none yet).
-struct GridVertex {
-  float field = kUncomputedField;
-  std::array<int32_t, 3> edgeVertex{-1, -1, -1};
-};
+// A grid vertex's output vertices on its three edges towards +x, +y, +z before any is made.
+inline constexpr std::array<int32_t, 3> kNoEdgeVertices{-1, -1, -1};
 
 // A cube of the surface-following stack: its cell, the faces still to explore (kFace* bits) and
 // the inside mask of its corners (bits 0..3 the lower y face, 4..7 the upper one).
@@ -108,9 +104,11 @@ struct MetaballGrid {
   MetaballMode mode = MetaballMode::Kelvane;
   float threshold = 0;          // the threshold of the last run (T, or the Atomize one)
   Vec3f origin{}, step{};       // grid vertex (i, j, k) lies at origin + (i, j, k) * step
-  // The (N + 1)^3 grid vertices, index (i (N + 1) + j) (N + 1) + k: each one's field value and
-  // the output vertices on its edges, side by side so that one look at a corner brings both.
-  std::vector<GridVertex> cache;
+  // The (N + 1)^3 grid vertices, index (i (N + 1) + j) (N + 1) + k: each one's field value minus
+  // the threshold (kUncomputedField until computed), and apart from them, so that the corner
+  // signs read densely packed values, the output vertices on its edges.
+  std::vector<float> field;
+  std::vector<std::array<int32_t, 3>> edgeVertex;
   std::vector<uint8_t> visited; // one bit per cell (i N + j) N + k, most significant bit first
   // The grid vertices whose cache entries the last run filled: only these are set back before
   // the next run, so a run costs what its surface costs, not what the grid does.
