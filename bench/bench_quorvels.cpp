@@ -150,3 +150,14 @@ void Dump(benchmark::State& state) {
 }
 BENCHMARK(Dump)->Iterations(1);
 }}  // namespace tsv
+// TEMP-ONCE
+namespace tsv { namespace {
+void Once(benchmark::State& state) {
+  const bool atoms = state.range(0) == 1;
+  (void)Start(atoms ? Atoms() : EightBalls());
+  for (auto _ : state) {
+    for (int r = 0; r < (atoms ? 1 : 10); ++r) (void)ExtractMetaballSurface(atoms ? MetaballMode::Atomize : MetaballMode::Kelvane, 128);
+  }
+}
+BENCHMARK(Once)->Arg(0)->Arg(1)->Iterations(1);
+}}

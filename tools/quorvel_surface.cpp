@@ -397,6 +397,44 @@ inline uint8_t CornerSigns(MetaballGrid& g, size_t base, const CornerOffsets& of
   return mask;
 }
 
+// The four corners of a cube reached through face f that it does not share with the cube left
+// behind.
+constexpr std::array<std::array<uint8_t, 4>, 6> BuildNewCorners() {
+  std::array<std::array<uint8_t, 4>, 6> corners{};
+  for (size_t f = 0; f < 6; ++f) {
+    size_t q = 0;
+    for (size_t c = 0; c < 8; ++c) {
+      if (((kCarriedKnown[f] >> c) & 1u) == 0) corners[f][q++] = uint8_t(c);
+    }
+  }
+  return corners;
+}
+constexpr std::array<std::array<uint8_t, 4>, 6> kNewCorners = BuildNewCorners();
+
+// CornerSigns for a cube reached through face f, the carried signs in `mask`: the four new
+// corners are read at once, and only those not computed yet are computed, so that the branches
+// the reading takes do not depend on which ones are.
+inline uint8_t NewCornerSigns(MetaballGrid& g, size_t base, const CornerOffsets& offsets, int i, int j, int k, size_t f,
+                              uint8_t mask) {
+  const std::array<uint8_t, 4>& corners = kNewCorners[f];
+  float* field = g.field.data();
+  std::array<size_t, 4> index;
+  uint32_t missing = 0;
+  for (size_t q = 0; q < 4; ++q) {
+    index[q] = base + offsets[corners[q]];
+    missing |= uint32_t(field[index[q]] < -190000.0f) << q;
+  }
+  while (missing != 0) {
+    const size_t q = size_t(std::countr_zero(missing));
+    missing &= missing - 1;
+    const Corner& d = kCorners[corners[q]];
+    field[index[q]] = FieldInBin(g, BinOfVertex(g, i + d.x, j + d.y, k + d.z), VertexPosition(g, i + d.x, j + d.y, k + d.z));
+    g.touched.push_back(uint32_t(index[q]));
+  }
+  for (size_t q = 0; q < 4; ++q) mask = uint8_t(mask | (uint32_t(field[index[q]] >= 0.0f) << corners[q]));
+  return mask;
+}
+
 // The output vertex where the surface crosses the grid edge from vertex (vi, vj, vk) along `axis`,
 // the field `a` at that end and `b` at the other.
 int32_t NewEdgeVertex(MetaballGrid& g, float a, float b, int vi, int vj, int vk, int axis) {
@@ -691,7 +729,7 @@ bool FollowSurface(MetaballGrid& g, bool interactive, size_t& steps) {
     if (IsVisited(g, cell)) continue;
     MarkVisited(g, cell);
     const size_t base = (size_t(i) * side + size_t(j)) * side + size_t(k);
-    const uint8_t mask = CornerSigns(g, base, offsets, i, j, k, kCarriedSigns[f][top.mask], kCarriedKnown[f]);
+    const uint8_t mask = NewCornerSigns(g, base, offsets, i, j, k, f, kCarriedSigns[f][top.mask]);
     EmitCube(g, base, offsets, i, j, k, mask);
     const uint8_t faces = kCubeCases[mask].faces;
     if (faces != 0) stack.push_back(CubeEntry{int16_t(i), int16_t(j), int16_t(k), faces, mask});
