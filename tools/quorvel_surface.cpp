@@ -270,19 +270,35 @@ inline float Contribution(const BallCoefficients& c, const Vec3f& p, MetaballMod
   return q <= 1.0f ? c.strength * (1.0f - q) / (q + kInsideOffset) : 0.0f;
 }
 
-// The cache holds the grid vertices in order i, j, k, so a cube's corners lie at fixed offsets
-// from its corner 0 (CornerOffsets).
-size_t CacheIndex(const MetaballGrid& g, int i, int j, int k) {
-  const size_t side = size_t(g.resolution) + 1;
-  return (size_t(i) * side + size_t(j)) * side + size_t(k);
+// The cache holds the grid vertices plane by plane along i, each plane in tiles of 4 x 4 (j, k)
+// vertices (16 values, one cache line of field values): a surface crossing a plane reads most of
+// the values of each tile it loads, whichever way it runs.
+constexpr int kTileShift = 2;
+constexpr int kTileMask = (1 << kTileShift) - 1;
+
+struct CacheLayout {
+  size_t tilesK = 0;  // tiles along k
+  size_t plane = 0;   // values per plane
+};
+
+CacheLayout LayoutOf(int resolution) {
+  const size_t tiles = (size_t(resolution) + 1 + size_t(kTileMask)) >> kTileShift;
+  return {tiles, tiles * tiles << (2 * kTileShift)};
 }
 
-using CornerOffsets = std::array<size_t, 8>;
-CornerOffsets CornerOffsetsOf(const MetaballGrid& g) {
-  CornerOffsets offsets{};
-  const size_t side = size_t(g.resolution) + 1;
-  for (size_t c = 0; c < 8; ++c) offsets[c] = (size_t(kCorners[c].x) * side + size_t(kCorners[c].y)) * side + size_t(kCorners[c].z);
-  return offsets;
+inline size_t InPlane(const CacheLayout& layout, int j, int k) {
+  return ((size_t(j >> kTileShift) * layout.tilesK + size_t(k >> kTileShift)) << (2 * kTileShift)) |
+         (size_t(j & kTileMask) << kTileShift) | size_t(k & kTileMask);
+}
+
+// The cache indices of the eight corners of cube (i, j, k).
+using CubeCorners = std::array<size_t, 8>;
+inline CubeCorners CornersOf(const CacheLayout& layout, int i, int j, int k) {
+  const size_t low = size_t(i) * layout.plane, high = low + layout.plane;
+  const size_t a = InPlane(layout, j, k), b = InPlane(layout, j, k + 1);
+  const size_t c = InPlane(layout, j + 1, k), d = InPlane(layout, j + 1, k + 1);
+  // kCorners: 0 (0,0,0), 1 (1,0,0), 2 (1,0,1), 3 (0,0,1), then the same one step up in j.
+  return {low + a, high + a, high + b, low + b, low + c, high + c, high + d, low + d};
 }
 
 size_t BinOfVertex(const MetaballGrid& g, int i, int j, int k) {
@@ -386,12 +402,12 @@ void MarkVisited(MetaballGrid& g, size_t cell) { g.visited[cell >> 3] = uint8_t(
 
 // The corners of cube (i, j, k) (corner 0 at cache index `base`) that `known` leaves out, looked
 // up or computed, added to `mask`.
-inline uint8_t CornerSigns(MetaballGrid& g, size_t base, const CornerOffsets& offsets, int i, int j, int k,
+inline uint8_t CornerSigns(MetaballGrid& g, const CubeCorners& corners, int i, int j, int k,
                            uint8_t mask, uint8_t known) {
   for (size_t c = 0; c < 8; ++c) {
     if ((known >> c) & 1u) continue;
     const Corner& d = kCorners[c];
-    const float value = GridValue(g, base + offsets[c], i + d.x, j + d.y, k + d.z);
+    const float value = GridValue(g, corners[c], i + d.x, j + d.y, k + d.z);
     mask = uint8_t(mask | (uint32_t(value >= 0.0f) << c));
   }
   return mask;
@@ -414,14 +430,14 @@ constexpr std::array<std::array<uint8_t, 4>, 6> kNewCorners = BuildNewCorners();
 // CornerSigns for a cube reached through face f, the carried signs in `mask`: the four new
 // corners are read at once, and only those not computed yet are computed, so that the branches
 // the reading takes do not depend on which ones are.
-inline uint8_t NewCornerSigns(MetaballGrid& g, size_t base, const CornerOffsets& offsets, int i, int j, int k, size_t f,
+inline uint8_t NewCornerSigns(MetaballGrid& g, const CubeCorners& cube, int i, int j, int k, size_t f,
                               uint8_t mask) {
   const std::array<uint8_t, 4>& corners = kNewCorners[f];
   float* field = g.field.data();
   std::array<size_t, 4> index;
   uint32_t missing = 0;
   for (size_t q = 0; q < 4; ++q) {
-    index[q] = base + offsets[corners[q]];
+    index[q] = cube[corners[q]];
     missing |= uint32_t(field[index[q]] < -190000.0f) << q;
   }
   while (missing != 0) {
@@ -449,16 +465,16 @@ int32_t NewEdgeVertex(MetaballGrid& g, float a, float b, int vi, int vj, int vk,
 
 // The triangles of cube (i, j, k) with corner mask `mask`: each crossed edge's output vertex made
 // on its first use by any cube around the edge and found in the cache by the others.
-inline void EmitCube(MetaballGrid& g, size_t base, const CornerOffsets& offsets, int i, int j, int k, uint8_t mask) {
+inline void EmitCube(MetaballGrid& g, const CubeCorners& corners, int i, int j, int k, uint8_t mask) {
   const CubeCase& cubeCase = kCubeCases[mask];
   std::array<uint32_t, 12> vertices;
   for (size_t d = 0; d < cubeCase.edgeCount; ++d) {
     const uint8_t e = cubeCase.crossed[d];
     const EdgeRef& r = kEdgeRefs[e];
-    const size_t low = base + offsets[size_t(kEdgeCorners[e][0])];
+    const size_t low = corners[size_t(kEdgeCorners[e][0])];
     int32_t& slot = g.edgeVertex[low][size_t(r.axis)];
     if (slot < 0) {
-      const float high = g.field[base + offsets[size_t(kEdgeCorners[e][1])]];
+      const float high = g.field[corners[size_t(kEdgeCorners[e][1])]];
       slot = NewEdgeVertex(g, g.field[low], high, i + r.x, j + r.y, k + r.z, r.axis);
     }
     vertices[d] = uint32_t(slot);
@@ -514,8 +530,9 @@ bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
   const size_t side = size_t(n) + 1;
   if (g.resolution != n) {
     g.resolution = n;
-    g.field.assign(side * side * side, kUncomputedField);
-    g.edgeVertex.assign(side * side * side, kNoEdgeVertices);
+    const CacheLayout layout = LayoutOf(n);
+    g.field.assign(side * layout.plane, kUncomputedField);
+    g.edgeVertex.assign(side * layout.plane, kNoEdgeVertices);
     g.visited.assign((size_t(n) * n * n + 7) / 8, 0);
     g.touched.clear();
   } else {
@@ -695,13 +712,12 @@ int FollowCube(CubeEntry& entry, uint8_t known) {
   entry.faces = 0;
   if (i < 0 || j < 0 || k < 0 || i >= n || j >= n || k >= n) return -1;
   const size_t cell = (size_t(i) * size_t(n) + size_t(j)) * size_t(n) + size_t(k);
-  const size_t base = CacheIndex(g, i, j, k);
-  const CornerOffsets offsets = CornerOffsetsOf(g);
+  const CubeCorners corners = CornersOf(LayoutOf(n), i, j, k);
   // A visited cube's corners are all in the cache.
-  entry.mask = CornerSigns(g, base, offsets, i, j, k, uint8_t(entry.mask & known), known);
+  entry.mask = CornerSigns(g, corners, i, j, k, uint8_t(entry.mask & known), known);
   if (IsVisited(g, cell)) return 0;
   MarkVisited(g, cell);
-  EmitCube(g, base, offsets, i, j, k, entry.mask);
+  EmitCube(g, corners, i, j, k, entry.mask);
   entry.faces = kCubeCases[entry.mask].faces;
   return 1;
 }
@@ -711,8 +727,8 @@ int FollowCube(CubeEntry& entry, uint8_t known) {
 bool FollowSurface(MetaballGrid& g, bool interactive, size_t& steps) {
   std::vector<CubeEntry>& stack = g.stack;
   const int n = g.resolution;
-  const size_t cells = size_t(n), side = size_t(n) + 1;
-  const CornerOffsets offsets = CornerOffsetsOf(g);
+  const size_t cells = size_t(n);
+  const CacheLayout layout = LayoutOf(n);
   while (!stack.empty()) {
     CubeEntry& top = stack.back();
     if (top.faces == 0) {
@@ -728,9 +744,9 @@ bool FollowSurface(MetaballGrid& g, bool interactive, size_t& steps) {
     const size_t cell = (size_t(i) * cells + size_t(j)) * cells + size_t(k);
     if (IsVisited(g, cell)) continue;
     MarkVisited(g, cell);
-    const size_t base = (size_t(i) * side + size_t(j)) * side + size_t(k);
-    const uint8_t mask = NewCornerSigns(g, base, offsets, i, j, k, f, kCarriedSigns[f][top.mask]);
-    EmitCube(g, base, offsets, i, j, k, mask);
+    const CubeCorners corners = CornersOf(layout, i, j, k);
+    const uint8_t mask = NewCornerSigns(g, corners, i, j, k, f, kCarriedSigns[f][top.mask]);
+    EmitCube(g, corners, i, j, k, mask);
     const uint8_t faces = kCubeCases[mask].faces;
     if (faces != 0) stack.push_back(CubeEntry{int16_t(i), int16_t(j), int16_t(k), faces, mask});
   }
