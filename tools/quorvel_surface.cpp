@@ -388,27 +388,38 @@ Vec3f VertexPosition(const MetaballGrid& g, int i, int j, int k) {
   return {g.origin.x + float(i) * g.step.x, g.origin.y + float(j) * g.step.y, g.origin.z + float(k) * g.step.z};
 }
 
-float GridValue(MetaballGrid& g, size_t index, int i, int j, int k) {
-  float& value = g.field[index];
-  if (value < -190000.0f) {
-    value = FieldInBin(g, BinOfVertex(g, i, j, k), VertexPosition(g, i, j, k));
-    g.touched.push_back(uint32_t(index));
-  }
-  return value;
+// Whether grid vertex `index` has its record in this run at place r. Record 0 is nobody's, and
+// stands in for places beyond the records, so that the look takes no branch.
+constexpr uint32_t kNoVertex = UINT32_MAX;
+inline bool HasRecordAt(const MetaballGrid& g, uint32_t r, size_t index) {
+  const uint32_t at = r < g.records.size() ? r : 0;
+  return g.records[at].vertex == index;
+}
+
+// A new record for grid vertex `index` at (i, j, k), with its field computed.
+uint32_t NewRecord(MetaballGrid& g, size_t index, int i, int j, int k) {
+  const uint32_t r = uint32_t(g.records.size());
+  g.records.push_back(GridRecord{uint32_t(index), FieldInBin(g, BinOfVertex(g, i, j, k), VertexPosition(g, i, j, k))});
+  g.recordOf[index] = r;
+  return r;
 }
 
 bool IsVisited(const MetaballGrid& g, size_t cell) { return (g.visited[cell >> 3] & (0x80u >> (cell & 7))) != 0; }
 void MarkVisited(MetaballGrid& g, size_t cell) { g.visited[cell >> 3] = uint8_t(g.visited[cell >> 3] | (0x80u >> (cell & 7))); }
 
-// The corners of cube (i, j, k) (corner 0 at cache index `base`) that `known` leaves out, looked
-// up or computed, added to `mask`.
-inline uint8_t CornerSigns(MetaballGrid& g, const CubeCorners& corners, int i, int j, int k,
-                           uint8_t mask, uint8_t known) {
+// The records of the eight corners of cube (i, j, k) into `records`, and the signs of those that
+// `known` leaves out added to `mask`.
+using CornerRecords = std::array<uint32_t, 8>;
+inline uint8_t CornerSigns(MetaballGrid& g, const CubeCorners& corners, int i, int j, int k, uint8_t mask,
+                           uint8_t known, CornerRecords& records) {
   for (size_t c = 0; c < 8; ++c) {
+    records[c] = g.recordOf[corners[c]];
+    if (!HasRecordAt(g, records[c], corners[c])) {
+      const Corner& d = kCorners[c];
+      records[c] = NewRecord(g, corners[c], i + d.x, j + d.y, k + d.z);
+    }
     if ((known >> c) & 1u) continue;
-    const Corner& d = kCorners[c];
-    const float value = GridValue(g, corners[c], i + d.x, j + d.y, k + d.z);
-    mask = uint8_t(mask | (uint32_t(value >= 0.0f) << c));
+    mask = uint8_t(mask | (uint32_t(g.records[records[c]].field >= 0.0f) << c));
   }
   return mask;
 }
@@ -430,24 +441,20 @@ constexpr std::array<std::array<uint8_t, 4>, 6> kNewCorners = BuildNewCorners();
 // CornerSigns for a cube reached through face f, the carried signs in `mask`: the four new
 // corners are read at once, and only those not computed yet are computed, so that the branches
 // the reading takes do not depend on which ones are.
-inline uint8_t NewCornerSigns(MetaballGrid& g, const CubeCorners& cube, int i, int j, int k, size_t f,
-                              uint8_t mask) {
+inline uint8_t NewCornerSigns(MetaballGrid& g, const CubeCorners& cube, int i, int j, int k, size_t f, uint8_t mask,
+                              CornerRecords& records) {
+  for (size_t c = 0; c < 8; ++c) records[c] = g.recordOf[cube[c]];
   const std::array<uint8_t, 4>& corners = kNewCorners[f];
-  float* field = g.field.data();
-  std::array<size_t, 4> index;
   uint32_t missing = 0;
   for (size_t q = 0; q < 4; ++q) {
-    index[q] = cube[corners[q]];
-    missing |= uint32_t(field[index[q]] < -190000.0f) << q;
+    missing |= uint32_t(!HasRecordAt(g, records[corners[q]], cube[corners[q]])) << q;
   }
   while (missing != 0) {
-    const size_t q = size_t(std::countr_zero(missing));
+    const size_t c = corners[size_t(std::countr_zero(missing))];
     missing &= missing - 1;
-    const Corner& d = kCorners[corners[q]];
-    field[index[q]] = FieldInBin(g, BinOfVertex(g, i + d.x, j + d.y, k + d.z), VertexPosition(g, i + d.x, j + d.y, k + d.z));
-    g.touched.push_back(uint32_t(index[q]));
+    records[c] = NewRecord(g, cube[c], i + kCorners[c].x, j + kCorners[c].y, k + kCorners[c].z);
   }
-  for (size_t q = 0; q < 4; ++q) mask = uint8_t(mask | (uint32_t(field[index[q]] >= 0.0f) << corners[q]));
+  for (const uint8_t c : corners) mask = uint8_t(mask | (uint32_t(g.records[records[c]].field >= 0.0f) << c));
   return mask;
 }
 
@@ -465,17 +472,17 @@ int32_t NewEdgeVertex(MetaballGrid& g, float a, float b, int vi, int vj, int vk,
 
 // The triangles of cube (i, j, k) with corner mask `mask`: each crossed edge's output vertex made
 // on its first use by any cube around the edge and found in the cache by the others.
-inline void EmitCube(MetaballGrid& g, const CubeCorners& corners, int i, int j, int k, uint8_t mask) {
+inline void EmitCube(MetaballGrid& g, const CornerRecords& records, int i, int j, int k, uint8_t mask) {
   const CubeCase& cubeCase = kCubeCases[mask];
   std::array<uint32_t, 12> vertices;
   for (size_t d = 0; d < cubeCase.edgeCount; ++d) {
     const uint8_t e = cubeCase.crossed[d];
     const EdgeRef& r = kEdgeRefs[e];
-    const size_t low = corners[size_t(kEdgeCorners[e][0])];
-    int32_t& slot = g.edgeVertex[low][size_t(r.axis)];
+    GridRecord& low = g.records[records[size_t(kEdgeCorners[e][0])]];
+    int32_t& slot = low.edgeVertex[size_t(r.axis)];
     if (slot < 0) {
-      const float high = g.field[corners[size_t(kEdgeCorners[e][1])]];
-      slot = NewEdgeVertex(g, g.field[low], high, i + r.x, j + r.y, k + r.z, r.axis);
+      const float high = g.records[records[size_t(kEdgeCorners[e][1])]].field;
+      slot = NewEdgeVertex(g, low.field, high, i + r.x, j + r.y, k + r.z, r.axis);
     }
     vertices[d] = uint32_t(slot);
   }
@@ -497,6 +504,7 @@ bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
   g.points.clear();
   g.triangles.clear();
   g.stack.clear();
+  g.records.assign(1, GridRecord{kNoVertex});
   g.mode = mode;
   g.threshold = threshold;
   Vec3f low{INFINITY, INFINITY, INFINITY}, high{-INFINITY, -INFINITY, -INFINITY};
@@ -531,16 +539,9 @@ bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
   if (g.resolution != n) {
     g.resolution = n;
     const CacheLayout layout = LayoutOf(n);
-    g.field.assign(side * layout.plane, kUncomputedField);
-    g.edgeVertex.assign(side * layout.plane, kNoEdgeVertices);
+    g.recordOf.assign(side * layout.plane, 0);
     g.visited.assign((size_t(n) * n * n + 7) / 8, 0);
-    g.touched.clear();
   } else {
-    for (uint32_t index : g.touched) {
-      g.field[index] = kUncomputedField;
-      g.edgeVertex[index] = kNoEdgeVertices;
-    }
-    g.touched.clear();
     std::fill(g.visited.begin(), g.visited.end(), uint8_t(0));
   }
 
@@ -714,10 +715,11 @@ int FollowCube(CubeEntry& entry, uint8_t known) {
   const size_t cell = (size_t(i) * size_t(n) + size_t(j)) * size_t(n) + size_t(k);
   const CubeCorners corners = CornersOf(LayoutOf(n), i, j, k);
   // A visited cube's corners are all in the cache.
-  entry.mask = CornerSigns(g, corners, i, j, k, uint8_t(entry.mask & known), known);
+  CornerRecords records;
+  entry.mask = CornerSigns(g, corners, i, j, k, uint8_t(entry.mask & known), known, records);
   if (IsVisited(g, cell)) return 0;
   MarkVisited(g, cell);
-  EmitCube(g, corners, i, j, k, entry.mask);
+  EmitCube(g, records, i, j, k, entry.mask);
   entry.faces = kCubeCases[entry.mask].faces;
   return 1;
 }
@@ -745,8 +747,9 @@ bool FollowSurface(MetaballGrid& g, bool interactive, size_t& steps) {
     if (IsVisited(g, cell)) continue;
     MarkVisited(g, cell);
     const CubeCorners corners = CornersOf(layout, i, j, k);
-    const uint8_t mask = NewCornerSigns(g, corners, i, j, k, f, kCarriedSigns[f][top.mask]);
-    EmitCube(g, corners, i, j, k, mask);
+    CornerRecords records;
+    const uint8_t mask = NewCornerSigns(g, corners, i, j, k, f, kCarriedSigns[f][top.mask], records);
+    EmitCube(g, records, i, j, k, mask);
     const uint8_t faces = kCubeCases[mask].faces;
     if (faces != 0) stack.push_back(CubeEntry{int16_t(i), int16_t(j), int16_t(k), faces, mask});
   }

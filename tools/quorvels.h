@@ -67,7 +67,6 @@ struct MetaballPreview {
 
 // The generator's buffers, kept between runs so that a generation after the first allocates
 // nothing.
-inline constexpr float kUncomputedField = -200000.0f;  // below -190000: not computed yet
 
 // The surface threshold a fresh room starts with. A lone default ball's field falls from 100 at
 // its centre to 0 at r1; at 10 its surface sits at about 0.69 r1, well inside its reach, so that
@@ -85,8 +84,13 @@ struct BallCoefficients {
   float inverseRadiusSquared = 0;   // 1 / r1^2 (Atomize)
 };
 
-// A grid vertex's output vertices on its three edges towards +x, +y, +z before any is made.
-inline constexpr std::array<int32_t, 3> kNoEdgeVertices{-1, -1, -1};
+// A grid vertex whose field a run has computed: its place in the cache, its field value minus the
+// threshold, and the output vertices on its three edges towards +x, +y, +z (-1: none yet).
+struct GridRecord {
+  uint32_t vertex = 0;
+  float field = 0;
+  std::array<int32_t, 3> edgeVertex{-1, -1, -1};
+};
 
 // A cube of the surface-following stack: its cell, the faces still to explore (kFace* bits) and
 // the inside mask of its corners (bits 0..3 the lower y face, 4..7 the upper one).
@@ -104,15 +108,14 @@ struct MetaballGrid {
   MetaballMode mode = MetaballMode::Kelvane;
   float threshold = 0;          // the threshold of the last run (T, or the Atomize one)
   Vec3f origin{}, step{};       // grid vertex (i, j, k) lies at origin + (i, j, k) * step
-  // The (N + 1)^3 grid vertices, index (i (N + 1) + j) (N + 1) + k: each one's field value minus
-  // the threshold (kUncomputedField until computed), and apart from them, so that the corner
-  // signs read densely packed values, the output vertices on its edges.
-  std::vector<float> field;
-  std::vector<std::array<int32_t, 3>> edgeVertex;
+  // The records of the grid vertices this run has computed, in the order computed, and for each
+  // of the (N + 1)^3 grid vertices (planes along i, each in tiles of 4 x 4 (j, k) vertices) the
+  // place of its record. A place beyond the records, or whose record is another vertex's, means
+  // not computed yet: nothing but the records needs clearing before the next run, so a run costs
+  // what its surface costs, not what the grid does.
+  std::vector<uint32_t> recordOf;
+  std::vector<GridRecord> records;
   std::vector<uint8_t> visited; // one bit per cell (i N + j) N + k, most significant bit first
-  // The grid vertices whose cache entries the last run filled: only these are set back before
-  // the next run, so a run costs what its surface costs, not what the grid does.
-  std::vector<uint32_t> touched;
   std::vector<BallCoefficients> coefficients;
   // The balls that can reach each block of 2^binShift grid vertices a side, as runs of `binBalls`
   // (binStart has one entry more than there are blocks), so the field visits only nearby balls.
