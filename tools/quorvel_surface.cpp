@@ -14,7 +14,9 @@
 #include <new>
 #include <span>
 
+#ifdef __SSE2__
 #include <emmintrin.h>
+#endif
 
 #include "platform/events.h"
 #include "platform/progress.h"
@@ -339,10 +341,11 @@ float FieldInBin(MetaballGrid& g, size_t bin, const Vec3f& p) {
   if (at == kNotPacked) at = PackBin(g, bin);
   const size_t groups = (g.binStart[bin + 1] - g.binStart[bin] + kLanes - 1) / kLanes;
   const float* group = g.binPacked.data() + at;
-  const __m128 px = _mm_set1_ps(p.x), py = _mm_set1_ps(p.y), pz = _mm_set1_ps(p.z);
-  const __m128 one = _mm_set1_ps(1.0f), offset = _mm_set1_ps(kInsideOffset);
   const bool atomize = g.mode == MetaballMode::Atomize;
   float sum = 0.0f;
+#ifdef __SSE2__
+  const __m128 px = _mm_set1_ps(p.x), py = _mm_set1_ps(p.y), pz = _mm_set1_ps(p.z);
+  const __m128 one = _mm_set1_ps(1.0f), offset = _mm_set1_ps(kInsideOffset);
   alignas(16) std::array<float, kLanes> lanes;
   for (size_t n = 0; n < groups; ++n, group += kGroupFloats) {
     auto field = [group](size_t f) { return _mm_loadu_ps(group + f * kLanes); };
@@ -368,6 +371,26 @@ float FieldInBin(MetaballGrid& g, size_t bin, const Vec3f& p) {
     sum += lanes[2];
     sum += lanes[3];
   }
+#else
+  // The same operations one lane at a time, without the vector unit.
+  for (size_t n = 0; n < groups; ++n, group += kGroupFloats) {
+    for (size_t lane = 0; lane < kLanes; ++lane) {
+      auto field = [group, lane](size_t f) { return group[f * kLanes + lane]; };
+      const float dx = p.x - field(kCx), dy = p.y - field(kCy), dz = p.z - field(kCz);
+      float q;
+      if (atomize) {
+        q = (dx * dx + dy * dy + dz * dz) * field(kInverseSquare);
+      } else {
+        const float a = field(kAx) * dx + field(kAy) * dy + field(kAz) * dz;
+        const float bx = field(kBx), by = field(kBy), bz = field(kBz);
+        const float xx = dy * bz - dz * by, xy = dz * bx - dx * bz, xz = dx * by - dy * bx;
+        q = a * a + (xx * xx + xy * xy + xz * xz);
+      }
+      const float value = field(kStrength) * (1.0f - q) / (q + kInsideOffset);
+      sum += q <= 1.0f ? value : 0.0f;
+    }
+  }
+#endif
   return sum - g.threshold;
 }
 
