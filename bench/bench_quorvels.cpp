@@ -6,9 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <bit>
-#include <algorithm>
 #include <cmath>
-#include <string>
 #include <cstdint>
 #include <vector>
 
@@ -104,60 +102,3 @@ BENCHMARK(AtomizeGeneration)->Arg(128)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace tsv
-
-// TEMP-DUMP
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-namespace tsv { namespace {
-uint64_t HashBytes(const void* data, size_t size, uint64_t h) {
-  const unsigned char* b = static_cast<const unsigned char*>(data);
-  for (size_t i = 0; i < size; ++i) h = (h ^ b[i]) * 1099511628211ull;
-  return h;
-}
-void DumpOne(const char* name, MetaballMode mode, const std::vector<Ball>& balls, int n) {
-  if (!Start(balls) || !ExtractMetaballSurface(mode, n)) { std::printf("%s failed\n", name); return; }
-  const auto& g = quorvelState.grid;
-  uint64_t h = HashBytes(g.points.data(), g.points.size() * sizeof(Vec3f), 1469598103934665603ull);
-  h = HashBytes(g.triangles.data(), g.triangles.size() * sizeof(Triangle), h);
-  std::printf("%s extract %zu %zu %016llx\n", name, g.points.size(), g.triangles.size(), (unsigned long long)h);
-  for (auto& slot : scene.objectTable) DisposeSceneObject(slot);
-  SceneObject* o = GenerateMetaballMesh(mode, n, false);
-  if (!o) { std::printf("gen failed\n"); return; }
-  double maxd = 0; uint64_t h2 = HashBytes(o->points.data(), o->points.size() * sizeof(Vec3f), 1469598103934665603ull);
-  std::printf("%s refined %016llx\n", name, (unsigned long long)h2);
-  if (const char* f = std::getenv("QSAVE")) {
-    std::string path = std::string(f) + name;
-    FILE* out = std::fopen(path.c_str(), "wb"); std::fwrite(o->points.data(), sizeof(Vec3f), o->points.size(), out); std::fclose(out);
-  }
-  if (const char* f = std::getenv("QCMP")) {
-    std::string path = std::string(f) + name;
-    FILE* in = std::fopen(path.c_str(), "rb");
-    std::vector<Vec3f> ref(o->points.size());
-    size_t got = std::fread(ref.data(), sizeof(Vec3f), ref.size(), in); std::fclose(in);
-    for (size_t i = 0; i < got; ++i) maxd = std::max(maxd, double(Length(ref[i] - o->points[i])));
-    std::printf("%s max refined difference %g (got %zu)\n", name, maxd, got);
-  }
-}
-void Dump(benchmark::State& state) {
-  for (auto _ : state) {}
-  {
-    DumpOne("eight32", MetaballMode::Kelvane, EightBalls(), 32);
-    DumpOne("eight64", MetaballMode::Kelvane, EightBalls(), 64);
-    DumpOne("eight128", MetaballMode::Kelvane, EightBalls(), 128);
-    DumpOne("atoms128", MetaballMode::Atomize, Atoms(), 128);
-  }
-}
-BENCHMARK(Dump)->Iterations(1);
-}}  // namespace tsv
-// TEMP-ONCE
-namespace tsv { namespace {
-void Once(benchmark::State& state) {
-  const bool atoms = state.range(0) == 1;
-  (void)Start(atoms ? Atoms() : EightBalls());
-  for (auto _ : state) {
-    for (int r = 0; r < (atoms ? 1 : 10); ++r) (void)ExtractMetaballSurface(atoms ? MetaballMode::Atomize : MetaballMode::Kelvane, 128);
-  }
-}
-BENCHMARK(Once)->Arg(0)->Arg(1)->Iterations(1);
-}}
