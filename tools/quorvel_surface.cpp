@@ -259,6 +259,17 @@ float ReachOf(const Ball& ball, MetaballMode mode) {
   return mode == MetaballMode::Atomize ? ball.r1 : std::max(ball.r1, ball.r1 * ball.r2);
 }
 
+// How far a ball reaches from its centre along one grid axis: the half-extent of its ellipsoid (r1
+// along its axis, r1 r2 across it) along that axis, a little widened against rounding. An
+// ellipsoid on a turned axis reaches much less far along the grid axes than its largest radius.
+float ReachAlong(const Ball& ball, MetaballMode mode, int axis) {
+  if (mode == MetaballMode::Atomize) return ball.r1;
+  const Vec3f v = Normalised(ball.axis);
+  const double along = double(Component(v, axis)), r1 = double(ball.r1), across = double(ball.r1) * double(ball.r2);
+  const double reach = std::sqrt(r1 * r1 * along * along + across * across * std::max(0.0, 1.0 - along * along));
+  return float(std::min(reach * 1.001, double(ReachOf(ball, mode))));
+}
+
 inline float Contribution(const BallCoefficients& c, const Vec3f& p, MetaballMode mode) {
   const Vec3f d = p - c.centre;
   float q;
@@ -568,8 +579,8 @@ bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
     std::fill(g.visited.begin(), g.visited.end(), uint8_t(0));
   }
 
-  // The balls of each block of grid vertices: every ball whose reach overlaps the block, with a
-  // vertex to spare on each side against rounding.
+  // The balls of each block of grid vertices: every ball whose reach along each axis overlaps the
+  // block, with a vertex to spare on each side against rounding.
   // Atomize's many small balls get smaller blocks, so that a vertex weighs few balls beyond its
   // own; Kelvane's few large balls reach most blocks anyway.
   g.binShift = mode == MetaballMode::Atomize ? 2 : 3;
@@ -579,7 +590,7 @@ bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
   g.binStart.assign(bins + 1, 0);
   g.binBalls.clear();
   auto rangeOf = [&](size_t b, int axis, int& from, int& to) {
-    const float reach = ReachOf(balls[b], mode), c = Component(balls[b].centre, axis);
+    const float reach = ReachAlong(balls[b], mode, axis), c = Component(balls[b].centre, axis);
     from = std::max(VertexOnAxis(g, c - reach, axis) - 1, 0) >> shift;
     to = std::min(VertexOnAxis(g, c + reach, axis) + 2, n) >> shift;
   };
