@@ -673,18 +673,24 @@ constexpr uint32_t kProbeFirstBit = 1u << (kProbeCount - 1);
 constexpr uint32_t kProbeTop = (1u << kProbeCount) - 1;
 constexpr int kProbeGuesses = 4;
 
-Vec3f ProbeSpot(const Vec3f& start, const Vec3f& firstProbe, uint32_t m) {
-  Vec3f at = start, probe = firstProbe;
-  for (uint32_t bit = kProbeFirstBit; bit != 0; bit >>= 1) {
-    if ((m & bit) != 0) at = at + probe;
-    probe = probe * 0.5f;
-  }
+// The probes of one point, each half the one before.
+using Probes = std::array<Vec3f, kProbeCount>;
+
+// Where the probes that m names take the point, added in their order. A probe not taken adds its
+// length times 0 (an exact 0), so the sum is the one the taken probes alone make, without a branch
+// per probe.
+Vec3f ProbeSpot(const Vec3f& start, const Probes& probes, uint32_t m) {
+  Vec3f at = start;
+  for (size_t s = 0; s < probes.size(); ++s) at = at + probes[s] * float((m >> (kProbeCount - 1 - s)) & 1u);
   return at;
 }
 
 Vec3f SettleOnSurface(MetaballGrid& g, const Vec3f& start, const Vec3f& firstProbe) {
+  Probes probes;
+  probes[0] = firstProbe;
+  for (size_t s = 1; s < probes.size(); ++s) probes[s] = probes[s - 1] * 0.5f;
   auto inside = [&](uint32_t m, float& value) {
-    value = FieldAtPoint(g, ProbeSpot(start, firstProbe, m));
+    value = FieldAtPoint(g, ProbeSpot(start, probes, m));
     return value >= 0.0f;
   };
   float atStart = FieldAtPoint(g, start), atFirst = 0;
@@ -696,7 +702,7 @@ Vec3f SettleOnSurface(MetaballGrid& g, const Vec3f& start, const Vec3f& firstPro
       float value = 0;
       if (inside(m | bit, value)) m |= bit;
     }
-    return ProbeSpot(start, firstProbe, m);
+    return ProbeSpot(start, probes, m);
   }
   // low is inside (valueLow), high outside (valueHigh).
   uint32_t low = 0, high = kProbeFirstBit;
@@ -704,7 +710,7 @@ Vec3f SettleOnSurface(MetaballGrid& g, const Vec3f& start, const Vec3f& firstPro
   if (firstTaken) {
     low = kProbeFirstBit;
     valueLow = atFirst;
-    if (inside(kProbeTop, valueHigh)) return ProbeSpot(start, firstProbe, kProbeTop);
+    if (inside(kProbeTop, valueHigh)) return ProbeSpot(start, probes, kProbeTop);
     high = kProbeTop;
   }
   for (int guesses = 0; high - low > 1; ++guesses) {
@@ -722,7 +728,7 @@ Vec3f SettleOnSurface(MetaballGrid& g, const Vec3f& start, const Vec3f& firstPro
       valueHigh = value;
     }
   }
-  return ProbeSpot(start, firstProbe, low);
+  return ProbeSpot(start, probes, low);
 }
 
 }  // namespace
