@@ -433,7 +433,8 @@ inline bool HasRecordAt(const MetaballGrid& g, uint32_t r, size_t index) {
 // A new record for grid vertex `index` at (i, j, k), with its field computed.
 uint32_t NewRecord(MetaballGrid& g, size_t index, int i, int j, int k) {
   const uint32_t r = uint32_t(g.records.size());
-  g.records.push_back(GridRecord{uint32_t(index), FieldInBin(g, BinOfVertex(g, i, j, k), VertexPosition(g, i, j, k))});
+  const float field = FieldInBin(g, BinOfVertex(g, i, j, k), VertexPosition(g, i, j, k));
+  g.records.push_back(GridRecord{uint32_t(index), field});
   g.recordOf[index] = r;
   return r;
 }
@@ -505,7 +506,7 @@ int32_t NewEdgeVertex(MetaballGrid& g, float a, float b, int vi, int vj, int vk,
 }
 
 // The triangles of cube (i, j, k) with corner mask `mask`: each crossed edge's output vertex made
-// on its first use by any cube around the edge and found in the cache by the others.
+// on its first use by any cube around the edge and found in that grid vertex's record by the others.
 inline void EmitCube(MetaballGrid& g, const CornerRecords& records, int i, int j, int k, uint8_t mask) {
   const CubeCase& cubeCase = kCubeCases[mask];
   std::array<uint32_t, 12> vertices;
@@ -765,7 +766,7 @@ int FollowCube(CubeEntry& entry, uint8_t known) {
 }
 
 // PushNeighbour until the stack is empty, in one loop: the same steps in the same order, with the
-// strides of the grid worked out once. False when the cancel gesture ended it.
+// layout of the cache worked out once. False when the cancel gesture ended it.
 bool FollowSurface(MetaballGrid& g, bool interactive, size_t& steps) {
   std::vector<CubeEntry>& stack = g.stack;
   const int n = g.resolution;

@@ -65,9 +65,6 @@ struct MetaballPreview {
   std::vector<Triangle> triangles;
 };
 
-// The generator's buffers, kept between runs so that a generation after the first allocates
-// nothing.
-
 // The surface threshold a fresh room starts with. A lone default ball's field falls from 100 at
 // its centre to 0 at r1; at 10 its surface sits at about 0.69 r1, well inside its reach, so that
 // balls placed near each other still blend smoothly instead of meeting in a crease.
@@ -84,8 +81,9 @@ struct BallCoefficients {
   float inverseRadiusSquared = 0;   // 1 / r1^2 (Atomize)
 };
 
-// A grid vertex whose field a run has computed: its place in the cache, its field value minus the
-// threshold, and the output vertices on its three edges towards +x, +y, +z (-1: none yet).
+// A grid vertex whose field a run has computed: its index among the grid vertices (as recordOf
+// has them), its field value minus the threshold, and the output vertices on its three edges
+// towards +x, +y, +z (-1: none yet).
 struct GridRecord {
   uint32_t vertex = 0;
   float field = 0;
@@ -102,6 +100,8 @@ struct CubeEntry {
 inline constexpr uint8_t kFacePlusY = 1, kFaceMinusY = 2, kFaceMinusX = 4, kFacePlusX = 8, kFaceMinusZ = 16,
                          kFacePlusZ = 32;
 
+// The generator's buffers, kept between runs so that a generation after the first allocates
+// nothing.
 struct MetaballGrid {
   int resolution = 0;           // N of the last run
   bool prepared = false;        // coefficients, box and blocks are those of the balls of the last run
@@ -112,7 +112,7 @@ struct MetaballGrid {
   // of the (N + 1)^3 grid vertices (planes along i, each in tiles of 4 x 4 (j, k) vertices) the
   // place of its record. A place beyond the records, or whose record is another vertex's, means
   // not computed yet: nothing but the records needs clearing before the next run, so a run costs
-  // what its surface costs, not what the grid does.
+  // what its surface costs, not what the grid does. Record 0 is nobody's.
   std::vector<uint32_t> recordOf;
   std::vector<GridRecord> records;
   std::vector<uint8_t> visited; // one bit per cell (i N + j) N + k, most significant bit first
