@@ -14,7 +14,9 @@
 #include <new>
 #include <span>
 
+#ifdef __SSE2__
 #include <emmintrin.h>
+#endif
 
 #include "platform/events.h"
 #include "platform/progress.h"
@@ -153,11 +155,16 @@ constexpr std::array<std::array<uint8_t, 256>, 6> BuildCarriedSigns() {
 }
 constexpr std::array<std::array<uint8_t, 256>, 6> kCarriedSigns = BuildCarriedSigns();
 
-// The triangles of one corner mask, as edges.
+// The triangles of one corner mask, as edges, and the same triangles as the cube's crossed edges
+// in the order of their first use (`crossed`, edgeCount of them; `corners` the triangles' corners
+// as places in that order), so that each crossing is looked up once per cube.
 struct CubeCase {
   uint8_t triangleCount = 0;
   uint8_t faces = 0;  // the kFace bits of the faces whose corners are mixed: the surface goes on there
+  uint8_t edgeCount = 0;
   std::array<uint8_t, 36> edges{};
+  std::array<uint8_t, 12> crossed{};
+  std::array<uint8_t, 36> corners{};
 };
 
 // The triangle table, derived rather than typed in. On every face, walked counter-clockwise as
@@ -205,6 +212,16 @@ constexpr std::array<CubeCase, 256> BuildCubeCases() {
         ++out.triangleCount;
       }
     }
+    std::array<int, 12> place{};
+    for (int& at : place) at = -1;
+    for (size_t v = 0; v < out.triangleCount * 3u; ++v) {
+      const uint8_t e = out.edges[v];
+      if (place[e] < 0) {
+        place[e] = out.edgeCount;
+        out.crossed[out.edgeCount++] = e;
+      }
+      out.corners[v] = uint8_t(place[e]);
+    }
   }
   return cases;
 }
@@ -242,6 +259,17 @@ float ReachOf(const Ball& ball, MetaballMode mode) {
   return mode == MetaballMode::Atomize ? ball.r1 : std::max(ball.r1, ball.r1 * ball.r2);
 }
 
+// How far a ball reaches from its centre along one grid axis: the half-extent of its ellipsoid (r1
+// along its axis, r1 r2 across it) along that axis, a little widened against rounding. An
+// ellipsoid on a turned axis reaches much less far along the grid axes than its largest radius.
+float ReachAlong(const Ball& ball, MetaballMode mode, int axis) {
+  if (mode == MetaballMode::Atomize) return ball.r1;
+  const Vec3f v = Normalised(ball.axis);
+  const double along = double(Component(v, axis)), r1 = double(ball.r1), across = double(ball.r1) * double(ball.r2);
+  const double reach = std::sqrt(r1 * r1 * along * along + across * across * std::max(0.0, 1.0 - along * along));
+  return float(std::min(reach * 1.001, double(ReachOf(ball, mode))));
+}
+
 inline float Contribution(const BallCoefficients& c, const Vec3f& p, MetaballMode mode) {
   const Vec3f d = p - c.centre;
   float q;
@@ -255,20 +283,35 @@ inline float Contribution(const BallCoefficients& c, const Vec3f& p, MetaballMod
   return q <= 1.0f ? c.strength * (1.0f - q) / (q + kInsideOffset) : 0.0f;
 }
 
-// The cache is laid out in blocks of 4 x 4 x 4 grid vertices (block order i, j, k, and the same
-// order inside a block), so that a cube's eight corners lie in one block or in blocks next to it
-// rather than in three planes of the whole grid apart.
-constexpr int kCacheBlockShift = 2;
-constexpr int kCacheBlockMask = (1 << kCacheBlockShift) - 1;
-size_t CacheBlocksPerAxis(int resolution) { return (size_t(resolution) + 1 + size_t(kCacheBlockMask)) >> kCacheBlockShift; }
+// The cache holds the grid vertices plane by plane along i, each plane in tiles of 4 x 4 (j, k)
+// vertices (16 values, one cache line of field values): a surface crossing a plane reads most of
+// the values of each tile it loads, whichever way it runs.
+constexpr int kTileShift = 2;
+constexpr int kTileMask = (1 << kTileShift) - 1;
 
-size_t CacheIndex(const MetaballGrid& g, int i, int j, int k) {
-  const size_t blocks = g.cacheBlocksPerAxis;
-  const size_t block = (size_t(i >> kCacheBlockShift) * blocks + size_t(j >> kCacheBlockShift)) * blocks +
-                       size_t(k >> kCacheBlockShift);
-  const size_t inside = (size_t(i & kCacheBlockMask) << (2 * kCacheBlockShift)) |
-                        (size_t(j & kCacheBlockMask) << kCacheBlockShift) | size_t(k & kCacheBlockMask);
-  return (block << (3 * kCacheBlockShift)) | inside;
+struct CacheLayout {
+  size_t tilesK = 0;  // tiles along k
+  size_t plane = 0;   // values per plane
+};
+
+CacheLayout LayoutOf(int resolution) {
+  const size_t tiles = (size_t(resolution) + 1 + size_t(kTileMask)) >> kTileShift;
+  return {tiles, tiles * tiles << (2 * kTileShift)};
+}
+
+inline size_t InPlane(const CacheLayout& layout, int j, int k) {
+  return ((size_t(j >> kTileShift) * layout.tilesK + size_t(k >> kTileShift)) << (2 * kTileShift)) |
+         (size_t(j & kTileMask) << kTileShift) | size_t(k & kTileMask);
+}
+
+// The cache indices of the eight corners of cube (i, j, k).
+using CubeCorners = std::array<size_t, 8>;
+inline CubeCorners CornersOf(const CacheLayout& layout, int i, int j, int k) {
+  const size_t low = size_t(i) * layout.plane, high = low + layout.plane;
+  const size_t a = InPlane(layout, j, k), b = InPlane(layout, j, k + 1);
+  const size_t c = InPlane(layout, j + 1, k), d = InPlane(layout, j + 1, k + 1);
+  // kCorners: 0 (0,0,0), 1 (1,0,0), 2 (1,0,1), 3 (0,0,1), then the same one step up in j.
+  return {low + a, high + a, high + b, low + b, low + c, high + c, high + d, low + d};
 }
 
 size_t BinOfVertex(const MetaballGrid& g, int i, int j, int k) {
@@ -309,10 +352,11 @@ float FieldInBin(MetaballGrid& g, size_t bin, const Vec3f& p) {
   if (at == kNotPacked) at = PackBin(g, bin);
   const size_t groups = (g.binStart[bin + 1] - g.binStart[bin] + kLanes - 1) / kLanes;
   const float* group = g.binPacked.data() + at;
-  const __m128 px = _mm_set1_ps(p.x), py = _mm_set1_ps(p.y), pz = _mm_set1_ps(p.z);
-  const __m128 one = _mm_set1_ps(1.0f), offset = _mm_set1_ps(kInsideOffset);
   const bool atomize = g.mode == MetaballMode::Atomize;
   float sum = 0.0f;
+#ifdef __SSE2__
+  const __m128 px = _mm_set1_ps(p.x), py = _mm_set1_ps(p.y), pz = _mm_set1_ps(p.z);
+  const __m128 one = _mm_set1_ps(1.0f), offset = _mm_set1_ps(kInsideOffset);
   alignas(16) std::array<float, kLanes> lanes;
   for (size_t n = 0; n < groups; ++n, group += kGroupFloats) {
     auto field = [group](size_t f) { return _mm_loadu_ps(group + f * kLanes); };
@@ -338,6 +382,26 @@ float FieldInBin(MetaballGrid& g, size_t bin, const Vec3f& p) {
     sum += lanes[2];
     sum += lanes[3];
   }
+#else
+  // The same operations one lane at a time, without the vector unit.
+  for (size_t n = 0; n < groups; ++n, group += kGroupFloats) {
+    for (size_t lane = 0; lane < kLanes; ++lane) {
+      auto field = [group, lane](size_t f) { return group[f * kLanes + lane]; };
+      const float dx = p.x - field(kCx), dy = p.y - field(kCy), dz = p.z - field(kCz);
+      float q;
+      if (atomize) {
+        q = (dx * dx + dy * dy + dz * dz) * field(kInverseSquare);
+      } else {
+        const float a = field(kAx) * dx + field(kAy) * dy + field(kAz) * dz;
+        const float bx = field(kBx), by = field(kBy), bz = field(kBz);
+        const float xx = dy * bz - dz * by, xy = dz * bx - dx * bz, xz = dx * by - dy * bx;
+        q = a * a + (xx * xx + xy * xy + xz * xz);
+      }
+      const float value = field(kStrength) * (1.0f - q) / (q + kInsideOffset);
+      sum += q <= 1.0f ? value : 0.0f;
+    }
+  }
+#endif
   return sum - g.threshold;
 }
 
@@ -358,36 +422,109 @@ Vec3f VertexPosition(const MetaballGrid& g, int i, int j, int k) {
   return {g.origin.x + float(i) * g.step.x, g.origin.y + float(j) * g.step.y, g.origin.z + float(k) * g.step.z};
 }
 
-float GridValue(MetaballGrid& g, size_t index, int i, int j, int k) {
-  float& value = g.cache[index].field;
-  if (value < -190000.0f) {
-    value = FieldInBin(g, BinOfVertex(g, i, j, k), VertexPosition(g, i, j, k));
-    g.touched.push_back(uint32_t(index));
-  }
-  return value;
+// Whether grid vertex `index` has its record in this run at place r. Record 0 is nobody's, and
+// stands in for places beyond the records, so that the look takes no branch.
+constexpr uint32_t kNoVertex = UINT32_MAX;
+inline bool HasRecordAt(const MetaballGrid& g, uint32_t r, size_t index) {
+  const uint32_t at = r < g.records.size() ? r : 0;
+  return g.records[at].vertex == index;
+}
+
+// A new record for grid vertex `index` at (i, j, k), with its field computed.
+uint32_t NewRecord(MetaballGrid& g, size_t index, int i, int j, int k) {
+  const uint32_t r = uint32_t(g.records.size());
+  const float field = FieldInBin(g, BinOfVertex(g, i, j, k), VertexPosition(g, i, j, k));
+  g.records.push_back(GridRecord{uint32_t(index), field});
+  g.recordOf[index] = r;
+  return r;
 }
 
 bool IsVisited(const MetaballGrid& g, size_t cell) { return (g.visited[cell >> 3] & (0x80u >> (cell & 7))) != 0; }
 void MarkVisited(MetaballGrid& g, size_t cell) { g.visited[cell >> 3] = uint8_t(g.visited[cell >> 3] | (0x80u >> (cell & 7))); }
 
-// The output vertex where the surface crosses edge `e` of cube (i, j, k), made on first use.
-// `corners` holds the cache indices of the cube's eight corners.
-uint32_t EdgeVertex(MetaballGrid& g, const std::array<size_t, 8>& corners, int i, int j, int k, int e) {
-  const EdgeRef& r = kEdgeRefs[size_t(e)];
-  const size_t index = corners[size_t(kEdgeCorners[size_t(e)][0])];
-  int32_t& slot = g.cache[index].edgeVertex[size_t(r.axis)];
-  if (slot >= 0) return uint32_t(slot);
-  const int vi = i + r.x, vj = j + r.y, vk = k + r.z;
-  const int wi = vi + (r.axis == 0), wj = vj + (r.axis == 1), wk = vk + (r.axis == 2);
-  const size_t other = corners[size_t(kEdgeCorners[size_t(e)][1])];
-  const float a = g.cache[index].field, b = g.cache[other].field;
+// The records of the eight corners of cube (i, j, k) into `records`, and the signs of those that
+// `known` leaves out added to `mask`.
+using CornerRecords = std::array<uint32_t, 8>;
+inline uint8_t CornerSigns(MetaballGrid& g, const CubeCorners& corners, int i, int j, int k, uint8_t mask,
+                           uint8_t known, CornerRecords& records) {
+  for (size_t c = 0; c < 8; ++c) {
+    records[c] = g.recordOf[corners[c]];
+    if (!HasRecordAt(g, records[c], corners[c])) {
+      const Corner& d = kCorners[c];
+      records[c] = NewRecord(g, corners[c], i + d.x, j + d.y, k + d.z);
+    }
+    if ((known >> c) & 1u) continue;
+    mask = uint8_t(mask | (uint32_t(g.records[records[c]].field >= 0.0f) << c));
+  }
+  return mask;
+}
+
+// The four corners of a cube reached through face f that it does not share with the cube left
+// behind.
+constexpr std::array<std::array<uint8_t, 4>, 6> BuildNewCorners() {
+  std::array<std::array<uint8_t, 4>, 6> corners{};
+  for (size_t f = 0; f < 6; ++f) {
+    size_t q = 0;
+    for (size_t c = 0; c < 8; ++c) {
+      if (((kCarriedKnown[f] >> c) & 1u) == 0) corners[f][q++] = uint8_t(c);
+    }
+  }
+  return corners;
+}
+constexpr std::array<std::array<uint8_t, 4>, 6> kNewCorners = BuildNewCorners();
+
+// CornerSigns for a cube reached through face f, the carried signs in `mask`: the four new
+// corners are read at once, and only those not computed yet are computed, so that the branches
+// the reading takes do not depend on which ones are.
+inline uint8_t NewCornerSigns(MetaballGrid& g, const CubeCorners& cube, int i, int j, int k, size_t f, uint8_t mask,
+                              CornerRecords& records) {
+  for (size_t c = 0; c < 8; ++c) records[c] = g.recordOf[cube[c]];
+  const std::array<uint8_t, 4>& corners = kNewCorners[f];
+  uint32_t missing = 0;
+  for (size_t q = 0; q < 4; ++q) {
+    missing |= uint32_t(!HasRecordAt(g, records[corners[q]], cube[corners[q]])) << q;
+  }
+  while (missing != 0) {
+    const size_t c = corners[size_t(std::countr_zero(missing))];
+    missing &= missing - 1;
+    records[c] = NewRecord(g, cube[c], i + kCorners[c].x, j + kCorners[c].y, k + kCorners[c].z);
+  }
+  for (const uint8_t c : corners) mask = uint8_t(mask | (uint32_t(g.records[records[c]].field >= 0.0f) << c));
+  return mask;
+}
+
+// The output vertex where the surface crosses the grid edge from vertex (vi, vj, vk) along `axis`,
+// the field `a` at that end and `b` at the other.
+int32_t NewEdgeVertex(MetaballGrid& g, float a, float b, int vi, int vj, int vk, int axis) {
+  const int wi = vi + (axis == 0), wj = vj + (axis == 1), wk = vk + (axis == 2);
   // Fields beyond single precision (balls of huge strength both ways) give no fraction: the middle.
   const float ratio = a / (a - b);
   const float t = std::isnan(ratio) ? 0.5f : std::clamp(ratio, kEdgeMargin, 1.0f - kEdgeMargin);
   const Vec3f from = VertexPosition(g, vi, vj, vk), to = VertexPosition(g, wi, wj, wk);
   g.points.push_back(from + (to - from) * t);
-  slot = int32_t(g.points.size() - 1);
-  return uint32_t(slot);
+  return int32_t(g.points.size() - 1);
+}
+
+// The triangles of cube (i, j, k) with corner mask `mask`: each crossed edge's output vertex made
+// on its first use by any cube around the edge and found in that grid vertex's record by the others.
+inline void EmitCube(MetaballGrid& g, const CornerRecords& records, int i, int j, int k, uint8_t mask) {
+  const CubeCase& cubeCase = kCubeCases[mask];
+  std::array<uint32_t, 12> vertices;
+  for (size_t d = 0; d < cubeCase.edgeCount; ++d) {
+    const uint8_t e = cubeCase.crossed[d];
+    const EdgeRef& r = kEdgeRefs[e];
+    GridRecord& low = g.records[records[size_t(kEdgeCorners[e][0])]];
+    int32_t& slot = low.edgeVertex[size_t(r.axis)];
+    if (slot < 0) {
+      const float high = g.records[records[size_t(kEdgeCorners[e][1])]].field;
+      slot = NewEdgeVertex(g, low.field, high, i + r.x, j + r.y, k + r.z, r.axis);
+    }
+    vertices[d] = uint32_t(slot);
+  }
+  for (size_t t = 0; t < cubeCase.triangleCount; ++t) {
+    const uint8_t* corner = &cubeCase.corners[t * 3];
+    g.triangles.push_back(Triangle{vertices[corner[0]], vertices[corner[1]], vertices[corner[2]]});
+  }
 }
 
 // Prepares the grid for one run: coefficients, box, step and origin, the ball blocks, and the
@@ -402,6 +539,7 @@ bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
   g.points.clear();
   g.triangles.clear();
   g.stack.clear();
+  g.records.assign(1, GridRecord{kNoVertex});
   g.mode = mode;
   g.threshold = threshold;
   Vec3f low{INFINITY, INFINITY, INFINITY}, high{-INFINITY, -INFINITY, -INFINITY};
@@ -435,21 +573,15 @@ bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
   const size_t side = size_t(n) + 1;
   if (g.resolution != n) {
     g.resolution = n;
-    g.cacheBlocksPerAxis = CacheBlocksPerAxis(n);
-    const size_t blocks = g.cacheBlocksPerAxis;
-    g.cache.assign(blocks * blocks * blocks << (3 * kCacheBlockShift), GridVertex{});
+    const CacheLayout layout = LayoutOf(n);
+    g.recordOf.assign(side * layout.plane, 0);
     g.visited.assign((size_t(n) * n * n + 7) / 8, 0);
-    g.touched.clear();
   } else {
-    for (uint32_t index : g.touched) {
-      g.cache[index] = GridVertex{};
-    }
-    g.touched.clear();
     std::fill(g.visited.begin(), g.visited.end(), uint8_t(0));
   }
 
-  // The balls of each block of grid vertices: every ball whose reach overlaps the block, with a
-  // vertex to spare on each side against rounding.
+  // The balls of each block of grid vertices: every ball whose reach along each axis overlaps the
+  // block, with a vertex to spare on each side against rounding.
   // Atomize's many small balls get smaller blocks, so that a vertex weighs few balls beyond its
   // own; Kelvane's few large balls reach most blocks anyway.
   g.binShift = mode == MetaballMode::Atomize ? 2 : 3;
@@ -459,7 +591,7 @@ bool PrepareGrid(MetaballMode mode, int resolution, float threshold) {
   g.binStart.assign(bins + 1, 0);
   g.binBalls.clear();
   auto rangeOf = [&](size_t b, int axis, int& from, int& to) {
-    const float reach = ReachOf(balls[b], mode), c = Component(balls[b].centre, axis);
+    const float reach = ReachAlong(balls[b], mode, axis), c = Component(balls[b].centre, axis);
     from = std::max(VertexOnAxis(g, c - reach, axis) - 1, 0) >> shift;
     to = std::min(VertexOnAxis(g, c + reach, axis) + 2, n) >> shift;
   };
@@ -528,6 +660,78 @@ void SumPointNormals(const std::vector<Vec3f>& points, std::span<const Triangle>
   }
 }
 
+// The refinement of one point: ten probes along its outward normal, the first `firstProbe` long
+// and each half the one before, each taken when its far end is inside. The probes taken make a
+// number m of 0..1023 (the first probe its bit 512, the last its bit 1), so the probes are a
+// search for the last m still inside. Where the field falls outward along the normal, as it does
+// across a surface, that m is found with fewer looks at the field: none beyond the first probe
+// for a point outside whose first probe ends outside too, else guesses from where the values put
+// the surface (checked on both sides), halving the bracket once the guesses stop closing it. A
+// point outside whose first probe ends inside (another part of the body close by in a crease)
+// takes the probes one by one. The point is moved by the chosen probes in their order.
+constexpr int kProbeCount = 10;
+constexpr uint32_t kProbeFirstBit = 1u << (kProbeCount - 1);
+constexpr uint32_t kProbeTop = (1u << kProbeCount) - 1;
+constexpr int kProbeGuesses = 4;
+
+// The probes of one point, each half the one before.
+using Probes = std::array<Vec3f, kProbeCount>;
+
+// Where the probes that m names take the point, added in their order. A probe not taken adds its
+// length times 0 (an exact 0), so the sum is the one the taken probes alone make, without a branch
+// per probe.
+Vec3f ProbeSpot(const Vec3f& start, const Probes& probes, uint32_t m) {
+  Vec3f at = start;
+  for (size_t s = 0; s < probes.size(); ++s) at = at + probes[s] * float((m >> (kProbeCount - 1 - s)) & 1u);
+  return at;
+}
+
+Vec3f SettleOnSurface(MetaballGrid& g, const Vec3f& start, const Vec3f& firstProbe) {
+  Probes probes;
+  probes[0] = firstProbe;
+  for (size_t s = 1; s < probes.size(); ++s) probes[s] = probes[s - 1] * 0.5f;
+  auto inside = [&](uint32_t m, float& value) {
+    value = FieldAtPoint(g, ProbeSpot(start, probes, m));
+    return value >= 0.0f;
+  };
+  float atStart = FieldAtPoint(g, start), atFirst = 0;
+  const bool firstTaken = inside(kProbeFirstBit, atFirst);
+  if (!(atStart >= 0.0f)) {
+    if (!firstTaken) return start;
+    uint32_t m = kProbeFirstBit;
+    for (uint32_t bit = kProbeFirstBit >> 1; bit != 0; bit >>= 1) {
+      float value = 0;
+      if (inside(m | bit, value)) m |= bit;
+    }
+    return ProbeSpot(start, probes, m);
+  }
+  // low is inside (valueLow), high outside (valueHigh).
+  uint32_t low = 0, high = kProbeFirstBit;
+  float valueLow = atStart, valueHigh = atFirst;
+  if (firstTaken) {
+    low = kProbeFirstBit;
+    valueLow = atFirst;
+    if (inside(kProbeTop, valueHigh)) return ProbeSpot(start, probes, kProbeTop);
+    high = kProbeTop;
+  }
+  for (int guesses = 0; high - low > 1; ++guesses) {
+    uint32_t m = low + (high - low) / 2;
+    const float fraction = valueLow / (valueLow - valueHigh);
+    if (guesses < kProbeGuesses && fraction >= 0.0f && fraction <= 1.0f) {
+      m = std::clamp(low + uint32_t(fraction * float(high - low)), low + 1, high - 1);
+    }
+    float value = 0;
+    if (inside(m, value)) {
+      low = m;
+      valueLow = value;
+    } else {
+      high = m;
+      valueHigh = value;
+    }
+  }
+  return ProbeSpot(start, probes, low);
+}
+
 }  // namespace
 
 float MetaballField(const Vec3f& p) {
@@ -550,33 +754,47 @@ int FollowCube(CubeEntry& entry, uint8_t known) {
   entry.faces = 0;
   if (i < 0 || j < 0 || k < 0 || i >= n || j >= n || k >= n) return -1;
   const size_t cell = (size_t(i) * size_t(n) + size_t(j)) * size_t(n) + size_t(k);
-  const bool visited = IsVisited(g, cell);
-  std::array<size_t, 8> corners;
-  for (size_t c = 0; c < 8; ++c) corners[c] = CacheIndex(g, i + kCorners[c].x, j + kCorners[c].y, k + kCorners[c].z);
+  const CubeCorners corners = CornersOf(LayoutOf(n), i, j, k);
   // A visited cube's corners are all in the cache.
-  uint8_t mask = uint8_t(entry.mask & known);
-  for (size_t c = 0; c < 8; ++c) {
-    if ((known >> c) & 1u) continue;
-    const Corner& d = kCorners[c];
-    if (GridValue(g, corners[c], i + d.x, j + d.y, k + d.z) >= 0.0f) mask = uint8_t(mask | (1u << c));
-  }
-  entry.mask = mask;
-  if (visited) return 0;
+  CornerRecords records;
+  entry.mask = CornerSigns(g, corners, i, j, k, uint8_t(entry.mask & known), known, records);
+  if (IsVisited(g, cell)) return 0;
   MarkVisited(g, cell);
-  const CubeCase& cubeCase = kCubeCases[mask];
-  std::array<int32_t, 12> vertexOfEdge;
-  vertexOfEdge.fill(-1);
-  for (size_t t = 0; t < cubeCase.triangleCount; ++t) {
-    Triangle triangle;
-    for (size_t v = 0; v < 3; ++v) {
-      const uint8_t e = cubeCase.edges[t * 3 + v];
-      if (vertexOfEdge[e] < 0) vertexOfEdge[e] = int32_t(EdgeVertex(g, corners, i, j, k, e));
-      triangle[v] = uint32_t(vertexOfEdge[e]);
-    }
-    g.triangles.push_back(triangle);
-  }
-  entry.faces = cubeCase.faces;
+  EmitCube(g, records, i, j, k, entry.mask);
+  entry.faces = kCubeCases[entry.mask].faces;
   return 1;
+}
+
+// PushNeighbour until the stack is empty, in one loop: the same steps in the same order, with the
+// layout of the cache worked out once. False when the cancel gesture ended it.
+bool FollowSurface(MetaballGrid& g, bool interactive, size_t& steps) {
+  std::vector<CubeEntry>& stack = g.stack;
+  const int n = g.resolution;
+  const size_t cells = size_t(n);
+  const CacheLayout layout = LayoutOf(n);
+  while (!stack.empty()) {
+    CubeEntry& top = stack.back();
+    if (top.faces == 0) {
+      stack.pop_back();
+      continue;
+    }
+    if (interactive && ++steps % kCancelInterval == 0 && CancelRequested()) return false;
+    const size_t f = size_t(std::countr_zero(unsigned(top.faces)));
+    top.faces = uint8_t(top.faces & (top.faces - 1));
+    const Face& face = kFaces[f];
+    const int i = top.i + face.dx, j = top.j + face.dy, k = top.k + face.dz;
+    if (unsigned(i) >= unsigned(n) || unsigned(j) >= unsigned(n) || unsigned(k) >= unsigned(n)) continue;
+    const size_t cell = (size_t(i) * cells + size_t(j)) * cells + size_t(k);
+    if (IsVisited(g, cell)) continue;
+    MarkVisited(g, cell);
+    const CubeCorners corners = CornersOf(layout, i, j, k);
+    CornerRecords records;
+    const uint8_t mask = NewCornerSigns(g, corners, i, j, k, f, kCarriedSigns[f][top.mask], records);
+    EmitCube(g, records, i, j, k, mask);
+    const uint8_t faces = kCubeCases[mask].faces;
+    if (faces != 0) stack.push_back(CubeEntry{int16_t(i), int16_t(j), int16_t(k), faces, mask});
+  }
+  return true;
 }
 
 }  // namespace
@@ -636,14 +854,7 @@ bool ExtractMetaballSurface(MetaballMode mode, int resolution, bool interactive)
       AdvanceProgress(int(done * kProgressMax / total), -1);
     }
     if (SeedCube(total - 1 - done) != 1) continue;
-    while (!g.stack.empty()) {
-      if (g.stack.back().faces == 0) {
-        g.stack.pop_back();
-        continue;
-      }
-      PushNeighbour();
-      if (interactive && ++cubes % kCancelInterval == 0 && CancelRequested()) return false;
-    }
+    if (!FollowSurface(g, interactive, cubes)) return false;
   }
   return true;
 }
@@ -662,11 +873,7 @@ void RefineMetaballSurface(SceneObject& object, MetaballMode mode) {
     SumPointNormals(points, triangles, g.normals);
     const float probeLength = 0.5f * Length(g.step);
     for (size_t p = 0; p < points.size(); ++p) {
-      Vec3f probe = Normalised(g.normals[p]) * probeLength;
-      for (int step = 0; step < 10; ++step) {
-        if (FieldAtPoint(g, points[p] + probe) >= 0.0f) points[p] = points[p] + probe;
-        probe = probe * 0.5f;
-      }
+      points[p] = SettleOnSurface(g, points[p], Normalised(g.normals[p]) * probeLength);
     }
   }
   for (Vec3f& p : points) p = p * 1.28f;

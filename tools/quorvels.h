@@ -87,10 +87,6 @@ struct MetaballPreview {
   std::vector<Triangle> triangles;
 };
 
-// The generator's buffers, kept between runs so that a generation after the first allocates
-// nothing.
-inline constexpr float kUncomputedField = -200000.0f;  // below -190000: not computed yet
-
 // The surface threshold a fresh room starts with. A lone default ball's field falls from 100 at
 // its centre to 0 at r1; at 10 its surface sits at about 0.69 r1, well inside its reach, so that
 // balls placed near each other still blend smoothly instead of meeting in a crease.
@@ -107,10 +103,12 @@ struct BallCoefficients {
   float inverseRadiusSquared = 0;   // 1 / r1^2 (Atomize)
 };
 
-// One grid vertex: its field value minus the threshold (kUncomputedField until computed) and the
-// output vertex on each of its three edges towards +x, +y, +z (-1: none yet).
-struct GridVertex {
-  float field = kUncomputedField;
+// A grid vertex whose field a run has computed: its index among the grid vertices (as recordOf
+// has them), its field value minus the threshold, and the output vertices on its three edges
+// towards +x, +y, +z (-1: none yet).
+struct GridRecord {
+  uint32_t vertex = 0;
+  float field = 0;
   std::array<int32_t, 3> edgeVertex{-1, -1, -1};
 };
 
@@ -124,21 +122,22 @@ struct CubeEntry {
 inline constexpr uint8_t kFacePlusY = 1, kFaceMinusY = 2, kFaceMinusX = 4, kFacePlusX = 8, kFaceMinusZ = 16,
                          kFacePlusZ = 32;
 
+// The generator's buffers, kept between runs so that a generation after the first allocates
+// nothing.
 struct MetaballGrid {
   int resolution = 0;           // N of the last run
   bool prepared = false;        // coefficients, box and blocks are those of the balls of the last run
   MetaballMode mode = MetaballMode::Kelvane;
   float threshold = 0;          // the threshold of the last run (T, or the Atomize one)
   Vec3f origin{}, step{};       // grid vertex (i, j, k) lies at origin + (i, j, k) * step
-  // The (N + 1)^3 grid vertices in blocks of 4 x 4 x 4 (cacheBlocksPerAxis a side): each one's
-  // field value and the output vertices on its edges, side by side so that one look at a corner
-  // brings both.
-  size_t cacheBlocksPerAxis = 0;
-  std::vector<GridVertex> cache;
+  // The records of the grid vertices this run has computed, in the order computed, and for each
+  // of the (N + 1)^3 grid vertices (planes along i, each in tiles of 4 x 4 (j, k) vertices) the
+  // place of its record. A place beyond the records, or whose record is another vertex's, means
+  // not computed yet: nothing but the records needs clearing before the next run, so a run costs
+  // what its surface costs, not what the grid does. Record 0 is nobody's.
+  std::vector<uint32_t> recordOf;
+  std::vector<GridRecord> records;
   std::vector<uint8_t> visited; // one bit per cell (i N + j) N + k, most significant bit first
-  // The grid vertices whose cache entries the last run filled: only these are set back before
-  // the next run, so a run costs what its surface costs, not what the grid does.
-  std::vector<uint32_t> touched;
   std::vector<BallCoefficients> coefficients;
   // The balls that can reach each block of 2^binShift grid vertices a side, as runs of `binBalls`
   // (binStart has one entry more than there are blocks), so the field visits only nearby balls.

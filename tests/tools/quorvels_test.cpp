@@ -244,6 +244,64 @@ TEST_F(Quorvels, ExtractedVerticesLieOnTheAnalyticSurface) {
   }
 }
 
+// The field a run computes on the grid shows in its vertices: each lies on a grid edge at the
+// fraction the values at the edge's two ends give. The values are worked out here without the
+// grid, for six balls crowded so that a grid vertex weighs more than four of them.
+float AtomizeField(const std::vector<Ball>& balls, const Vec3f& p) {
+  float sum = 0.0f;
+  for (const Ball& b : balls) {
+    const Vec3f d = p - b.centre;
+    const float q = Dot(d, d) * (1.0f / (b.r1 * b.r1));
+    if (q <= 1.0f) sum += b.strength * (1.0f - q) / (q + 0.11111f);
+  }
+  return sum - kAtomizeThreshold;
+}
+
+float AxisOf(const Vec3f& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
+
+TEST_F(Quorvels, EachVertexSitsWhereTheFieldAtItsEdgeEndsPutsIt) {
+  const std::vector<Ball> balls = {
+      MakeBall({0, 0, 0}, 60),           MakeBall({40, 10, 0}, 50, 0.6f, kTurned),
+      MakeBall({-30, 30, 20}, 45, 1.5f, {1, 0, 0}), MakeBall({10, -40, -20}, 55),
+      MakeBall({0, 20, 40}, 40, 1, {0, 1, 0}, -15), MakeBall({-20, -10, -30}, 50, 0.8f, Normalised({1, 1, 0}), 20)};
+  for (const MetaballMode mode : {MetaballMode::Kelvane, MetaballMode::Atomize}) {
+    SCOPED_TRACE(mode == MetaballMode::Kelvane ? "Kelvane" : "Atomize");
+    quorvelState.balls = balls;
+    ASSERT_TRUE(ExtractMetaballSurface(mode, 29));
+    const MetaballGrid& g = quorvelState.grid;
+    ASSERT_FALSE(g.points.empty());
+    auto field = [&](const Vec3f& p) { return mode == MetaballMode::Kelvane ? MetaballField(p) : AtomizeField(balls, p); };
+    auto gridPoint = [&](const std::array<int, 3>& at) {
+      return Vec3f{g.origin.x + float(at[0]) * g.step.x, g.origin.y + float(at[1]) * g.step.y,
+                   g.origin.z + float(at[2]) * g.step.z};
+    };
+    for (const Vec3f& p : g.points) {
+      // Two coordinates on grid lines, the third between two.
+      std::array<int, 3> at{};
+      int along = -1;
+      for (int axis = 0; axis < 3; ++axis) {
+        const float o = AxisOf(g.origin, axis), s = AxisOf(g.step, axis), c = AxisOf(p, axis);
+        const int nearest = int(std::lround((c - o) / s));
+        if (o + float(nearest) * s == c) {
+          at[size_t(axis)] = nearest;
+        } else {
+          ASSERT_EQ(along, -1) << "off the grid lines on two axes";
+          along = axis;
+          at[size_t(axis)] = int(std::floor((c - o) / s));
+        }
+      }
+      ASSERT_NE(along, -1);
+      std::array<int, 3> next = at;
+      ++next[size_t(along)];
+      const Vec3f from = gridPoint(at), to = gridPoint(next);
+      const float a = field(from), b = field(to);
+      ASSERT_NE(a >= 0.0f, b >= 0.0f) << "both ends of the edge on one side";
+      const Vec3f expected = from + (to - from) * std::clamp(a / (a - b), 0.001f, 0.999f);
+      ASSERT_LE(Length(p - expected), 1e-4f * Length(g.step));
+    }
+  }
+}
+
 TEST_F(Quorvels, SecondSeedOfOneBodyAddsNothingAndCubesOutsideTheGridAreNeverRead) {
   quorvelState.balls = {MakeBall({0, 0, 0}), MakeBall({60, 0, 0})};
   ASSERT_TRUE(ExtractMetaballSurface(MetaballMode::Kelvane, 32));
