@@ -261,12 +261,6 @@ Ball* BallOf(int ball) {
 
 }  // namespace
 
-float KelvaneViewZoom(float z) {
-  const double exponent = (1.0 - double(z) / 10.0) * 256.0 * 0.0179889;
-  const double zoom = 0.08 * std::exp2(exponent);
-  return float(std::isfinite(zoom) ? std::max(0.1, zoom) : 0.1);
-}
-
 float BallDisplayFactor(const Ball& ball, float threshold) {
   const float w = std::fabs(ball.strength);
   const float below = w + threshold;

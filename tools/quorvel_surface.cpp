@@ -876,7 +876,7 @@ void RefineMetaballSurface(SceneObject& object, MetaballMode mode) {
       points[p] = SettleOnSurface(g, points[p], Normalised(g.normals[p]) * probeLength);
     }
   }
-  for (Vec3f& p : points) p = p * 1.28f;
+  for (Vec3f& p : points) p = p * kMetaballObjectScale;
   if (!quorvelState.refine) return;
   // Relaxed in place and in index order: a point sees its neighbours' new positions.
   const std::span<const uint32_t> first = PointFirstCorner(object);
@@ -938,8 +938,7 @@ SceneObject* GenerateMetaballMesh(MetaballMode mode, int resolution, bool intera
     view.angles = kelvane.angles;
     view.centerX = kelvane.centerX;
     view.centerY = kelvane.centerY;
-    const double exponent = (1.0 - double(kelvane.zoom) / 10.0) * 256.0 * 0.0179889;
-    view.zoom = float(std::max(0.1, 0.08 * std::exp2(exponent)));
+    view.zoom = KelvaneViewZoom(kelvane.zoom);
   }
   object->dirtyFlags = kAllDirty;
   if (!StoreObjectInSlot(slot, std::move(object))) return nullptr;

@@ -101,6 +101,12 @@ Status SaveSet(const FileSpec& spec) {
 
 }  // namespace
 
+float KelvaneViewZoom(float z) {
+  const double exponent = (1.0 - double(z) / 10.0) * 256.0 * 0.0179889;
+  const double zoom = 0.08 * std::exp2(exponent);
+  return float(std::isfinite(zoom) ? std::max(0.1, zoom) : 0.1);
+}
+
 void ResetQuorvelState() { quorvelState = QuorvelState{}; }
 
 Ball MakeBall(const Vec3f& centre, float r1, float r2, const Vec3f& axis, float strength) {
