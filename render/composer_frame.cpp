@@ -239,7 +239,9 @@ int FogAndSmokePass(const ComposerBand& band, const FogAndSmoke& fog) {
   for (int row = 0; row < band.rows; ++row) {
     if (row > 0 && row % kFogRowsBetweenPolls == 0) {
       if (CancelRequested()) return kFrameCancelled;
-      AdvanceProgress(row * kProgressMax / band.rows, -1);
+      if (band.progressStart >= 0) {
+        AdvanceProgress(band.progressStart + (band.progressEnd - band.progressStart) * row / band.rows, band.progressTop);
+      }
     }
     const float y = float(band.firstRow + row) * fog.step;
     uint32_t* colour = band.colour + size_t(row) * size_t(band.width);
@@ -354,6 +356,8 @@ int RenderComposerFrame() {
   if (const int status = FillBackground(picture, project); status != kNoError) return status;
 
   OrderObjectsForRender();
+  int visible = 0;  // the objects drawn, each taking an equal part of the progress of a band
+  for (const auto& slot : scene.objectTable) visible += slot && slot->ghostState == 0 ? 1 : 0;
   const bool texturesOn = project.texturesOn == 1;
   FrameTextures textures;
   if (texturesOn) {
@@ -371,7 +375,14 @@ int RenderComposerFrame() {
   band.orthographicScale = picture.orthographicScale * float(factor);
   const int bandRows = kComposerBandRows / factor;
   band.rows = height % bandRows == 0 ? bandRows : height % bandRows;
-  for (band.firstRow = 0; band.firstRow < height; band.firstRow += band.rows, band.rows = bandRows) {
+  const int bandCount = 1 + (height - band.rows) / bandRows;
+  const bool fogOn = project.fogAndSmokeOn != 0;
+  const int stepsPerBand = std::max(1, visible + (fogOn ? 1 : 0));
+  auto progressAt = [&](int bandIndex, int step) {
+    return int(int64_t(bandIndex * stepsPerBand + step) * kProgressMax / (int64_t(bandCount) * stepsPerBand));
+  };
+  int bandIndex = 0;
+  for (band.firstRow = 0; band.firstRow < height; band.firstRow += band.rows, band.rows = bandRows, ++bandIndex) {
     const size_t samples = size_t(width) * size_t(band.rows);
     std::fill(band.depth, band.depth + samples, kEmptyComposerDepth);
     for (int row = 0; row < band.rows; ++row) {
@@ -380,10 +391,13 @@ int RenderComposerFrame() {
       for (int x = 0; x < width; ++x) target[x] = source[x / factor];
     }
 
+    int drawn = 0;
     for (auto& slot : scene.objectTable) {
       SceneObject* object = slot.get();
       if (object == nullptr) continue;
       if (object->ghostState == 0) {
+        band.progressStart = progressAt(bandIndex, drawn);
+        band.progressEnd = progressAt(bandIndex, ++drawn);
         const size_t index = size_t(&slot - scene.objectTable.data());
         const ComposerTexture* texture = texturesOn && textures.loaded[index] ? &textures.bySlot[index] : nullptr;
         const ShadowBuffer* received = shadowsOn && object->optics.receivesShadow == 1 ? &shadow : nullptr;
@@ -402,7 +416,9 @@ int RenderComposerFrame() {
       const uint32_t alpha = band.depth[i] > kDrawnComposerDepth ? 0xFF000000u : 0;
       band.colour[i] = (band.colour[i] & 0x00FFFFFFu) | alpha;
     }
-    if (project.fogAndSmokeOn != 0) {
+    if (fogOn) {
+      band.progressStart = progressAt(bandIndex, visible);
+      band.progressEnd = progressAt(bandIndex, visible + 1);
       if (const int result = FogAndSmokePass(band, fog); result != kFrameRendered) return result;
     }
 
@@ -416,7 +432,7 @@ int RenderComposerFrame() {
     }
     if (renderState.composerBandStored) renderState.composerBandStored(pictureRow, pictureRows);
     if (CancelRequested()) return kFrameCancelled;
-    AdvanceProgress((band.firstRow + band.rows) * kProgressMax / height, -1);
+    AdvanceProgress(progressAt(bandIndex + 1, 0), band.progressTop);
   }
   return kFrameRendered;
 }
