@@ -33,7 +33,7 @@ constexpr float kFirstSmokeStep = 100.0f;
 constexpr float kSmokeStepGrowth = 1.5f;
 constexpr int kMostSmokeSteps = 64;
 // Smoke absorbs density x its local thickness per this many units of depth.
-constexpr float kSmokeUnits = 100.0f;
+constexpr float kSmokeUnits = 1000.0f;
 
 // Thrown by the progress of an object being drawn when the cancel gesture came: it ends the
 // drawing between two groups of triangles, however long the object still had to go.
