@@ -14,7 +14,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <span>
 #include <vector>
@@ -36,26 +35,8 @@ constexpr int kPictureWidth = 32, kPictureHeight = 24;
 constexpr size_t kMostPoints = 64;
 constexpr size_t kMostTriangles = 128;
 
-class Bytes {
- public:
-  Bytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-  float Float() {
-    uint32_t bits = 0;
-    for (int i = 0; i < 4; ++i) bits |= uint32_t(Byte()) << (8 * i);
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t at_ = 0;
-};
-
 // The object the bytes describe, or null when its mesh cannot be built.
-std::unique_ptr<SceneObject> ObjectOf(Bytes& bytes) {
+std::unique_ptr<SceneObject> ObjectOf(fuzz::FuzzBytes& bytes) {
   const float scale = bytes.Float();
   const Vec3f position{bytes.Float(), bytes.Float(), bytes.Float()};
   const Vec3f rotation{bytes.Float(), bytes.Float(), bytes.Float()};
@@ -112,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   project.backgroundPictureOn = 1;
   project.quorvelFile = FileSpecForPath(fuzz::FuzzFolder() + "/Background.bmp", FourCC("BMP "));
 
-  Bytes rest(data + std::min(size, kProjectRecordSize), size - std::min(size, kProjectRecordSize));
+  fuzz::FuzzBytes rest(data + std::min(size, kProjectRecordSize), size - std::min(size, kProjectRecordSize));
   std::unique_ptr<SceneObject> object = ObjectOf(rest);
   if (object && !StoreObjectInSlot(3, std::move(object))) std::abort();
 

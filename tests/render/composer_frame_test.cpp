@@ -114,32 +114,29 @@ TEST_F(ComposerFrame, OrderingPacksTheTableAndGathersObjectsOfOneTexture) {
 }
 
 TEST_F(ComposerFrame, FogSettingsAreHeldToTheirRangesWhateverTheProjectHolds) {
-  FogSmokeSettings& s = project().fogSmoke;
-  s = {kNaN, 1e30f, -kInf, 5e9f, -1, kInf, 1e6f};  // strength, density, falloff, start, smoke, contrast, seed
-  project().smokeDetail = 60000;
-  FogAndSmoke fog = FogAndSmokeOfProject(project(), false);
-  EXPECT_EQ(fog.fogStrength, 0);
-  EXPECT_EQ(fog.density, 1);
-  EXPECT_EQ(fog.falloff, 0);
-  EXPECT_EQ(fog.start, 32000);
-  EXPECT_EQ(fog.smokeStrength, 0);
-  EXPECT_EQ(fog.contrast, 10);
-  EXPECT_EQ(fog.seed, 100);
-  EXPECT_EQ(fog.detail, 10);
-  s = {300, 0, 4000, -5, 150, 0, -3};
-  project().smokeDetail = 0;
+  // Stored order: fog strength, smoke density, fog falloff, fog start, smoke strength, contrast, seed.
+  struct Case {
+    FogSmokeSettings stored;
+    uint16_t detail;
+    // start, fog strength, falloff, smoke strength, density, contrast, seed, detail
+    std::vector<float> used;
+  } cases[] = {
+      {{kNaN, 1e30f, -kInf, 5e9f, -1, kInf, 1e6f}, 60000, {32000, 0, 0, 0, 1, 10, 100, 10}},
+      {{300, 0, 4000, -5, 150, 0, -3}, 0, {0, 256, 3200, 100, 0.001f, 0.001f, 0, 1}},
+      {{12, 0.25f, 60, 500, 40, 2, 7}, 5, {500, 12, 60, 40, 0.25f, 2, 7, 5}},
+  };
   project().fogColor = {0x1234, 0x5678, 0x9ABC};
-  fog = FogAndSmokeOfProject(project(), true);
-  EXPECT_EQ(fog.fogStrength, 256);
-  EXPECT_FLOAT_EQ(fog.density, 0.001f);
-  EXPECT_EQ(fog.falloff, 3200);
-  EXPECT_EQ(fog.start, 0);
-  EXPECT_EQ(fog.smokeStrength, 100);
-  EXPECT_FLOAT_EQ(fog.contrast, 0.001f);
-  EXPECT_EQ(fog.seed, 0);
-  EXPECT_EQ(fog.detail, 1);
-  EXPECT_EQ(fog.colour, 0x12569Au);
-  EXPECT_EQ(fog.step, 0.005f);
+  for (const Case& c : cases) {
+    project().fogSmoke = c.stored;
+    project().smokeDetail = c.detail;
+    const FogAndSmoke fog = FogAndSmokeOfProject(project(), false);
+    EXPECT_EQ((std::vector<float>{fog.start, fog.fogStrength, fog.falloff, fog.smokeStrength, fog.density, fog.contrast,
+                                  fog.seed, float(fog.detail)}),
+              c.used);
+    EXPECT_EQ(fog.colour, 0x12569Au);
+  }
+  EXPECT_EQ(FogAndSmokeOfProject(project(), false).step, 0.01f);
+  EXPECT_EQ(FogAndSmokeOfProject(project(), true).step, 0.005f);
 }
 
 // A band of `rows` x 4 pixels of one colour, every pixel at `depth`.
