@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/preferences.h"
+#include "render/rasterisers.h"
 #include "render/render_state.h"
 #include "render/soft_draw.h"
 #include "render/work_data.h"
@@ -393,6 +394,12 @@ TEST_F(ComposerRaster, FullShadowKeepsTheLightnessFraction) {
     EXPECT_GE(picture.Grey(50, 50), c.low) << c.lightness;
     EXPECT_LE(picture.Grey(50, 50), c.high) << c.lightness;
   }
+  wall->optics.receivesShadow = 0;  // the buffer passed in does not darken it
+  ShadowBuffer shadow;
+  ASSERT_TRUE(BuildShadowBuffer(100, 100, shadow));
+  Picture unreceived(100, 100);
+  unreceived.Draw(wall, 100, nullptr, &shadow);
+  EXPECT_EQ(unreceived.colour, lit.colour);
 }
 
 // Shadow lookups against a buffer made by hand: cells of rows at or above `shadowedFrom` (counted
@@ -557,6 +564,9 @@ TEST_F(ComposerRaster, TexelsTileRepeatOrMirrorAndTakeTheirAlphaAsTheObjectSays)
     EXPECT_EQ(t.green, c.expected.green) << c.name;
     EXPECT_EQ(t.blue, c.expected.blue) << c.name;
   }
+  TextureMapping shifted;
+  shifted.textureParams[1] = 192;  // half a picture to the right
+  EXPECT_EQ(SampleComposerTexture(texture, shifted, 0.5f, 0.5f).green, 255);
 }
 
 // Between two texels: "Bi-Linear" weighs by the fraction f, "Bi-Cubic" by 3f^2 - 2f^3, which
@@ -653,6 +663,32 @@ TEST_F(ComposerRaster, ProgressMovesFourTimesPerObject) {
     RenderObjectIntoBand(band, object, nullptr, nullptr);
     EXPECT_EQ(services.progressValues, (std::vector<int>{32, 64, 96, 128}));
   }
+}
+
+// The shadow buffer's depth rasteriser on a buffer of its own size, not the view's: rows of its
+// width, both windings drawn, nothing outside.
+TEST_F(ComposerRaster, DepthTrianglesFillABufferOfAnySize) {
+  constexpr int kWidth = 9, kHeight = 5;
+  std::vector<float> buffer(kWidth * kHeight, -1000.0f);
+  std::vector<PointWork> corners(6);
+  auto set = [&](size_t i, int sx, int sy) {
+    corners[i].sx = int16_t(sx);
+    corners[i].sy = int16_t(sy);
+    corners[i].depth = 7;
+  };
+  set(0, 0, 0), set(1, 4, 0), set(2, 0, 4);  // lower left, one way round
+  set(3, 8, 0), set(4, 8, 4), set(5, 5, 4);  // right, the other way round
+  const std::vector<Triangle> triangles = {{0, 1, 2}, {3, 4, 5}, {0, 1, 9}};
+  DrawDepthTrianglesSized(buffer, kWidth, kHeight, corners, triangles);
+  auto at = [&](int column, int row) { return buffer[size_t(row) * kWidth + size_t(column)]; };
+  EXPECT_EQ(at(1, 1), 7.0f);
+  EXPECT_EQ(at(7, 3), 7.0f);
+  EXPECT_EQ(at(4, 4), -1000.0f);
+  int drawn = 0;
+  for (float d : buffer) drawn += d == 7.0f ? 1 : 0;
+  EXPECT_GT(drawn, 8);
+  EXPECT_LT(drawn, kWidth * kHeight / 2);
+  DrawDepthTrianglesSized(std::span<float>(buffer).first(10), kWidth, kHeight, corners, triangles);  // too small
 }
 
 }  // namespace
