@@ -25,7 +25,6 @@
 namespace tsv {
 namespace {
 
-constexpr float kDrawnComposerDepth = -99000.0f;  // above this a pixel has been drawn
 constexpr int kFogRowsBetweenPolls = 16;
 // The march starts with steps of 100 that grow by half each time; from any start the background
 // (100000 away at most) is reached within 30 steps, and the cap keeps a broken depth from looping.
@@ -413,7 +412,7 @@ int RenderComposerFrame() {
     }
 
     for (size_t i = 0; i < samples; ++i) {
-      const uint32_t alpha = band.depth[i] > kDrawnComposerDepth ? 0xFF000000u : 0;
+      const uint32_t alpha = band.depth[i] > kDrawnDepth ? 0xFF000000u : 0;
       band.colour[i] = (band.colour[i] & 0x00FFFFFFu) | alpha;
     }
     if (fogOn) {
