@@ -563,7 +563,18 @@ int Render(const std::vector<std::string>& args) {
   // The record first, so that an object the project names and that cannot be had is known by name.
   const FileSpec spec = FileSpecForPath(in, kProjectFileType);
   std::unique_ptr<ProjectRecord> record;
-  if (ReadProjectRecordFile(spec, record) != kNoError || !OpenProjectFile(spec)) {
+  // A texture that cannot be read is dropped from its object as it opens (with its message); the
+  // render must not then pass for the picture the project describes.
+  std::vector<std::string> unreadableTextures;
+  nativeFiles.loadTexturePicture = [&unreadableTextures](SceneObject& object) {
+    const std::string path = PathOfSpec(object.textureFile);
+    if (LoadObjectTexturePicture(object)) return true;
+    unreadableTextures.push_back(path);
+    return false;
+  };
+  const bool opened = ReadProjectRecordFile(spec, record) == kNoError && OpenProjectFile(spec);
+  nativeFiles.loadTexturePicture = LoadObjectTexturePicture;
+  if (!opened) {
     ShowStopMessage(GetString(kErrCantOpenProject));
     std::fprintf(stderr, "tessivar: %s is not a project file, or is cut short\n", in.c_str());
     return 1;
@@ -587,6 +598,11 @@ int Render(const std::vector<std::string>& args) {
   apply(switches[3], project.fogAndSmokeOn);
   apply(switches[4], project.backgroundPictureOn);
   if (camera >= 0) project.cameraViewIndex = uint16_t(camera);
+  if (project.texturesOn == 1 && !unreadableTextures.empty()) {
+    std::fprintf(stderr, "tessivar: the texture picture %s cannot be loaded; --no-textures renders without textures\n",
+                 PrintableText(unreadableTextures.front()).c_str());
+    return 1;
+  }
 
   if (!InitSoftDraw()) {
     ShowStopMessage(GetString(kErrNotEnoughMemory));

@@ -3,6 +3,7 @@
 // readers that only take a path find the input written as a file.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -45,6 +46,24 @@ std::string WriteFuzzFile(const std::string& name, std::span<const uint8_t> byte
 // takes costs over a second under the sanitizers whatever the reader does, which would drown the
 // slow inputs worth finding; the sizes themselves are fuzzed all the same.
 inline constexpr int64_t kFuzzMaxPixels = int64_t(1) << 16;
+
+// Reads an input front to back: bytes, little-endian words and floats, zeros once it has ended.
+class FuzzBytes {
+ public:
+  FuzzBytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
+  uint16_t Word() { return uint16_t(Byte() | (Byte() << 8)); }
+  float Float() {
+    uint32_t bits = 0;
+    for (int i = 0; i < 4; ++i) bits |= uint32_t(Byte()) << (8 * i);
+    return std::bit_cast<float>(bits);
+  }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t at_ = 0;
+};
 
 // The objects the project seeds name, as the program saves them: a sphere and a small square.
 inline constexpr const char* kFuzzSphereName = "Sphere.cmf";

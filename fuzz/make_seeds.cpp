@@ -209,6 +209,54 @@ bool WriteQuorvelSeeds(const std::string& corpus) {
          WriteBytes(folder + "empty.bsph", EncodeQuorvelSet({}));
 }
 
+// The composer scene: a project record (a new project with the fog and smoke of the fog tests, and
+// with the orthographic front camera) followed by an object in the layout of composer_scene_fuzz.cpp:
+// a square facing the camera and a tetrahedron, each lit, shadowed and textured.
+std::vector<uint8_t> ComposerObjectSeed(uint8_t flags, const std::vector<Vec3f>& points,
+                                        const std::vector<Triangle>& triangles) {
+  std::vector<uint8_t> bytes;
+  auto number = [&](float value) {
+    const uint32_t bits = std::bit_cast<uint32_t>(value);
+    for (int i = 0; i < 4; ++i) bytes.push_back(uint8_t(bits >> (8 * i)));
+  };
+  for (float value : {1.0f, 0.0f, 0.0f, 0.0f, 0.3f, -0.4f, 0.0f}) number(value);
+  bytes.push_back(flags);
+  bytes.push_back(uint8_t(points.size()));
+  bytes.push_back(uint8_t(triangles.size()));
+  for (const Vec3f& p : points) {
+    for (float c : {p.x, p.y, p.z}) number(c);
+  }
+  for (const Triangle& t : triangles) {
+    for (uint32_t corner : t) bytes.push_back(uint8_t(corner));
+  }
+  return bytes;
+}
+
+bool WriteComposerSceneSeeds(const std::string& corpus) {
+  const std::string folder = corpus + "/composer_scene/";
+  ResetProject();
+  ProjectRecord hazy = nativeFiles.project;
+  hazy.fogSmoke = {200, 1, 3200, 10, 100, 0.5f, 17};
+  hazy.smokeDetail = 3;
+  ProjectRecord front = nativeFiles.project;
+  front.cameraViewIndex = 0;
+  front.lightAngles = {0.3f, 1.2f, -0.5f};
+  const std::vector<uint8_t> square =
+      ComposerObjectSeed(0x1E, {{-150, -150, 0}, {150, -150, 0}, {150, 150, 0}, {-150, 150, 0}}, {{0, 1, 2}, {0, 2, 3}});
+  const std::vector<uint8_t> tetrahedron = ComposerObjectSeed(
+      0x1E, {{0, 0, 0}, {200, 0, 0}, {0, 200, 0}, {0, 0, 200}}, {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}});
+  struct Seed { const char* name; const ProjectRecord* record; const std::vector<uint8_t>* object; };
+  const Seed seeds[] = {{"hazy_square", &hazy, &square}, {"hazy_tetrahedron", &hazy, &tetrahedron},
+                        {"front_square", &front, &square}, {"front_tetrahedron", &front, &tetrahedron}};
+  for (const Seed& seed : seeds) {
+    std::vector<uint8_t> bytes(kProjectRecordSize);
+    StoreProjectRecord(*seed.record, std::span<uint8_t, kProjectRecordSize>(bytes.data(), kProjectRecordSize));
+    bytes.insert(bytes.end(), seed.object->begin(), seed.object->end());
+    if (!WriteBytes(folder + seed.name, bytes)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -219,13 +267,14 @@ int main(int argc, char** argv) {
   fuzz::InitFuzzTarget();
   const std::string corpus = argv[1];
   for (const char* target : {"object_file", "project_file", "optics_file", "preview_file", "preferences", "task_list",
-                             "task_replay", "gif", "bmp", "ei", "tiff", "png", "jpeg", "mesh_ops", "quorvel_file"}) {
+                             "task_replay", "gif", "bmp", "ei", "tiff", "png", "jpeg", "mesh_ops", "quorvel_file",
+                             "composer_scene"}) {
     std::filesystem::create_directories(corpus + "/" + target);
   }
   if (!InitScene()) return 1;
   const bool ok = WriteObjectSeeds(corpus) && WriteProjectSeeds(corpus) && WriteTaskListSeeds(corpus) &&
                   WritePreferenceSeeds(corpus) && WritePictureSeeds(corpus) && WriteMeshOpsSeeds(corpus) &&
-                  WriteQuorvelSeeds(corpus);
+                  WriteQuorvelSeeds(corpus) && WriteComposerSceneSeeds(corpus);
   if (!ok) std::fprintf(stderr, "tessivar_fuzz_seeds: a seed could not be written\n");
   fuzz::ResetFuzzState();
   return ok ? 0 : 1;

@@ -25,7 +25,6 @@
 namespace tsv {
 namespace {
 
-constexpr float kDrawnComposerDepth = -99000.0f;  // above this a pixel has been drawn
 constexpr int kFogRowsBetweenPolls = 16;
 // The march starts with steps of 100 that grow by half each time; from any start the background
 // (100000 away at most) is reached within 30 steps, and the cap keeps a broken depth from looping.
@@ -33,7 +32,7 @@ constexpr float kFirstSmokeStep = 100.0f;
 constexpr float kSmokeStepGrowth = 1.5f;
 constexpr int kMostSmokeSteps = 64;
 // Smoke absorbs density x its local thickness per this many units of depth.
-constexpr float kSmokeUnits = 100.0f;
+constexpr float kSmokeUnits = 1000.0f;
 
 // Thrown by the progress of an object being drawn when the cancel gesture came: it ends the
 // drawing between two groups of triangles, however long the object still had to go.
@@ -241,7 +240,9 @@ int FogAndSmokePass(const ComposerBand& band, const FogAndSmoke& fog, const std:
       if (stop->load(std::memory_order_relaxed)) return kFrameCancelled;
     } else if (row > 0 && row % kFogRowsBetweenPolls == 0) {
       if (CancelRequested()) return kFrameCancelled;
-      AdvanceProgress(row * kProgressMax / band.rows, -1);
+      if (band.progressStart >= 0) {
+        AdvanceProgress(band.progressStart + (band.progressEnd - band.progressStart) * row / band.rows, band.progressTop);
+      }
     }
     const float y = float(band.firstRow + row) * fog.step;
     uint32_t* colour = band.colour + size_t(row) * size_t(band.width);
@@ -356,6 +357,8 @@ int RenderComposerFrame() {
   if (const int status = FillBackground(picture, project); status != kNoError) return status;
 
   OrderObjectsForRender();
+  int visible = 0;  // the objects drawn, each taking an equal part of the progress of a band
+  for (const auto& slot : scene.objectTable) visible += slot && slot->ghostState == 0 ? 1 : 0;
   const bool texturesOn = project.texturesOn == 1;
   FrameTextures textures;
   if (texturesOn) {
@@ -373,7 +376,14 @@ int RenderComposerFrame() {
   band.orthographicScale = picture.orthographicScale * float(factor);
   const int bandRows = kComposerBandRows / factor;
   band.rows = height % bandRows == 0 ? bandRows : height % bandRows;
-  for (band.firstRow = 0; band.firstRow < height; band.firstRow += band.rows, band.rows = bandRows) {
+  const int bandCount = 1 + (height - band.rows) / bandRows;
+  const bool fogOn = project.fogAndSmokeOn != 0;
+  const int stepsPerBand = std::max(1, visible + (fogOn ? 1 : 0));
+  auto progressAt = [&](int bandIndex, int step) {
+    return int(int64_t(bandIndex * stepsPerBand + step) * kProgressMax / (int64_t(bandCount) * stepsPerBand));
+  };
+  int bandIndex = 0;
+  for (band.firstRow = 0; band.firstRow < height; band.firstRow += band.rows, band.rows = bandRows, ++bandIndex) {
     const size_t samples = size_t(width) * size_t(band.rows);
     std::fill(band.depth, band.depth + samples, kEmptyComposerDepth);
     for (int row = 0; row < band.rows; ++row) {
@@ -382,10 +392,13 @@ int RenderComposerFrame() {
       for (int x = 0; x < width; ++x) target[x] = source[x / factor];
     }
 
+    int drawn = 0;
     for (auto& slot : scene.objectTable) {
       SceneObject* object = slot.get();
       if (object == nullptr) continue;
       if (object->ghostState == 0) {
+        band.progressStart = progressAt(bandIndex, drawn);
+        band.progressEnd = progressAt(bandIndex, ++drawn);
         const size_t index = size_t(&slot - scene.objectTable.data());
         const ComposerTexture* texture = texturesOn && textures.loaded[index] ? &textures.bySlot[index] : nullptr;
         const ShadowBuffer* received = shadowsOn && object->optics.receivesShadow == 1 ? &shadow : nullptr;
@@ -401,10 +414,12 @@ int RenderComposerFrame() {
     }
 
     for (size_t i = 0; i < samples; ++i) {
-      const uint32_t alpha = band.depth[i] > kDrawnComposerDepth ? 0xFF000000u : 0;
+      const uint32_t alpha = band.depth[i] > kDrawnDepth ? 0xFF000000u : 0;
       band.colour[i] = (band.colour[i] & 0x00FFFFFFu) | alpha;
     }
-    if (project.fogAndSmokeOn != 0) {
+    if (fogOn) {
+      band.progressStart = progressAt(bandIndex, visible);
+      band.progressEnd = progressAt(bandIndex, visible + 1);
       if (const int result = FogAndSmokePass(band, fog); result != kFrameRendered) return result;
     }
 
@@ -418,7 +433,7 @@ int RenderComposerFrame() {
     }
     if (renderState.composerBandStored) renderState.composerBandStored(pictureRow, pictureRows);
     if (CancelRequested()) return kFrameCancelled;
-    AdvanceProgress((band.firstRow + band.rows) * kProgressMax / height, -1);
+    AdvanceProgress(progressAt(bandIndex + 1, 0), band.progressTop);
   }
   return kFrameRendered;
 }

@@ -33,6 +33,11 @@ constexpr float kDegrees = 0.017453292519944444f;
 constexpr float kFarLimit = 1e15f;
 // Empty shadow cells: below every light depth a point can have, so they never shadow.
 constexpr float kEmptyShadowDepth = -3.0e38f;
+// The light depth given to a point the buffer cannot hold: nearer the light than any cell, and
+// far enough inside the float range that interpolating towards it stays finite.
+constexpr float kLitDepth = 1e30f;
+// Projected positions beyond this (in pixels) are dropped with their triangle.
+constexpr double kScreenLimit = 1e30;
 constexpr double kMaxShadowCells = double(1 << 25);
 constexpr float kShadowMargin = 0.025f, kShadowSpan = 0.95f;
 // Texture positions are held within this before they are turned into integers.
@@ -138,7 +143,12 @@ float ShadowRow(const ShadowBuffer& s, float b) {
 
 void FillRandomTable(ComposerRasterState& state) {
   if (state.randomTable.size() == kRandomTableSize) return;
-  state.randomTable.resize(kRandomTableSize);
+  try {
+    state.randomTable.resize(kRandomTableSize);
+  } catch (const std::bad_alloc&) {
+    state.randomTable.clear();  // NextRandom answers the middle value instead
+    return;
+  }
   uint32_t x = 0x2545F491u;  // fixed seed: every run renders the same picture
   for (float& value : state.randomTable) {
     x ^= x << 13;
@@ -150,6 +160,7 @@ void FillRandomTable(ComposerRasterState& state) {
 
 float NextRandom(ComposerRasterState& state) {
   FillRandomTable(state);
+  if (state.randomTable.size() != kRandomTableSize) return 0.5f;
   const float value = state.randomTable[state.randomIndex & (kRandomTableSize - 1)];
   state.randomIndex = (state.randomIndex + 1) & (kRandomTableSize - 1);
   return value;
@@ -367,7 +378,9 @@ void ShadeComposerSpan(const ObjectRenderState& s, int32_t left, int32_t right, 
                        const Attributes& step, uint32_t* colourRow, float* depthRow) {
   Attributes a = start;
   for (int32_t x = left; x < right; ++x) {
-    if (depthRow[x] < a[0]) {
+    // Under perspective w is positive inside a triangle; a sliver's edge pixel can fall a little
+    // outside it, and must not be divided by.
+    if (depthRow[x] < a[0] && (!s.perspective || a[0] > 0.0f)) {
       colourRow[x] = ShadePixel(s, a, colourRow[x]);
       depthRow[x] = a[0];
     }
@@ -457,6 +470,10 @@ void ClipAndFanPolygon(const ObjectRenderState& s, const ClipVertex& a, const Cl
       v.shadowDepthW = float(v.shadowDepth * w);
       v.uW = float(v.u * w);
       v.vW = float(v.v * w);
+      // The normal too: the pixel normalises it, so it never needs dividing back.
+      v.nx = float(v.nx * w);
+      v.ny = float(v.ny * w);
+      v.nz = float(v.nz * w);
     } else {
       v.shadowColumnW = v.shadowColumn;
       v.shadowRowW = v.shadowRow;
@@ -464,8 +481,11 @@ void ClipAndFanPolygon(const ObjectRenderState& s, const ClipVertex& a, const Cl
       v.uW = v.u;
       v.vW = v.v;
     }
-    v.x = float(x + s.centreX);
-    v.y = float(s.centreY - y);  // camera y up, band rows down
+    x += s.centreX;
+    y = s.centreY - y;  // camera y up, band rows down
+    if (!(std::fabs(x) < kScreenLimit) || !(std::fabs(y) < kScreenLimit)) return;
+    v.x = float(x);
+    v.y = float(y);
     if (!FiniteScreen(v)) return;
   }
 
@@ -529,7 +549,7 @@ ClipVertex MakeVertex(const ObjectRenderState& s, uint32_t p, uint32_t t) {
     } else {  // lies nowhere in the buffer: lit
       v.shadowColumn = 0;
       v.shadowRow = 0;
-      v.shadowDepth = std::numeric_limits<float>::max();
+      v.shadowDepth = kLitDepth;
     }
   }
   if (s.painted) {
@@ -580,7 +600,9 @@ bool BuildObjectRenderState(ObjectRenderState& s, const ComposerBand& band, cons
     s.offsetU = float(int16_t(s.mapping.textureOffset[0])) * float(texture->width) / 128.0f;
     s.offsetV = float(int16_t(s.mapping.textureOffset[1])) * float(texture->height) / 128.0f;
   }
-  s.shadowed = shadow != nullptr && !shadow->cells.empty();
+  s.shadowed = shadow != nullptr && optics.receivesShadow != 0 && shadow->width > 0 && shadow->height > 0 &&
+               shadow->cells.size() >= size_t(shadow->width) * size_t(shadow->height) && shadow->ra > 0.0f &&
+               shadow->rb > 0.0f;
   if (s.shadowed) s.shadow = shadow;
 
   const ObjectView& camera = CameraView();

@@ -42,7 +42,8 @@ struct ComposerTexture {
 
 // The shadow buffer of a frame: light depths (larger nearer the light; rows stored bottom row
 // first), its size, the light and camera values it was made with and the light-space extent of
-// the casting objects. Empty (no cells) when shadows are off.
+// the casting objects. Empty (no cells) when shadows are off or nothing casts: then every point
+// is lit. Casters are the non-ghosted objects with castsShadow; both sides of their faces cast.
 struct ShadowBuffer {
   std::vector<float> cells;
   int width = 0, height = 0;
@@ -57,13 +58,16 @@ struct ShadowBuffer {
 };
 
 // Draws `object` (null: nothing, the progress still advanced) into `band` through the project's
-// camera view, with `texture` (null: untextured) and `shadow` (null: unshadowed).
+// camera view, with `texture` (null: untextured) and `shadow` (null, or an object that does not
+// receive shadows: unshadowed). Nothing of the object changes; the per-object scratch lives in
+// renderState.composer. Triangles with a corner that is not a finite number are left out.
 void RenderObjectIntoBand(const ComposerBand& band, SceneObject* object, const ComposerTexture* texture,
                           const ShadowBuffer* shadow);
 
 // The frame's shadow buffer for a picture of these sides (doubled while supersampling) into
 // `shadow`: cleared when shadows are off; false, after "Error: Not enough memory for rendering.",
-// when its cells cannot be had.
+// when its cells cannot be had. Restarts the random table, so that every frame draws the same
+// jitter whether it is rendered alone or within an animation.
 [[nodiscard]] bool BuildShadowBuffer(int pictureWidth, int pictureHeight, ShadowBuffer& shadow);
 
 // The light that reaches a point at buffer column x, row y and light depth z: from the buffer's

@@ -33,25 +33,6 @@ using namespace tsv;
 constexpr size_t kMostPoints = 512;
 constexpr size_t kMostTriangles = 1024;
 
-class Bytes {
- public:
-  Bytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-  uint16_t Word() { return uint16_t(Byte() | (Byte() << 8)); }
-  float Float() {
-    uint32_t bits = 0;
-    for (int i = 0; i < 4; ++i) bits |= uint32_t(Byte()) << (8 * i);
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t at_ = 0;
-};
-
 // The corner lists are exactly those the triangles give.
 bool ListsMatchTriangles(const SceneObject& object) {
   Topology expected;
@@ -84,7 +65,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Bytes in(data, size);
+  fuzz::FuzzBytes in(data, size);
   const uint8_t operations = in.Byte(), settings = in.Byte();
   const size_t points = std::min<size_t>(in.Word(), kMostPoints);
   const size_t triangles = std::min<size_t>(in.Word(), kMostTriangles);

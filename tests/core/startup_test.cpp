@@ -13,7 +13,9 @@
 #include "platform/preferences.h"
 #include "platform/scripted_services.h"
 #include "platform/single_instance.h"
+#include "render/composer_frame.h"
 #include "render/render_state.h"
+#include "scene/native_files.h"
 #include "scene/object_file.h"
 #include "scene/object_table.h"
 #include "scene/scene_state.h"
@@ -91,6 +93,32 @@ TEST_F(Application, StartsWithOneOrganicSphereCurrentInSlot0) {
   ShutdownApplication();
   EXPECT_EQ(scene.objectTable[0], nullptr);
   EXPECT_EQ(test::ReadFileBytes(dir / "config/Tessivar/Tessivar 1.0 Prefs").size(), kPreferencesSize);
+}
+
+// The composer's picture loader that start-up hands down: a texture that cannot be read ends the
+// render with the loader's status and one message naming the file and why.
+TEST_F(Application, TheComposerSaysWhichTextureItCouldNotRead) {
+  ASSERT_EQ(InitializeApplication(), 0);
+  ASSERT_NE(scene.objectTable[0], nullptr);
+  renderState.composerPicture.pixels.assign(16 * 12, 0);
+  renderState.composerPicture.width = 16;
+  renderState.composerPicture.height = 12;
+  nativeFiles.project.texturesOn = 1;
+  test::WriteFileText(dir / "wood.bmp", "BM but nothing a picture needs");
+  struct Case {
+    std::string file;
+    Status status;
+    std::string reason;
+  } cases[] = {{dir / "wood.bmp", kInvalidBmpFile, "Invalid BMP file."},
+               {dir / "gone.png", kFileNotFound, "Error: Couldn't load picture."}};
+  for (const Case& c : cases) {
+    services.shown.clear();
+    scene.objectTable[0]->textureFile = FileSpecForPath(c.file, FileTypeFromName(c.file));
+    EXPECT_EQ(RenderComposerFrame(), c.status) << c.file;
+    EXPECT_EQ(services.Texts(ShownKind::Stop),
+              std::vector<std::string>{"Error: The picture \"" + c.file + "\" cannot be used for rendering. " + c.reason});
+  }
+  ShutdownApplication();
 }
 
 TEST_F(Application, ActionNothingStartsWithAnEmptyTable) {

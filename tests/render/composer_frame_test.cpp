@@ -12,6 +12,7 @@
 
 #include "platform/events.h"
 #include "render/render_state.h"
+#include "platform/user_services.h"
 #include "scene/native_files.h"
 #include "tests/render/render_fixture.h"
 
@@ -113,32 +114,29 @@ TEST_F(ComposerFrame, OrderingPacksTheTableAndGathersObjectsOfOneTexture) {
 }
 
 TEST_F(ComposerFrame, FogSettingsAreHeldToTheirRangesWhateverTheProjectHolds) {
-  FogSmokeSettings& s = project().fogSmoke;
-  s = {kNaN, 1e30f, -kInf, 5e9f, -1, kInf, 1e6f};  // strength, density, falloff, start, smoke, contrast, seed
-  project().smokeDetail = 60000;
-  FogAndSmoke fog = FogAndSmokeOfProject(project(), false);
-  EXPECT_EQ(fog.fogStrength, 0);
-  EXPECT_EQ(fog.density, 1);
-  EXPECT_EQ(fog.falloff, 0);
-  EXPECT_EQ(fog.start, 32000);
-  EXPECT_EQ(fog.smokeStrength, 0);
-  EXPECT_EQ(fog.contrast, 10);
-  EXPECT_EQ(fog.seed, 100);
-  EXPECT_EQ(fog.detail, 10);
-  s = {300, 0, 4000, -5, 150, 0, -3};
-  project().smokeDetail = 0;
+  // Stored order: fog strength, smoke density, fog falloff, fog start, smoke strength, contrast, seed.
+  struct Case {
+    FogSmokeSettings stored;
+    uint16_t detail;
+    // start, fog strength, falloff, smoke strength, density, contrast, seed, detail
+    std::vector<float> used;
+  } cases[] = {
+      {{kNaN, 1e30f, -kInf, 5e9f, -1, kInf, 1e6f}, 60000, {32000, 0, 0, 0, 1, 10, 100, 10}},
+      {{300, 0, 4000, -5, 150, 0, -3}, 0, {0, 256, 3200, 100, 0.001f, 0.001f, 0, 1}},
+      {{12, 0.25f, 60, 500, 40, 2, 7}, 5, {500, 12, 60, 40, 0.25f, 2, 7, 5}},
+  };
   project().fogColor = {0x1234, 0x5678, 0x9ABC};
-  fog = FogAndSmokeOfProject(project(), true);
-  EXPECT_EQ(fog.fogStrength, 256);
-  EXPECT_FLOAT_EQ(fog.density, 0.001f);
-  EXPECT_EQ(fog.falloff, 3200);
-  EXPECT_EQ(fog.start, 0);
-  EXPECT_EQ(fog.smokeStrength, 100);
-  EXPECT_FLOAT_EQ(fog.contrast, 0.001f);
-  EXPECT_EQ(fog.seed, 0);
-  EXPECT_EQ(fog.detail, 1);
-  EXPECT_EQ(fog.colour, 0x12569Au);
-  EXPECT_EQ(fog.step, 0.005f);
+  for (const Case& c : cases) {
+    project().fogSmoke = c.stored;
+    project().smokeDetail = c.detail;
+    const FogAndSmoke fog = FogAndSmokeOfProject(project(), false);
+    EXPECT_EQ((std::vector<float>{fog.start, fog.fogStrength, fog.falloff, fog.smokeStrength, fog.density, fog.contrast,
+                                  fog.seed, float(fog.detail)}),
+              c.used);
+    EXPECT_EQ(fog.colour, 0x12569Au);
+  }
+  EXPECT_EQ(FogAndSmokeOfProject(project(), false).step, 0.01f);
+  EXPECT_EQ(FogAndSmokeOfProject(project(), true).step, 0.005f);
 }
 
 // A band of `rows` x 4 pixels of one colour, every pixel at `depth`.
@@ -220,6 +218,246 @@ TEST_F(ComposerFrame, TheFogPassLooksForTheCancelGestureEvery16Rows) {
   QueueCancelGesture();
   EXPECT_EQ(FogAndSmokePass(sixteen.band, fog), 0);  // rows 0..15: never looked
   EXPECT_EQ(FogAndSmokePass(more.band, fog), kFrameCancelled);
+  EXPECT_TRUE(input.queue.empty());
+}
+
+// Whole frames of flat squares facing a straight camera.
+class ComposerFrameScene : public ComposerFrame {
+ protected:
+  void SetUp() override {
+    ComposerFrame::SetUp();
+    ObjectView& camera = nativeFiles.project.composerViews[nativeFiles.project.cameraViewIndex];
+    camera.angles = {0, 0, 0};
+    camera.offset = {0, 0, 0};
+    project().backgroundColor = {0x1000, 0x2000, 0x3000};
+    project().supersampling = 0;
+    renderState.composerBandStored = [this](int first, int rows) { bands.push_back({first, rows}); };
+    renderState.loadComposerPicture = [this](const FileSpec& file, ComposerTexture& picture) {
+      loaded.push_back(PathOfSpec(file));
+      if (failLoads) return kFileNotFound;
+      picture.width = picture.height = 2;
+      picture.pixels.assign(4, 0xFFFF0000u);
+      return kNoError;
+    };
+  }
+  static void SetPictureSize(int width, int height) {
+    ComposerPicture& picture = renderState.composerPicture;
+    picture.width = width;
+    picture.height = height;
+    picture.pixels.assign(size_t(width) * size_t(height), 0xDEADBEEFu);
+  }
+  // A square of side `side` about (x, y) facing the camera, entered into a free slot.
+  static SceneObject* AddSquare(float side, float x, float y, const std::string& texture = {}) {
+    const float h = side / 2;
+    std::unique_ptr<SceneObject> square = NewSceneObject(4, 2);
+    if (!square) return nullptr;
+    square->points = {{-h, -h, 0}, {h, -h, 0}, {h, h, 0}, {-h, h, 0}};
+    MutableTopology(*square)->triangles = {{0, 1, 2}, {0, 2, 3}};
+    EXPECT_TRUE(BuildCornerLists(*square));
+    square->position = {x, y, 0};
+    if (!texture.empty()) square->textureFile = FileSpecForPath(texture, FourCC("BMP "));
+    const int slot = FindFreeObjectSlot();
+    EXPECT_TRUE(StoreObjectInSlot(slot, std::move(square)));
+    return scene.objectTable[size_t(slot)].get();
+  }
+  static uint32_t At(int x, int y) {
+    const ComposerPicture& picture = renderState.composerPicture;
+    return picture.pixels[size_t(y) * size_t(picture.width) + size_t(x)];
+  }
+  static constexpr uint32_t kBackground = 0x102030;
+
+  std::vector<std::pair<int, int>> bands;
+  std::vector<std::string> loaded;
+  bool failLoads = false;
+};
+
+TEST_F(ComposerFrameScene, BandsAreCutFromTheTopAndStartFromTheBackground) {
+  struct Case {
+    int height;
+    bool supersampled;
+    std::vector<std::pair<int, int>> bands;  // picture rows as stored
+  };
+  const Case cases[] = {
+      {800, false, {{0, 400}, {400, 400}}},
+      {450, false, {{0, 50}, {50, 400}}},
+      {300, false, {{0, 300}}},
+      {300, true, {{0, 100}, {100, 100}, {200, 100}}},  // 600 rendered rows in bands of 200
+      {1, true, {{0, 1}}},
+  };
+  for (const Case& c : cases) {
+    SetPictureSize(6, c.height);
+    project().supersampling = c.supersampled ? 1 : 0;
+    bands.clear();
+    ASSERT_EQ(RenderComposerFrame(), kFrameRendered) << c.height;
+    EXPECT_EQ(bands, c.bands) << c.height;
+    // Nothing covers the picture: the background colour everywhere, with alpha 0.
+    for (uint32_t pixel : renderState.composerPicture.pixels) ASSERT_EQ(pixel, kBackground) << c.height;
+  }
+  EXPECT_TRUE(services.Texts(ShownKind::Stop).empty());
+}
+
+TEST_F(ComposerFrameScene, CoveredPixelsAreOpaqueAndSupersampledEdgesBlend) {
+  AddSquare(200, -150, 0);  // covers the middle of the left half
+  SetPictureSize(80, 60);
+  const float scale = renderState.composerPicture.orthographicScale;
+  ASSERT_EQ(RenderComposerFrame(), kFrameRendered);
+  const uint32_t inside = At(20, 30);
+  EXPECT_EQ(inside >> 24, 0xFFu);
+  EXPECT_NE(inside & 0xFFFFFF, kBackground);
+  EXPECT_EQ(At(70, 30), kBackground);
+  // Without supersampling a pixel is either covered or not.
+  for (int x = 0; x < 80; ++x) EXPECT_TRUE((At(x, 30) >> 24) == 0 || (At(x, 30) >> 24) == 255) << x;
+  int edge = 20;
+  while (edge < 80 && At(edge, 30) >> 24 == 255) ++edge;
+  ASSERT_GT(edge, 25);
+  ASSERT_LT(edge, 60);
+
+  // Supersampled, the edge of the square blends over one or two pixels: a block half covered
+  // averages to 127, or the smoothing spreads a whole block's edge to 223 and 31.
+  project().supersampling = 1;
+  ASSERT_EQ(RenderComposerFrame(), kFrameRendered);
+  std::vector<uint32_t> alphas;
+  for (int x = 20; x < 80; ++x) {  // the square's right edge
+    const uint32_t alpha = At(x, 30) >> 24;
+    if (alpha != 0 && alpha != 255) alphas.push_back(alpha);
+  }
+  EXPECT_TRUE(alphas == std::vector<uint32_t>{127} || alphas == (std::vector<uint32_t>{223, 31}))
+      << testing::PrintToString(alphas);
+  EXPECT_EQ(At(20, 30) >> 24, 255u);
+  EXPECT_EQ(At(75, 30), kBackground);
+  EXPECT_EQ(renderState.composerPicture.width, 80);
+  EXPECT_EQ(renderState.composerPicture.height, 60);
+  EXPECT_EQ(renderState.composerPicture.orthographicScale, scale);
+}
+
+TEST_F(ComposerFrameScene, GhostsAreOrderedAndTheirTexturesLoadedButTheyAreNotDrawn) {
+  SceneObject* ghost = AddSquare(100, -150, 0, "/t/ghost.bmp");
+  ghost->ghostState = kGhosted;
+  AddSquare(100, 150, 0);
+  AddSquare(100, 150, 200, "/t/shown.bmp");
+  SetPictureSize(80, 60);
+  project().texturesOn = 1;
+  ASSERT_EQ(RenderComposerFrame(), kFrameRendered);
+  EXPECT_EQ(loaded, (std::vector<std::string>{"/t/ghost.bmp", "/t/shown.bmp"}));  // once a frame, not a band
+  EXPECT_EQ(At(20, 30), kBackground);                                            // the ghost's place
+  EXPECT_EQ(At(60, 30) >> 24, 255u);
+  EXPECT_EQ(scene.objectTable[0].get(), ghost);  // the first textured object leads
+
+  // Textures off: nothing is loaded, and the textured objects are drawn as if they had none.
+  const std::vector<uint32_t> textured = renderState.composerPicture.pixels;
+  loaded.clear();
+  project().texturesOn = 0;
+  ASSERT_EQ(RenderComposerFrame(), kFrameRendered);
+  EXPECT_TRUE(loaded.empty());
+  const std::vector<uint32_t> untextured = renderState.composerPicture.pixels;
+  for (auto& slot : scene.objectTable) {
+    if (slot) ClearFileSpec(slot->textureFile);
+  }
+  ASSERT_EQ(RenderComposerFrame(), kFrameRendered);
+  EXPECT_EQ(renderState.composerPicture.pixels, untextured);
+  EXPECT_NE(textured, untextured);
+}
+
+TEST_F(ComposerFrameScene, FailuresEndTheRenderWithTheirResult) {
+  // No picture.
+  renderState.composerPicture = ComposerPicture{};
+  EXPECT_EQ(RenderComposerFrame(), kFrameNotRendered);
+
+  // No memory for the band.
+  SetPictureSize(16, 16);
+  scene.failAllocationCountdown = 1;
+  EXPECT_EQ(RenderComposerFrame(), kFrameNotRendered);
+  EXPECT_EQ(services.Texts(ShownKind::Stop), std::vector<std::string>{"Error: Not enough memory for rendering."});
+  services.shown.clear();
+
+  // A texture that cannot be had: the loader's status, and only the loader's message (its own).
+  scene.failAllocationCountdown = 0;
+  AddSquare(100, 0, 0, "/t/missing.bmp");
+  project().texturesOn = 1;
+  failLoads = true;
+  EXPECT_EQ(RenderComposerFrame(), kFileNotFound);
+  EXPECT_TRUE(services.Texts(ShownKind::Stop).empty());
+  EXPECT_TRUE(bands.empty());
+
+  // The background picture likewise.
+  project().texturesOn = 0;
+  project().backgroundPictureOn = 1;
+  project().quorvelFile = FileSpecForPath("/t/back.bmp", FourCC("BMP "));
+  loaded.clear();
+  EXPECT_EQ(RenderComposerFrame(), kFileNotFound);
+  EXPECT_EQ(loaded, std::vector<std::string>{"/t/back.bmp"});
+}
+
+TEST_F(ComposerFrameScene, TheBackgroundPictureIsScaledOverThePicture) {
+  renderState.loadComposerPicture = [](const FileSpec&, ComposerTexture& picture) {
+    picture.width = 2;
+    picture.height = 1;
+    picture.pixels = {0xFF0000FFu, 0x0000FF00u};  // blue, green
+    return kNoError;
+  };
+  project().backgroundPictureOn = 1;
+  project().quorvelFile = FileSpecForPath("/t/back.bmp", FourCC("BMP "));
+  SetPictureSize(6, 3);
+  ASSERT_EQ(RenderComposerFrame(), kFrameRendered);
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 6; ++x) EXPECT_EQ(At(x, y), x < 3 ? 0x0000FFu : 0x00FF00u) << x << " " << y;
+  }
+}
+
+TEST_F(ComposerFrameScene, CancellingAfterABandKeepsItAndRestoresNothingThatWasDoubled) {
+  AddSquare(300, 0, 0);
+  SetPictureSize(400, 300);
+  project().supersampling = 1;
+  const float scale = renderState.composerPicture.orthographicScale;
+  renderState.composerBandStored = [this](int first, int rows) {
+    bands.push_back({first, rows});
+    QueueCancelGesture();
+  };
+  EXPECT_EQ(RenderComposerFrame(), kFrameCancelled);
+  EXPECT_EQ(bands, (std::vector<std::pair<int, int>>{{0, 100}}));
+  EXPECT_EQ(At(200, 50) >> 24, 255u);        // the stored band
+  EXPECT_EQ(At(200, 150), kBackground);      // the rest as the render left it: background
+  EXPECT_EQ(renderState.composerPicture.width, 400);
+  EXPECT_EQ(renderState.composerPicture.height, 300);
+  EXPECT_EQ(renderState.composerPicture.orthographicScale, scale);
+}
+
+// Passes everything to the scripted services, and makes the cancel gesture at the first advance
+// of the progress (the rasteriser's first quarter of an object).
+struct CancelAtFirstAdvance final : UserServices {
+  explicit CancelAtFirstAdvance(UserServices& inner) : inner(inner) { SetServices(this); }
+  ~CancelAtFirstAdvance() override { SetServices(&inner); }
+  void ShowStopMessage(std::string_view text) override { inner.ShowStopMessage(text); }
+  bool AskMessage(std::string_view text) override { return inner.AskMessage(text); }
+  void ShowAlert(std::string_view text) override { inner.ShowAlert(text); }
+  int AskChoice(std::string_view text, const std::vector<std::string>& answers) override {
+    return inner.AskChoice(text, answers);
+  }
+  bool ChooseOpenFile(const FileDialogRequest& r, FileChoice& c) override { return inner.ChooseOpenFile(r, c); }
+  bool ChooseSaveFile(const FileDialogRequest& r, FileChoice& c) override { return inner.ChooseSaveFile(r, c); }
+  bool ChooseColor(Rgb16 initial, Rgb16& chosen) override { return inner.ChooseColor(initial, chosen); }
+  void ShowProgress(std::string_view text, int top) override { inner.ShowProgress(text, top); }
+  void AdvanceProgress(int value, int top) override {
+    inner.AdvanceProgress(value, top);
+    if (advances++ == 0) QueueCancelGesture();
+  }
+  void HideProgress() override { inner.HideProgress(); }
+  UserServices& inner;
+  int advances = 0;
+};
+
+TEST_F(ComposerFrameScene, TheCancelGestureStopsAnObjectBetweenItsGroupsOfTriangles) {
+  AddSquare(300, 0, 0);
+  AddSquare(100, 100, 0);
+  SetPictureSize(40, 30);
+  {
+    CancelAtFirstAdvance cancelling(services);
+    EXPECT_EQ(RenderComposerFrame(), kFrameCancelled);
+    // The first quarter of the first object, and not one triangle group more.
+    EXPECT_EQ(cancelling.advances, 1);
+  }
+  EXPECT_TRUE(bands.empty());
+  EXPECT_FALSE(services.progressVisible);
   EXPECT_TRUE(input.queue.empty());
 }
 
