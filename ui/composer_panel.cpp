@@ -214,15 +214,19 @@ int SceneItemClick(int item, Rect) {
   }
 }
 
-int SceneItemPress(const PlacedPanel&, const PanelItem& item, int phase) {
+int SceneItemPress(const PlacedPanel& placed, const PanelItem& item, int phase) {
   using namespace layout::SceneObjects;
   if (item.id != kPlacement && item.id != kLight) return kNotMine;
   ComposerDrag& drag = ui.composerDrag;
   if (phase == kPhasePress) {
     if (item.id == kPlacement && scene.currentObject == nullptr) return 0;
     drag = ComposerDrag{item.id, input.mouseX, input.mouseY};
+    // The drag steps come back to this item.
     ui.trackingMouse = true;
-    return 0;
+    ui.pressedPanel = LayoutOf(placed).number;
+    ui.pressedItem = item.id;
+    ui.pressedInside = true;
+    return kLoopRedrawViewFull;
   }
   const int dx = input.mouseX - drag.lastX, dy = input.mouseY - drag.lastY;
   drag.lastX = input.mouseX;
@@ -238,6 +242,7 @@ int SceneItemPress(const PlacedPanel&, const PanelItem& item, int phase) {
   }
   if (phase != kPhaseDrag) {
     ui.trackingMouse = false;
+    ui.pressedPanel = ui.pressedItem = 0;
     drag = ComposerDrag{};
     return kLoopRedrawViewFull;
   }

@@ -14,6 +14,7 @@
 #include "platform/window.h"
 #include "render/render_state.h"
 #include "render/soft_draw.h"
+#include "scene/native_files.h"
 #include "scene/object_table.h"
 #include "scene/organic.h"
 #include "scene/scene_state.h"
@@ -24,6 +25,7 @@
 #include "ui/layout_ids.h"
 #include "ui/loop_result.h"
 #include "ui/object_commands.h"
+#include "ui/panel_table.h"
 #include "ui/panels.h"
 #include "tests/support/interface_fixture.h"
 #include "ui/rooms.h"
@@ -134,6 +136,45 @@ TEST_F(Dispatch, TheQuorvelsRoomsViewKeysAndDeleteActOnTheBalls) {
   EXPECT_EQ(HandleKey(0), 4);
   EXPECT_EQ(quorvelState.balls.size(), 1u);
   EXPECT_EQ(ObjectCount(), 1);
+  ShutdownSoftDraw();
+}
+
+TEST_F(Dispatch, TheComposersPlacementLightAndReturnWorkThroughTheMainLoop) {
+  ASSERT_TRUE(InitSoftDraw());
+  SceneObject* sphere = NewObjectInTable(true);
+  ASSERT_NE(sphere, nullptr);
+  ASSERT_TRUE(FillOrganicShape(*sphere, 0));
+  ASSERT_TRUE(SetCurrentObject(0));
+  ComposerPicture& picture = renderState.composerPicture;
+  picture.width = 80;
+  picture.height = 60;
+  picture.pixels.assign(size_t(80) * 60, 0);
+  nativeFiles.project.supersampling = 0;
+  SetCurrentRoom(kComposerRoomNumber);
+  const auto drag = [&](int item, int dx, int dy) {
+    const PlacedPanel* panel = FindPlacedPanel(9);
+    ASSERT_NE(panel, nullptr);
+    const PanelItem* at = FindItem(LayoutOf(*panel), item);
+    ASSERT_NE(at, nullptr);
+    const int x = panel->rect.left + at->rect.left + 20, y = panel->rect.top + at->rect.top + 20;
+    Push(SDL_MOUSEMOTION, x, y);
+    Push(SDL_MOUSEBUTTONDOWN, x, y);
+    for (int step = 1; step <= 5; ++step) Push(SDL_MOUSEMOTION, x + dx * step / 5, y + dy * step / 5);
+    Push(SDL_MOUSEBUTTONUP, x + dx, y + dy);
+    for (int step = 0; step < 15; ++step) MainLoopStep(0);
+  };
+  drag(layout::SceneObjects::kPlacement, 30, 0);
+  EXPECT_GT(sphere->position.x, 1.0f);
+  const auto light = nativeFiles.project.lightAngles;
+  drag(layout::SceneObjects::kLight, 0, 20);
+  EXPECT_NE(nativeFiles.project.lightAngles, light);
+  EXPECT_FALSE(ui.trackingMouse);
+  input.event = EventRecord{kKeyDown, kCharReturn, 0, 0, 0, 0};
+  EXPECT_EQ(HandleKey(0), 4);
+  size_t covered = 0;
+  for (const uint32_t pixel : picture.pixels) covered += (pixel >> 24) == 255;
+  EXPECT_GT(covered, 100u);
+  EXPECT_EQ(scene.currentObject, sphere);
   ShutdownSoftDraw();
 }
 
