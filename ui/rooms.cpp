@@ -15,13 +15,16 @@
 #include "render/render_state.h"
 #include "render/soft_draw.h"
 #include "render/view_screen.h"
+#include "scene/native_files.h"
 #include "scene/scene_object.h"
 #include "scene/scene_state.h"
+#include "scene/vec3.h"
 #include "ui/brush_panel.h"
 #include "ui/object_commands.h"
 #include "ui/object_list.h"
-#include "ui/panel_table.h"
 #include "ui/composer_panel.h"
+#include "ui/layout_ids.h"
+#include "ui/panel_table.h"
 #include "ui/panels.h"
 #include "ui/quorvel_panel.h"
 #include "ui/room_panels.h"
@@ -57,6 +60,36 @@ void DrawTrackball(Canvas& canvas, Rect rect, const ControlLook& look) {
       uint8_t g = uint8_t((look.enabled ? 60 : 140) + light * (look.enabled ? 180 : 90));
       uint8_t b = uint8_t(std::min(255, g + (look.enabled ? 20 : 0)));
       int px = cx + x, py = cy + y;
+      if (px >= 0 && py >= 0 && px < canvas.width && py < canvas.height) {
+        canvas.pixels[size_t(py) * size_t(canvas.width) + size_t(px)] = Rgb(g, g, b);
+      }
+    }
+  }
+}
+
+// The composer's light ball: a ball lit as the scene is, by the light of `angles` (fixed to the
+// camera: x right, y up, z towards the viewer), with the light's highlight on it, so that the
+// ball shows where the light comes from as it is turned.
+void DrawLightBall(Canvas& canvas, Rect rect, const ControlLook& look, const std::array<float, 3>& angles) {
+  const Rotation3 r = ViewRotationMatrix(angles);
+  const Vec3f light = Normalised(Vec3f{r[2], r[5], r[8]});
+  const int radius = std::min(rect.width, rect.height) / 2 - 2;
+  if (radius <= 0) return;
+  const int cx = rect.left + rect.width / 2, cy = rect.top + rect.height / 2;
+  for (int y = -radius; y <= radius; ++y) {
+    for (int x = -radius; x <= radius; ++x) {
+      const int d2 = x * x + y * y;
+      if (d2 > radius * radius) continue;
+      const Vec3f n{float(x) / float(radius), -float(y) / float(radius),
+                    std::sqrt(float(radius * radius - d2)) / float(radius)};
+      const float diffuse = std::max(0.0f, Dot(n, light));
+      // The mirror of the light about the normal, seen along the viewing axis.
+      const float mirror = 2.0f * Dot(n, light) * n.z - light.z;
+      const float highlight = mirror > 0 ? std::pow(mirror, 24.0f) : 0.0f;
+      const float level = std::clamp(0.18f + 0.62f * diffuse + 0.5f * highlight, 0.0f, 1.0f);
+      const uint8_t g = uint8_t((look.enabled ? 40 : 140) + level * (look.enabled ? 210 : 90));
+      const uint8_t b = uint8_t(std::min(255, g + (look.enabled ? 18 : 0)));
+      const int px = cx + x, py = cy + y;
       if (px >= 0 && py >= 0 && px < canvas.width && py < canvas.height) {
         canvas.pixels[size_t(py) * size_t(canvas.width) + size_t(px)] = Rgb(g, g, b);
       }
@@ -125,7 +158,11 @@ void DrawItem(Canvas& canvas, const PanelLayout& panel, const PanelItem& item, R
       break;
     }
     case ItemKind::Trackball:
-      DrawTrackball(canvas, rect, look);
+      if (panel.index == layout::SceneObjects::kLayout && item.id == layout::SceneObjects::kLight) {
+        DrawLightBall(canvas, rect, look, nativeFiles.project.lightAngles);
+      } else {
+        DrawTrackball(canvas, rect, look);
+      }
       break;
     case ItemKind::Readout:
       DrawReadout(canvas, rect);
