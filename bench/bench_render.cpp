@@ -5,7 +5,7 @@
 // faces culled, one colour per vertex, glDrawElements from buffer objects, glFinish).
 #include <benchmark/benchmark.h>
 
-#include <sys/resource.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +20,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -31,7 +32,9 @@
 
 #include "bench/bench_support.h"
 #include "bench/peers/composer_peers.h"
+#include "platform/platform_state.h"
 #include "platform/preferences.h"
+#include "platform/user_services.h"
 #include "render/composer_frame.h"
 #include "render/composer_raster.h"
 #include "scene/native_files.h"
@@ -410,11 +413,32 @@ bool BuildComposerScene(float smokeStrength, int detail) {
   return true;
 }
 
-long PeakResidentKiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
+// The heap in use (arena and mapped blocks), sampled at every step of the render's progress: the
+// band, the shadow buffer and the rasteriser's scratch are all alive then, so the largest sample
+// less the heap before the frame is the frame's peak memory, to within a progress step.
+struct HeapWatch final : UserServices {
+  HeapWatch() : before(HeapInUse()), peak(before) { SetServices(this); }
+  ~HeapWatch() override { SetServices(nullptr); }
+  HeapWatch(const HeapWatch&) = delete;
+  HeapWatch& operator=(const HeapWatch&) = delete;
+  static size_t HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+  }
+  void ShowStopMessage(std::string_view text) override { platform.console.ShowStopMessage(text); }
+  bool AskMessage(std::string_view text) override { return platform.console.AskMessage(text); }
+  void ShowAlert(std::string_view text) override { platform.console.ShowAlert(text); }
+  int AskChoice(std::string_view text, const std::vector<std::string>& answers) override {
+    return platform.console.AskChoice(text, answers);
+  }
+  bool ChooseOpenFile(const FileDialogRequest&, FileChoice&) override { return false; }
+  bool ChooseSaveFile(const FileDialogRequest&, FileChoice&) override { return false; }
+  bool ChooseColor(Rgb16, Rgb16&) override { return false; }
+  void ShowProgress(std::string_view, int) override { peak = std::max(peak, HeapInUse()); }
+  void AdvanceProgress(int, int) override { peak = std::max(peak, HeapInUse()); }
+  void HideProgress() override {}
+  size_t before, peak;
+};
 
 // Writes the composer picture as a PPM when TESSIVAR_BENCH_DUMP names a folder (to look at it).
 void DumpPicture(const char* name, const std::vector<uint8_t>& rgb, int width, int height) {
@@ -457,14 +481,14 @@ void RunComposerFrame(benchmark::State& state, float smokeStrength, const char* 
     state.SkipWithError("the scene could not be made (resource folder missing?)");
     return;
   }
-  // The first frame of the process: how far it raises the peak resident size (a figure only when
-  // this benchmark runs first, as with --benchmark_filter).
-  const long residentBefore = PeakResidentKiB();
-  if (RenderComposerFrame() != kFrameRendered) {
-    state.SkipWithError("the frame was not rendered");
-    return;
+  {
+    HeapWatch watch;
+    if (RenderComposerFrame() != kFrameRendered) {
+      state.SkipWithError("the frame was not rendered");
+      return;
+    }
+    state.counters["peakKiB"] = double(watch.peak - watch.before) / 1024.0;
   }
-  state.counters["peakKiB"] = double(PeakResidentKiB() - residentBefore);
   // The same count for three bands and for seven: the bands themselves allocate nothing.
   state.counters["allocations"] = double(SecondFrameAllocations(kComposerHeight));
   state.counters["allocations7Bands"] = double(SecondFrameAllocations(700));
@@ -617,6 +641,7 @@ void BM_GlPeerComposer(benchmark::State& state) {
     return;
   }
   state.SetLabel(peer.renderer);
+  state.counters["shadowCells"] = double(scene.shadowWidth) * double(scene.shadowHeight);
   peer.Frame();
   // Our picture of the same scene beside the peer's: the mean difference per channel says both
   // drew the same thing (shadow jitter and rounding differ).
