@@ -5,20 +5,42 @@
 // faces culled, one colour per vertex, glDrawElements from buffer objects, glFinish).
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <map>
 #include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <tuple>
 #include <vector>
 
 #ifdef TESSIVAR_BENCH_HAVE_EGL
-#include <EGL/egl.h>
-#include <EGL/eglext.h>
 #include <GLES2/gl2.h>
+
+#include "bench/peers/egl_session.h"
 #endif
 
 #include "bench/bench_support.h"
+#include "bench/peers/composer_peers.h"
+#include "platform/platform_state.h"
+#include "platform/preferences.h"
+#include "platform/user_services.h"
+#include "render/composer_frame.h"
+#include "render/composer_raster.h"
+#include "scene/native_files.h"
+#include "scene/organic.h"
+#include "scene/project_record.h"
+#include "scene/shade_ramp.h"
 #include "render/render_state.h"
 #include "render/soft_draw.h"
 #include "render/texture_work_image.h"
@@ -31,6 +53,9 @@ namespace tsv {
 namespace {
 
 using bench::StartupSphere;
+#ifdef TESSIVAR_BENCH_HAVE_EGL
+using bench::EglSession;
+#endif
 
 // A latitude-longitude sphere of radius 128: `rings` bands of `columns` quads, two triangles each
 // (the pole bands' triangles collapse on one side), wound outward.
@@ -153,63 +178,24 @@ BENCHMARK(BM_SoftDrawGridSphere)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark:
 
 // The peer: an EGL context without a window on Mesa's software rasteriser, one thread.
 struct GlPeer {
-  EGLDisplay display = EGL_NO_DISPLAY;
-  EGLContext context = EGL_NO_CONTEXT;
-  EGLSurface surface = EGL_NO_SURFACE;
+  EglSession egl;
   GLuint program = 0, framebuffer = 0, colour = 0, depth = 0, vertices = 0, indices = 0;
   GLsizei indexCount = 0;
   const char* failure = nullptr;
 
   ~GlPeer() {
-    if (display == EGL_NO_DISPLAY) return;
-    if (context != EGL_NO_CONTEXT) {
-      glDeleteBuffers(1, &vertices);
-      glDeleteBuffers(1, &indices);
-      glDeleteFramebuffers(1, &framebuffer);
-      glDeleteTextures(1, &colour);
-      glDeleteRenderbuffers(1, &depth);
-      glDeleteProgram(program);
-      eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-      eglDestroyContext(display, context);
-    }
-    if (surface != EGL_NO_SURFACE) eglDestroySurface(display, surface);
-    eglTerminate(display);
+    if (egl.context == EGL_NO_CONTEXT) return;
+    glDeleteBuffers(1, &vertices);
+    glDeleteBuffers(1, &indices);
+    glDeleteFramebuffers(1, &framebuffer);
+    glDeleteTextures(1, &colour);
+    glDeleteRenderbuffers(1, &depth);
+    glDeleteProgram(program);
   }
 
   bool Start() {
-    // One rasteriser thread: llvmpipe reads this when the display starts.
-    setenv("LP_NUM_THREADS", "0", 1);
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
-        eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (getPlatformDisplay != nullptr) {
-      display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    }
-    bool surfaceless = display != EGL_NO_DISPLAY && eglInitialize(display, nullptr, nullptr);
-    if (!surfaceless) {
-      display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
-      if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
-        display = EGL_NO_DISPLAY;
-        return Fail("EGL could not start on this machine");
-      }
-    }
-    if (!eglBindAPI(EGL_OPENGL_ES_API)) return Fail("EGL offers no OpenGL ES");
-    const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_ES2_BIT, EGL_SURFACE_TYPE,
-                                       surfaceless ? 0 : EGL_PBUFFER_BIT, EGL_NONE};
-    EGLConfig config = nullptr;
-    EGLint configCount = 0;
-    if (!eglChooseConfig(display, configAttributes, &config, 1, &configCount) || configCount < 1) {
-      return Fail("EGL has no OpenGL ES 2 configuration");
-    }
-    const EGLint contextAttributes[] = {EGL_CONTEXT_CLIENT_VERSION, 2, EGL_NONE};
-    context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
-    if (context == EGL_NO_CONTEXT) return Fail("EGL could not create an OpenGL ES context");
-    if (!surfaceless) {
-      const EGLint pbufferAttributes[] = {EGL_WIDTH, 1, EGL_HEIGHT, 1, EGL_NONE};
-      surface = eglCreatePbufferSurface(display, config, pbufferAttributes);
-    }
-    if (!eglMakeCurrent(display, surface, surface, context)) return Fail("EGL context not current");
-    return true;
+    if (egl.Start(2)) return true;
+    return Fail(egl.failure);
   }
 
   bool Fail(const char* why) {
@@ -352,6 +338,381 @@ void BM_LlvmpipeSphereOneThread(benchmark::State& state) {
 BENCHMARK(BM_LlvmpipeSphereOneThread);
 
 #endif
+
+// The composer: three organic spheres (one squashed and leaning, one turned) on a wide flat slab,
+// 400 x 300 supersampled, shadows at "Quality" 1, a modest fog; and the same frame with smoke at
+// "Detail" 8. Beside them the same meshes drawn by llvmpipe through OpenGL ES 3 and by POV-Ray.
+
+constexpr int kComposerWidth = 400, kComposerHeight = 300;
+
+Rgb16 Colour(int red, int green, int blue) {
+  return {uint16_t(red << 8), uint16_t(green << 8), uint16_t(blue << 8)};
+}
+
+bool AddComposerSphere(Vec3f position, float scale, Vec3f rotation, Vec3f stretch, Rgb16 colour) {
+  std::unique_ptr<SceneObject> sphere = NewOrganicSceneObject();
+  if (!sphere || !FillOrganicShape(*sphere, 0)) return false;
+  for (Vec3f& p : sphere->points) p = {p.x * stretch.x, p.y * stretch.y, p.z * stretch.z};
+  sphere->position = position;
+  sphere->scale = scale;
+  sphere->rotation = rotation;
+  sphere->optics.diffuseColor = colour;
+  return StoreObjectInSlot(FindFreeObjectSlot(), std::move(sphere));
+}
+
+// A box from `low` to `high`, its faces wound as the organic objects' are (outward).
+bool AddComposerSlab(Vec3f low, Vec3f high, Rgb16 colour) {
+  std::unique_ptr<SceneObject> slab = NewSceneObject(8, 12);
+  if (!slab) return false;
+  for (int i = 0; i < 8; ++i) {
+    slab->points[size_t(i)] = {(i & 1) ? high.x : low.x, (i & 2) ? high.y : low.y, (i & 4) ? high.z : low.z};
+  }
+  MutableTopology(*slab)->triangles = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
+                                       {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
+  if (!BuildCornerLists(*slab)) return false;
+  slab->optics.diffuseColor = colour;
+  return StoreObjectInSlot(FindFreeObjectSlot(), std::move(slab));
+}
+
+// The scene into the table and the project; false when the resource folder is missing.
+bool BuildComposerScene(float smokeStrength, int detail) {
+  if (!bench::StartScene()) return false;
+  for (auto& slot : scene.objectTable) DisposeSceneObject(slot);
+  const float sphereRadius = 128;
+  if (!AddComposerSphere({-170, -100 + 0.8f * sphereRadius, 0}, 0.8f, {0, 0, 0}, {1, 1, 1}, Colour(200, 60, 50)) ||
+      !AddComposerSphere({40, -100 + 0.9f * 0.7f * sphereRadius, -120}, 0.9f, {0, 0.4f, 0.3f}, {1.1f, 0.7f, 1},
+                         Colour(70, 170, 80)) ||
+      !AddComposerSphere({190, -100 + 0.6f * sphereRadius, 90}, 0.6f, {0.5f, 1.0f, 0}, {1, 1, 1},
+                         Colour(60, 90, 200)) ||
+      !AddComposerSlab({-420, -130, -320}, {420, -100, 320}, Colour(190, 185, 170))) {
+    return false;
+  }
+  ProjectRecord& project = nativeFiles.project;
+  project.supersampling = 1;
+  project.shadowsOn = 1;
+  project.texturesOn = 0;
+  project.fogAndSmokeOn = 1;
+  project.backgroundPictureOn = 0;
+  project.backgroundColor = Colour(0x30, 0x40, 0x60);
+  project.fogColor = Colour(0xB0, 0xC0, 0xD0);
+  project.fogSmoke = FogSmokeSettings{};
+  project.fogSmoke.fogStart = 0;
+  project.fogSmoke.fogStrength = 64;
+  project.fogSmoke.fogFalloff = 30;
+  project.fogSmoke.smokeStrength = smokeStrength;
+  project.fogSmoke.smokeDensity = 0.3f;
+  project.smokeDetail = uint16_t(detail);
+  project.cameraViewIndex = 6;
+  project.composerViews = DefaultComposerViews();
+  project.composerViews[6].angles = {0.45f, 0, 0};
+  preferences.shadowQuality = 1;
+  ComposerPicture& picture = renderState.composerPicture;
+  picture.width = kComposerWidth;
+  picture.height = kComposerHeight;
+  picture.pixels.assign(size_t(kComposerWidth) * kComposerHeight, 0);
+  return true;
+}
+
+// The heap in use (arena and mapped blocks), sampled at every step of the render's progress: the
+// band, the shadow buffer and the rasteriser's scratch are all alive then, so the largest sample
+// less the heap before the frame is the frame's peak memory, to within a progress step.
+struct HeapWatch final : UserServices {
+  HeapWatch() : before(HeapInUse()), peak(before) { SetServices(this); }
+  ~HeapWatch() override { SetServices(nullptr); }
+  HeapWatch(const HeapWatch&) = delete;
+  HeapWatch& operator=(const HeapWatch&) = delete;
+  static size_t HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+  }
+  void ShowStopMessage(std::string_view text) override { platform.console.ShowStopMessage(text); }
+  bool AskMessage(std::string_view text) override { return platform.console.AskMessage(text); }
+  void ShowAlert(std::string_view text) override { platform.console.ShowAlert(text); }
+  int AskChoice(std::string_view text, const std::vector<std::string>& answers) override {
+    return platform.console.AskChoice(text, answers);
+  }
+  bool ChooseOpenFile(const FileDialogRequest&, FileChoice&) override { return false; }
+  bool ChooseSaveFile(const FileDialogRequest&, FileChoice&) override { return false; }
+  bool ChooseColor(Rgb16, Rgb16&) override { return false; }
+  void ShowProgress(std::string_view, int) override { peak = std::max(peak, HeapInUse()); }
+  void AdvanceProgress(int, int) override { peak = std::max(peak, HeapInUse()); }
+  void HideProgress() override {}
+  size_t before, peak;
+};
+
+// Writes the composer picture as a PPM when TESSIVAR_BENCH_DUMP names a folder (to look at it).
+void DumpPicture(const char* name, const std::vector<uint8_t>& rgb, int width, int height) {
+  const char* folder = std::getenv("TESSIVAR_BENCH_DUMP");
+  if (folder == nullptr) return;
+  const std::string path = std::string(folder) + "/" + name + ".ppm";
+  if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
+    std::fprintf(file, "P6 %d %d 255\n", width, height);
+    std::fwrite(rgb.data(), 1, rgb.size(), file);
+    std::fclose(file);
+  }
+}
+
+std::vector<uint8_t> PictureRgb() {
+  const ComposerPicture& picture = renderState.composerPicture;
+  std::vector<uint8_t> rgb;
+  rgb.reserve(picture.pixels.size() * 3);
+  for (uint32_t pixel : picture.pixels) rgb.insert(rgb.end(), {uint8_t(pixel >> 16), uint8_t(pixel >> 8), uint8_t(pixel)});
+  return rgb;
+}
+
+// Allocations through operator new made by the second of two frames (the first may grow the
+// rasteriser's scratch) of a picture of this height.
+uint64_t SecondFrameAllocations(int height) {
+  ComposerPicture& picture = renderState.composerPicture;
+  picture.height = height;
+  picture.pixels.assign(size_t(picture.width) * size_t(height), 0);
+  uint64_t count = ~uint64_t(0);
+  if (RenderComposerFrame() == kFrameRendered) {
+    const uint64_t before = bench::AllocationCount();
+    if (RenderComposerFrame() == kFrameRendered) count = bench::AllocationCount() - before;
+  }
+  picture.height = kComposerHeight;
+  picture.pixels.assign(size_t(picture.width) * size_t(kComposerHeight), 0);
+  return count;
+}
+
+void RunComposerFrame(benchmark::State& state, float smokeStrength, const char* dumpName) {
+  if (!BuildComposerScene(smokeStrength, 8)) {
+    state.SkipWithError("the scene could not be made (resource folder missing?)");
+    return;
+  }
+  {
+    HeapWatch watch;
+    if (RenderComposerFrame() != kFrameRendered) {
+      state.SkipWithError("the frame was not rendered");
+      return;
+    }
+    state.counters["peakKiB"] = double(watch.peak - watch.before) / 1024.0;
+  }
+  // The same count for three bands and for seven: the bands themselves allocate nothing.
+  state.counters["allocations"] = double(SecondFrameAllocations(kComposerHeight));
+  state.counters["allocations7Bands"] = double(SecondFrameAllocations(700));
+  for (auto _ : state) {
+    if (RenderComposerFrame() != kFrameRendered) {
+      state.SkipWithError("the frame was not rendered");
+      return;
+    }
+    benchmark::DoNotOptimize(renderState.composerPicture.pixels.data());
+    benchmark::ClobberMemory();
+  }
+  int covered = 0;
+  for (uint32_t pixel : renderState.composerPicture.pixels) covered += (pixel >> 24) != 0 ? 1 : 0;
+  state.counters["covered"] = covered;
+  DumpPicture(dumpName, PictureRgb(), kComposerWidth, kComposerHeight);
+}
+
+void BM_ComposerFrame(benchmark::State& state) { RunComposerFrame(state, 0, "composer_frame"); }
+BENCHMARK(BM_ComposerFrame)->Unit(benchmark::kMillisecond);
+
+void BM_ComposerSmoke(benchmark::State& state) { RunComposerFrame(state, 20, "composer_smoke"); }
+BENCHMARK(BM_ComposerSmoke)->Unit(benchmark::kMillisecond);
+
+// The scene as the peers take it: every object's corners in the camera's frame with the smoothed
+// normal the rasteriser gives them (a vertex per point and distinct normal), shadow-buffer light
+// space from this frame's buffer, and the shading, shadow and fog constants.
+bool MakePeerScene(bench::PeerScene& peer) {
+  if (!BuildComposerScene(0, 8)) return false;
+  const ProjectRecord& project = nativeFiles.project;
+  const ObjectView& camera = project.composerViews[project.cameraViewIndex];
+  const int width = 2 * kComposerWidth, height = 2 * kComposerHeight;
+  ShadowBuffer shadow;
+  if (!BuildShadowBuffer(width, height, shadow) || shadow.cells.empty()) return false;
+  peer.width = kComposerWidth;
+  peer.height = kComposerHeight;
+  peer.focal = float(width) * camera.zoom * 0.5f;
+  const Rotation3 lightTurn = ViewRotationMatrix(project.lightAngles);
+  const Vec3f light = Normalised(Vec3f{lightTurn[2], lightTurn[5], lightTurn[8]});
+  peer.light = {light.x, light.y, light.z};
+  peer.shadowWidth = shadow.width;
+  peer.shadowHeight = shadow.height;
+  peer.a0 = shadow.a0;
+  peer.b0 = shadow.b0;
+  peer.ra = shadow.ra;
+  peer.rb = shadow.rb;
+  peer.shadowFloor = shadow.floor;
+  peer.smoothness = preferences.shadowSmoothness;
+  const double pi = 3.14159265358979323846;
+  size_t tap = 0;
+  for (int i = 0; i < 6; ++i) {
+    const double a = (30 + 60 * i) * pi / 180;
+    peer.taps[tap++] = {float(std::sqrt(3.0) / 2 * std::cos(a)), float(std::sqrt(3.0) / 2 * std::sin(a))};
+  }
+  peer.taps[tap++] = {0, 0};
+  for (int i = 0; i < 6; ++i) {
+    const double a = 60 * i * pi / 180;
+    peer.taps[tap++] = {float(0.75 * std::cos(a)), float(0.75 * std::sin(a))};
+  }
+  for (int i = 0; i < 6; ++i) {
+    const double a = (30 + 60 * i) * pi / 180;
+    peer.taps[tap++] = {float(std::sqrt(3.0) / 4 * std::cos(a)), float(std::sqrt(3.0) / 4 * std::sin(a))};
+  }
+  RestartRandomTable();
+  peer.randomTable = renderState.composer.randomTable;
+  const FogAndSmoke fog = FogAndSmokeOfProject(project, true);
+  for (int c = 0; c < 3; ++c) {
+    const int shift = 16 - 8 * c;
+    peer.fogColour[size_t(c)] = float((fog.colour >> shift) & 0xFF);
+    const uint16_t background[3] = {project.backgroundColor.red, project.backgroundColor.green,
+                                    project.backgroundColor.blue};
+    const float weight = fog.fogStrength / 256.0f * (1.0f - std::exp(-(100000.0f - fog.start) * fog.falloff / 16384.0f));
+    const float b = float(background[c] >> 8);
+    peer.background[size_t(c)] = std::round(b + (peer.fogColour[size_t(c)] - b) * weight);
+  }
+  peer.fogStart = fog.start;
+  peer.fogStrength = fog.fogStrength / 256.0f;
+  peer.fogFalloff = fog.falloff / 16384.0f;
+
+  const Rotation3 cameraTurn = ViewRotationMatrix(camera.angles);
+  const Vec3f offset = {camera.offset[0], camera.offset[1], camera.offset[2]};
+  const float smoothCos = std::cos(preferences.breakingAngle * float(pi / 180));
+  peer.nearLight = std::numeric_limits<float>::max();
+  peer.farLight = std::numeric_limits<float>::lowest();
+  for (const auto& slot : scene.objectTable) {
+    const SceneObject* object = slot.get();
+    if (object == nullptr) continue;
+    const Optics& optics = object->optics;
+    peer.ambientLevel = float(std::min<uint16_t>(optics.ambientLevel, 254));
+    peer.diffuseStrength = float(std::min<uint16_t>(optics.diffuseStrength, 254));
+    peer.exponent = float(SpecularExponent(optics.shininess));
+    bench::PeerMesh mesh;
+    mesh.diffuse = {float(optics.diffuseColor.red >> 8), float(optics.diffuseColor.green >> 8),
+                    float(optics.diffuseColor.blue >> 8)};
+    mesh.ambient = {float(optics.ambientColor.red >> 8), float(optics.ambientColor.green >> 8),
+                    float(optics.ambientColor.blue >> 8)};
+    mesh.specular = {float(optics.specularColor.red >> 8), float(optics.specularColor.green >> 8),
+                     float(optics.specularColor.blue >> 8)};
+    const Rotation3 turn = ViewRotationMatrix({object->rotation.x, object->rotation.y, object->rotation.z});
+    const std::span<const Triangle> triangles = Triangles(*object);
+    const size_t pointCount = size_t(object->pointCount);
+    std::vector<Vec3f> faces(triangles.size());
+    std::vector<std::vector<uint32_t>> around(pointCount);
+    for (size_t t = 0; t < triangles.size(); ++t) {
+      const Triangle& tri = triangles[t];
+      const Vec3f p0 = object->points[tri[0]];
+      faces[t] = Normalised(Cross(object->points[tri[1]] - p0, object->points[tri[2]] - p0));
+      for (uint32_t corner : tri) around[corner].push_back(uint32_t(t));
+    }
+    std::map<std::tuple<uint32_t, int, int, int>, uint32_t> vertexOf;
+    for (size_t t = 0; t < triangles.size(); ++t) {
+      for (uint32_t point : triangles[t]) {
+        Vec3f sum{};
+        for (uint32_t other : around[point]) {
+          if (Dot(faces[other], faces[t]) > smoothCos) sum = sum + faces[other];
+        }
+        const Vec3f normal = Normalised(Rotate(cameraTurn, Rotate(turn, Length(sum) > 0 ? sum : faces[t])));
+        const auto key = std::make_tuple(point, int(std::lround(normal.x * 1e4f)), int(std::lround(normal.y * 1e4f)),
+                                         int(std::lround(normal.z * 1e4f)));
+        auto [at, added] = vertexOf.emplace(key, uint32_t(mesh.positions.size()));
+        if (added) {
+          const Vec3f placed = Rotate(turn, object->points[point]) * object->scale + object->position;
+          Vec3f c = Rotate(cameraTurn, placed + offset);
+          c.z -= 700.0f;
+          const Vec3f l = Rotate(shadow.lightRotation, placed + shadow.viewOffset);
+          mesh.positions.push_back({c.x, c.y, c.z});
+          mesh.normals.push_back({normal.x, normal.y, normal.z});
+          mesh.lightSpace.push_back({l.x, l.y, l.z});
+          peer.nearLight = std::min(peer.nearLight, l.z);
+          peer.farLight = std::max(peer.farLight, l.z);
+        }
+        mesh.indices.push_back(at->second);
+      }
+    }
+    peer.meshes.push_back(std::move(mesh));
+  }
+  return true;
+}
+
+#ifdef TESSIVAR_BENCH_HAVE_EGL
+
+void BM_GlPeerComposer(benchmark::State& state) {
+  bench::PeerScene scene;
+  if (!MakePeerScene(scene)) {
+    state.SkipWithError("the scene could not be made (resource folder missing?)");
+    return;
+  }
+  bench::GlComposerPeer peer;
+  if (!peer.Start(scene)) {
+    state.SkipWithError(peer.failure);
+    return;
+  }
+  state.SetLabel(peer.renderer);
+  state.counters["shadowCells"] = double(scene.shadowWidth) * double(scene.shadowHeight);
+  peer.Frame();
+  // Our picture of the same scene beside the peer's: the mean difference per channel says both
+  // drew the same thing (shadow jitter and rounding differ).
+  if (RenderComposerFrame() != kFrameRendered) {
+    state.SkipWithError("the frame was not rendered");
+    return;
+  }
+  for (auto _ : state) peer.Frame();
+  std::vector<uint8_t> rgb;
+  double difference = 0;
+  const std::vector<uint8_t> ours = PictureRgb();
+  for (int y = 0; y < kComposerHeight; ++y) {
+    for (int x = 0; x < kComposerWidth; ++x) {
+      const uint8_t* p = &peer.pixels[(size_t(kComposerHeight - 1 - y) * kComposerWidth + size_t(x)) * 4];
+      for (int c = 0; c < 3; ++c) {
+        rgb.push_back(p[c]);
+        difference += std::abs(int(p[c]) - int(ours[rgb.size() - 1]));
+      }
+    }
+  }
+  state.counters["meanDifference"] = difference / double(rgb.size());
+  DumpPicture("gl_peer", rgb, kComposerWidth, kComposerHeight);
+}
+BENCHMARK(BM_GlPeerComposer)->Unit(benchmark::kMillisecond);
+
+#else
+
+void BM_GlPeerComposer(benchmark::State& state) {
+  state.SkipWithError("built without EGL and OpenGL ES (pkg-config egl glesv2 not found)");
+}
+BENCHMARK(BM_GlPeerComposer);
+
+#endif
+
+// POV-Ray on one thread with adaptive antialiasing, timed as a whole process (parsing the meshes
+// included, as a user running it would wait for it).
+void BM_PovRayComposer(benchmark::State& state) {
+  const std::string povray = bench::FindProgram("povray");
+  if (povray.empty()) {
+    state.SkipWithError("povray is not installed (scripts/install-deps bench)");
+    return;
+  }
+  bench::PeerScene scene;
+  if (!MakePeerScene(scene)) {
+    state.SkipWithError("the scene could not be made (resource folder missing?)");
+    return;
+  }
+  char folder[] = "/tmp/tessivar-povray-XXXXXX";
+  if (mkdtemp(folder) == nullptr || !bench::WritePovRayScene(scene, std::string(folder) + "/scene.pov")) {
+    state.SkipWithError("the POV-Ray scene could not be written");
+    return;
+  }
+  // POV-Ray reads and writes only below its working folder.
+  const std::string command = std::string("cd ") + folder + " && " + povray +
+                              " +WT1 -D +W400 +H300 +A0.3 +Iscene.pov +Oscene.png >povray.log 2>&1";
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const int status = std::system(command.c_str());
+    const auto end = std::chrono::steady_clock::now();
+    if (status != 0) {
+      state.SkipWithError("povray failed (see povray.log in its folder)");
+      return;
+    }
+    state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+  }
+  if (std::getenv("TESSIVAR_BENCH_DUMP") == nullptr) {
+    for (const char* file : {"/scene.pov", "/scene.png", "/povray.log"}) std::remove((std::string(folder) + file).c_str());
+    rmdir(folder);
+  }
+}
+BENCHMARK(BM_PovRayComposer)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tsv
