@@ -159,8 +159,11 @@ void FillRandomTable(ComposerRasterState& state) {
 }
 
 float NextRandom(ComposerRasterState& state) {
-  FillRandomTable(state);
-  if (state.randomTable.size() != kRandomTableSize) return 0.5f;
+  // Filled once (BuildShadowBuffer fills it for every frame); the shadow taps only check.
+  if (state.randomTable.size() != kRandomTableSize) {
+    FillRandomTable(state);
+    if (state.randomTable.size() != kRandomTableSize) return 0.5f;
+  }
   const float value = state.randomTable[state.randomIndex & (kRandomTableSize - 1)];
   state.randomIndex = (state.randomIndex + 1) & (kRandomTableSize - 1);
   return value;
