@@ -46,10 +46,39 @@ TEST(SmoothBand3x3, WeighsTheNeighboursThatExistAndLeavesThinBandsAlone) {
   EXPECT_EQ(at(3, 3), uint32_t(0xA0 * 1 / 12) << 16);
   EXPECT_EQ(at(4, 0), 0u);
 
-  // A uniform band stays uniform up to the border: the border divides by its own weights.
-  std::vector<uint32_t> grey(kWidth * kRows, 0xFF808080u);
-  SmoothBand3x3(grey.data(), scratch.data(), kWidth, kRows);
-  for (uint32_t pixel : grey) EXPECT_EQ(pixel, 0xFF808080u);
+  // A uniform band stays uniform up to the border: the border divides by its own weights; full
+  // bytes too, which sum to the most a channel can.
+  for (const uint32_t value : {0xFF808080u, 0xFFFFFFFFu}) {
+    std::vector<uint32_t> uniform(kWidth * kRows, value);
+    SmoothBand3x3(uniform.data(), scratch.data(), kWidth, kRows);
+    for (uint32_t pixel : uniform) EXPECT_EQ(pixel, value);
+  }
+  // Every byte of a busy band against the weighted mean worked out one channel at a time.
+  constexpr int kBusyWidth = 9, kBusyRows = 6;
+  std::vector<uint32_t> busy(kBusyWidth * kBusyRows);
+  uint32_t seed = 12345;
+  for (uint32_t& pixel : busy) pixel = seed = seed * 1664525u + 1013904223u;
+  const std::vector<uint32_t> original = busy;
+  std::vector<uint32_t> busyScratch(busy.size());
+  SmoothBand3x3(busy.data(), busyScratch.data(), kBusyWidth, kBusyRows);
+  for (int y = 0; y < kBusyRows; ++y) {
+    for (int x = 0; x < kBusyWidth; ++x) {
+      uint32_t expected = 0;
+      for (int c = 0; c < 4; ++c) {
+        uint32_t sum = 0, weights = 0;
+        for (int dy = -1; dy <= 1; ++dy) {
+          for (int dx = -1; dx <= 1; ++dx) {
+            if (x + dx < 0 || x + dx >= kBusyWidth || y + dy < 0 || y + dy >= kBusyRows) continue;
+            const uint32_t weight = uint32_t((dx == 0 ? 2 : 1) * (dy == 0 ? 2 : 1));
+            sum += ((original[size_t((y + dy) * kBusyWidth + x + dx)] >> (8 * c)) & 0xFF) * weight;
+            weights += weight;
+          }
+        }
+        expected |= (sum / weights) << (8 * c);
+      }
+      EXPECT_EQ(busy[size_t(y * kBusyWidth + x)], expected) << x << "," << y;
+    }
+  }
 
   std::vector<uint32_t> thin = {1, 200, 3, 4, 5, 6};
   const std::vector<uint32_t> before = thin;
