@@ -41,8 +41,8 @@ uint16_t ChooseRenderer(uint16_t preferred, uint16_t availability);
 void ShowFatalMessage(int code);
 
 // The composer's picture loader (renderState.loadComposerPicture): the picture the file spec names,
-// looked for in the project's "Textures" folder when it is not where the spec says. A failure shows
-// a message naming the file and why, and returns the loader's status.
+// looked for in the project's "Textures" folder when it is not where the file spec points. A
+// failure shows a message naming the file and why, and returns the loader's status.
 Status LoadComposerPicture(const FileSpec& file, ComposerTexture& picture);
 
 // Opens a file by its type, as for a command-line file or a file handed over by a later start.
