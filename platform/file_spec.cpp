@@ -116,6 +116,17 @@ void ClearFileSpec(FileSpec& spec) {
 
 bool IsFileSpecSet(const FileSpec& spec) { return spec.name.length != 0; }
 
+FileSpec FileSpecToSave(const FileSpec& last, std::string_view untitled, uint32_t fileType) {
+  FileSpec spec = last;
+  if (!IsFileSpecSet(spec)) {
+    spec = FileSpec{};
+    spec.name = TextToCountedString(untitled);
+  }
+  spec.fileTypes[0] = fileType;
+  spec.typeCount = 1;
+  return spec;
+}
+
 void CopyFileSpec(FileSpec& destination, const FileSpec& source) {
   destination.volumeRef = source.volumeRef;
   destination.directoryId = source.directoryId;

@@ -49,6 +49,10 @@ void CopyFileSpec(FileSpec& destination, const FileSpec& source);  // volumeRef,
 // as the Windows form (drive colon restored).
 std::string InternalToPath(const CountedString& internal);
 
+// What a save dialog proposes for a file of one type: the file last opened or saved, else a new one
+// named `untitled` ("Untitled.bsph").
+FileSpec FileSpecToSave(const FileSpec& last, std::string_view untitled, uint32_t fileType);
+
 // A FileSpec of one type for a native path (name left empty when the path is too long to hold).
 FileSpec FileSpecForPath(std::string_view path, uint32_t fileType);
 std::string PathOfSpec(const FileSpec& spec);

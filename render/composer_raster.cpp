@@ -24,7 +24,7 @@
 namespace tsv {
 namespace {
 
-constexpr float kCameraDistance = 700.0f;  // the camera stands this far back along its axis
+constexpr float kCameraDistance = kComposerCameraDistance;
 constexpr float kNearPlane = -1.0f;        // camera z; a vertex is in front when z < this
 constexpr float kLightVectorLength = 127.5f;
 constexpr float kDegrees = 0.017453292519944444f;
@@ -94,31 +94,11 @@ int32_t HighByte(uint16_t component) { return int32_t(component >> 8); }
 
 bool IsFinite(const Vec3f& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
-Rotation3 Multiply(const Rotation3& a, const Rotation3& b) {
-  Rotation3 m{};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j)
-      m[size_t(i * 3 + j)] = a[size_t(i * 3)] * b[size_t(j)] + a[size_t(i * 3 + 1)] * b[size_t(3 + j)] +
-                             a[size_t(i * 3 + 2)] * b[size_t(6 + j)];
-  return m;
-}
-
-Rotation3 Transposed(const Rotation3& r) { return {r[0], r[3], r[6], r[1], r[4], r[7], r[2], r[5], r[8]}; }
-
-const ObjectView& CameraView() {
-  const ProjectRecord& project = nativeFiles.project;
-  const size_t index = project.cameraViewIndex < project.composerViews.size() ? project.cameraViewIndex : 6;
-  return project.composerViews[std::min(index, project.composerViews.size() - 1)];
-}
+const ObjectView& CameraView() { return nativeFiles.project.composerViews[ComposerCameraIndex(nativeFiles.project)]; }
 
 Vec3f ViewOffset(const ObjectView& view) { return {view.offset[0], view.offset[1], view.offset[2]}; }
 
-// O times the object's scale.
-Rotation3 ObjectMatrix(const SceneObject& object) {
-  Rotation3 m = ViewRotationMatrix({object.rotation.x, object.rotation.y, object.rotation.z});
-  for (float& e : m) e *= object.scale;
-  return m;
-}
+Rotation3 ObjectMatrix(const SceneObject& object) { return ComposerObjectMatrix(object); }
 
 // A scene point (placed, plus the camera's offset) in light space.
 Vec3f LightSpacePoint(const ShadowBuffer& shadow, const Rotation3& objectMatrix, const Vec3f& position,
@@ -775,6 +755,17 @@ ComposerTexel SampleComposerTexture(const ComposerTexture& texture, const Textur
     return std::clamp(int(std::lround(top + (bottom - top) * fy)), 0, 255);
   };
   return {blend(&TexelValue::alpha), blend(&TexelValue::red), blend(&TexelValue::green), blend(&TexelValue::blue)};
+}
+
+size_t ComposerCameraIndex(const ProjectRecord& project) {
+  // A damaged index takes the default camera.
+  return project.cameraViewIndex < project.composerViews.size() ? project.cameraViewIndex : project.composerViews.size() - 1;
+}
+
+Rotation3 ComposerObjectMatrix(const SceneObject& object) {
+  Rotation3 m = ViewRotationMatrix({object.rotation.x, object.rotation.y, object.rotation.z});
+  for (float& e : m) e *= object.scale;
+  return m;
 }
 
 void RenderObjectIntoBand(const ComposerBand& band, SceneObject* object, const ComposerTexture* texture,

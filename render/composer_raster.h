@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -14,6 +15,14 @@
 namespace tsv {
 
 struct SceneObject;
+struct ProjectRecord;
+
+// The composer's camera: the composer view `cameraViewIndex` names (a damaged index takes the last
+// view, the default camera), standing this far back along its axis.
+inline constexpr float kComposerCameraDistance = 700.0f;
+size_t ComposerCameraIndex(const ProjectRecord& project);
+// An object's turn and scale in the scene (its placement adds its position).
+Rotation3 ComposerObjectMatrix(const SceneObject& object);
 
 // The composer picture's sides while rendering (doubled while supersampling) and the band being
 // drawn: its colour rows (0xAARRGGBB, alpha left as it is) and depth rows (f32, larger nearer,

@@ -61,4 +61,18 @@ constexpr Vec3f RotateInverse(const Rotation3& r, const Vec3f& p) {
           r[2] * p.x + r[5] * p.y + r[8] * p.z};
 }
 
+// A B: turning by B, then by A.
+constexpr Rotation3 Multiply(const Rotation3& a, const Rotation3& b) {
+  Rotation3 m{};
+  for (size_t i = 0; i < 3; ++i) {
+    for (size_t j = 0; j < 3; ++j) {
+      m[i * 3 + j] = a[i * 3] * b[j] + a[i * 3 + 1] * b[3 + j] + a[i * 3 + 2] * b[6 + j];
+    }
+  }
+  return m;
+}
+
+// R^T: for a rotation, the inverse turn.
+constexpr Rotation3 Transposed(const Rotation3& r) { return {r[0], r[3], r[6], r[1], r[4], r[7], r[2], r[5], r[8]}; }
+
 }  // namespace tsv

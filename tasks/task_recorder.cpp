@@ -354,13 +354,7 @@ Status OpenTaskFile() {
 }
 
 Status SaveTaskFile() {
-  FileSpec spec = taskRecorder.taskFile;
-  if (!IsFileSpecSet(spec)) {
-    spec = FileSpec{};
-    spec.name = TextToCountedString(GetString(kNameUntitledTasks));
-  }
-  spec.fileTypes[0] = kTaskFileType;
-  spec.typeCount = 1;
+  FileSpec spec = FileSpecToSave(taskRecorder.taskFile, GetString(kNameUntitledTasks), kTaskFileType);
   if (const Status status = AskSaveFile(spec); status != kNoError) return status;
   return SaveTaskFileTo(PathOfSpec(spec));
 }

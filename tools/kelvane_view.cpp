@@ -137,8 +137,12 @@ bool BuildDrawing() {
   const size_t points = preview ? q.preview.points.size() : balls * kTemplatePoints;
   const size_t triangles = preview ? q.preview.triangles.size() : balls * kTemplateTriangles;
   if (!SizeDrawing(points, triangles)) return false;
-  SceneObject& o = *quorvelState.drawing.object;
+  KelvaneDrawing& d = quorvelState.drawing;
+  SceneObject& o = *d.object;
   Topology& topology = *MutableTopology(o);
+  // Moved or reshaped balls keep the layout of their triangles; only another count lays it out.
+  const bool laidOut = !preview && d.ballMeshes == balls;
+  d.ballMeshes = SIZE_MAX;
   if (preview) {
     const Rgb16 c = preferences.defaultObjectColour;
     const Rgb8 colour{uint8_t(c.red >> 8), uint8_t(c.green >> 8), uint8_t(c.blue >> 8)};
@@ -156,16 +160,16 @@ bool BuildDrawing() {
         o.points[first + size_t(p)] = FramePoint(f, TemplatePoint(p));
         o.pointColors[first + size_t(p)] = colour;
       }
-      TemplateTriangles(uint32_t(first), [&](const Triangle& tri) { topology.triangles[t++] = tri; });
+      if (!laidOut) TemplateTriangles(uint32_t(first), [&](const Triangle& tri) { topology.triangles[t++] = tri; });
     }
   }
-  if (!BuildCornerLists(topology, o.pointCount)) return false;
+  if (!laidOut && !BuildCornerLists(topology, o.pointCount)) return false;
   o.optics = DefaultOptics();
   o.optics.isPainted = 1;
   o.currentView = kFreeView;
   o.views[kFreeView] = KelvaneObjectView();
   for (size_t p = 0; p < points; ++p) {
-    PointWork& w = quorvelState.drawing.pointWork[p];
+    PointWork& w = d.pointWork[p];
     w.x = o.points[p].x;
     w.y = o.points[p].y;
     w.z = o.points[p].z;
@@ -173,9 +177,12 @@ bool BuildDrawing() {
     w.red = o.pointColors[p].red;
     w.green = o.pointColors[p].green;
     w.blue = o.pointColors[p].blue;
-    w.cornerCount = float(CountCorners(topology, uint32_t(p)));
+    if (!laidOut) w.cornerCount = float(CountCorners(topology, uint32_t(p)));
   }
-  for (TriangleWork& w : quorvelState.drawing.triangleWork) w.flags = 1;
+  if (!laidOut) {
+    for (TriangleWork& w : d.triangleWork) w.flags = 1;
+  }
+  d.ballMeshes = preview ? SIZE_MAX : balls;
   o.dirtyFlags = kAllDirty;
   return true;
 }

@@ -78,6 +78,10 @@ struct KelvaneDrawing {
   std::unique_ptr<SceneObject> object;
   std::vector<PointWork> pointWork;
   std::vector<TriangleWork> triangleWork;
+  // The number of ball ellipsoids its triangles, corner lists and corner counts are laid out for,
+  // so that a drag, which moves points only, does not lay them out again (SIZE_MAX: none, or the
+  // preview mesh).
+  size_t ballMeshes = SIZE_MAX;
 };
 
 // The "Real-time:" mesh of the balls as they are, for the Kelvane view: object-space points and

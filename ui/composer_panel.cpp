@@ -34,8 +34,7 @@
 namespace tsv {
 namespace {
 
-// The camera stands this far back along its axis.
-constexpr float kCameraDistance = 700.0f;
+constexpr float kCameraDistance = kComposerCameraDistance;
 // Zoom positions per wheel step, and the zoom of a position, as in the modeling views.
 constexpr float kZoomStep = 16.0f;
 
@@ -45,10 +44,7 @@ int ComposerPictureWidth() { return renderState.composerPicture.width; }
 int ComposerPictureHeight() { return renderState.composerPicture.height; }
 float ComposerOrthographicScale() { return renderState.composerPicture.orthographicScale; }
 
-ObjectView& Camera() {
-  ProjectRecord& p = Project();
-  return p.composerViews[std::min<size_t>(p.cameraViewIndex, kComposerViewCount - 1)];
-}
+ObjectView& Camera() { return Project().composerViews[ComposerCameraIndex(Project())]; }
 
 Rotation3 ObjectRotation(const SceneObject& object) {
   return ViewRotationMatrix({object.rotation.x, object.rotation.y, object.rotation.z});
@@ -72,20 +68,6 @@ void MarkChanged() {
   ui.composerPreviewStale = true;
 }
 
-Rotation3 Multiply(const Rotation3& a, const Rotation3& b) {
-  Rotation3 m{};
-  for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < 3; ++c) {
-      float sum = 0;
-      for (int k = 0; k < 3; ++k) sum += a[size_t(r * 3 + k)] * b[size_t(k * 3 + c)];
-      m[size_t(r * 3 + c)] = sum;
-    }
-  }
-  return m;
-}
-
-Rotation3 Transposed(const Rotation3& a) { return {a[0], a[3], a[6], a[1], a[4], a[7], a[2], a[5], a[8]}; }
-
 std::array<double, 9> ToDouble(const Rotation3& a) {
   std::array<double, 9> d{};
   for (size_t i = 0; i < 9; ++i) d[i] = double(a[i]);
@@ -97,7 +79,7 @@ std::array<double, 9> ToDouble(const Rotation3& a) {
 // ------------------------------------------------------------------------------- projection
 
 Vec3f ScenePointOf(const SceneObject& object, const Vec3f& point) {
-  return Rotate(ObjectRotation(object), point) * object.scale + object.position;
+  return Rotate(ComposerObjectMatrix(object), point) + object.position;
 }
 
 bool ProjectForCamera(const Vec3f& scene, int width, int height, PicturePosition& at) {
@@ -400,7 +382,7 @@ namespace {
 // current: the render packs and reorders the table and leaves none current.
 int RenderScene(bool quick) {
   ProjectRecord& p = Project();
-  const ProjectRecord saved = p;
+  const uint16_t supersampling = p.supersampling, shadows = p.shadowsOn, fog = p.fogAndSmokeOn;
   if (quick) {
     p.supersampling = 0;
     p.shadowsOn = 0;
@@ -418,11 +400,9 @@ int RenderScene(bool quick) {
   }
   const int result = RenderComposerFrame();
   renderState.composerBandStored = nullptr;
-  if (quick) {
-    p.supersampling = saved.supersampling;
-    p.shadowsOn = saved.shadowsOn;
-    p.fogAndSmokeOn = saved.fogAndSmokeOn;
-  }
+  p.supersampling = supersampling;
+  p.shadowsOn = shadows;
+  p.fogAndSmokeOn = fog;
   if (current != nullptr && SlotOfObject(current) >= 0) (void)SetCurrentObject(SlotOfObject(current));
   return result;
 }

@@ -83,13 +83,7 @@ int OpenSet() {
 }
 
 int SaveSet() {
-  FileSpec spec = quorvelState.setFile;
-  if (!IsFileSpecSet(spec)) {
-    spec = FileSpec{};
-    spec.name = TextToCountedString(GetString(kNameUntitledQuorvels));
-  }
-  spec.fileTypes[0] = kSetFileType;
-  spec.typeCount = 1;
+  FileSpec spec = FileSpecToSave(quorvelState.setFile, GetString(kNameUntitledQuorvels), kSetFileType);
   if (AskSaveFile(spec) != kNoError) return kLoopRedrawViewFull;  // cancelled
   (void)QuorvelFile(QuorvelCommand::Save, spec);  // a failure has been shown
   return kLoopRedrawViewFull;

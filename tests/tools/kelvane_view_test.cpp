@@ -116,6 +116,8 @@ TEST_F(KelvaneViewTest, AMovedBallFollowsThePointerInATurnedView) {
   quorvelState.view.angles = {0.4f, 1.1f, 0.2f};
   quorvelState.balls = {MakeBall({10, -20, 30}, 40)};
   const auto [x0, y0] = OnView(quorvelState.balls[0].centre);
+  ASSERT_TRUE(DrawKelvaneView(SoftDrawOptions{}));  // the drawing after the move keeps this layout
+  EXPECT_NE(Pixel(x0, y0), ModelingBackgroundPixel());
   MoveBallInView(0, 60, -40);
   const auto [x1, y1] = OnView(quorvelState.balls[0].centre);
   EXPECT_NEAR(x1 - x0, 60, 1);
@@ -124,6 +126,13 @@ TEST_F(KelvaneViewTest, AMovedBallFollowsThePointerInATurnedView) {
   ASSERT_TRUE(DrawKelvaneView(SoftDrawOptions{}));
   EXPECT_NE(Pixel(x1, y1), ModelingBackgroundPixel());
   EXPECT_EQ(Pixel(x0, y0), ModelingBackgroundPixel());
+  // A ball more lays the triangles out again: both show.
+  const size_t one = Triangles(*quorvelState.drawing.object).size();
+  quorvelState.balls.push_back(MakeBall({10, -20, 30}, 40));
+  ASSERT_TRUE(DrawKelvaneView(SoftDrawOptions{}));
+  EXPECT_EQ(Triangles(*quorvelState.drawing.object).size(), 2 * one);
+  EXPECT_NE(Pixel(x0, y0), ModelingBackgroundPixel());
+  EXPECT_NE(Pixel(x1, y1), ModelingBackgroundPixel());
 }
 
 TEST_F(KelvaneViewTest, ScalingAndTurningKeepTheBallSound) {
