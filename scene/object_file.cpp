@@ -38,10 +38,28 @@ constexpr uint32_t kTagMask = FourCC("MASK");
 constexpr uint32_t kTagUV = FourCC("TEXV");
 constexpr uint32_t kTagTriangles = FourCC("TRIP");
 constexpr uint32_t kTagHierarchy = FourCC("HCHY");
+constexpr uint32_t kTagParameters = FourCC("PARM");  // inside a keyframe chunk
 constexpr uint32_t kTagEnd = FourCC("END ");
 constexpr uint32_t kTagOldEnd = FourCC("CMFE");
 
 constexpr uint16_t kFastSyntheticBit = 0x8000;
+
+// "KFR0".."KFR7": the first three letters, and the slot's digit in the last byte.
+constexpr uint32_t kKeyframeTagStem = FourCC("KFR0") & 0xFFFFFF00u;
+constexpr uint32_t kParameterChunkLength = 126;
+
+// Slot 0..7 of a keyframe chunk's tag; -1 for any other tag.
+int KeyframeSlotOfTag(uint32_t tag) {
+  if ((tag & 0xFFFFFF00u) != kKeyframeTagStem) return -1;
+  const int digit = int(tag & 0xFF) - '0';
+  return digit >= 0 && digit < kKeyframeSlotCount ? digit : -1;
+}
+constexpr uint32_t KeyframeTag(int slot) { return kKeyframeTagStem | uint32_t('0' + slot); }
+
+// The four nested chunks with their headers: 12 + 8 + 3 bytes a point, 4 x 8 header bytes and
+// the 126 of "PARM".
+constexpr int64_t KeyframeChunkLength(int64_t pointCount) { return 23 * pointCount + 32 + kParameterChunkLength; }
+static_assert(KeyframeChunkLength(0) == 158);
 
 // Arrays move through the file in blocks of this many elements, so a big mesh never needs a
 // second copy of itself in memory.
@@ -140,22 +158,29 @@ float StorableCoordinate(float value) {
   return std::clamp(value, -std::numeric_limits<float>::max(), std::numeric_limits<float>::max());
 }
 
+void EncodePoint(const Vec3f& p, uint8_t* out) {
+  StoreF32BE(out, StorableCoordinate(p.x));
+  StoreF32BE(out + 4, StorableCoordinate(p.y));
+  StoreF32BE(out + 8, StorableCoordinate(p.z));
+}
+void EncodeUV(const Uv& uv, uint8_t* out) {
+  StoreF32BE(out, uv.u);
+  StoreF32BE(out + 4, uv.v);
+}
+void EncodeColor(const Rgb8& c, uint8_t* out) {
+  out[0] = c.red;
+  out[1] = c.green;
+  out[2] = c.blue;
+}
+
 void WritePoints(FileWriter& w, const SceneObject& o) {
   WriteChunkHeader(w, kTagPoints, uint32_t(12 * o.points.size()));
-  WriteArray(w, o.points, 12, [](const Vec3f& p, uint8_t* out) {
-    StoreF32BE(out, StorableCoordinate(p.x));
-    StoreF32BE(out + 4, StorableCoordinate(p.y));
-    StoreF32BE(out + 8, StorableCoordinate(p.z));
-  });
+  WriteArray(w, o.points, 12, EncodePoint);
 }
 
 void WriteColors(FileWriter& w, const SceneObject& o) {
   WriteChunkHeader(w, kTagColors, uint32_t(3 * o.pointColors.size()));
-  WriteArray(w, o.pointColors, 3, [](const Rgb8& c, uint8_t* out) {
-    out[0] = c.red;
-    out[1] = c.green;
-    out[2] = c.blue;
-  });
+  WriteArray(w, o.pointColors, 3, EncodeColor);
 }
 
 void WriteMask(FileWriter& w, const SceneObject& o) {
@@ -165,10 +190,7 @@ void WriteMask(FileWriter& w, const SceneObject& o) {
 
 void WriteUV(FileWriter& w, const SceneObject& o) {
   WriteChunkHeader(w, kTagUV, uint32_t(8 * o.pointUV.size()));
-  WriteArray(w, o.pointUV, 8, [](const Uv& uv, uint8_t* out) {
-    StoreF32BE(out, uv.u);
-    StoreF32BE(out + 4, uv.v);
-  });
+  WriteArray(w, o.pointUV, 8, EncodeUV);
 }
 
 void WriteTriangles(FileWriter& w, const SceneObject& o) {
@@ -200,6 +222,127 @@ void WriteHierarchy(FileWriter& w, const SceneObject& o) {
 
 bool WritesHierarchy(const SceneObject& o) {
   return !o.hierarchy.empty() && o.hierarchy[0].role == kHierarchyCompact;
+}
+
+// "PARM": what a keyframe changes besides the shape. The object's placement, optics and texture
+// settings, and the scene's light angles, fog and smoke settings and fog colour at the keyframe.
+struct KeyframeParameters {
+  float scale = 1.0f;
+  Vec3f position;
+  Vec3f rotation;
+  OpticsWordArray optics{};
+  uint16_t textureBump = 0;
+  float textureZoom = 1.0f;
+  std::array<uint16_t, kTextureParamCount> textureParams{};
+  std::array<float, 3> lightAngles{};
+  std::array<float, 7> fogSmoke{};  // in the project record's order
+  Rgb16 fogColor;
+};
+
+KeyframeParameters ParametersOf(const SceneObject& record, const ProjectRecord& sceneRecord) {
+  KeyframeParameters k;
+  k.scale = record.scale;
+  k.position = record.position;
+  k.rotation = record.rotation;
+  k.optics = OpticsWords(record.optics);
+  k.textureBump = record.textureBump;
+  k.textureZoom = record.textureZoom;
+  k.textureParams = record.textureParams;
+  k.lightAngles = sceneRecord.lightAngles;
+  const FogSmokeSettings& f = sceneRecord.fogSmoke;
+  k.fogSmoke = {f.fogStrength, f.smokeDensity, f.fogFalloff, f.fogStart, f.smokeStrength, f.smokeContrast,
+                f.smokeRandomSeed};
+  k.fogColor = sceneRecord.fogColor;
+  return k;
+}
+
+void ApplyParameters(const KeyframeParameters& k, SceneObject& record, ProjectRecord& sceneRecord) {
+  record.scale = k.scale;
+  record.position = k.position;
+  record.rotation = k.rotation;
+  record.optics = OpticsFromWords(k.optics);
+  record.textureBump = k.textureBump;
+  record.textureZoom = k.textureZoom;
+  record.textureParams = k.textureParams;
+  sceneRecord.lightAngles = k.lightAngles;
+  const auto& f = k.fogSmoke;
+  sceneRecord.fogSmoke = {f[0], f[1], f[2], f[3], f[4], f[5], f[6]};
+  sceneRecord.fogColor = k.fogColor;
+}
+
+void EncodeParameters(const KeyframeParameters& k, uint8_t* p) {
+  auto f32 = [&p](float v) {
+    StoreF32BE(p, v);
+    p += 4;
+  };
+  auto u16 = [&p](uint16_t v) {
+    StoreU16BE(p, v);
+    p += 2;
+  };
+  f32(k.scale);
+  for (float v : {k.position.x, k.position.y, k.position.z, k.rotation.x, k.rotation.y, k.rotation.z}) f32(v);
+  for (uint16_t word : k.optics) u16(word);
+  u16(k.textureBump);
+  f32(k.textureZoom);
+  for (uint16_t v : k.textureParams) u16(v);
+  for (float v : k.lightAngles) f32(v);
+  for (float v : k.fogSmoke) f32(v);
+  for (uint16_t v : {k.fogColor.red, k.fogColor.green, k.fogColor.blue}) u16(v);
+}
+
+KeyframeParameters DecodeParameters(const uint8_t* p) {
+  auto f32 = [&p] {
+    const float v = LoadF32BE(p);
+    p += 4;
+    return v;
+  };
+  auto u16 = [&p] {
+    const uint16_t v = LoadU16BE(p);
+    p += 2;
+    return v;
+  };
+  KeyframeParameters k;
+  k.scale = f32();
+  for (float* v : {&k.position.x, &k.position.y, &k.position.z, &k.rotation.x, &k.rotation.y, &k.rotation.z}) *v = f32();
+  for (uint16_t& word : k.optics) word = u16();
+  k.textureBump = u16();
+  k.textureZoom = f32();
+  for (uint16_t& v : k.textureParams) v = u16();
+  for (float& v : k.lightAngles) v = f32();
+  for (float& v : k.fogSmoke) v = f32();
+  k.fogColor.red = u16();
+  k.fogColor.green = u16();
+  k.fogColor.blue = u16();
+  return k;
+}
+
+// "KFRk" from slot k. False, with nothing written, when the slot cannot be read whole or holds a
+// shape of other counts than the object's: a chunk is only begun once everything it holds is in
+// memory, so its length never lies.
+bool WriteKeyframeChunk(FileWriter& w, const SceneObject& o, int slot) {
+  std::unique_ptr<KeyframeShape> shape;
+  try {
+    shape = std::make_unique<KeyframeShape>();
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (ReadKeyframeSlot(slot, *shape) != kNoError || shape->pointCount != uint32_t(o.pointCount) ||
+      shape->triangleCount != uint32_t(o.triangleCount)) {
+    return false;
+  }
+  const uint32_t n = uint32_t(o.pointCount);
+  WriteChunkHeader(w, KeyframeTag(slot), uint32_t(KeyframeChunkLength(n)));
+  WriteChunkHeader(w, kTagPoints, 12 * n);
+  WriteArray(w, shape->points, 12, EncodePoint);
+  WriteChunkHeader(w, kTagUV, 8 * n);
+  WriteArray(w, shape->pointUV, 8, EncodeUV);
+  WriteChunkHeader(w, kTagColors, 3 * n);
+  WriteArray(w, shape->pointColors, 3, EncodeColor);
+  WriteChunkHeader(w, kTagParameters, kParameterChunkLength);
+  uint8_t parameters[kParameterChunkLength];
+  EncodeParameters(ParametersOf(shape->record, shape->scene), parameters);
+  w.Bytes(parameters, sizeof parameters);
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -448,6 +591,128 @@ bool IsValidHierarchy(const SceneObject& o) {
   return open == 0;
 }
 
+// A keyframe shape as a "KFRk" chunk holds it.
+struct KeyframeChunkShape {
+  std::vector<Vec3f> points;
+  std::vector<Uv> pointUV;
+  std::vector<Rgb8> pointColors;
+  KeyframeParameters parameters;
+};
+
+// A nested chunk's header must name exactly this tag and length.
+Status NestedHeader(FileReader& r, uint32_t tag, int64_t length) {
+  const uint32_t nestedTag = r.U32();
+  const uint32_t nestedLength = r.U32();
+  if (r.failed) return r.status;
+  return nestedTag == tag && int64_t(nestedLength) == length ? kNoError : kMalformed;
+}
+
+// An array of a keyframe chunk: read into `values` when given, else passed over; every decoded
+// element must pass `check`.
+template <class T, class Decode, class Check>
+Status ReadNestedArray(FileReader& r, size_t count, size_t bytesPerElement, std::vector<T>* values, Decode decode,
+                       Check check) {
+  std::vector<uint8_t> block(std::min(count, kArrayBlock) * bytesPerElement);
+  for (size_t start = 0; start < count; start += kArrayBlock) {
+    const size_t n = std::min(kArrayBlock, count - start);
+    if (!r.Read(block.data(), n * bytesPerElement)) return r.status;
+    for (size_t i = 0; i < n; ++i) {
+      T element;
+      decode(block.data() + i * bytesPerElement, element);
+      if (!check(element)) return kMalformed;
+      if (values != nullptr) (*values)[start + i] = element;
+    }
+  }
+  return kNoError;
+}
+
+// One "KFRk" body: its length and its four nested chunks exactly as they must be, and point
+// coordinates that are finite numbers (as in the object's own "VERT"). With `shape` null the
+// chunk is only checked; texture coordinates and paint are passed over unread.
+Status ReadKeyframeChunk(FileReader& r, int64_t length, int32_t pointCount, KeyframeChunkShape* shape) {
+  if (pointCount < 0 || length != KeyframeChunkLength(pointCount)) return kMalformed;
+  const size_t n = size_t(pointCount);
+  if (shape != nullptr) {
+    try {
+      shape->points.resize(n);
+      shape->pointUV.resize(n);
+      shape->pointColors.resize(n);
+    } catch (const std::bad_alloc&) {
+      return kMalformed;
+    }
+  }
+  auto any = [](const auto&) { return true; };
+  Status status = NestedHeader(r, kTagPoints, 12 * int64_t(n));
+  if (status == kNoError) {
+    status = ReadNestedArray(
+        r, n, 12, shape != nullptr ? &shape->points : nullptr,
+        [](const uint8_t* in, Vec3f& p) { p = {LoadF32BE(in), LoadF32BE(in + 4), LoadF32BE(in + 8)}; }, IsFinitePoint);
+  }
+  if (status == kNoError) status = NestedHeader(r, kTagUV, 8 * int64_t(n));
+  if (status == kNoError) {
+    if (shape != nullptr) {
+      status = ReadNestedArray(
+          r, n, 8, &shape->pointUV, [](const uint8_t* in, Uv& uv) { uv = {LoadF32BE(in), LoadF32BE(in + 4)}; }, any);
+    } else if (!r.Skip(8 * int64_t(n))) {
+      status = r.status;
+    }
+  }
+  if (status == kNoError) status = NestedHeader(r, kTagColors, 3 * int64_t(n));
+  if (status == kNoError) {
+    if (shape != nullptr) {
+      status = ReadNestedArray(
+          r, n, 3, &shape->pointColors, [](const uint8_t* in, Rgb8& c) { c = {in[0], in[1], in[2]}; }, any);
+    } else if (!r.Skip(3 * int64_t(n))) {
+      status = r.status;
+    }
+  }
+  if (status == kNoError) status = NestedHeader(r, kTagParameters, kParameterChunkLength);
+  if (status != kNoError) return status;
+  uint8_t parameters[kParameterChunkLength];
+  if (!r.Read(parameters, sizeof parameters)) return r.status;
+  if (shape != nullptr) shape->parameters = DecodeParameters(parameters);
+  return kNoError;
+}
+
+// Writes the keyframe chunks found at `chunkAt` (the offset of each slot's body, -1 for none) to
+// their staging files, once the whole object is in: the record copy is the complete record and
+// the triangles are the object's final ones, whatever order the chunks came in.
+void StageKeyframes(FileReader& r, const SceneObject& o, const std::array<int64_t, kKeyframeSlotCount>& chunkAt,
+                    KeyframeStaging& staging, std::vector<std::string>* warnings) {
+  if (std::none_of(chunkAt.begin(), chunkAt.end(), [](int64_t at) { return at >= 0; })) return;
+  if (scene.keyframeOwner != nullptr && scene.keyframeOwner != &o && !AskMessage(GetString(kAskReplaceKeyframes))) {
+    staging.declined = true;
+    return;
+  }
+  bool written = true;
+  try {
+    const SceneObject base = ObjectRecordFields(o);
+    auto sceneRecord = std::make_unique<ProjectRecord>();
+    KeyframeChunkShape shape;
+    for (int slot = 0; slot < kKeyframeSlotCount && written; ++slot) {
+      const int64_t at = chunkAt[size_t(slot)];
+      if (at < 0) continue;
+      if (!r.Seek(at) || ReadKeyframeChunk(r, KeyframeChunkLength(o.pointCount), o.pointCount, &shape) != kNoError) {
+        written = false;
+        break;
+      }
+      SceneObject record = base;
+      *sceneRecord = nativeFiles.project;
+      ApplyParameters(shape.parameters, record, *sceneRecord);
+      written = WriteKeyframeFile(KeyframeStagingPath(slot), shape.points, shape.pointUV, shape.pointColors,
+                                  Triangles(o), record, *sceneRecord) == kNoError;
+      staging.staged[size_t(slot)] = written;
+    }
+  } catch (const std::bad_alloc&) {
+    written = false;
+  }
+  if (!written) {
+    DeleteStagedKeyframes();
+    staging.staged = {};
+    if (warnings != nullptr) warnings->push_back(GetString(kErrFileError));
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Opening
 
@@ -484,7 +749,7 @@ void LoadTextureOfOpenedObject(SceneObject& o) {
 }
 
 std::unique_ptr<SceneObject> LoadObject(FileRef& file, const FileSpec& spec, std::vector<uint32_t>* tagsSeen,
-                                        std::vector<std::string>& warnings) {
+                                        std::vector<std::string>& warnings, KeyframeStaging* keyframes) {
   FileReader r(file);
   if (r.failed) return nullptr;
   // The first chunk must be "HEAD" with the object signature.
@@ -513,13 +778,37 @@ std::unique_ptr<SceneObject> LoadObject(FileRef& file, const FileSpec& spec, std
     scene.projectModified = wasModified;
     return nullptr;
   }
-  if (SetFilePosition(file, 0, SeekFrom::Start) != kNoError || ReadObjectChunks(file, *object, tagsSeen, &warnings) != kNoError ||
+  if (SetFilePosition(file, 0, SeekFrom::Start) != kNoError || ReadObjectChunks(file, *object, tagsSeen, &warnings, keyframes) != kNoError ||
       (object->fileSpec = spec, !FinishOpenedObject(*object))) {
     DisposeSceneObject(object);
     scene.projectModified = wasModified;
     return nullptr;
   }
   return object;
+}
+
+ObjectFileRead ReadObject(const FileSpec& spec, std::vector<uint32_t>* tagsSeen, KeyframeStaging* keyframes) {
+  ObjectFileRead read;
+  FileSpec opened = spec;
+  FileRef file;
+  if (Status status = OpenFile(opened, FileMode::Read, file); status != kNoError) {
+    read.status = status;
+    read.message = GetString(kErrCantOpenObject);
+    return read;
+  }
+  opened.typeCount = 1;
+  read.object = LoadObject(file, opened, tagsSeen, read.warnings, keyframes);
+  if (!read.object) {
+    // Whatever was built went with the null result; the table never saw it.
+    read.status = kMalformed;
+    read.message = GetString(kErrCantOpenObject);
+    read.warnings.clear();
+  }
+  return read;
+}
+
+bool AnyStaged(const KeyframeStaging& staging) {
+  return std::any_of(staging.staged.begin(), staging.staged.end(), [](bool staged) { return staged; });
 }
 
 FileSpec ObjectDialogSpec(const CountedString& proposedName) {
@@ -555,7 +844,23 @@ Status WriteObjectFile(FileRef& file, const SceneObject& o) {
     return kWriteError;
   }
   const bool hierarchy = WritesHierarchy(o);
-  const int total = (organic ? 11 : 12) + (hierarchy ? 1 : 0);
+  // The keyframe owner's set slots; a slot file that is not whole, or holds other counts than the
+  // object's, is left out rather than written as a chunk that does not fit.
+  std::vector<int> keyframeSlots;
+  bool keyframeLeftOut = false;
+  if (&o == scene.keyframeOwner) {
+    for (int slot = 0; slot < kKeyframeSlotCount; ++slot) {
+      uint32_t pointCount = 0, triangleCount = 0;
+      const Status status = ReadKeyframeCounts(slot, pointCount, triangleCount);
+      if (status == kFileNotFound) continue;
+      if (status == kNoError && pointCount == uint32_t(o.pointCount) && triangleCount == uint32_t(o.triangleCount)) {
+        keyframeSlots.push_back(slot);
+      } else {
+        keyframeLeftOut = true;
+      }
+    }
+  }
+  const int total = (organic ? 11 : 12) + (hierarchy ? 1 : 0) + int(keyframeSlots.size());
   ShowProgress(GetString(kProgressSavingObject), -1);
   FileWriter w(file);
   int done = 0;
@@ -578,16 +883,26 @@ Status WriteObjectFile(FileRef& file, const SceneObject& o) {
   chunk(WriteUV);
   if (!organic) chunk(WriteTriangles);
   if (hierarchy) chunk(WriteHierarchy);
+  for (int slot : keyframeSlots) {
+    chunk([&](FileWriter& writer, const SceneObject& object) {
+      if (!WriteKeyframeChunk(writer, object, slot)) keyframeLeftOut = true;
+    });
+  }
   if (!w.failed) WriteChunkHeader(w, kTagEnd, 0);
   (void)w.Flush();  // a failure is kept in w.failed
   HideProgress();
-  return w.failed ? w.status : kNoError;
+  if (w.failed) return w.status;
+  if (keyframeLeftOut) ShowAlert(GetString(kErrFileError));
+  return kNoError;
 }
 
 Status ReadObjectChunks(FileRef& file, SceneObject& o, std::vector<uint32_t>* tagsSeen,
-                        std::vector<std::string>* warnings) {
+                        std::vector<std::string>* warnings, KeyframeStaging* keyframes) {
   FileReader r(file);
   if (r.failed) return r.status;
+  // Where each slot's keyframe chunk body starts; the last chunk of a slot wins.
+  std::array<int64_t, kKeyframeSlotCount> keyframeAt;
+  keyframeAt.fill(-1);
   for (;;) {
     const uint32_t tag = r.U32();
     const uint32_t length32 = r.U32();
@@ -649,8 +964,14 @@ Status ReadObjectChunks(FileRef& file, SceneObject& o, std::vector<uint32_t>* ta
       case kTagTriangles: status = ReadTriangles(r, length, o); break;
       case kTagHierarchy: status = ReadHierarchy(r, length, o); break;
       default:
-        // Tags of no meaning here (the keyframe shapes among them) are passed over.
-        if (!r.Skip(length)) status = r.status;
+        if (const int slot = KeyframeSlotOfTag(tag); slot >= 0) {
+          // Checked now; staged once the whole object is in.
+          keyframeAt[size_t(slot)] = r.position;
+          status = ReadKeyframeChunk(r, length, o.pointCount, nullptr);
+        } else if (!r.Skip(length)) {
+          // Tags of no meaning here are passed over.
+          status = r.status;
+        }
         break;
     }
     if (status != kNoError) return status;
@@ -659,34 +980,27 @@ Status ReadObjectChunks(FileRef& file, SceneObject& o, std::vector<uint32_t>* ta
     if (warnings != nullptr) warnings->push_back(GetString(kWarnInvalidHierarchy));
     o.hierarchy.clear();
   }
+  if (keyframes != nullptr) StageKeyframes(r, o, keyframeAt, *keyframes, warnings);
   return kNoError;
 }
 
 ObjectFileRead ReadObjectFileQuietly(const FileSpec& spec, std::vector<uint32_t>* tagsSeen) {
-  ObjectFileRead read;
-  FileSpec opened = spec;
-  FileRef file;
-  if (Status status = OpenFile(opened, FileMode::Read, file); status != kNoError) {
-    read.status = status;
-    read.message = GetString(kErrCantOpenObject);
-    return read;
-  }
-  opened.typeCount = 1;
-  read.object = LoadObject(file, opened, tagsSeen, read.warnings);
-  if (!read.object) {
-    // Whatever was built went with the null result; the table never saw it.
-    read.status = kMalformed;
-    read.message = GetString(kErrCantOpenObject);
-    read.warnings.clear();
-  }
-  return read;
+  return ReadObject(spec, tagsSeen, nullptr);
 }
 
-std::unique_ptr<SceneObject> ReadObjectFile(const FileSpec& spec) {
-  ObjectFileRead read = ReadObjectFileQuietly(spec);
+std::unique_ptr<SceneObject> ReadObjectFile(const FileSpec& spec, KeyframeChunks keyframes) {
+  KeyframeStaging staging;
+  ObjectFileRead read = ReadObject(spec, nullptr, keyframes == KeyframeChunks::Take ? &staging : nullptr);
   if (!read.object) {
+    // The shapes staged before a later step failed go; the current keyframes were never touched.
+    if (AnyStaged(staging)) DeleteStagedKeyframes();
     ShowStopMessage(read.message);
     return nullptr;
+  }
+  if (AnyStaged(staging)) {
+    // The whole object is in: only now do its shapes replace the keyframes of their owner.
+    if (!AdoptStagedKeyframes(staging.staged)) read.warnings.push_back(GetString(kErrFileError));
+    scene.keyframeOwner = AnyKeyframeSet() ? read.object.get() : nullptr;
   }
   for (const std::string& warning : read.warnings) ShowAlert(warning);
   LoadTextureOfOpenedObject(*read.object);
@@ -698,17 +1012,17 @@ std::unique_ptr<SceneObject> OpenObjectFileSearching(const FileSpec& spec, const
   FileRef probe;
   if (OpenFile(located, FileMode::Read, probe) == kNoError) {
     CloseFileQuietly(probe);
-    return ReadObjectFile(located);
+    return ReadObjectFile(located, KeyframeChunks::Take);
   }
   // Missing: the same name somewhere in the project's folder tree, else the user's choice.
   const CountedString name = LastNameOf(spec.name);
   FileSpec found;
   if (!searchFolder.empty() && name.length > 0 && FindFileInFolderTree(searchFolder, View(name), found)) {
-    return ReadObjectFile(found);
+    return ReadObjectFile(found, KeyframeChunks::Take);
   }
   FileSpec chosen = ObjectDialogSpec(name);
   if (AskOpenFile(chosen) != kNoError) return nullptr;
-  return ReadObjectFile(chosen);
+  return ReadObjectFile(chosen, KeyframeChunks::Take);
 }
 
 std::unique_ptr<SceneObject> OpenObjectFile(const FileSpec& spec) {

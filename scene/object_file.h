@@ -1,12 +1,20 @@
 // object_file.h: the object file ('CMF ', "cmf"): one scene object as a flat run of tagged chunks,
 // each with its own length, so a reader skips what it does not know. Writing, reading, and the
-// open and save commands with their dialogs. Keyframe chunks ("KFR0".."KFR7") are skipped on
-// reading and not written; the keyframe code brings them.
+// open and save commands with their dialogs. The object that owns the animation's keyframes also
+// carries its keyframe shapes ("KFR0".."KFR7", one per set slot, from the slot files).
 //
 // Chunk: tag (4 ASCII bytes), length (u32, the bytes that follow), body; big-endian throughout.
-// Written in this order: HEAD SNAP OPTC VIEW PSTN TEXT ISCL VERT COLV MASK TEXV [TRIP] [HCHY] END.
+// Written in this order: HEAD SNAP OPTC VIEW PSTN TEXT ISCL VERT COLV MASK TEXV [TRIP] [HCHY]
+// [KFR0..KFR7] END.
+//
+// "KFRk" (slot k): length 23 x pointCount + 158, holding exactly four nested chunks: "VERT"
+// (12 x pointCount), "TEXV" (8 x pointCount), "COLV" (3 x pointCount) and "PARM" (126: scale,
+// position, rotation as 7 f32; the 18 optics words; textureBump u16; textureZoom f32; the five
+// textureParams; then the scene at that keyframe: light angles 3 f32, the seven fog and smoke
+// values, fog colour 3 u16). Anything else is a malformed chunk.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,6 +24,7 @@
 #include "platform/file_spec.h"
 #include "platform/files.h"
 #include "platform/status.h"
+#include "scene/keyframe_file.h"
 #include "scene/scene_object.h"
 
 namespace tsv {
@@ -35,7 +44,16 @@ inline constexpr uint32_t kHierarchyEntryLength = 276;  // the bytes after an en
 // Writes every chunk to an open file from its current position, with the "Saving object..."
 // progress box advanced after each chunk. 0, or the write failure (already shown by the file
 // layer); an object whose arrays do not match its counts is refused with the file error shown.
+// The keyframe owner gets one "KFRk" per set slot; a slot file that is damaged, short or of other
+// counts than the object's is left out of the file, and "Error: File error has occured." shown
+// once the file is written.
 Status WriteObjectFile(FileRef& file, const SceneObject& object);
+
+// What a read that takes keyframe shapes did with them.
+struct KeyframeStaging {
+  bool declined = false;  // another object owns keyframes, and the user chose to keep them
+  std::array<bool, kKeyframeSlotCount> staged{};  // slots written to their staging files
+};
 
 // Reads chunks from the file's current position up to "END " (or the older "CMFE") into an object
 // whose arrays already have the sizes its counts call for. Short fixed-size chunks fill what they
@@ -44,9 +62,18 @@ Status WriteObjectFile(FileRef& file, const SceneObject& object);
 // a short "HEAD", a "HEAD" whose counts differ from the object's, a wrong array size, a point
 // coordinate that is not a finite number). A hierarchy whose ranges do not fit the object is
 // dropped, and "Invalid object hierarchy, so disabling hierarchy altogether." added to `warnings`.
-// Nothing is shown. `tagsSeen`, when given, receives every chunk tag in file order.
+// `tagsSeen`, when given, receives every chunk tag in file order.
+// Keyframe chunks are checked always (a wrong length, nested tag or nested length, or a coordinate
+// that is not a finite number, is malformed). Without `keyframes` they are passed over and nothing
+// is shown. With it, once every chunk is in, the shapes are written to the staging files of their
+// slots (KeyframeStagingPath), each with a copy of the object's record and of the project's scene
+// settings carrying the shape's parameters; when another object owns keyframes the user is asked
+// first ("Warning: Animation keyframes already exist for another object. Do you want to use
+// keyframes of new object ?"), and Cancel keeps that object's keyframes and stages nothing. A
+// staging file that cannot be written drops every staged shape and adds the file error to
+// `warnings`: the object still opens. The current slots are never touched here.
 Status ReadObjectChunks(FileRef& file, SceneObject& object, std::vector<uint32_t>* tagsSeen = nullptr,
-                        std::vector<std::string>* warnings = nullptr);
+                        std::vector<std::string>* warnings = nullptr, KeyframeStaging* keyframes = nullptr);
 
 // What reading an object file gave: the object, or the status and the text that says why not;
 // and the warnings the file gave on the way.
@@ -62,13 +89,23 @@ struct ObjectFileRead {
 // asked, and the texture picture is not loaded (the file's reference to it stays).
 [[nodiscard]] ObjectFileRead ReadObjectFileQuietly(const FileSpec& spec, std::vector<uint32_t>* tagsSeen = nullptr);
 
+// What a read does with the keyframe shapes of the file.
+enum class KeyframeChunks : uint8_t {
+  Check,  // checked and passed over: the current keyframes stay as they are
+  Take,   // staged while reading; once the object has opened they replace the keyframe slots 0..7
+          // and the object becomes `scene.keyframeOwner`
+};
+
 // The read as a command runs it: ReadObjectFileQuietly, then its message or warnings shown, and
 // the texture picture loaded through the picture hook (a picture that cannot be had is dropped
-// from the object). Null after "Error: Can't open object.".
-std::unique_ptr<SceneObject> ReadObjectFile(const FileSpec& spec);
+// from the object). Null after "Error: Can't open object.". Taking the keyframes, a failed read
+// leaves the current keyframes and their owner as they were; the caller must dispose of the
+// object through DisposeSceneObject, which lets go of the keyframes it owns.
+std::unique_ptr<SceneObject> ReadObjectFile(const FileSpec& spec, KeyframeChunks keyframes = KeyframeChunks::Check);
 
-// The whole open: a file that is missing is looked for by name in `searchFolder` and its
-// subfolders, then the user is asked to locate it (a cancelled dialog fails without a message).
+// The whole open, taking the file's keyframes: a file that is missing is looked for by name in
+// `searchFolder` and its subfolders, then the user is asked to locate it (a cancelled dialog
+// fails without a message).
 std::unique_ptr<SceneObject> OpenObjectFileSearching(const FileSpec& spec, const std::string& searchFolder);
 // The same, searching the folder of the current project file.
 std::unique_ptr<SceneObject> OpenObjectFile(const FileSpec& spec);
