@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <string>
@@ -14,10 +15,13 @@
 #include "formats/picture_files.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/file_spec.h"
+#include "platform/platform_state.h"
 #include "platform/preferences.h"
 #include "scene/object_file.h"
 #include "scene/object_table.h"
+#include "scene/organic.h"
 #include "scene/optics_file.h"
+#include "scene/keyframe_file.h"
 #include "scene/native_files.h"
 #include "scene/preview_file.h"
 #include "scene/project.h"
@@ -63,6 +67,68 @@ bool WriteObjectSeeds(const std::string& corpus) {
   std::vector<uint8_t> optics(kOpticsFileSize);
   StoreOpticsFile(words, std::span<uint8_t, kOpticsFileSize>(optics.data(), kOpticsFileSize));
   return WriteBytes(corpus + "/optics_file/zero.cmo", optics);
+}
+
+// Keys of `object` in `slots`: its shape moved, and its placement, material, texture settings and
+// the scene's fog and light changed, by more for each slot.
+bool SetSeedKeys(const SceneObject& object, std::initializer_list<int> slots) {
+  for (int slot : slots) {
+    const float k = float(slot + 1);
+    SceneObject key = object;
+    for (Vec3f& p : key.points) p = {p.x * (1 + k / 8), p.y, p.z + k};
+    for (Uv& uv : key.pointUV) uv.u += k;
+    for (Rgb8& c : key.pointColors) c.red = uint8_t(c.red + 20 * slot);
+    key.scale = 1 + k / 4;
+    key.position = {k, 0, -k};
+    key.rotation = {0, k / 8, 0};
+    key.optics.shininess = uint16_t(20 * k);
+    key.textureBump = uint16_t(8 * k);
+    key.textureZoom = 1 + k;
+    ProjectRecord sceneRecord = nativeFiles.project;
+    sceneRecord.fogSmoke.fogStrength = k / 10;
+    sceneRecord.lightAngles[0] = -k / 8;
+    sceneRecord.fogColor = {uint16_t(0x1000 * slot), 0x8000, 0xFF00};
+    if (WriteKeyframeSlot(slot, key, sceneRecord) != kNoError) return false;
+  }
+  return true;
+}
+
+bool WriteObjectTo(const std::string& path, const SceneObject& object) {
+  FileSpec spec = FileSpecForPath(path, kObjectFileType);
+  FileRef file;
+  if (CreateFile(spec) != kNoError || OpenFile(spec, FileMode::Write, file) != kNoError) return false;
+  const bool written = WriteObjectFile(file, object) == kNoError;
+  return CloseFile(file) == kNoError && written;
+}
+
+// Objects that own keyframes, as the program saves them: the square of the tests with keys in
+// slots 0, 2 and 7, and the sphere with a key in slot 3.
+bool WriteKeyframeSeeds(const std::string& corpus) {
+  const std::string folder = corpus + "/object_keyframes";
+  platform.tempFolder = fuzz::FuzzFolder() + "/scratch";
+  std::error_code error;
+  std::filesystem::create_directories(platform.tempFolder, error);
+  std::unique_ptr<SceneObject> square = NewSceneObject(4, 2);
+  std::unique_ptr<SceneObject> sphere = NewOrganicSceneObject();
+  if (error || !square || !sphere || !FillOrganicShape(*sphere, 0)) return false;
+  square->points = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0.5f}};
+  square->pointColors = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {10, 11, 12}};
+  square->pointUV = {{0, 0}, {256, 0}, {256, 256}, {0, 256}};
+  Topology* topology = MutableTopology(*square);
+  if (topology == nullptr) return false;
+  topology->triangles = {{0, 1, 2}, {0, 2, 3}};
+  if (!BuildCornerLists(*square)) return false;
+  auto keyed = [&](SceneObject& object, std::initializer_list<int> slots, const char* name) {
+    scene.keyframeOwner = &object;
+    const bool written = SetSeedKeys(object, slots) && WriteObjectTo(folder + "/" + name, object);
+    DeleteAllKeyframes();
+    return written;
+  };
+  const bool ok = keyed(*square, {0, 2, 7}, "KeyedSquare.cmf") && keyed(*sphere, {3}, "KeyedSphere.cmf");
+  scene.keyframeOwner = nullptr;
+  DisposeSceneObject(square);
+  DisposeSceneObject(sphere);
+  return ok;
 }
 
 // A project of two objects, the sphere and the square, named where the seed generator saved them:
@@ -266,7 +332,7 @@ int main(int argc, char** argv) {
   }
   fuzz::InitFuzzTarget();
   const std::string corpus = argv[1];
-  for (const char* target : {"object_file", "project_file", "optics_file", "preview_file", "preferences", "task_list",
+  for (const char* target : {"object_file", "object_keyframes", "project_file", "optics_file", "preview_file", "preferences", "task_list",
                              "task_replay", "gif", "bmp", "ei", "tiff", "png", "jpeg", "mesh_ops", "quorvel_file",
                              "composer_scene"}) {
     std::filesystem::create_directories(corpus + "/" + target);
@@ -274,7 +340,7 @@ int main(int argc, char** argv) {
   if (!InitScene()) return 1;
   const bool ok = WriteObjectSeeds(corpus) && WriteProjectSeeds(corpus) && WriteTaskListSeeds(corpus) &&
                   WritePreferenceSeeds(corpus) && WritePictureSeeds(corpus) && WriteMeshOpsSeeds(corpus) &&
-                  WriteQuorvelSeeds(corpus) && WriteComposerSceneSeeds(corpus);
+                  WriteQuorvelSeeds(corpus) && WriteComposerSceneSeeds(corpus) && WriteKeyframeSeeds(corpus);
   if (!ok) std::fprintf(stderr, "tessivar_fuzz_seeds: a seed could not be written\n");
   fuzz::ResetFuzzState();
   return ok ? 0 : 1;
