@@ -137,7 +137,8 @@ constexpr uint64_t KeyframeFileSize(uint64_t pointCount, uint64_t triangleCount)
 [[nodiscard]] Status ReadKeyframeCounts(int slot, uint32_t& pointCount, uint32_t& triangleCount);
 // Reads a whole slot: kNoError, kFileNotFound when it is not set, kReadError when the file is
 // short, its counts disagree with its length, or it cannot be read, kNoMemory when its arrays
-// cannot be had. `shape` is only changed on success; its record has the file's counts.
+// cannot be had. `shape` is only changed on success; its record has the file's counts and the
+// type flags of its image.
 [[nodiscard]] Status ReadKeyframeSlot(int slot, KeyframeShape& shape);
 
 // The same at any path: a slot file from its parts. The counts are the sizes of `points` and
