@@ -26,11 +26,9 @@ namespace tsv {
 namespace {
 
 constexpr int kFogRowsBetweenPolls = 16;
-// The march starts with steps of 100 that grow by half each time; from any start the background
-// (100000 away at most) is reached within 30 steps, and the cap keeps a broken depth from looping.
+// The smoke march starts with steps of 100 that grow by half each time.
 constexpr float kFirstSmokeStep = 100.0f;
 constexpr float kSmokeStepGrowth = 1.5f;
-constexpr int kMostSmokeSteps = 64;
 // Smoke absorbs density x its local thickness per this many units of depth.
 constexpr float kSmokeUnits = 1000.0f;
 
@@ -188,23 +186,50 @@ float MarchDepth(float d, bool perspective) {
   return d;
 }
 
-// How much of what lies at distance-space depth `depth` the smoke hides, 0..1.
-float SmokeCover(const FogAndSmoke& fog, float x, float y, float depth, float minScale) {
-  float transmitted = 1.0f;
-  float s = -fog.start;
-  if (!(depth < s)) return 0.0f;
-  auto absorb = [&](float at, float length) {
-    const float t = Turbulence(x, y, fog.seed - at * 0.001f, 0.5f, minScale);
-    const float thickness = Clamped((t - 0.5f) * fog.contrast + 0.5f, 0.0f, 1.0f);
-    transmitted *= std::exp(-fog.density * thickness * length / kSmokeUnits);
-  };
-  float step = kFirstSmokeStep;
-  for (int i = 0; i < kMostSmokeSteps && s - step > depth; ++i) {
-    absorb(s, step);
+// The positions of the smoke march, the same for every pixel: from -"Start" towards the
+// background in steps that begin at 100 and grow by half each time. A pixel takes the full steps
+// that end in front of it and one last sample for the remainder up to its depth.
+struct SmokeMarch {
+  int count = 0;                                   // positions
+  float at[TurbulenceRow::kMostDepths] = {};       // distance-space depth of each position
+  float step[TurbulenceRow::kMostDepths] = {};     // the full step that starts there
+  float z[TurbulenceRow::kMostDepths] = {};        // where the smoke field is sampled for it
+};
+
+// Positions a march from 0 takes before its next step would pass the background: no depth lies
+// beyond the background, so no pixel needs more, whatever the start.
+constexpr int SmokePositionsToBackground() {
+  int count = 1;
+  for (float s = 0, step = kFirstSmokeStep; s - step > kEmptyComposerDepth; s -= step, step *= kSmokeStepGrowth) ++count;
+  return count;
+}
+static_assert(SmokePositionsToBackground() <= TurbulenceRow::kMostDepths);
+
+SmokeMarch MakeSmokeMarch(const FogAndSmoke& fog) {
+  SmokeMarch march;
+  float s = -fog.start, step = kFirstSmokeStep;
+  for (;;) {
+    march.at[march.count] = s;
+    march.step[march.count] = step;
+    march.z[march.count] = fog.seed - s * 0.001f;
+    ++march.count;
+    if (!(s - step > kEmptyComposerDepth) || march.count == TurbulenceRow::kMostDepths) break;
     s -= step;
     step *= kSmokeStepGrowth;
   }
-  absorb(s, s - depth);  // the remainder up to the pixel
+  return march;
+}
+
+// How much of what lies at distance-space depth `depth` the smoke hides, 0..1; `field` holds the
+// smoke field at the pixel for every position of the march.
+float SmokeCover(const FogAndSmoke& fog, const SmokeMarch& march, const float* field, float depth) {
+  if (!(depth < march.at[0])) return 0.0f;
+  auto thickness = [&](float t) { return Clamped((t - 0.5f) * fog.contrast + 0.5f, 0.0f, 1.0f); };
+  float absorbed = 0.0f;
+  int k = 0;
+  for (; k + 1 < march.count && march.at[k + 1] > depth; ++k) absorbed += thickness(field[k]) * march.step[k];
+  absorbed += thickness(field[k]) * (march.at[k] - depth);  // the remainder up to the pixel
+  const float transmitted = std::exp(-fog.density * absorbed / kSmokeUnits);
   return (1.0f - transmitted) * (fog.smokeStrength / 100.0f);
 }
 
@@ -235,6 +260,9 @@ int FogAndSmokePass(const ComposerBand& band, const FogAndSmoke& fog, const std:
   // "Detail" octaves: the scales 0.5, 0.25, ... above 0.5 / 2^detail.
   const float minScale = std::ldexp(0.5f, -fog.detail);
   const bool smoke = fog.smokeStrength / 100.0f > 0;
+  const SmokeMarch march = MakeSmokeMarch(fog);
+  TurbulenceRow smokeRow;  // on the stack: the fog dialog's preview runs this pass on its own thread
+  float field[TurbulenceRow::kMostDepths];
   for (int row = 0; row < band.rows; ++row) {
     if (stop != nullptr) {
       if (stop->load(std::memory_order_relaxed)) return kFrameCancelled;
@@ -247,20 +275,27 @@ int FogAndSmokePass(const ComposerBand& band, const FogAndSmoke& fog, const std:
     const float y = float(band.firstRow + row) * fog.step;
     uint32_t* colour = band.colour + size_t(row) * size_t(band.width);
     const float* depth = band.depth + size_t(row) * size_t(band.width);
+    if (smoke) FillTurbulenceRow(smokeRow, y, march.z, march.count, 0.5f, minScale);
     for (int column = 0; column < band.width; ++column) {
       const float d = MarchDepth(depth[column], fog.perspective);
       const float beyond = std::max(0.0f, -d - fog.start);
-      const float fogWeight = (fog.fogStrength / 256.0f) * (1.0f - std::exp(-beyond * fog.falloff / 16384.0f));
-      const float smokeWeight = smoke ? SmokeCover(fog, float(column) * fog.step, y, d, minScale) : 0.0f;
+      // Past e^-80 the fog is whole; the bound keeps exp out of its slow underflow path.
+      const float fogWeight =
+          (fog.fogStrength / 256.0f) * (1.0f - std::exp(std::max(-80.0f, -beyond * fog.falloff / 16384.0f)));
+      float smokeWeight = 0.0f;
+      if (smoke && d < march.at[0]) {
+        TurbulenceAlongRow(smokeRow, float(column) * fog.step, field);
+        smokeWeight = SmokeCover(fog, march, field, d);
+      }
       const uint32_t pixel = colour[column];
       uint32_t out = 0;
       for (int c = 0; c < 3; ++c) {
         float value = float(Channel(pixel, 8 * c));
         value += (fogColour[c] - value) * fogWeight;
         value += (fogColour[c] - value) * smokeWeight;
-        out |= uint32_t(Clamped(std::lround(value), 0, 255)) << (8 * c);
+        out |= uint32_t(std::clamp(value, 0.0f, 255.0f) + 0.5f) << (8 * c);
       }
-      const uint32_t alpha = std::max(pixel >> 24, uint32_t(Clamped(std::lround(smokeWeight * 255.0f), 0, 255)));
+      const uint32_t alpha = std::max(pixel >> 24, uint32_t(std::clamp(smokeWeight * 255.0f, 0.0f, 255.0f) + 0.5f));
       colour[column] = out | alpha << 24;
     }
   }

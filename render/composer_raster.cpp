@@ -57,6 +57,17 @@ struct ClipVertex {
 };
 static_assert(sizeof(ClipVertex) == 21 * 4, "a clip vertex is 21 words");
 
+struct SamplePattern;
+
+// What the shadow lookup needs, taken from the buffer and the preferences once per object rather
+// than at every pixel.
+struct ShadowTaps {
+  const ShadowBuffer* buffer = nullptr;  // none (or no usable cells): everything is lit
+  const SamplePattern* pattern = nullptr;  // null at "Quality" 3: the whole square around the point
+  float m = 5.0f;                          // "Smoothness"
+  float floor = 0.0f;                      // "Lightness"
+};
+
 struct ObjectRenderState {
   const SceneObject* object = nullptr;
   bool painted = false, textured = false, shadowed = false;
@@ -87,6 +98,7 @@ struct ObjectRenderState {
   const ComposerTexture* texture = nullptr;
   TextureMapping mapping;
   const ShadowBuffer* shadow = nullptr;
+  ShadowTaps shadowTaps;
   ComposerBand band;
 };
 
@@ -149,6 +161,22 @@ float NextRandom(ComposerRasterState& state) {
   return value;
 }
 
+// Three values in a row, as every shadow tap takes them: one look at the table for the three.
+struct RandomTriple {
+  float first, second, third;
+};
+RandomTriple NextRandomTriple(ComposerRasterState& state) {
+  if (state.randomTable.size() != kRandomTableSize) {
+    const float first = NextRandom(state), second = NextRandom(state);
+    return {first, second, NextRandom(state)};
+  }
+  constexpr uint32_t kMask = kRandomTableSize - 1;
+  const uint32_t i = state.randomIndex;
+  const float* table = state.randomTable.data();
+  state.randomIndex = (i + 3) & kMask;
+  return {table[i & kMask], table[(i + 1) & kMask], table[(i + 2) & kMask]};
+}
+
 // --- Shadow sample patterns -----------------------------------------------------------------
 
 struct SamplePattern {
@@ -193,11 +221,89 @@ SamplePattern MakePattern(int quality) {
 
 const std::array<SamplePattern, 3> kPatterns = {MakePattern(0), MakePattern(1), MakePattern(2)};
 
+
 // A sample coordinate truncated and held within 0..size - 1 (not a number: 0).
 int CellIndex(float value, int size) {
   if (!(value >= 0.0f)) return 0;
   if (value >= float(size - 1)) return size - 1;
   return int(value);
+}
+
+ShadowTaps ShadowTapsOf(const ShadowBuffer& shadow) {
+  ShadowTaps taps;
+  if (shadow.cells.empty() || shadow.width <= 0 || shadow.height <= 0 ||
+      shadow.cells.size() < size_t(shadow.width) * size_t(shadow.height))
+    return taps;
+  taps.buffer = &shadow;
+  const int quality = std::min<int>(preferences.shadowQuality, 3);
+  taps.pattern = quality < 3 ? &kPatterns[size_t(quality)] : nullptr;
+  taps.m = std::isfinite(preferences.shadowSmoothness) ? std::clamp(preferences.shadowSmoothness, 0.0f, 40.0f) : 5.0f;
+  taps.floor = std::clamp(shadow.floor, 0.0f, 1.0f);
+  return taps;
+}
+
+float ShadowFactorWith(const ShadowTaps& taps, float x, float y, float z) {
+  if (taps.buffer == nullptr) return 1.0f;
+  const ShadowBuffer& shadow = *taps.buffer;
+  ComposerRasterState& state = renderState.composer;
+  const float m = taps.m, floor = taps.floor;
+  const int width = shadow.width, height = shadow.height;
+  const float* cells = shadow.cells.data();
+  auto lit = [&](int column, int row, float r) {
+    const float cell = cells[size_t(height - 1 - row) * size_t(width) + size_t(column)];
+    return cell - 2.5f - 4.0f * r < z;
+  };
+
+  int sum = 0, total = 0;
+  if (taps.pattern != nullptr && state.randomTable.size() == kRandomTableSize) {
+    // The hot path: the table and its index in locals, each tap written out.
+    const SamplePattern& pattern = *taps.pattern;
+    const float* table = state.randomTable.data();
+    uint32_t index = state.randomIndex;
+    constexpr uint32_t kMask = kRandomTableSize - 1;
+    int litCount = 0;
+    auto tap = [&](int i) {
+      const float r1 = table[index & kMask], r2 = table[(index + 1) & kMask], r3 = table[(index + 2) & kMask];
+      index = (index + 3) & kMask;
+      const float* offset = pattern.points[size_t(i)].data();
+      const int column = CellIndex(x + m * (offset[0] + 0.2f * (2.0f * r1 - 1.0f)), width);
+      const int row = CellIndex(y + m * (offset[1] + 0.2f * (2.0f * r2 - 1.0f)), height);
+      litCount += cells[size_t(height - 1 - row) * size_t(width) + size_t(column)] - 2.5f - 4.0f * r3 < z ? 1 : 0;
+    };
+    for (int i = 0; i < pattern.first; ++i) tap(i);
+    if (litCount == 0 || litCount == pattern.first) {
+      state.randomIndex = index;
+      return litCount == 0 ? floor : 1.0f;
+    }
+    for (int i = pattern.first; i < pattern.total; ++i) tap(i);
+    state.randomIndex = index;
+    sum = litCount * 512;
+    total = pattern.total;
+  } else if (taps.pattern != nullptr) {
+    const SamplePattern& pattern = *taps.pattern;
+    auto sample = [&](int i) {
+      const RandomTriple r = NextRandomTriple(state);
+      const auto& offset = pattern.points[size_t(i)];
+      const int column = CellIndex(x + m * (offset[0] + 0.2f * (2.0f * r.first - 1.0f)), width);
+      const int row = CellIndex(y + m * (offset[1] + 0.2f * (2.0f * r.second - 1.0f)), height);
+      if (lit(column, row, r.third)) sum += 512;
+    };
+    for (int i = 0; i < pattern.first; ++i) sample(i);
+    if (sum == 0) return floor;
+    if (sum >= pattern.first * 511) return 1.0f;
+    for (int i = pattern.first; i < pattern.total; ++i) sample(i);
+    total = pattern.total;
+  } else {
+    const int left = CellIndex(x - m, width), right = CellIndex(x + m, width);
+    const int top = CellIndex(y - m, height), bottom = CellIndex(y + m, height);
+    for (int row = top; row <= bottom; ++row)
+      for (int column = left; column <= right; ++column) {
+        if (lit(column, row, NextRandom(state))) sum += 512;
+        ++total;
+      }
+  }
+  const float s = std::min(float(sum) / float(total), 256.0f);
+  return (floor * 256.0f + (1.0f - floor) * s) / 256.0f;
 }
 
 // --- Texture --------------------------------------------------------------------------------
@@ -229,6 +335,27 @@ TexelValue TexelValueOf(uint32_t pixel, const TextureMapping& mapping) {
     alpha = (mapping.textureUsesAlpha & 2) != 0 ? 255 - int(pixel >> 24) : int(pixel >> 24);
   return {float(TexelOpacity(alpha, mapping.textureParams[0])), float((pixel >> 16) & 255u),
           float((pixel >> 8) & 255u), float(pixel & 255u)};
+}
+
+// Brightness of a texel, 0..255.
+float TexelBrightness(uint32_t pixel) {
+  return float(((pixel >> 16) & 255u) * 77u + ((pixel >> 8) & 255u) * 150u + (pixel & 255u) * 29u) / 256.0f;
+}
+
+// The relief of the texture at (tu, tv): the brightness is a height, sampled a step of bump / 256
+// x 8 texels back and ahead along both picture axes; a slope that rises toward the top left (the
+// side the light comes from) brightens, one that falls darkens, by up to half the light at a full
+// step's difference of 255.
+float ReliefShade(const ComposerTexture& texture, const TextureMapping& mapping, bool mirror, float tu, float tv) {
+  const int bump = std::min<int>(mapping.textureBump, 256);
+  if (bump <= 0) return 1.0f;
+  const float step = float(bump) / 256.0f * 8.0f;
+  auto height = [&](float u, float v) {
+    return TexelBrightness(TexelAt(texture, mirror, int64_t(std::floor(u)), int64_t(std::floor(v))));
+  };
+  const float slopeU = height(tu + step, tv) - height(tu - step, tv);
+  const float slopeV = height(tu, tv + step) - height(tu, tv - step);
+  return std::clamp(1.0f + (slopeU + slopeV) / (4.0f * 255.0f), 0.5f, 1.5f);
 }
 
 float HeldTexel(double value) {
@@ -327,19 +454,21 @@ uint32_t ShadePixel(const ObjectRenderState& s, const Attributes& a, uint32_t ol
   const float w = a[0];
   const float divisor = s.perspective ? w : 1.0f;
   int32_t base[3];
+  float relief = 1.0f;
   for (int i = 0; i < 3; ++i)
     base[i] = s.painted ? std::clamp(int32_t(std::lround(a[size_t(9 + i)])), 0, 255) : s.diffuseRGB[size_t(i)];
   if (s.textured) {
     const ComposerTexel t = SampleComposerTexture(*s.texture, s.mapping, a[7] / divisor, a[8] / divisor);
     const int32_t texel[3] = {t.red, t.green, t.blue};
     for (int i = 0; i < 3; ++i) base[i] = (base[i] * (255 - t.alpha) + texel[i] * t.alpha) / 255;
+    relief = 1.0f + (t.relief - 1.0f) * float(t.alpha) / 255.0f;  // where the texture shows
   }
-  const float shade = s.shadowed ? ShadowFactor(a[4] / divisor, a[5] / divisor, a[6] / divisor, *s.shadow) : 1.0f;
+  const float shadow = s.shadowed ? ShadowFactorWith(s.shadowTaps, a[4] / divisor, a[5] / divisor, a[6] / divisor) : 1.0f;
 
   Vec3f n = {a[1], a[2], a[3]};
   const float length = Length(n);
   if (length > 0.0f && std::isfinite(length)) n = n * (1.0f / length);
-  const float dReal = shade * s.diffuse * (Dot(n, s.light) - s.ambient + 128.0f) / (255.0f - s.ambient);
+  const float dReal = shadow * relief * s.diffuse * (Dot(n, s.light) - s.ambient + 128.0f) / (255.0f - s.ambient);
   const int32_t d = std::isfinite(dReal) ? int32_t(std::clamp(dReal, 0.0f, 256.0f)) : 0;
   int32_t colour[3];
   for (int i = 0; i < 3; ++i) colour[i] = ((s.ambientRGB[size_t(i)] * (256 - d) + 255 * d) * base[i]) >> 16;
@@ -348,7 +477,7 @@ uint32_t ShadePixel(const ObjectRenderState& s, const Attributes& a, uint32_t ol
   const float q = s.cxx * (n.x * n.x - 0.5f) + s.cyy * (n.y * n.y - 0.5f) + s.czz * (n.z * n.z - 0.5f) +
                   s.cxy * n.x * n.y + s.cxz * n.x * n.z + s.cyz * n.y * n.z;
   if (q > 0.0f) {
-    const float sReal = 256.0f * shade * q / (s.exponent - s.exponent * q + q);
+    const float sReal = 256.0f * shadow * q / (s.exponent - s.exponent * q + q);
     const int32_t highlight = std::isfinite(sReal) ? int32_t(std::clamp(sReal, 0.0f, 256.0f)) : 0;
     for (int i = 0; i < 3; ++i) colour[i] += (s.specularRGB[size_t(i)] * highlight) >> 8;
   }
@@ -586,7 +715,10 @@ bool BuildObjectRenderState(ObjectRenderState& s, const ComposerBand& band, cons
   s.shadowed = shadow != nullptr && optics.receivesShadow != 0 && shadow->width > 0 && shadow->height > 0 &&
                shadow->cells.size() >= size_t(shadow->width) * size_t(shadow->height) && shadow->ra > 0.0f &&
                shadow->rb > 0.0f;
-  if (s.shadowed) s.shadow = shadow;
+  if (s.shadowed) {
+    s.shadow = shadow;
+    s.shadowTaps = ShadowTapsOf(*shadow);
+  }
 
   const ObjectView& camera = CameraView();
   s.objectMatrix = ObjectMatrix(object);
@@ -677,45 +809,7 @@ void RestartRandomTable() {
 }
 
 float ShadowFactor(float x, float y, float z, const ShadowBuffer& shadow) {
-  if (shadow.cells.empty() || shadow.width <= 0 || shadow.height <= 0 ||
-      shadow.cells.size() < size_t(shadow.width) * size_t(shadow.height))
-    return 1.0f;
-  ComposerRasterState& state = renderState.composer;
-  const int quality = std::min<int>(preferences.shadowQuality, 3);
-  const float m = std::isfinite(preferences.shadowSmoothness) ? std::clamp(preferences.shadowSmoothness, 0.0f, 40.0f) : 5.0f;
-  const float floor = std::clamp(shadow.floor, 0.0f, 1.0f);
-  const int width = shadow.width, height = shadow.height;
-  auto lit = [&](int column, int row, float r) {
-    const float cell = shadow.cells[size_t(height - 1 - row) * size_t(width) + size_t(column)];
-    return cell - 2.5f - 4.0f * r < z;
-  };
-
-  int sum = 0, total = 0;
-  if (quality < 3) {
-    const SamplePattern& pattern = kPatterns[size_t(quality)];
-    auto sample = [&](int i) {
-      const float r1 = NextRandom(state), r2 = NextRandom(state), r3 = NextRandom(state);
-      const auto& offset = pattern.points[size_t(i)];
-      const int column = CellIndex(x + m * (offset[0] + 0.2f * (2.0f * r1 - 1.0f)), width);
-      const int row = CellIndex(y + m * (offset[1] + 0.2f * (2.0f * r2 - 1.0f)), height);
-      if (lit(column, row, r3)) sum += 512;
-    };
-    for (int i = 0; i < pattern.first; ++i) sample(i);
-    if (sum == 0) return floor;
-    if (sum >= pattern.first * 511) return 1.0f;
-    for (int i = pattern.first; i < pattern.total; ++i) sample(i);
-    total = pattern.total;
-  } else {
-    const int left = CellIndex(x - m, width), right = CellIndex(x + m, width);
-    const int top = CellIndex(y - m, height), bottom = CellIndex(y + m, height);
-    for (int row = top; row <= bottom; ++row)
-      for (int column = left; column <= right; ++column) {
-        if (lit(column, row, NextRandom(state))) sum += 512;
-        ++total;
-      }
-  }
-  const float s = std::min(float(sum) / float(total), 256.0f);
-  return (floor * 256.0f + (1.0f - floor) * s) / 256.0f;
+  return ShadowFactorWith(ShadowTapsOf(shadow), x, y, z);
 }
 
 ComposerTexel SampleComposerTexture(const ComposerTexture& texture, const TextureMapping& mapping, float u,
@@ -735,10 +829,11 @@ ComposerTexel SampleComposerTexture(const ComposerTexture& texture, const Textur
 
   const bool mirror = (mapping.textureFlags & 2) == 0;
   const int64_t x0 = int64_t(std::floor(tu)), y0 = int64_t(std::floor(tv));
+  const float relief = ReliefShade(texture, mapping, mirror, tu, tv);
   const int quality = std::min<int>(preferences.textureQuality, 2);
   if (quality == 0) {
     const TexelValue t = TexelValueOf(TexelAt(texture, mirror, x0, y0), mapping);
-    return {int(t.alpha), int(t.red), int(t.green), int(t.blue)};
+    return {int(t.alpha), int(t.red), int(t.green), int(t.blue), relief};
   }
   float fx = tu - float(x0), fy = tv - float(y0);
   if (quality == 2) {
@@ -754,7 +849,8 @@ ComposerTexel SampleComposerTexture(const ComposerTexture& texture, const Textur
     const float bottom = t01.*channel + (t11.*channel - t01.*channel) * fx;
     return std::clamp(int(std::lround(top + (bottom - top) * fy)), 0, 255);
   };
-  return {blend(&TexelValue::alpha), blend(&TexelValue::red), blend(&TexelValue::green), blend(&TexelValue::blue)};
+  return {blend(&TexelValue::alpha), blend(&TexelValue::red), blend(&TexelValue::green), blend(&TexelValue::blue),
+          relief};
 }
 
 size_t ComposerCameraIndex(const ProjectRecord& project) {
@@ -766,6 +862,31 @@ Rotation3 ComposerObjectMatrix(const SceneObject& object) {
   Rotation3 m = ViewRotationMatrix({object.rotation.x, object.rotation.y, object.rotation.z});
   for (float& e : m) e *= object.scale;
   return m;
+}
+
+// True when the triangle surely draws nothing in this band: its three corners lie in front of the
+// near plane and, projected, all above or all below the band, all left or all right of it, or the
+// triangle turns its back to the camera by more than the rounding of its corners could undo. Such
+// triangles skip the corner set-up and clipping. Anything less certain goes the full way.
+bool SurelyOutsideBand(const ObjectRenderState& s, const Triangle& tri) {
+  float x[3], y[3];
+  for (int i = 0; i < 3; ++i) {
+    const Vec3f c = s.cameraPoints[tri[size_t(i)]];
+    if (!(c.z < kNearPlane - 0.001f) || !IsFinite(c)) return false;
+    const float w = s.perspective ? -1.0f / c.z : 1.0f;
+    x[i] = s.centreX + c.x * s.focal * w;
+    y[i] = s.centreY - c.y * s.focal * w;
+    if (!(std::fabs(x[i]) < kScreenLimit) || !(std::fabs(y[i]) < kScreenLimit)) return false;
+  }
+  const float bottom = float(s.clipBottom) + 1.0f, right = float(s.clipRight) + 1.0f;
+  if ((y[0] < -1.0f && y[1] < -1.0f && y[2] < -1.0f) || (y[0] > bottom && y[1] > bottom && y[2] > bottom)) return true;
+  if ((x[0] < -1.0f && x[1] < -1.0f && x[2] < -1.0f) || (x[0] > right && x[1] > right && x[2] > right)) return true;
+  // The drawing culls on corners rounded to whole pixels, each moved by at most half a pixel
+  // each way: the signed area can change by no more than this bound.
+  const float e1x = x[2] - x[0], e1y = y[2] - y[0], e2x = x[1] - x[0], e2y = y[1] - y[0];
+  const float facing = e1x * e2y - e2x * e1y;
+  const float slack = 1.5f * (std::fabs(e1x) + std::fabs(e1y) + std::fabs(e2x) + std::fabs(e2y)) + 4.0f;
+  return facing < -slack;
 }
 
 void RenderObjectIntoBand(const ComposerBand& band, SceneObject* object, const ComposerTexture* texture,
@@ -781,7 +902,7 @@ void RenderObjectIntoBand(const ComposerBand& band, SceneObject* object, const C
   const size_t pointCount = state.points.size();
   for (size_t t = 0; t < count; ++t) {
     const Triangle& tri = state.triangles[t];
-    if (tri[0] < pointCount && tri[1] < pointCount && tri[2] < pointCount) {
+    if (tri[0] < pointCount && tri[1] < pointCount && tri[2] < pointCount && !SurelyOutsideBand(state, tri)) {
       const uint32_t index = uint32_t(t);
       ClipAndFanPolygon(state, MakeVertex(state, tri[0], index), MakeVertex(state, tri[1], index),
                         MakeVertex(state, tri[2], index));

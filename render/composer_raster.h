@@ -90,6 +90,10 @@ float ShadowFactor(float x, float y, float z, const ShadowBuffer& shadow);
 struct ComposerTexel {
   int alpha = 0;
   int red = 0, green = 0, blue = 0;
+  // The relief shade of a texture with a bump strength: the picture's brightness read as heights
+  // and lit from the top left of the picture, a factor on the light (1 where the picture is flat or
+  // the bump strength is 0).
+  float relief = 1.0f;
 };
 struct TextureMapping;
 ComposerTexel SampleComposerTexture(const ComposerTexture& texture, const TextureMapping& mapping,

@@ -1,6 +1,7 @@
 // noise.cpp: lattice noise and turbulence.
 #include "render/noise.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "render/render_state.h"
@@ -35,6 +36,16 @@ LatticeCoordinate Split(float value) {
   int index = int(std::fmod(whole, float(kNoiseLatticeSide)));
   if (index < 0) index += kNoiseLatticeSide;
   return {index, std::fabs(value - whole)};
+}
+
+// Split for the coordinates a row is made of: a value in 0..2^24 converts to an int exactly, and
+// for those truncation and the fractional part are plain; anything else goes the general way.
+LatticeCoordinate SplitRowCoordinate(float value) {
+  if (value >= 0.0f && value < 16777216.0f) {
+    const int whole = int(value);
+    return {whole & (kNoiseLatticeSide - 1), value - float(whole)};
+  }
+  return Split(value);
 }
 
 float Mix(float a, float b, float t) { return a * (1.0f - t) + b * t; }
@@ -74,6 +85,45 @@ float Turbulence(float x, float y, float z, float startScale, float minScale) {
   // Halving reaches 0 after at most a few hundred steps, so even a minimum of 0 or below ends.
   for (float s = startScale; s > minScale && s > 0; s /= 2) sum += Noise3(x / s, y / s, z / s) * s;
   return sum;
+}
+
+void FillTurbulenceRow(TurbulenceRow& row, float y, const float* z, int zCount, float startScale, float minScale) {
+  EnsureNoiseLattice();
+  row = TurbulenceRow{};
+  zCount = std::clamp(zCount, 0, TurbulenceRow::kMostDepths);
+  if (!std::isfinite(startScale)) return;
+  constexpr int kSide = kNoiseLatticeSide;
+  const float* lattice = renderState.noiseLattice.data();
+  for (float s = startScale; s > minScale && s > 0 && row.octaves < TurbulenceRow::kMostOctaves; s /= 2) {
+    const int octave = row.octaves++;
+    row.inverseScale[octave] = 1.0f / s;
+    const LatticeCoordinate cy = Split(y / s);
+    const int y0 = cy.index * kSide, y1 = ((cy.index + 1) & (kSide - 1)) * kSide;
+    for (int k = 0; k < zCount; ++k) {
+      const LatticeCoordinate cz = Split(z[k] / s);
+      const int z0 = cz.index, z1 = (cz.index + 1) & (kSide - 1);
+      for (int column = 0; column < kSide; ++column) {
+        const float* plane = lattice + column * kSide * kSide;
+        const float near = Mix(plane[y0 + z0], plane[y1 + z0], cy.weight);
+        const float far = Mix(plane[y0 + z1], plane[y1 + z1], cy.weight);
+        row.values[octave][column][k] = Mix(near, far, cz.weight) * s;
+      }
+      row.values[octave][kSide][k] = row.values[octave][0][k];
+    }
+  }
+}
+
+void TurbulenceAlongRow(const TurbulenceRow& row, float x, float* t) {
+  constexpr int kDepths = TurbulenceRow::kMostDepths;
+  float sum[kDepths] = {};
+  for (int octave = 0; octave < row.octaves; ++octave) {
+    const LatticeCoordinate cx = SplitRowCoordinate(x * row.inverseScale[octave]);
+    const float* left = row.values[octave][cx.index];
+    const float* right = row.values[octave][cx.index + 1];
+    const float w = cx.weight;
+    for (int k = 0; k < kDepths; ++k) sum[k] += left[k] * (1.0f - w) + right[k] * w;
+  }
+  std::copy(sum, sum + kDepths, t);
 }
 
 }  // namespace tsv

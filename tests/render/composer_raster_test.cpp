@@ -612,6 +612,52 @@ TEST_F(ComposerRaster, TextureShowsUprightOverTheObjectColour) {
   EXPECT_GT((bottom >> 8) & 255u, 100u);
 }
 
+// The bump strength reads the picture's brightness as heights: a step of bump / 256 x 8 texels
+// either side finds the slope, rising toward the top left brightens, falling darkens; a flat picture
+// or a strength of 0 leaves the light as it is. On a drawn square the relief reaches the picture.
+TEST_F(ComposerRaster, TextureReliefShadesAlongTheSlopesOfItsBrightness) {
+  preferences.textureQuality = 1;
+  ComposerTexture edge;  // 16 x 16: black columns 0..7, white columns 8..15, repeated
+  edge.width = edge.height = 16;
+  for (int row = 0; row < 16; ++row)
+    for (int column = 0; column < 16; ++column) edge.pixels.push_back(column < 8 ? 0xFF000000u : 0xFFFFFFFFu);
+  struct Case {
+    uint16_t bump;
+    float u;
+    float relief;
+  };
+  for (const Case c : {Case{0, 7.5f, 1.0f}, Case{64, 4.5f, 1.0f}, Case{64, 7.5f, 1.25f}, Case{64, 8.5f, 1.25f},
+                       Case{64, 15.5f, 0.75f}, Case{8, 7.9f, 1.25f}, Case{8, 7.5f, 1.0f}}) {
+    TextureMapping mapping;
+    mapping.textureFlags = 2;  // repeated
+    mapping.textureBump = c.bump;
+    EXPECT_FLOAT_EQ(SampleComposerTexture(edge, mapping, c.u, 3.5f).relief, c.relief) << c.bump << " " << c.u;
+  }
+  ComposerTexture flat;
+  flat.width = flat.height = 4;
+  flat.pixels.assign(16, 0xFF808080u);
+  TextureMapping full;
+  full.textureBump = 256;
+  EXPECT_FLOAT_EQ(SampleComposerTexture(flat, full, 1.5f, 1.5f).relief, 1.0f);
+
+  UseParallelCamera();
+  std::unique_ptr<SceneObject> square = NewSquare(60);
+  SetPlanarTextureCoordinates(*square);
+  square->optics.specularColor = {0, 0, 0};
+  ComposerTexture stripes;  // grey with a brighter band across the middle
+  stripes.width = 1;
+  stripes.height = 32;
+  for (int row = 0; row < 32; ++row) stripes.pixels.push_back(row >= 12 && row < 20 ? 0xFFB0B0B0u : 0xFF505050u);
+  Picture plain(100, 100), raised(100, 100);
+  plain.Draw(square.get(), 100, &stripes);
+  square->textureBump = 256;
+  raised.Draw(square.get(), 100, &stripes);
+  int changed = 0;
+  for (int y = 20; y < 80; ++y) changed += plain.At(50, y) != raised.At(50, y) ? 1 : 0;
+  EXPECT_GT(changed, 0);
+  EXPECT_EQ(plain.At(50, 50), raised.At(50, 50));  // inside the band the picture is flat
+}
+
 // Damaged points, placements, zooms and angles: nothing is drawn from a corner that is not a
 // finite number, and nothing crashes (the sanitizers watch every conversion).
 TEST_F(ComposerRaster, DamagedCornersAndPlacementsNeverCrash) {

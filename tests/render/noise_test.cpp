@@ -114,4 +114,23 @@ TEST_F(Noise, TurbulenceWeighsEachScaleItsNoiseAtTheScaledPosition) {
 }
 
 }  // namespace
+// The row form the smoke takes: every z of the row, at points across lattice columns and across
+// the wrap of the lattice, agrees with Turbulence taken point by point; z past the count are 0.
+TEST_F(Noise, TurbulenceAlongARowAgreesWithTurbulence) {
+  const float z[] = {0.0f, 0.1f, 0.25f, 7.5f, 31.99f, 100.0f};
+  constexpr int kCount = int(std::size(z));
+  for (const float minScale : {0.5f / 256.0f, 0.5f / 1024.0f, 0.25f}) {
+    TurbulenceRow row;
+    const float y = 3.2175f;
+    FillTurbulenceRow(row, y, z, kCount, 0.5f, minScale);
+    for (const float x : {0.0f, 0.005f, 1.2345f, 15.999f, 16.0f, 163.84f, 400.5f}) {
+      float t[TurbulenceRow::kMostDepths];
+      TurbulenceAlongRow(row, x, t);
+      for (int k = 0; k < kCount; ++k)
+        EXPECT_NEAR(t[k], Turbulence(x, y, z[k], 0.5f, minScale), 1e-5f) << x << " " << z[k] << " " << minScale;
+      for (int k = kCount; k < TurbulenceRow::kMostDepths; ++k) EXPECT_EQ(t[k], 0.0f);
+    }
+  }
+}
+
 }  // namespace tsv::test
