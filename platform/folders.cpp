@@ -114,6 +114,10 @@ std::string TempFolderPath() {
 }
 
 Status CreateTempFolder() {
+  if (!platform.processTempFolder.empty()) {
+    platform.tempFolder = platform.processTempFolder;
+    return kNoError;
+  }
   std::string folder = TempFolderPath();
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return kWriteError;
   // The folder lives in a shared place: use it only when it is a real folder of our own.
@@ -123,6 +127,35 @@ Status CreateTempFolder() {
   }
   platform.tempFolder = folder;
   return kNoError;
+}
+
+Status CreateProcessTempFolder() {
+  if (!platform.processTempFolder.empty()) return CreateTempFolder();
+  std::string pattern = TempFolderPath() + ".XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) return kWriteError;  // made 0700, ours alone
+  platform.processTempFolder = pattern;
+  if (!platform.processTempFolderRemovalRegistered) {
+    platform.processTempFolderRemovalRegistered = std::atexit(RemoveProcessTempFolder) == 0;
+  }
+  return CreateTempFolder();
+}
+
+void RemoveProcessTempFolder() {
+  const std::string folder = platform.processTempFolder;
+  if (folder.empty()) return;
+  // Only scratch files live there, never folders.
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+    for (const std::string& name : names) (void)::unlink(JoinPath(folder, name).c_str());
+  }
+  (void)::rmdir(folder.c_str());
+  if (platform.tempFolder == folder) platform.tempFolder.clear();
+  platform.processTempFolder.clear();
 }
 
 FileSpec MakeTempFileSpec(ScratchFile kind, int slot) {

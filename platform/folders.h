@@ -19,6 +19,13 @@ namespace tsv {
 Status CreateTempFolder();
 std::string TempFolderPath();
 
+// Gives this process a scratch folder of its own beside the shared one (the shared name plus a
+// unique suffix, private to the user) and makes it the temporary folder: batch runs and test
+// programs that run side by side then never share, or delete, each other's scratch files. The
+// folder and its files are removed at exit, or earlier by RemoveProcessTempFolder.
+Status CreateProcessTempFolder();
+void RemoveProcessTempFolder();
+
 enum class ScratchFile {
   MorphKeyframe,  // "MorphKF0".."MorphKF7": slot 0..7
   MorphObject,

@@ -49,6 +49,10 @@ struct PlatformState {
   std::string resourceDirectory;  // the folder that holds Resource/english
   std::string startDirectory;     // the working directory at start
   std::string tempFolder;         // set by CreateTempFolder
+  // A scratch folder of this process alone (CreateProcessTempFolder); it outlives resets, and
+  // CreateTempFolder takes it over the shared one while it exists.
+  std::string processTempFolder;
+  bool processTempFolderRemovalRegistered = false;  // its exit handler, once per process
   std::string rememberedFolder;   // where the next file dialog opens
   uint32_t chosenFilterType = 0;  // type of the filter chosen in the last file dialog
   UserServices* services = nullptr;

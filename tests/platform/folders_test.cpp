@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "platform/folders.h"
 #include "platform/platform_state.h"
@@ -39,6 +40,7 @@ TEST(FolderTree, SearchesSubfoldersDepthFirstAndSurvivesLinkLoops) {
 
 class TempFolder : public testing::Test {
  protected:
+  void SetUp() override { RemoveProcessTempFolder(); }  // the shared folder is under test here
   void TearDown() override { test::ResetAllState(); }
   test::TempDir dir;
   test::ScopedEnv tmpdir{"TMPDIR", dir.str()};
@@ -89,6 +91,28 @@ TEST_F(TempFolder, ScratchFilesHaveTheirNamesAndTypes) {
     EXPECT_EQ(spec.typeCount, 1);
     EXPECT_EQ(spec.fileTypes[0], c.type) << c.name;
   }
+}
+
+// A process folder: private, beside the shared one under its own name, taken over the shared one,
+// and removed with its scratch files.
+TEST_F(TempFolder, AProcessFolderIsItsOwnAndGoesWithItsFiles) {
+  ASSERT_EQ(CreateProcessTempFolder(), kNoError);
+  const std::string folder = platform.tempFolder;
+  const std::string shared = dir / ("Tessivar temp-" + std::to_string(getuid()));
+  EXPECT_EQ(folder.rfind(shared + ".", 0), 0u) << folder;
+  struct stat info;
+  ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  platform.tempFolder.clear();
+  ASSERT_EQ(CreateTempFolder(), kNoError);
+  EXPECT_EQ(platform.tempFolder, folder);
+  EXPECT_EQ(PathOfSpec(MakeTempFileSpec(ScratchFile::MorphKeyframe, 3)), folder + "/MorphKF3");
+  { std::ofstream(folder + "/MorphKF3") << "key"; }
+  RemoveProcessTempFolder();
+  EXPECT_NE(::stat(folder.c_str(), &info), 0);
+  EXPECT_TRUE(platform.tempFolder.empty());
+  ASSERT_EQ(CreateTempFolder(), kNoError);
+  EXPECT_EQ(platform.tempFolder, shared);  // back to the shared one
 }
 
 TEST(PrefsLocation, FollowsXdgConfigHomeElseHome) {

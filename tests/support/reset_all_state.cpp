@@ -7,6 +7,7 @@
 #include "mesh/mesh_state.h"
 #include "paint/paint_state.h"
 #include "platform/events.h"
+#include "platform/folders.h"
 #include "platform/platform_state.h"
 #include "platform/preferences.h"
 #include "platform/relative_drag.h"
@@ -52,6 +53,10 @@ void ResetAllState() {
   ResetInput();
   SetDefaultPreferences(preferences);
   ResetPlatformState();
+  // Every test starts with an empty scratch folder of its own process: test programs that run side
+  // by side never meet in the shared one.
+  RemoveProcessTempFolder();
+  (void)CreateProcessTempFolder();
 }
 
 }  // namespace tsv::test
