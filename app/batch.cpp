@@ -14,6 +14,8 @@
 #include <optional>
 #include <sstream>
 
+#include "app/batch_animation.h"
+#include "app/batch_support.h"
 #include "app/command_line.h"
 #include "core/application.h"
 #include "platform/folders.h"
@@ -45,17 +47,16 @@
 namespace tsv {
 namespace {
 
-constexpr int kMostRenderSide = 16384;
-constexpr int64_t kMostRenderPixels = int64_t(64) << 20;
 
 // What every batch command needs: the resource folder, the texts, the preferences (the colours
-// of new objects), the scratch folder and an empty scene.
+// of new objects), a scratch folder of this run alone (runs spread over the cores of one machine
+// must not share, or delete, each other's keyframe slots) and an empty scene.
 bool StartBatch() {
   InitPlatformDirectories();
   // A missing text resource has been reported; the built-in texts stand in for it.
   (void)LoadStringTable();
   ReadPreferences();
-  if (CreateTempFolder() != kNoError) {
+  if (CreateProcessTempFolder() != kNoError) {
     ShowStopMessage(FormatString(kFatalNoTempFolder, {TempFolderPath()}));
     return false;
   }
@@ -66,73 +67,6 @@ bool StartBatch() {
   ResetProject();
   nativeFiles.loadTexturePicture = LoadObjectTexturePicture;
   return true;
-}
-
-bool IsWritablePictureType(uint32_t type) {
-  return type == FourCC("BMP ") || type == FourCC("PNGf") || type == FourCC("GIFf") || type == FourCC("TIFF") ||
-         type == FourCC("EIDI");
-}
-
-// Writes 32-bit pixels (0x00RRGGBB or with alpha) as the picture type of the file's extension.
-bool WritePictureFile(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height,
-                      const PictureSaveOptions& options) {
-  const FileSpec spec = FileSpecForPath(path, FileTypeFromName(path));
-  const PixelRect rect{0, 0, int16_t(height), int16_t(width)};
-  return SavePicture(spec, pixels, rect, size_t(width) * 4, options) == kNoError;
-}
-
-// A file a batch command reads must be there, be a file and be readable; otherwise the command is
-// refused with the reason, before anything else happens.
-bool ReadableInput(const std::string& path) {
-  struct stat info;
-  const char* reason = nullptr;
-  if (::stat(path.c_str(), &info) != 0) {
-    reason = std::strerror(errno);
-  } else if (S_ISDIR(info.st_mode)) {
-    reason = "it is a folder";
-  } else if (::access(path.c_str(), R_OK) != 0) {
-    reason = std::strerror(errno);
-  }
-  if (reason == nullptr) return true;
-  std::fprintf(stderr, "tessivar: cannot read %s: %s\n", path.c_str(), reason);
-  return false;
-}
-
-// The file a batch command writes must be one it can put there: not a folder, and either in a folder
-// that exists and takes new files (the output is written beside itself first, then renamed over the
-// file it replaces) or a device that takes bytes. Checked before anything is read or drawn, so that
-// nothing is done for an output that cannot be had, and the refusal names the file and why.
-bool WritableOutput(const std::string& path) {
-  // Through a link the file the link names is the one replaced, in its own folder.
-  char resolved[PATH_MAX];
-  const std::string target = ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
-  struct stat info;
-  const char* reason = nullptr;
-  bool replacedByRename = true;
-  if (::stat(target.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) {
-      reason = "it is a folder";
-    } else if (!S_ISREG(info.st_mode)) {
-      replacedByRename = false;
-      if (::access(target.c_str(), W_OK) != 0) reason = std::strerror(errno);
-    }
-  } else if (errno != ENOENT) {
-    reason = std::strerror(errno);
-  }
-  if (reason == nullptr && replacedByRename) {
-    const size_t cut = target.rfind('/');
-    const std::string folder = cut == std::string::npos ? "." : cut == 0 ? "/" : target.substr(0, cut);
-    if (::stat(folder.c_str(), &info) != 0) {
-      reason = std::strerror(errno);
-    } else if (!S_ISDIR(info.st_mode)) {
-      reason = std::strerror(ENOTDIR);
-    } else if (::access(folder.c_str(), W_OK | X_OK) != 0) {
-      reason = std::strerror(errno);
-    }
-  }
-  if (reason == nullptr) return true;
-  std::fprintf(stderr, "tessivar: cannot write %s: %s\n", path.c_str(), reason);
-  return false;
 }
 
 // The window replays what is sound of a damaged task list and notes the rest; a script sees only
@@ -151,12 +85,6 @@ bool UndamagedTaskList(const std::string& path) {
   ShowStopMessage(note);
   std::fprintf(stderr, "tessivar: nothing replayed from the damaged task list %s\n", path.c_str());
   return false;
-}
-
-// A refusal of the command line: what is wrong, then how the command is used.
-int Usage(const std::string& command, const std::string& message) {
-  std::fprintf(stderr, "tessivar: %s\n%s", message.c_str(), CommandUsageText(command).c_str());
-  return 1;
 }
 
 // The balls of a Quorvels set, one line each.
@@ -492,26 +420,6 @@ struct RenderSwitch {
 };
 
 // A name read from a file, fit for a terminal: control bytes become '?'.
-std::string PrintableText(std::string text) {
-  for (char& c : text) {
-    if (uint8_t(c) < 0x20 || uint8_t(c) == 0x7F) c = '?';
-  }
-  return text;
-}
-
-// "WxH" with both sides 1..16384 and at most 64 M pixels.
-bool ParseRenderSize(const std::string& text, int& width, int& height) {
-  const size_t x = text.find('x');
-  if (x == std::string::npos) return false;
-  auto side = [](const std::string& part, int& value) {
-    if (part.empty() || part.size() > 5 || part.find_first_not_of("0123456789") != std::string::npos) return false;
-    value = std::atoi(part.c_str());
-    return value >= 1 && value <= kMostRenderSide;
-  };
-  return side(text.substr(0, x), width) && side(text.substr(x + 1), height) &&
-         int64_t(width) * height <= kMostRenderPixels;
-}
-
 // tessivar render PROJECT.cma OUT [--size WxH] [--camera N] [--[no-]supersample] [--[no-]shadows]
 //                 [--[no-]textures] [--[no-]fog] [--[no-]background-picture] [--alpha]
 int Render(const std::vector<std::string>& args) {
@@ -560,33 +468,9 @@ int Render(const std::vector<std::string>& args) {
   }
   if (!ReadableInput(in) || !WritableOutput(out)) return 1;
 
-  // The record first, so that an object the project names and that cannot be had is known by name.
-  const FileSpec spec = FileSpecForPath(in, kProjectFileType);
-  std::unique_ptr<ProjectRecord> record;
-  // A texture that cannot be read is dropped from its object as it opens (with its message); the
-  // render must not then pass for the picture the project describes.
-  std::vector<std::string> unreadableTextures;
-  nativeFiles.loadTexturePicture = [&unreadableTextures](SceneObject& object) {
-    const std::string path = PathOfSpec(object.textureFile);
-    if (LoadObjectTexturePicture(object)) return true;
-    unreadableTextures.push_back(path);
-    return false;
-  };
-  const bool opened = ReadProjectRecordFile(spec, record) == kNoError && OpenProjectFile(spec);
-  nativeFiles.loadTexturePicture = LoadObjectTexturePicture;
-  if (!opened) {
-    ShowStopMessage(GetString(kErrCantOpenProject));
-    std::fprintf(stderr, "tessivar: %s is not a project file, or is cut short\n", in.c_str());
-    return 1;
-  }
-  for (int slot = 0; slot < kObjectSlotCount; ++slot) {
-    const FileSpec& named = record->objectFiles[size_t(slot)];
-    if (IsFileSpecSet(named) && !scene.objectTable[size_t(slot)]) {
-      std::fprintf(stderr, "tessivar: the object %s of the project %s cannot be opened\n",
-                   PrintableText(PathOfSpec(named)).c_str(), in.c_str());
-      return 1;
-    }
-  }
+  OpenedProject opened;
+  if (!OpenProjectForBatch(in, opened)) return 1;
+  const std::vector<std::string>& unreadableTextures = opened.unreadableTextures;
 
   ProjectRecord& project = nativeFiles.project;
   auto apply = [](const RenderSwitch& s, uint16_t& word) {
@@ -645,6 +529,9 @@ int RunBatchCommand(const std::string& name, const std::vector<std::string>& arg
                : name == "mesh"    ? Mesh(args)
                : name == "quorvels" ? Quorvels(args)
                : name == "render"   ? Render(args)
+               : name == "animate"  ? AnimateCommand(args)
+               : name == "assemble" ? AssembleCommand(args)
+               : name == "keyframes" ? KeyframesCommand(args)
                                 : Project(args);
   nativeFiles.loadTexturePicture = nullptr;
   ShutdownScene();

@@ -47,6 +47,22 @@ constexpr BatchUsage kBatchCommands[] = {
      "                    [--resolution N] [--threshold T] [--atomize] [--no-refine]\n"
      "                                the metaball body of a Quorvels set (or of the balls given) as an\n"
      "                                object (grid of N = 8..128 cells), or the balls as a set file\n"},
+    {"animate",
+     "       tessivar animate IN.cma|IN.cmf OUT.gif|OUT.mov|--frames-out DIR [--fps N] [--time S|--frames N]\n"
+     "                    [--method sharp|gentle|smooth] [--forth-and-back] [--alone] [--no-transition LIST]\n"
+     "                    [--codec NAME|list] [--quality minimum|low|normal|high|maximum|lossless]\n"
+     "                    [--transparent] [--interlaced] [--dither|--no-dither] [--size WxH] [--from A --to B]\n"
+     "                                the keyframe animation of a project (or of an object in a scene of its\n"
+     "                                own) as a movie, an animated GIF, or frames A..B of the run as\n"
+     "                                DIR/frame-NNNNNN.png; LIST: size,position,rotation,optics,texture,fog,light\n"},
+    {"assemble",
+     "       tessivar assemble DIR OUT.gif|OUT.mov --fps N [--codec NAME] [--quality Q] [--transparent]\n"
+     "                    [--interlaced] [--dither|--no-dither]\n"
+     "                                the frames DIR/frame-NNNNNN.png of animate runs as one movie or GIF\n"},
+    {"keyframes",
+     "       tessivar keyframes OWNER.cmf OUT.cmf [K=KEY.cmf]... [--delete K]... [--scene P.cma]\n"
+     "                                sets key K (1..8) of OWNER from KEY (same points and triangles) with\n"
+     "                                the scene settings of P, or deletes it, and writes OWNER with its keys\n"},
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "composer/keyframes.h"
 #include "core/app_state.h"
 #include "core/main_loop.h"
 #include "formats/object_texture.h"
@@ -212,6 +213,8 @@ int InitializeApplication() {
   // An object opened from a file brings its texture picture with it.
   nativeFiles.loadTexturePicture = LoadObjectTexturePicture;
   renderState.loadComposerPicture = LoadComposerPicture;
+  // The keyframe shapes live in the scratch folder's slot files.
+  InstallKeyframeHooks();
 
   // The object table, the undo copy and the work arrays, then the start-up sphere.
   if (!InitScene() || !InitSoftDraw() || !PrepareBrushEngine() || !CreateStartupSphere()) {
@@ -270,6 +273,7 @@ void ShutdownApplication() {
 
   renderState.composerPicture = ComposerPicture{};
   renderState.loadComposerPicture = nullptr;
+  scene.discardKeyframeShapes = nullptr;
   app.readyToPaint = false;
   DrainInput();
 }

@@ -330,13 +330,4 @@ int OpticsPanelClick(int item, Rect) {
   }
 }
 
-// --------------------------------------------------------------------------------- animation
-
-bool AnimationItemText(int item, std::string& text) {
-  using namespace layout::Animation;
-  if (item < kKey1 || item > kKey8) return false;
-  text += " " + std::to_string(item - kKey1 + 1);  // "Key 1" .. "Key 8"
-  return true;
-}
-
 }  // namespace tsv

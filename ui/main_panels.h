@@ -39,8 +39,6 @@ int ObjectToolsItemClick(int item, Rect rect);
 [[nodiscard]] bool ShapesItemEnabled(int item);
 int ShapesItemClick(int item, Rect rect);
 
-[[nodiscard]] bool AnimationItemText(int item, std::string& text);
-
 // The optics panel: its switches, sliders and swatches (material_panels.h), and the optics file
 // and clipboard commands.
 int OpticsPanelClick(int item, Rect rect);

@@ -13,6 +13,7 @@
 #include "tools/brush_settings.h"
 #include "tools/tool_frame.h"
 #include "ui/brush_panel.h"
+#include "ui/animation_panel.h"
 #include "ui/composer_panel.h"
 #include "ui/layout_ids.h"
 #include "ui/loop_result.h"
@@ -173,11 +174,11 @@ constexpr std::array<PanelHandlers, layout::kLayoutCount> MakePanelTable() {
       .checked = RenderSettingsItemChecked,
       .click = RenderSettingsItemClick,
   };
-  // The keyframes come with the animation.
   table[layout::Animation::kLayout] = {
-      .enabled = [](int item) { return item == layout::Animation::kRender || item == layout::Animation::kSavePicture; },
+      .enabled = AnimationItemEnabled,
+      .colour = AnimationItemColour,
       .text = AnimationItemText,
-      .click = [](int item, Rect) { return AnimationItemClick(item); },
+      .click = [](int item, Rect) { return AnimationPanelClick(item); },
   };
   table[layout::OpticsTools::kLayout] = {
       .enabled = OpticsItemEnabled,

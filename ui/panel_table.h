@@ -14,6 +14,8 @@ namespace tsv {
 
 struct PlacedPanel;
 
+inline constexpr uint32_t kNoItemColour = 0xFFFFFFFFu;
+
 struct PanelHandlers {
   // Whether an item works now. Null: no item of the panel works yet (all are greyed).
   bool (*enabled)(int item) = nullptr;
@@ -26,7 +28,8 @@ struct PanelHandlers {
   // the track shows the neutral value (null or -1: no mark).
   bool (*valueText)(int item, int value, std::string& text) = nullptr;
   int (*neutral)(int item) = nullptr;
-  // Swatches: the colour shown, 0xRRGGBB.
+  // Swatches: the colour shown, 0xRRGGBB. Buttons: a mark of that colour along the bottom edge,
+  // none for kNoItemColour.
   uint32_t (*colour)(int item) = nullptr;
   // Picture items: what they show; null (or a null handler) shows an empty box.
   const Canvas* (*picture)(int item) = nullptr;

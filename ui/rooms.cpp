@@ -138,9 +138,16 @@ void DrawItem(Canvas& canvas, const PanelLayout& panel, const PanelItem& item, R
       DrawTabButton(canvas, rect, text, ItemChecked(panel, item), look);
       break;
     case ItemKind::Button:
-    case ItemKind::Drag:
+    case ItemKind::Drag: {
       DrawPushButton(canvas, rect, text, look);
+      const PanelHandlers& handlers = PanelHandlersOf(panel);
+      const uint32_t mark = handlers.colour != nullptr ? handlers.colour(item.id) : kNoItemColour;
+      if (mark != kNoItemColour) {
+        const int inset = Scaled(3), height = Scaled(4);
+        FillRect(canvas, {rect.left + inset, rect.top + rect.height - inset - height, rect.width - 2 * inset, height}, mark);
+      }
       break;
+    }
     case ItemKind::Toggle:
       DrawCheckBox(canvas, rect, text, ItemChecked(panel, item), look);
       break;
