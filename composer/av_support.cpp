@@ -192,6 +192,7 @@ uint32_t MovCodecTag(AVCodecID id) {
 }
 
 std::vector<const AVCodec*> MovieEncoderCodecs() {
+  QuietLibraryLog();  // the muxer says why it refuses a codec
   std::vector<const AVCodec*> chosen;
   std::vector<AVCodecID> refused;
   const AVOutputFormat* mov = MovMuxer();
