@@ -9,6 +9,7 @@
 #include "core/app_state.h"
 #include "core/application.h"
 #include "formats/picture_writers.h"
+#include "platform/folders.h"
 #include "platform/platform_state.h"
 #include "platform/preferences.h"
 #include "platform/scripted_services.h"
@@ -183,6 +184,7 @@ TEST_F(Application, WithoutATemporaryFolderTheStartEndsAndThePreferencesStayAsTh
   // A file where the temporary folder's parent should be: no folder can be made in it.
   test::WriteFileText(dir / "not-a-folder", "x");
   test::ScopedEnv noFolder{"TMPDIR", dir / "not-a-folder"};
+  RemoveProcessTempFolder();  // the test's own scratch folder would stand in for the missing one
   EXPECT_EQ(InitializeApplication(), 129);
   ASSERT_EQ(services.Texts(ShownKind::Stop).size(), 1u);
   EXPECT_EQ(services.Texts(ShownKind::Stop)[0].rfind("Tessivar cannot create its temporary folder", 0), 0u);
