@@ -79,7 +79,7 @@ void FollowAnimateChoices(Dialog& dialog) {
 }  // namespace
 
 Dialog MakeAnimateDialog(const std::vector<MovieEncoder>& encoders, const PictureSaveOptions& gifOptions) {
-  constexpr int kMargin = 12, kRight = 296, kColumn = 262;
+  constexpr int kMargin = 12, kLeft = 296, kRight = kMargin + kLeft + 14, kColumn = 262;
   Dialog dialog;
   dialog.title = GetString(kUiAnimate);
   dialog.width = kRight + kColumn + kMargin;
@@ -107,12 +107,12 @@ Dialog MakeAnimateDialog(const std::vector<MovieEncoder>& encoders, const Pictur
                        {GetString(kAnimSharp), GetString(kAnimGentle), GetString(kToolSmooth)}, kMethodSmooth,
                        GetString(kHoverAnimMethod), 3),
          kMethodItem);
-  AddGroup(dialog, {kMargin, kMargin + 208, kColumn, 124}, GetString(kAnimTransition));
+  AddGroup(dialog, {kMargin, kMargin + 208, kLeft, 124}, GetString(kAnimTransition));
   const StringId transitions[] = {kAnimSize, kAnimPosition, kAnimRotation, kAnimOpticParameters, kAnimTextureParameters,
                                   kFogAndSmoke, kAnimLight};
   for (size_t i = 0; i < std::size(transitions); ++i) {
     const int column = int(i % 2), row = int(i / 2);
-    withId(AddCheckBox(dialog, {kMargin + 8 + column * 124, kMargin + 226 + row * 24, 120, 22}, GetString(transitions[i]),
+    withId(AddCheckBox(dialog, {kMargin + 8 + column * 142, kMargin + 226 + row * 24, 140, 22}, GetString(transitions[i]),
                        true, GetString(kHoverAnimTransition)),
            kTransitionItems[i]);
   }
