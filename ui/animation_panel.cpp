@@ -82,6 +82,7 @@ Dialog MakeAnimateDialog(const std::vector<MovieEncoder>& encoders, const Pictur
   constexpr int kMargin = 12, kLeft = 296, kRight = kMargin + kLeft + 14, kColumn = 262;
   Dialog dialog;
   dialog.title = GetString(kUiAnimate);
+  while (!dialog.title.empty() && dialog.title.back() == '.') dialog.title.pop_back();  // "Animate..." names the command
   dialog.width = kRight + kColumn + kMargin;
   dialog.height = 392;
   auto withId = [&](int index, int id) { dialog.items[size_t(index)].id = id; };
