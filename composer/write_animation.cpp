@@ -33,14 +33,22 @@ int WriteAnimation(AnimationSettings& settings, const PictureSaveOptions& gifOpt
       begun != kNoError)
     return begun;
 
+  // One box for the run: each frame moves the bar through its own part of it.
   ShowProgress(GetString(kProgressAnimating), -1);
   const int frames = std::max(settings.frameCount, 1);
+  auto partOf = [frames](int index) { return int(int64_t(index) * kProgressMax / frames); };
+  renderState.composerFrameInRun = true;
+  renderState.composerRunProgressStart = 0;
+  renderState.composerRunProgressEnd = partOf(1);
   const int loop = RunFrameLoop(settings, 0, settings.frameCount - 1, [&](int index, int) {
     if (const Status added = writer.AddFrame(picture.pixels); added != kNoError) return int(added);
     std::fill(picture.pixels.begin(), picture.pixels.end(), 0u);
-    AdvanceProgress(int(int64_t(index + 1) * kProgressMax / frames), -1);
+    AdvanceProgress(partOf(index + 1), -1);
+    renderState.composerRunProgressStart = partOf(index + 1);
+    renderState.composerRunProgressEnd = partOf(index + 2);
     return 0;
   });
+  renderState.composerFrameInRun = false;
   HideProgress();
   const int result = writer.End(loop);
   if (result == 0) written = PathOfSpec(spec);

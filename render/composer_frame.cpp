@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -410,7 +411,8 @@ int RenderComposerFrame() {
     ShowStopMessage(GetString(kErrNoMemoryForRendering));
     return kFrameNotRendered;
   }
-  FrameProgress progress;
+  std::optional<FrameProgress> progress;
+  if (!renderState.composerFrameInRun) progress.emplace();
   if (const int status = FillBackground(picture, project); status != kNoError) return status;
 
   OrderObjectsForRender();
@@ -436,8 +438,11 @@ int RenderComposerFrame() {
   const int bandCount = 1 + (height - band.rows) / bandRows;
   const bool fogOn = project.fogAndSmokeOn != 0;
   const int stepsPerBand = std::max(1, visible + (fogOn ? 1 : 0));
+  const int progressFirst = renderState.composerFrameInRun ? renderState.composerRunProgressStart : 0;
+  const int progressSpan = renderState.composerFrameInRun ? renderState.composerRunProgressEnd - progressFirst : kProgressMax;
   auto progressAt = [&](int bandIndex, int step) {
-    return int(int64_t(bandIndex * stepsPerBand + step) * kProgressMax / (int64_t(bandCount) * stepsPerBand));
+    return progressFirst +
+           int(int64_t(bandIndex * stepsPerBand + step) * progressSpan / (int64_t(bandCount) * stepsPerBand));
   };
   int bandIndex = 0;
   for (band.firstRow = 0; band.firstRow < height; band.firstRow += band.rows, band.rows = bandRows, ++bandIndex) {

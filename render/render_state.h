@@ -154,6 +154,10 @@ struct RenderState {
   // Told of each band of the composer picture as soon as it is stored (picture rows), so that the
   // composer window can show it at once.
   std::function<void(int firstRow, int rows)> composerBandStored;
+  // While an animation runs its frames under one progress box of its own, a frame shows no box
+  // and moves the bar only within its part of the run (0..128 is the whole bar).
+  bool composerFrameInRun = false;
+  int composerRunProgressStart = 0, composerRunProgressEnd = 128;
 
   std::array<float, kNoiseLatticeSize> noiseLattice{};
   bool noiseLatticeReady = false;
