@@ -183,6 +183,13 @@ void BM_GifDithered(benchmark::State& state) { WriteOurs(state, kAnimatedGifOutp
 void BM_FfmpegGif(benchmark::State& state) { RunFfmpeg(state, kGifSettings, "gif", false); }
 void BM_FfmpegNetGif(benchmark::State& state) { RunFfmpeg(state, kGifSettings, "gif", true); }
 
+// What every Begin of a movie pays to find its encoder: the list, with the muxer set up once per
+// codec to see whether it takes it.
+void BM_ListMovieEncoders(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(ListMovieEncoders());
+}
+BENCHMARK(BM_ListMovieEncoders)->Unit(benchmark::kMillisecond);
+
 #define MOVIE_BENCH(name) BENCHMARK(name)->UseRealTime()->Iterations(5)->Unit(benchmark::kMillisecond)
 #define PEER_BENCH(name) BENCHMARK(name)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond)
 MOVIE_BENCH(BM_MoviePng);

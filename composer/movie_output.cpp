@@ -3,10 +3,6 @@
 
 #include <unistd.h>
 
-extern "C" {
-#include <libavutil/opt.h>
-}
-
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -41,8 +37,6 @@ using StepValues = std::array<int, 6>;
 constexpr StepValues kQscale = {31, 20, 8, 4, 2, 1};
 constexpr StepValues kX264Crf = {51, 35, 23, 18, 12, 0};
 constexpr StepValues kX265Crf = {51, 36, 28, 22, 16, 0};
-constexpr StepValues kVpxQuantiser = {63, 45, 30, 15, 4, 0};
-constexpr StepValues kAv1Crf = {63, 48, 32, 20, 10, 0};
 constexpr StepValues kPngLevel = {1, 3, 6, 8, 9, 9};
 constexpr StepValues kProresProfile = {FF_PROFILE_PRORES_PROXY, FF_PROFILE_PRORES_LT, FF_PROFILE_PRORES_STANDARD,
                                        FF_PROFILE_PRORES_HQ, FF_PROFILE_PRORES_HQ, FF_PROFILE_PRORES_4444};
@@ -83,19 +77,6 @@ void ApplyQuality(const AVCodec* codec, AVCodecContext* c, AVDictionary** option
       SetOption(options, "crf", kX265Crf[at]);
     }
     av_dict_set(options, "x265-params", params.c_str(), 0);
-  } else if (NameIs(codec, "libvpx") || NameIs(codec, "libvpx-vp9")) {
-    if (lossless && NameIs(codec, "libvpx-vp9")) {
-      SetOption(options, "lossless", 1);
-    } else {
-      c->qmin = c->qmax = kVpxQuantiser[at];
-    }
-  } else if (NameIs(codec, "libaom-av1")) {
-    c->bit_rate = 0;  // constant quality
-    if (lossless) {
-      av_dict_set(options, "aom-params", "lossless=1", 0);
-    } else {
-      SetOption(options, "crf", kAv1Crf[at]);
-    }
   } else if (codec->id == AV_CODEC_ID_PNG) {
     c->compression_level = kPngLevel[at];
   } else if (codec->id == AV_CODEC_ID_PRORES) {

@@ -36,6 +36,7 @@ struct MovieEncoder {
 
 // "Animated GIF" first, then one entry per video codec the mov muxer accepts and that this
 // machine can encode without special hardware, by long name. The same on every call of one run.
+// VP8, VP9 and AV1 are not among them: the muxer writes those only into MP4 files.
 std::vector<MovieEncoder> ListMovieEncoders();
 // The entry with that output type, or null.
 const MovieEncoder* FindMovieEncoder(std::span<const MovieEncoder> encoders, uint32_t outputType);
@@ -66,14 +67,10 @@ uint32_t MovieQualityOfChoice(int index);
 // and each step sets the encoder's own scale:
 //
 //   step                 Minimum  Low  Normal  High  Maximum  Lossless
-//   qscale (MJPEG, MPEG-4, MPEG-1/2, H.263, MS-MPEG4, Xvid, SVQ1)
+//   qscale (MJPEG, MPEG-4, MPEG-1/2, H.263, MS-MPEG4, SVQ1)
 //                          31     20     8      4      2      1
 //   crf of libx264         51     35    23     18     12      qp 0 (lossless)
 //   crf of libx265         51     36    28     22     16      lossless
-//   quantiser of libvpx (fixed, VP8 and VP9)
-//                          63     45    30     15      4      VP9: lossless; VP8: 0
-//   crf of the AV1 encoders (libaom, SVT-AV1, rav1e quantiser)
-//                          63     48    32     20     10      libaom: lossless; others 0
 //   PNG compression level   1      3     6      8      9      9
 //   ProRes profile        proxy    LT  standard  HQ     HQ     4444
 //   DNxHR profile           LB     LB    SQ      HQ      HQ     444

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "composer/movie_output.h"
 #include "formats/picture.h"
 #include "formats/picture_files.h"
 #include "fuzz/fuzz_support.h"
@@ -323,6 +324,42 @@ bool WriteComposerSceneSeeds(const std::string& corpus) {
   return true;
 }
 
+// Small movies of every encoder the program offers first (and those libx264 or its peers give
+// where present), and an animated GIF, as the movie writer writes them.
+bool WriteMovieSeeds(const std::string& corpus) {
+  const std::string folder = corpus + "/movie/";
+  const Picture picture = SeedPicture(16, 12);
+  struct MovieSeed {
+    const char* name;
+    uint32_t outputType;
+    uint32_t quality;
+  };
+  const MovieSeed seeds[] = {
+      {"animated.gif", kAnimatedGifOutputType, kQualityNormal}, {"png.mov", FourCC("png "), kQualityNormal},
+      {"mjpeg.mov", FourCC("jpeg"), kQualityLow},                {"animation.mov", FourCC("rle "), kQualityNormal},
+      {"mpeg4.mov", FourCC("mp4v"), kQualityLow},                {"h264.mov", FourCC("avc1"), kQualityLow},
+  };
+  const std::vector<MovieEncoder> encoders = ListMovieEncoders();
+  for (const MovieSeed& seed : seeds) {
+    if (FindMovieEncoder(encoders, seed.outputType) == nullptr) continue;
+    AnimationOutputOptions options;
+    options.outputType = seed.outputType;
+    options.quality = seed.quality;
+    options.gif.includeAlpha = true;
+    MovieWriter writer;
+    const uint32_t type = seed.outputType == kAnimatedGifOutputType ? FourCC("GIFf") : FourCC("MooV");
+    const FileSpec spec = FileSpecForPath(std::filesystem::absolute(folder + seed.name).string(), type);
+    if (writer.Begin(spec, picture.width, picture.height, 15, options) != kNoError) return false;
+    for (int frame = 0; frame < 3; ++frame) {
+      std::vector<uint32_t> pixels = picture.pixels;
+      std::rotate(pixels.begin(), pixels.begin() + frame * 5, pixels.end());  // frames that differ
+      if (writer.AddFrame(pixels) != kNoError) return false;
+    }
+    if (writer.Finish() != kNoError) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -334,13 +371,14 @@ int main(int argc, char** argv) {
   const std::string corpus = argv[1];
   for (const char* target : {"object_file", "object_keyframes", "project_file", "optics_file", "preview_file", "preferences", "task_list",
                              "task_replay", "gif", "bmp", "ei", "tiff", "png", "jpeg", "mesh_ops", "quorvel_file",
-                             "composer_scene"}) {
+                             "composer_scene", "movie"}) {
     std::filesystem::create_directories(corpus + "/" + target);
   }
   if (!InitScene()) return 1;
   const bool ok = WriteObjectSeeds(corpus) && WriteProjectSeeds(corpus) && WriteTaskListSeeds(corpus) &&
                   WritePreferenceSeeds(corpus) && WritePictureSeeds(corpus) && WriteMeshOpsSeeds(corpus) &&
-                  WriteQuorvelSeeds(corpus) && WriteComposerSceneSeeds(corpus) && WriteKeyframeSeeds(corpus);
+                  WriteQuorvelSeeds(corpus) && WriteComposerSceneSeeds(corpus) && WriteKeyframeSeeds(corpus) &&
+                  WriteMovieSeeds(corpus);
   if (!ok) std::fprintf(stderr, "tessivar_fuzz_seeds: a seed could not be written\n");
   fuzz::ResetFuzzState();
   return ok ? 0 : 1;

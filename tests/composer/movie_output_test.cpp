@@ -252,6 +252,19 @@ TEST(MovieOutput, EveryListedEncoderWritesOrRefusesCleanly) {
   EXPECT_GE(written, 3);  // at least PNG, MJPEG and QuickTime Animation are built in
 }
 
+// Every step of every quality scale opens the encoders whose scales are mapped (a profile or
+// level the encoder refuses would fail the run at Begin).
+TEST(MovieOutput, EveryQualityOpensTheMappedEncoders) {
+  TempDir dir;
+  for (uint32_t type : {kPng, kMjpeg, FourCC("mp4v"), kH264, FourCC("hev1"), FourCC("apch")}) {
+    if (!test::HasEncoder(type)) continue;
+    for (const MovieQualityChoice& choice : MovieQualityChoices()) {
+      EXPECT_EQ(test::WriteMovieFrames(dir / "q.mov", 64, 48, 15, 2, test::OutputOf(type, choice.quality)), kNoError)
+          << std::hex << type << std::dec << " at quality " << choice.quality;
+    }
+  }
+}
+
 TEST(MovieOutput, ListStartsWithTheGifAndHoldsEachTagOnce) {
   const std::vector<MovieEncoder> encoders = ListMovieEncoders();
   ASSERT_GE(encoders.size(), 3u);
