@@ -237,7 +237,15 @@ int AnimateCommand() {
   hooks.showResult = [&](const AnimationSettings&) {
     if (!written.empty()) ShowResultMovie(written);
   };
+  // Every frame is shown in the composer view as its bands land.
+  ui.composerPreviewStale = false;
+  renderState.composerBandStored = [](int, int) {
+    if (mainWindow.frame.width == 0) return;
+    DrawComposerView(mainWindow.frame);
+    PresentFrame();
+  };
   (void)MakeAnimation(hooks);  // failures have been shown
+  renderState.composerBandStored = nullptr;
   ui.composerPreviewStale = true;
   return kLoopRedrawViewFull;
 }
