@@ -262,20 +262,27 @@ float ShadowFactorWith(const ShadowTaps& taps, float x, float y, float z) {
     uint32_t index = state.randomIndex;
     constexpr uint32_t kMask = kRandomTableSize - 1;
     int litCount = 0;
-    auto tap = [&](int i) {
-      const float r1 = table[index & kMask], r2 = table[(index + 1) & kMask], r3 = table[(index + 2) & kMask];
-      index = (index + 3) & kMask;
-      const float* offset = pattern.points[size_t(i)].data();
-      const int column = CellIndex(x + m * (offset[0] + 0.2f * (2.0f * r1 - 1.0f)), width);
-      const int row = CellIndex(y + m * (offset[1] + 0.2f * (2.0f * r2 - 1.0f)), height);
-      litCount += cells[size_t(height - 1 - row) * size_t(width) + size_t(column)] - 2.5f - 4.0f * r3 < z ? 1 : 0;
+    // Taps first .. last - 1, with the count and the index kept in registers.
+    auto taps = [&](int first, int last) {
+      int lit = 0;
+      uint32_t at = index;
+      for (int i = first; i < last; ++i) {
+        const float r1 = table[at & kMask], r2 = table[(at + 1) & kMask], r3 = table[(at + 2) & kMask];
+        at = (at + 3) & kMask;
+        const float* offset = pattern.points[size_t(i)].data();
+        const int column = CellIndex(x + m * (offset[0] + 0.2f * (2.0f * r1 - 1.0f)), width);
+        const int row = CellIndex(y + m * (offset[1] + 0.2f * (2.0f * r2 - 1.0f)), height);
+        lit += cells[size_t(height - 1 - row) * size_t(width) + size_t(column)] - 2.5f - 4.0f * r3 < z ? 1 : 0;
+      }
+      index = at;
+      return lit;
     };
-    for (int i = 0; i < pattern.first; ++i) tap(i);
+    litCount = taps(0, pattern.first);
     if (litCount == 0 || litCount == pattern.first) {
       state.randomIndex = index;
       return litCount == 0 ? floor : 1.0f;
     }
-    for (int i = pattern.first; i < pattern.total; ++i) tap(i);
+    litCount += taps(pattern.first, pattern.total);
     state.randomIndex = index;
     sum = litCount * 512;
     total = pattern.total;
@@ -452,18 +459,19 @@ int32_t EdgeColumn(int32_t c0, int32_t r0, int32_t c1, int32_t r1, int32_t r) {
 // One pixel that passed the depth test, from its interpolated attributes.
 uint32_t ShadePixel(const ObjectRenderState& s, const Attributes& a, uint32_t old) {
   const float w = a[0];
-  const float divisor = s.perspective ? w : 1.0f;
+  // Perspective-correct words are carried times w; one division brings them all back.
+  const float back = s.perspective ? 1.0f / w : 1.0f;
   int32_t base[3];
   float relief = 1.0f;
   for (int i = 0; i < 3; ++i)
     base[i] = s.painted ? std::clamp(int32_t(std::lround(a[size_t(9 + i)])), 0, 255) : s.diffuseRGB[size_t(i)];
   if (s.textured) {
-    const ComposerTexel t = SampleComposerTexture(*s.texture, s.mapping, a[7] / divisor, a[8] / divisor);
+    const ComposerTexel t = SampleComposerTexture(*s.texture, s.mapping, a[7] * back, a[8] * back);
     const int32_t texel[3] = {t.red, t.green, t.blue};
     for (int i = 0; i < 3; ++i) base[i] = (base[i] * (255 - t.alpha) + texel[i] * t.alpha) / 255;
     relief = 1.0f + (t.relief - 1.0f) * float(t.alpha) / 255.0f;  // where the texture shows
   }
-  const float shadow = s.shadowed ? ShadowFactorWith(s.shadowTaps, a[4] / divisor, a[5] / divisor, a[6] / divisor) : 1.0f;
+  const float shadow = s.shadowed ? ShadowFactorWith(s.shadowTaps, a[4] * back, a[5] * back, a[6] * back) : 1.0f;
 
   Vec3f n = {a[1], a[2], a[3]};
   const float length = Length(n);
