@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "platform/file_spec.h"
+#include "platform/files.h"
 #include "scene/native_files.h"
+#include "scene/object_file.h"
 #include "scene/project.h"
 #include "tests/scene/scene_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -78,6 +80,17 @@ class NativeFilesFixture : public SceneFixture {
 
   std::string Path(const std::string& name) const { return dir / name; }
   static FileSpec Spec(const std::string& path, uint32_t type) { return FileSpecForPath(path, type); }
+  // The bytes WriteObjectFile gives for `object`, through the file "written.cmf".
+  std::vector<uint8_t> WriteToBytes(const SceneObject& object) {
+    const std::string path = Path("written.cmf");
+    FileSpec spec = Spec(path, kObjectFileType);
+    EXPECT_EQ(CreateFile(spec), kNoError);
+    FileRef file;
+    EXPECT_EQ(OpenFile(spec, FileMode::Write, file), kNoError);
+    EXPECT_EQ(WriteObjectFile(file, object), kNoError);
+    CloseFileQuietly(file);
+    return test::ReadFileBytes(path);
+  }
   static bool Exists(const std::string& path) { return std::filesystem::exists(path); }
   // Files in a folder whose names start with '.' (what a save in progress leaves behind).
   static std::vector<std::string> HiddenFiles(const std::string& folder) {

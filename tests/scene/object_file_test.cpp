@@ -31,16 +31,6 @@ class ObjectFile : public test::NativeFilesFixture {
     test::OverwriteFile(Path(name), bytes.data);
     return ReadObjectFile(Spec(Path(name), kObjectFileType));
   }
-  std::vector<uint8_t> WriteToBytes(const SceneObject& object) {
-    const std::string path = Path("written.cmf");
-    FileSpec spec = Spec(path, kObjectFileType);
-    EXPECT_EQ(CreateFile(spec), kNoError);
-    FileRef file;
-    EXPECT_EQ(OpenFile(spec, FileMode::Write, file), kNoError);
-    EXPECT_EQ(WriteObjectFile(file, object), kNoError);
-    CloseFileQuietly(file);
-    return test::ReadFileBytes(path);
-  }
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -100,16 +100,6 @@ class ObjectKeyframes : public test::NativeFilesFixture {
     scene.keyframeOwner = &object;
   }
 
-  std::vector<uint8_t> WriteToBytes(const SceneObject& object) {
-    const std::string path = Path("written.cmf");
-    FileSpec spec = Spec(path, kObjectFileType);
-    EXPECT_EQ(CreateFile(spec), kNoError);
-    FileRef file;
-    EXPECT_EQ(OpenFile(spec, FileMode::Write, file), kNoError);
-    EXPECT_EQ(WriteObjectFile(file, object), kNoError);
-    CloseFileQuietly(file);
-    return test::ReadFileBytes(path);
-  }
 
   // The file of a square owning keys 0, 2 and 7; afterwards no object owns keyframes and no slot
   // is set.
