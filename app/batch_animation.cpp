@@ -20,6 +20,7 @@
 #include "composer/assemble_animation.h"
 #include "composer/keyframes.h"
 #include "composer/movie_output.h"
+#include "core/app_state.h"
 #include "core/application.h"
 #include "formats/picture_files.h"
 #include "platform/file_spec.h"
@@ -38,15 +39,13 @@
 namespace tsv {
 namespace {
 
-// Set by SIGINT or SIGTERM: the run ends after the frame in hand, keeping the finished frames.
-// A signal handler can reach nothing but a flag of this kind.
-volatile std::sig_atomic_t stopSignal = 0;
-extern "C" void OnStopSignal(int) { stopSignal = 1; }
+// SIGINT or SIGTERM: the run ends after the frame in hand, keeping the finished frames.
+extern "C" void OnStopSignal(int) { app.stopSignal = 1; }
 
 struct StopSignals {
   struct sigaction previousInt {}, previousTerm {};
   StopSignals() {
-    stopSignal = 0;
+    app.stopSignal = 0;
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
@@ -359,7 +358,7 @@ int AnimateCommand(const std::vector<std::string>& args) {
           return int(kWriteError);
         }
         ++written;
-        return stopSignal ? kAnimationCancelled : 0;
+        return app.stopSignal ? kAnimationCancelled : 0;
       });
     }
     MovieWriter writer;
@@ -370,7 +369,7 @@ int AnimateCommand(const std::vector<std::string>& args) {
     const int loop = RunFrameLoop(run, 0, run.frameCount - 1, [&](int, int) {
       if (const Status added = writer.AddFrame(picture.pixels); added != kNoError) return int(added);
       ++written;
-      return stopSignal ? kAnimationCancelled : 0;
+      return app.stopSignal ? kAnimationCancelled : 0;
     });
     return writer.End(loop);
   });

@@ -1,6 +1,7 @@
 // app_state.h: the state the application core keeps for the whole run.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -36,6 +37,8 @@ struct AppState {
   uint16_t preferredRenderer = 0;  // the low byte saved with the preferences
   DisplayInfo display;
   std::optional<DisplayInfo> displayOverride;  // tests stand in for the screen with this
+  // Set by SIGINT or SIGTERM while a batch animation runs: it ends after the frame in hand.
+  volatile std::sig_atomic_t stopSignal = 0;
 
   // Constants of the composer camera and of the free view's spin.
   float cameraDistance = -25.0f;
