@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "app/batch_animation.h"
+#include "app/batch_letters.h"
 #include "app/batch_support.h"
 #include "app/command_line.h"
 #include "core/application.h"
@@ -532,6 +533,7 @@ int RunBatchCommand(const std::string& name, const std::vector<std::string>& arg
                : name == "animate"  ? AnimateCommand(args)
                : name == "assemble" ? AssembleCommand(args)
                : name == "keyframes" ? KeyframesCommand(args)
+               : name == "letters"   ? LettersCommand(args)
                                 : Project(args);
   nativeFiles.loadTexturePicture = nullptr;
   ShutdownScene();

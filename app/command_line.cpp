@@ -63,6 +63,13 @@ constexpr BatchUsage kBatchCommands[] = {
      "       tessivar keyframes OWNER.cmf OUT.cmf [K=KEY.cmf]... [--delete K]... [--scene P.cma]\n"
      "                                sets key K (1..8) of OWNER from KEY (same points and triangles) with\n"
      "                                the scene settings of P, or deletes it, and writes OWNER with its keys\n"},
+    {"letters",
+     "       tessivar letters TEXT OUT.cmf [--font FAMILY] [--bold] [--italic] [--filled] [--2d] [--segments N]\n"
+     "                    [--divisions N] [--no-fit]\n"
+     "                                letters of a UTF-8 text (up to 255 bytes) in a TrueType family (DejaVu Sans\n"
+     "                                unless given), 3D unless --2d; N: 1, 2, 4, 8, 16, 32 or 64 (4 unless given)\n"
+     "       tessivar letters --list-fonts\n"
+     "                                the TrueType families, one per line\n"},
 };
 
 }  // namespace
