@@ -124,7 +124,10 @@ bool InitScene() {
   } catch (const std::bad_alloc&) {
     return false;
   }
-  if (!GrowWorkArrays(kMinWorkPoints, kMinWorkTriangles)) {
+  // The new work object takes arrays of the capacity the work arrays have (a second start keeps
+  // the capacity the first one grew to, and the copy must match it).
+  if (!SetWorkCapacity(size_t(std::max(WorkPointCapacity(), kMinWorkPoints)),
+                       size_t(std::max(WorkTriangleCapacity(), kMinWorkTriangles)))) {
     scene.workObject.reset();
     return false;
   }

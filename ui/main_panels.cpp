@@ -21,6 +21,7 @@
 #include "ui/file_commands.h"
 #include "ui/brush_panel.h"
 #include "ui/layout_ids.h"
+#include "ui/letters_dialog.h"
 #include "ui/loop_result.h"
 #include "ui/material_panels.h"
 #include "ui/menus.h"
@@ -301,13 +302,14 @@ int ObjectToolsItemClick(int item, Rect rect) {
 
 bool ShapesItemEnabled(int item) {
   using namespace layout::Shapes;
-  return item >= kSphere && item <= kSynthetic;
+  return item >= kLetters && item <= kSynthetic;
 }
 
 int ShapesItemClick(int item, Rect) {
   using namespace layout::Shapes;
   if (item >= kSphere && item <= kCylinderWithCaps) return NewOrganicObject(item - kSphere);
   if (item == kSynthetic) return NewSyntheticFromDialog();
+  if (item == kLetters) return NewLettersFromDialog();
   return 0;
 }
 

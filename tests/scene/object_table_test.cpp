@@ -93,6 +93,13 @@ TEST_F(SceneObjectTable, WorkArraysGrowForABigObjectAndShrinkWhenItGoes) {
   EXPECT_EQ(scene.deformHigh.size(), 128u);
   EXPECT_EQ(scene.workObject->pointCount, 128);
   EXPECT_EQ(scene.workObject->pointUV.size(), 256u);
+
+  // A second start makes a new work object with arrays of the capacity in place, so the next
+  // object activates into it.
+  ASSERT_TRUE(InitScene());
+  EXPECT_EQ(scene.workObject->points.size(), size_t(WorkPointCapacity()));
+  EXPECT_EQ(scene.workObject->pointUV.size(), 2 * size_t(WorkPointCapacity()));
+  EXPECT_NE(NewObjectInTable(false, 10, 10), nullptr);
 }
 
 TEST_F(SceneObjectTable, ShrinkingStopsAtTheLargestObjectStillInUse) {
