@@ -2,6 +2,9 @@
 // the program itself would write. Usage: tessivar_fuzz_seeds CORPUS_FOLDER (fuzz/corpus).
 #include <algorithm>
 #include <bit>
+#include <cmath>
+#include <optional>
+#include <utility>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -14,6 +17,8 @@
 #include "composer/movie_output.h"
 #include "formats/picture.h"
 #include "formats/picture_files.h"
+#include "letters/letter_fonts.h"
+#include "letters/letters.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/file_spec.h"
 #include "platform/platform_state.h"
@@ -252,6 +257,50 @@ bool WriteMeshOpsSeeds(const std::string& corpus) {
                                                               {0, 5, 6}, {0, 6, 1}}));
 }
 
+// Glyph contours in the byte layout of letter_outlines_fuzz.cpp: the tests' small contours (a
+// square, a square with a hole, a curve, a contour of off-curve points only) and glyphs of DejaVu
+// Sans in font units.
+std::vector<uint8_t> LetterSeed(uint8_t settings, const GlyphContours& glyph) {
+  std::vector<uint8_t> bytes = {settings, uint8_t(glyph.points.size()), uint8_t(glyph.contourEnds.size())};
+  for (int32_t end : glyph.contourEnds) bytes.push_back(uint8_t(end));
+  for (size_t k = 0; k < glyph.points.size(); ++k) {
+    for (double c : {glyph.points[k].x, glyph.points[k].y}) {
+      const uint16_t value = uint16_t(int16_t(std::lround(c)));
+      bytes.push_back(uint8_t(value));
+      bytes.push_back(uint8_t(value >> 8));
+    }
+    bytes.push_back(glyph.onCurve[k]);
+  }
+  return bytes;
+}
+
+bool WriteLetterSeeds(const std::string& corpus) {
+  const std::string folder = corpus + "/letter_outlines/";
+  GlyphContours square{{{0, 0}, {0, 100}, {100, 100}, {100, 0}}, {1, 1, 1, 1}, {3}};
+  GlyphContours ring = square;
+  for (LetterPoint p : {LetterPoint{40, 40}, LetterPoint{60, 40}, LetterPoint{60, 60}, LetterPoint{40, 60}}) {
+    ring.points.push_back(p);
+    ring.onCurve.push_back(1);
+  }
+  ring.contourEnds = {3, 7};
+  const GlyphContours curve{{{0, 0}, {0, 10}, {10, 10}, {10, 0}}, {1, 0, 0, 1}, {3}};
+  const GlyphContours circle{{{0, 10}, {10, 0}, {0, -10}, {-10, 0}}, {0, 0, 0, 0}, {3}};
+  bool ok = WriteBytes(folder + "square", LetterSeed(0x12, square)) && WriteBytes(folder + "ring", LetterSeed(0x02, ring)) &&
+            WriteBytes(folder + "ring-filled-3d", LetterSeed(0x3A, ring)) &&
+            WriteBytes(folder + "curve", LetterSeed(0x00, curve)) && WriteBytes(folder + "circle", LetterSeed(0x13, circle));
+  std::optional<LetterFace> face = OpenLetterFace(kDefaultLetterFamily, false, false);
+  if (!face) return ok;
+  face->scale = 1;  // font units
+  for (const auto& [code, name] : {std::pair<uint32_t, const char*>{'o', "glyph-o"}, {'i', "glyph-i"}, {0xAE, "glyph-registered"},
+                                   {'8', "glyph-8"}, {'B', "glyph-B"}}) {
+    GlyphContours glyph = LoadLetterGlyph(*face, code, 0).contours;
+    if (glyph.points.size() > 255) continue;
+    ok = ok && WriteBytes(folder + name, LetterSeed(0x12, glyph));
+  }
+  ResetLetterState();
+  return ok;
+}
+
 // Sets as the tests build them: one default ball, two that blend, a turned ellipsoid with a
 // carving ball, atoms apart, and a set without balls.
 bool WriteQuorvelSeeds(const std::string& corpus) {
@@ -370,13 +419,13 @@ int main(int argc, char** argv) {
   fuzz::InitFuzzTarget();
   const std::string corpus = argv[1];
   for (const char* target : {"object_file", "object_keyframes", "project_file", "optics_file", "preview_file", "preferences", "task_list",
-                             "task_replay", "gif", "bmp", "ei", "tiff", "png", "jpeg", "mesh_ops", "quorvel_file",
+                             "task_replay", "gif", "bmp", "ei", "tiff", "png", "jpeg", "mesh_ops", "letter_outlines", "quorvel_file",
                              "composer_scene", "movie"}) {
     std::filesystem::create_directories(corpus + "/" + target);
   }
   if (!InitScene()) return 1;
   const bool ok = WriteObjectSeeds(corpus) && WriteProjectSeeds(corpus) && WriteTaskListSeeds(corpus) &&
-                  WritePreferenceSeeds(corpus) && WritePictureSeeds(corpus) && WriteMeshOpsSeeds(corpus) &&
+                  WritePreferenceSeeds(corpus) && WritePictureSeeds(corpus) && WriteMeshOpsSeeds(corpus) && WriteLetterSeeds(corpus) &&
                   WriteQuorvelSeeds(corpus) && WriteComposerSceneSeeds(corpus) && WriteKeyframeSeeds(corpus) &&
                   WriteMovieSeeds(corpus);
   if (!ok) std::fprintf(stderr, "tessivar_fuzz_seeds: a seed could not be written\n");
