@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <optional>
@@ -277,12 +278,16 @@ int FogAndSmokePass(const ComposerBand& band, const FogAndSmoke& fog, const std:
     uint32_t* colour = band.colour + size_t(row) * size_t(band.width);
     const float* depth = band.depth + size_t(row) * size_t(band.width);
     if (smoke) FillTurbulenceRow(smokeRow, y, march.z, march.count, 0.5f, minScale);
+    // Runs of one depth (the background above all) share their fog weight.
+    float weighedDepth = std::numeric_limits<float>::quiet_NaN(), fogWeight = 0.0f;
     for (int column = 0; column < band.width; ++column) {
       const float d = MarchDepth(depth[column], fog.perspective);
-      const float beyond = std::max(0.0f, -d - fog.start);
-      // Past e^-80 the fog is whole; the bound keeps exp out of its slow underflow path.
-      const float fogWeight =
-          (fog.fogStrength / 256.0f) * (1.0f - std::exp(std::max(-80.0f, -beyond * fog.falloff / 16384.0f)));
+      if (d != weighedDepth) {
+        const float beyond = std::max(0.0f, -d - fog.start);
+        // Past e^-80 the fog is whole; the bound keeps exp out of its slow underflow path.
+        fogWeight = (fog.fogStrength / 256.0f) * (1.0f - std::exp(std::max(-80.0f, -beyond * fog.falloff / 16384.0f)));
+        weighedDepth = d;
+      }
       float smokeWeight = 0.0f;
       if (smoke && d < march.at[0]) {
         TurbulenceAlongRow(smokeRow, float(column) * fog.step, field);
