@@ -17,6 +17,7 @@
 #include "composer/movie_output.h"
 #include "formats/picture.h"
 #include "formats/picture_files.h"
+#include "formats/three_ds.h"
 #include "letters/letter_fonts.h"
 #include "letters/letters.h"
 #include "fuzz/fuzz_support.h"
@@ -409,6 +410,31 @@ bool WriteMovieSeeds(const std::string& corpus) {
   return true;
 }
 
+// 3D Studio files from the exporter: a single mesh, and an object of three parts in a hierarchy
+// (a root with a child that has a child of its own).
+bool WriteThreeDsSeeds(const std::string& corpus) {
+  std::unique_ptr<SceneObject> object = NewSceneObject(9, 3);
+  if (!object) return false;
+  Topology* topology = MutableTopology(*object);
+  if (!topology) return false;
+  for (int32_t i = 0; i < 9; ++i) object->points[size_t(i)] = Vec3f{float(i % 3), float(i / 3), float(i % 2)};
+  topology->triangles = {Triangle{0, 1, 2}, Triangle{3, 4, 5}, Triangle{6, 7, 8}};
+  object->name = TextToCountedString("Seed");
+  std::vector<uint8_t> bytes;
+  if (Encode3ds(*object, bytes) != kNoError || !WriteBytes(corpus + "/three_ds/single.3ds", bytes)) return false;
+  object->hierarchy.resize(3);
+  for (uint32_t k = 0; k < 3; ++k) {
+    HierarchyNode& node = object->hierarchy[k];
+    node.partName = TextToCountedString(std::string("Part") + char('A' + k));
+    node.partFirstPoint = 3 * k;
+    node.partPointCount = 3;
+    node.partFirstTriangle = k;
+    node.partTriangleCount = 1;
+    node.childCount = k < 2 ? 1 : 0;
+  }
+  return Encode3ds(*object, bytes) == kNoError && WriteBytes(corpus + "/three_ds/parts.3ds", bytes);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -419,7 +445,7 @@ int main(int argc, char** argv) {
   fuzz::InitFuzzTarget();
   const std::string corpus = argv[1];
   for (const char* target : {"object_file", "object_keyframes", "project_file", "optics_file", "preview_file", "preferences", "task_list",
-                             "task_replay", "gif", "bmp", "ei", "tiff", "png", "jpeg", "mesh_ops", "letter_outlines", "quorvel_file",
+                             "task_replay", "gif", "three_ds", "bmp", "ei", "tiff", "png", "jpeg", "mesh_ops", "letter_outlines", "quorvel_file",
                              "composer_scene", "movie"}) {
     std::filesystem::create_directories(corpus + "/" + target);
   }
@@ -427,7 +453,7 @@ int main(int argc, char** argv) {
   const bool ok = WriteObjectSeeds(corpus) && WriteProjectSeeds(corpus) && WriteTaskListSeeds(corpus) &&
                   WritePreferenceSeeds(corpus) && WritePictureSeeds(corpus) && WriteMeshOpsSeeds(corpus) && WriteLetterSeeds(corpus) &&
                   WriteQuorvelSeeds(corpus) && WriteComposerSceneSeeds(corpus) && WriteKeyframeSeeds(corpus) &&
-                  WriteMovieSeeds(corpus);
+                  WriteMovieSeeds(corpus) && WriteThreeDsSeeds(corpus);
   if (!ok) std::fprintf(stderr, "tessivar_fuzz_seeds: a seed could not be written\n");
   fuzz::ResetFuzzState();
   return ok ? 0 : 1;
