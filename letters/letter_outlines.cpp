@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <set>
 #include <utility>
 
 namespace tsv {
@@ -663,33 +662,47 @@ std::vector<LetterTriangle> ClipEars(const LetterOutline& outline) {
   // candidate found blocked leaves the order until its blocker goes: a blocking edge parks it on
   // that edge's entry, a point inside sets it aside until its triangle changes. The first
   // candidate still in the order that is an ear is then the ear the direct scan picks.
-  std::set<std::pair<double, int32_t>> candidates;
-  std::vector<double> key(size_t(n), -1);
-  std::vector<int32_t> parkedOn(size_t(n), kEar);
-  std::vector<std::vector<int32_t>> parked(static_cast<size_t>(n));
+  // Both orders are heaps whose items go stale instead of being removed: an item counts only while
+  // its entry is alive and has not been ranked again since.
+  struct Ranked {
+    double key;
+    int32_t entry;
+    uint32_t version;
+  };
+  const auto laterCandidate = [](const Ranked& a, const Ranked& b) {
+    return a.key > b.key || (a.key == b.key && a.entry < b.entry);
+  };
   // Without an ear the corner of largest area is clipped, the earliest on a tie; corners that name
   // a point twice (or whose area is not a number) stay out.
-  std::set<std::pair<double, int32_t>> corners;
-  std::vector<double> cornerArea(size_t(n), std::numeric_limits<double>::quiet_NaN());
-  const auto rank = [&](int32_t e) {
-    if (key[size_t(e)] >= 0 && parkedOn[size_t(e)] == kEar) candidates.erase({key[size_t(e)], -e});
+  const auto laterCorner = [](const Ranked& a, const Ranked& b) {
+    return a.key < b.key || (a.key == b.key && a.entry > b.entry);
+  };
+  std::vector<Ranked> candidates, corners;
+  candidates.reserve(size_t(n)), corners.reserve(size_t(n));
+  std::vector<double> key(size_t(n), -1);
+  std::vector<uint32_t> rankVersion(size_t(n), 0);
+  std::vector<int32_t> parkedOn(size_t(n), kEar);
+  std::vector<std::vector<int32_t>> parked(static_cast<size_t>(n));
+  const auto current = [&](const Ranked& item) {
+    return alive[size_t(item.entry)] != 0 && rankVersion[size_t(item.entry)] == item.version;
+  };
+  // Ranks entry e's corner afresh; `heaps` false while the orders are first filled.
+  const auto rank = [&](int32_t e, bool heaps) {
+    const uint32_t version = ++rankVersion[size_t(e)];
     key[size_t(e)] = -1;
     parkedOn[size_t(e)] = kEar;
     const int32_t f = next[size_t(e)], g = next[size_t(f)];
-    if (!std::isnan(cornerArea[size_t(e)])) corners.erase({-cornerArea[size_t(e)], e});
-    cornerArea[size_t(e)] = std::numeric_limits<double>::quiet_NaN();
     const int32_t a = outline.ring[size_t(e)], b = outline.ring[size_t(f)], c = outline.ring[size_t(g)];
-    if (a != b && b != c && a != c) {
-      const double area = CornerTurn(at(e), at(f), at(g));
-      if (!std::isnan(area)) {
-        cornerArea[size_t(e)] = area;
-        corners.insert({-area, e});
-      }
+    const double turn = CornerTurn(at(e), at(f), at(g));
+    if (a != b && b != c && a != c && !std::isnan(turn)) {
+      corners.push_back({turn, e, version});
+      if (heaps) std::push_heap(corners.begin(), corners.end(), laterCorner);
     }
     const double d2 = DistanceSquared(at(e), at(g));
-    if (d2 <= kLongestEar && CornerTurn(at(e), at(f), at(g)) > kEarTurn) {
+    if (d2 <= kLongestEar && turn > kEarTurn) {
       key[size_t(e)] = d2;
-      candidates.insert({d2, -e});
+      candidates.push_back({d2, e, version});
+      if (heaps) std::push_heap(candidates.begin(), candidates.end(), laterCandidate);
     }
   };
   // The edge of entry `edge` changed or went: what it blocked is tested again.
@@ -697,36 +710,43 @@ std::vector<LetterTriangle> ClipEars(const LetterOutline& outline) {
     for (int32_t c : parked[size_t(edge)]) {
       if (alive[size_t(c)] && parkedOn[size_t(c)] == edge && key[size_t(c)] >= 0) {
         parkedOn[size_t(c)] = kEar;
-        candidates.insert({key[size_t(c)], -c});
+        candidates.push_back({key[size_t(c)], c, rankVersion[size_t(c)]});
+        std::push_heap(candidates.begin(), candidates.end(), laterCandidate);
       }
     }
     parked[size_t(edge)].clear();
   };
-  for (int32_t e = 0; e < n; ++e) rank(e);
+  for (int32_t e = 0; e < n; ++e) rank(e, false);
+  std::make_heap(candidates.begin(), candidates.end(), laterCandidate);
+  std::make_heap(corners.begin(), corners.end(), laterCorner);
 
   int32_t count = n;
   while (count >= 3) {
     int32_t chosen = -1;
     while (!candidates.empty()) {
-      const int32_t e = -candidates.begin()->second;
-      const int32_t blocker = earBlocker(e);
+      const Ranked top = candidates.front();
+      std::pop_heap(candidates.begin(), candidates.end(), laterCandidate);
+      candidates.pop_back();
+      if (!current(top) || parkedOn[size_t(top.entry)] != kEar) continue;
+      const int32_t blocker = earBlocker(top.entry);
       if (blocker == kEar) {
-        chosen = e;
+        chosen = top.entry;  // clipped now: its corner is ranked again below
         break;
       }
-      candidates.erase(candidates.begin());
-      parkedOn[size_t(e)] = blocker;
-      if (blocker >= 0) parked[size_t(blocker)].push_back(e);
+      parkedOn[size_t(top.entry)] = blocker;
+      if (blocker >= 0) parked[size_t(blocker)].push_back(top.entry);
     }
     if (chosen < 0) {
       // Every entry's area is up to date, and a lower entry is an earlier position.
-      if (corners.empty() || corners.begin()->first == std::numeric_limits<double>::infinity()) break;
-      chosen = corners.begin()->second;
+      while (!corners.empty() && !current(corners.front())) {
+        std::pop_heap(corners.begin(), corners.end(), laterCorner);
+        corners.pop_back();
+      }
+      if (corners.empty() || corners.front().key == -std::numeric_limits<double>::infinity()) break;
+      chosen = corners.front().entry;
     }
     const int32_t clipped = next[size_t(chosen)], after = next[size_t(clipped)];
     ears.push_back({outline.ring[size_t(chosen)], outline.ring[size_t(clipped)], outline.ring[size_t(after)]});
-    if (key[size_t(clipped)] >= 0 && parkedOn[size_t(clipped)] == kEar) candidates.erase({key[size_t(clipped)], -clipped});
-    if (!std::isnan(cornerArea[size_t(clipped)])) corners.erase({-cornerArea[size_t(clipped)], clipped});
     alive[size_t(clipped)] = 0;
     next[size_t(chosen)] = after;
     prev[size_t(after)] = chosen;
@@ -735,8 +755,8 @@ std::vector<LetterTriangle> ClipEars(const LetterOutline& outline) {
     fileEdge(chosen);
     release(clipped);
     release(chosen);
-    rank(prev[size_t(chosen)]);
-    rank(chosen);
+    rank(prev[size_t(chosen)], true);
+    rank(chosen, true);
   }
   return ears;
 }
