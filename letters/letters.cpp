@@ -313,7 +313,10 @@ std::vector<std::vector<LetterOutline>> FlattenLetterText(const LetterSettings& 
   double penX = 0;
   for (size_t offset = 0; offset < settings.text.size();) {
     const LetterGlyph glyph = GlyphOf(faces, NextLetterCodePoint(settings.text, offset), penX);
-    if (glyph.found) characters.push_back(FlattenGlyph(glyph.contours, settings.segments));
+    if (glyph.found) {
+      std::vector<LetterOutline> outlines = FlattenGlyph(glyph.contours, settings.segments);
+      if (!outlines.empty()) characters.push_back(std::move(outlines));
+    }
     penX += glyph.advance;
   }
   return characters;

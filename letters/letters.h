@@ -75,8 +75,8 @@ struct LetterResult {
 // larger than an object may be or memory runs out.
 LetterResult GenerateLetters(const LetterSettings& settings, bool interactive);
 
-// The outlines GenerateLetters starts from: for each character of the text that has a glyph (a
-// stand-in face's included), its contours flattened with the settings' segmenting, reversed and
+// The outlines GenerateLetters starts from: for each character of the text with at least one
+// outline (from the family's face or a stand-in face), its contours flattened with the settings' segmenting, reversed and
 // classified, at the character's pen position. Nothing is merged, clipped or shown. Empty when the
 // text is not UTF-8, the segmenting is not one of the list's values or the family cannot be opened.
 std::vector<std::vector<LetterOutline>> FlattenLetterText(const LetterSettings& settings);
