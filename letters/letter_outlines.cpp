@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <set>
 #include <utility>
 
 namespace tsv {
@@ -200,6 +199,46 @@ void ForCellsOfBox(const Grid& grid, LetterPoint a, LetterPoint b, Visit visit) 
   const int32_t r0 = grid.Row(std::min(a.y, b.y)), r1 = grid.Row(std::max(a.y, b.y));
   for (int32_t r = r0; r <= r1; ++r) {
     for (int32_t c = c0; c <= c1; ++c) visit(grid.At(c, r));
+  }
+}
+
+// The cells a segment (two corners) or a triangle (three) passes through, with a margin: row by row
+// only the columns the shape spans within that row, widened by a cell on either side so rounding
+// at cell borders never loses one. Each cell is visited once. Far from the grid's origin, where a
+// cell is too small for the coordinates to tell apart, every cell of the shape's box is visited.
+template <class Visit>
+void ForCellsOfShape(const Grid& grid, std::span<const LetterPoint> corners, Visit visit) {
+  LetterPoint lo = corners[0], hi = corners[0];
+  for (LetterPoint c : corners) lo = {std::min(lo.x, c.x), std::min(lo.y, c.y)}, hi = {std::max(hi.x, c.x), std::max(hi.y, c.y)};
+  const int32_t r0 = grid.Row(lo.y), r1 = grid.Row(hi.y), c0 = grid.Col(lo.x), c1 = grid.Col(hi.x);
+  const double reach = std::fabs(lo.x) + std::fabs(hi.x) + std::fabs(lo.y) + std::fabs(hi.y) + std::fabs(grid.minX) +
+                       std::fabs(grid.minY);
+  if (r0 == r1 || c1 - c0 <= 2 || !(reach < 1.0e9 * grid.cell)) {
+    ForCellsOfBox(grid, lo, hi, visit);
+    return;
+  }
+  const double margin = 0.25 * grid.cell;
+  for (int32_t r = r0; r <= r1; ++r) {
+    // The row's strip, a little taller than the row, cut to the shape's height.
+    const double y0 = std::max(lo.y, grid.minY + r * grid.cell - margin);
+    const double y1 = std::min(hi.y, grid.minY + (r + 1) * grid.cell + margin);
+    double xlo = std::numeric_limits<double>::infinity(), xhi = -xlo;
+    for (size_t k = 0; k < corners.size(); ++k) {
+      const LetterPoint a = corners[k], b = corners[(k + 1) % corners.size()];
+      const double ya = std::min(a.y, b.y), yb = std::max(a.y, b.y);
+      if (yb < y0 || ya > y1) continue;
+      if (ya == yb) {
+        xlo = std::min({xlo, a.x, b.x}), xhi = std::max({xhi, a.x, b.x});
+        continue;
+      }
+      for (double y : {std::max(ya, y0), std::min(yb, y1)}) {
+        const double x = a.x + (b.x - a.x) * ((y - a.y) / (b.y - a.y));
+        xlo = std::min(xlo, x), xhi = std::max(xhi, x);
+      }
+    }
+    if (!(xlo <= xhi)) continue;
+    const int32_t from = std::max(c0, grid.Col(xlo) - 1), to = std::min(c1, grid.Col(xhi) + 1);
+    for (int32_t c = from; c <= to; ++c) visit(grid.At(c, r));
   }
 }
 
@@ -565,89 +604,159 @@ std::vector<LetterTriangle> ClipEars(const LetterOutline& outline) {
   const GridBuckets pointCells = BuildBuckets(grid, [&](auto add) {
     for (size_t k = 0; k < pts.size(); ++k) add(grid.At(grid.Col(pts[k].x), grid.Row(pts[k].y)), int32_t(k));
   });
-  // Ring edges by their first entry; an entry whose edge changes is filed again under its new
-  // edge's cells, and a stale filing only costs one more exact test.
-  std::vector<std::vector<int32_t>> edgeCells(grid.CellCount());
+  // Ring edges by their first entry and the entry's filing: an entry whose edge changes is filed
+  // again under its new edge's cells, and its older filings are dropped as the searches meet them,
+  // as are the filings of entries clipped off.
+  struct Filing {
+    int32_t entry;
+    uint32_t version;
+  };
+  std::vector<std::vector<Filing>> edgeCells(grid.CellCount());
+  std::vector<uint32_t> filingVersion(size_t(n), 0);
   const auto fileEdge = [&](int32_t e) {
-    ForCellsOfBox(grid, at(e), at(next[size_t(e)]), [&](size_t cell) { edgeCells[cell].push_back(e); });
+    const uint32_t version = ++filingVersion[size_t(e)];
+    const LetterPoint ends[] = {at(e), at(next[size_t(e)])};
+    ForCellsOfShape(grid, ends, [&](size_t cell) { edgeCells[cell].push_back({e, version}); });
   };
   for (int32_t e = 0; e < n; ++e) fileEdge(e);
   std::vector<uint32_t> seen(size_t(n), 0);
   uint32_t stamp = 0;
 
-  const auto isEar = [&](int32_t e) {
+  // What keeps a corner from being an ear: a point of the outline strictly inside its triangle
+  // (for as long as the corner keeps its triangle), or the ring edge of an entry that its diagonal
+  // crosses (for as long as that edge stays).
+  constexpr int32_t kEar = -1, kPointInside = -2;
+  const auto earBlocker = [&](int32_t e) {
     const int32_t f = next[size_t(e)], g = next[size_t(f)];
     const LetterPoint p = at(e), q = at(f), r = at(g);
-    bool blocked = false;
+    int32_t blocker = kEar;
+    const LetterPoint triangle[] = {p, q, r};
+    ForCellsOfShape(grid, triangle, [&](size_t cell) {
+      for (uint32_t k = pointCells.start[cell]; k < pointCells.start[cell + 1] && blocker == kEar; ++k) {
+        if (StrictlyInside(pts[size_t(pointCells.items[k])], p, q, r)) blocker = kPointInside;
+      }
+    });
+    if (blocker != kEar) return blocker;
     ++stamp;
-    ForCellsOfBox(grid, p, r, [&](size_t cell) {
-      for (size_t k = 0; k < edgeCells[cell].size() && !blocked; ++k) {
-        const int32_t edge = edgeCells[cell][k];
-        if (!alive[size_t(edge)] || seen[size_t(edge)] == stamp) continue;
+    const LetterPoint diagonal[] = {p, r};
+    ForCellsOfShape(grid, diagonal, [&](size_t cell) {
+      std::vector<Filing>& filed = edgeCells[cell];
+      for (size_t k = 0; k < filed.size() && blocker == kEar;) {
+        const int32_t edge = filed[k].entry;
+        if (!alive[size_t(edge)] || filed[k].version != filingVersion[size_t(edge)]) {
+          filed[k] = filed.back();
+          filed.pop_back();
+          continue;
+        }
+        ++k;
+        if (seen[size_t(edge)] == stamp) continue;
         seen[size_t(edge)] = stamp;
-        blocked = SegmentsCross(p, r, at(edge), at(next[size_t(edge)]));
+        if (SegmentsCross(p, r, at(edge), at(next[size_t(edge)]))) blocker = edge;
       }
     });
-    if (blocked) return false;
-    LetterPoint lo = p, hi = p;
-    for (LetterPoint t : {q, r}) lo = {std::min(lo.x, t.x), std::min(lo.y, t.y)}, hi = {std::max(hi.x, t.x), std::max(hi.y, t.y)};
-    ForCellsOfBox(grid, lo, hi, [&](size_t cell) {
-      for (uint32_t k = pointCells.start[cell]; k < pointCells.start[cell + 1] && !blocked; ++k) {
-        blocked = StrictlyInside(pts[size_t(pointCells.items[k])], p, q, r);
-      }
-    });
-    return !blocked;
+    return blocker;
   };
 
   // Candidates ordered as the direct scan ranks them: shortest diagonal first, the later position
-  // first on a tie. Corners that turn too little or reach too far never qualify and stay out.
-  std::set<std::pair<double, int32_t>> candidates;
+  // first on a tie. Corners that turn too little or reach too far never qualify and stay out. A
+  // candidate found blocked leaves the order until its blocker goes: a blocking edge parks it on
+  // that edge's entry, a point inside sets it aside until its triangle changes. The first
+  // candidate still in the order that is an ear is then the ear the direct scan picks.
+  // Both orders are heaps whose items go stale instead of being removed: an item counts only while
+  // its entry is alive and has not been ranked again since.
+  struct Ranked {
+    double key;
+    int32_t entry;
+    uint32_t version;
+  };
+  const auto laterCandidate = [](const Ranked& a, const Ranked& b) {
+    return a.key > b.key || (a.key == b.key && a.entry < b.entry);
+  };
+  // Without an ear the corner of largest area is clipped, the earliest on a tie; corners that name
+  // a point twice (or whose area is not a number) stay out.
+  const auto laterCorner = [](const Ranked& a, const Ranked& b) {
+    return a.key < b.key || (a.key == b.key && a.entry > b.entry);
+  };
+  std::vector<Ranked> candidates, corners;
+  candidates.reserve(size_t(n)), corners.reserve(size_t(n));
   std::vector<double> key(size_t(n), -1);
-  const auto rank = [&](int32_t e) {
-    if (key[size_t(e)] >= 0) candidates.erase({key[size_t(e)], -e});
+  std::vector<uint32_t> rankVersion(size_t(n), 0);
+  std::vector<int32_t> parkedOn(size_t(n), kEar);
+  std::vector<std::vector<int32_t>> parked(static_cast<size_t>(n));
+  const auto current = [&](const Ranked& item) {
+    return alive[size_t(item.entry)] != 0 && rankVersion[size_t(item.entry)] == item.version;
+  };
+  // Ranks entry e's corner afresh; `heaps` false while the orders are first filled.
+  const auto rank = [&](int32_t e, bool heaps) {
+    const uint32_t version = ++rankVersion[size_t(e)];
     key[size_t(e)] = -1;
+    parkedOn[size_t(e)] = kEar;
     const int32_t f = next[size_t(e)], g = next[size_t(f)];
+    const int32_t a = outline.ring[size_t(e)], b = outline.ring[size_t(f)], c = outline.ring[size_t(g)];
+    const double turn = CornerTurn(at(e), at(f), at(g));
+    if (a != b && b != c && a != c && !std::isnan(turn)) {
+      corners.push_back({turn, e, version});
+      if (heaps) std::push_heap(corners.begin(), corners.end(), laterCorner);
+    }
     const double d2 = DistanceSquared(at(e), at(g));
-    if (d2 <= kLongestEar && CornerTurn(at(e), at(f), at(g)) > kEarTurn) {
+    if (d2 <= kLongestEar && turn > kEarTurn) {
       key[size_t(e)] = d2;
-      candidates.insert({d2, -e});
+      candidates.push_back({d2, e, version});
+      if (heaps) std::push_heap(candidates.begin(), candidates.end(), laterCandidate);
     }
   };
-  for (int32_t e = 0; e < n; ++e) rank(e);
-
-  int32_t head = 0, count = n;
-  while (count >= 3) {
-    int32_t chosen = -1;
-    for (const auto& candidate : candidates) {
-      if (isEar(-candidate.second)) {
-        chosen = -candidate.second;
-        break;
+  // The edge of entry `edge` changed or went: what it blocked is tested again.
+  const auto release = [&](int32_t edge) {
+    for (int32_t c : parked[size_t(edge)]) {
+      if (alive[size_t(c)] && parkedOn[size_t(c)] == edge && key[size_t(c)] >= 0) {
+        parkedOn[size_t(c)] = kEar;
+        candidates.push_back({key[size_t(c)], c, rankVersion[size_t(c)]});
+        std::push_heap(candidates.begin(), candidates.end(), laterCandidate);
       }
     }
-    if (chosen < 0) {
-      double largest = -std::numeric_limits<double>::infinity();
-      int32_t e = head;
-      for (int32_t k = 0; k < count; ++k, e = next[size_t(e)]) {
-        const int32_t f = next[size_t(e)], g = next[size_t(f)];
-        const int32_t a = outline.ring[size_t(e)], b = outline.ring[size_t(f)], c = outline.ring[size_t(g)];
-        if (a == b || b == c || a == c) continue;
-        const double area = CornerTurn(at(e), at(f), at(g));
-        if (area > largest) largest = area, chosen = e;
+    parked[size_t(edge)].clear();
+  };
+  for (int32_t e = 0; e < n; ++e) rank(e, false);
+  std::make_heap(candidates.begin(), candidates.end(), laterCandidate);
+  std::make_heap(corners.begin(), corners.end(), laterCorner);
+
+  int32_t count = n;
+  while (count >= 3) {
+    int32_t chosen = -1;
+    while (!candidates.empty()) {
+      const Ranked top = candidates.front();
+      std::pop_heap(candidates.begin(), candidates.end(), laterCandidate);
+      candidates.pop_back();
+      if (!current(top) || parkedOn[size_t(top.entry)] != kEar) continue;
+      const int32_t blocker = earBlocker(top.entry);
+      if (blocker == kEar) {
+        chosen = top.entry;  // clipped now: its corner is ranked again below
+        break;
       }
-      if (chosen < 0) break;
+      parkedOn[size_t(top.entry)] = blocker;
+      if (blocker >= 0) parked[size_t(blocker)].push_back(top.entry);
+    }
+    if (chosen < 0) {
+      // Every entry's area is up to date, and a lower entry is an earlier position.
+      while (!corners.empty() && !current(corners.front())) {
+        std::pop_heap(corners.begin(), corners.end(), laterCorner);
+        corners.pop_back();
+      }
+      if (corners.empty() || corners.front().key == -std::numeric_limits<double>::infinity()) break;
+      chosen = corners.front().entry;
     }
     const int32_t clipped = next[size_t(chosen)], after = next[size_t(clipped)];
     ears.push_back({outline.ring[size_t(chosen)], outline.ring[size_t(clipped)], outline.ring[size_t(after)]});
-    if (key[size_t(clipped)] >= 0) candidates.erase({key[size_t(clipped)], -clipped});
     alive[size_t(clipped)] = 0;
     next[size_t(chosen)] = after;
     prev[size_t(after)] = chosen;
-    if (head == clipped) head = after;
     --count;
     if (count < 3) break;
     fileEdge(chosen);
-    rank(prev[size_t(chosen)]);
-    rank(chosen);
+    release(clipped);
+    release(chosen);
+    rank(prev[size_t(chosen)], true);
+    rank(chosen, true);
   }
   return ears;
 }

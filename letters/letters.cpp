@@ -300,4 +300,26 @@ LetterResult GenerateLetters(const LetterSettings& settings, bool interactive) {
   return result;
 }
 
+std::vector<std::vector<LetterOutline>> FlattenLetterText(const LetterSettings& settings) {
+  std::vector<std::vector<LetterOutline>> characters;
+  if (!LetterTextProblem(settings.text).empty() || LetterListIndex(settings.segments) < 0) return characters;
+  RunFaces faces;
+  faces.bold = settings.bold;
+  faces.italic = settings.italic;
+  const std::optional<LetterFace> face =
+      OpenLetterFace(settings.family.empty() ? kDefaultLetterFamily : settings.family, settings.bold, settings.italic);
+  if (!face) return characters;
+  faces.primary = *face;
+  double penX = 0;
+  for (size_t offset = 0; offset < settings.text.size();) {
+    const LetterGlyph glyph = GlyphOf(faces, NextLetterCodePoint(settings.text, offset), penX);
+    if (glyph.found) {
+      std::vector<LetterOutline> outlines = FlattenGlyph(glyph.contours, settings.segments);
+      if (!outlines.empty()) characters.push_back(std::move(outlines));
+    }
+    penX += glyph.advance;
+  }
+  return characters;
+}
+
 }  // namespace tsv

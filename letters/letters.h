@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "letters/letter_outlines.h"
 #include "platform/canvas.h"
 #include "scene/scene_object.h"
 
@@ -73,6 +74,12 @@ struct LetterResult {
 // character has an outline, "Error: Not enough memory to create new object." when the object is
 // larger than an object may be or memory runs out.
 LetterResult GenerateLetters(const LetterSettings& settings, bool interactive);
+
+// The outlines GenerateLetters starts from: for each character of the text with at least one
+// outline (from the family's face or a stand-in face), its contours flattened with the settings' segmenting, reversed and
+// classified, at the character's pen position. Nothing is merged, clipped or shown. Empty when the
+// text is not UTF-8, the segmenting is not one of the list's values or the family cannot be opened.
+std::vector<std::vector<LetterOutline>> FlattenLetterText(const LetterSettings& settings);
 
 // The settings of the run (the dialog shows and stores these) and the font machinery; the reset
 // puts the defaults back and closes every face.

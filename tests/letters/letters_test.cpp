@@ -227,6 +227,29 @@ TEST_F(Letters, PartsMakeACompactHierarchyNamedByCharacter) {
   for (const HierarchyNode& node : e.object->hierarchy) EXPECT_EQ(View(node.partName), "\xC3\xA9");
 }
 
+// The flattened text is what generation starts from: its parts, clipped and extruded, give the
+// object's counts, and a character the face lacks ("\x01") or a space adds no outlines.
+TEST_F(Letters, FlattenedTextIsWhatGenerationStartsFrom) {
+  const LetterSettings settings = Settings("@o \x01W", true, 64);
+  const std::vector<std::vector<LetterOutline>> characters = FlattenLetterText(settings);
+  ASSERT_EQ(characters.size(), 3u);
+  LetterMesh mesh;
+  for (const std::vector<LetterOutline>& outlines : characters) {
+    for (const LetterOutline& part : LetterParts(outlines, false)) {
+      EmitLetterPart(part, ClipEars(part), true, settings.depthDivisions, "", mesh);
+    }
+  }
+  LetterResult made = GenerateLetters(settings, false);
+  ASSERT_EQ(made.outcome, LetterOutcome::Made);
+  EXPECT_EQ(int64_t(made.object->pointCount), int64_t(mesh.points.size()));
+  EXPECT_EQ(int64_t(made.object->triangleCount), int64_t(mesh.triangles.size()));
+  // "o" starts to the right of "@".
+  EXPECT_GT(characters[1][0].points[0].x, characters[0][0].points[0].x);
+  LetterSettings bad = settings;
+  bad.segments = 3;
+  EXPECT_TRUE(FlattenLetterText(bad).empty());
+}
+
 TEST_F(Letters, DepthDivisionsAddRingsBetweenTheCaps) {
   LetterSettings square = Settings("l", true, 1, 1);  // "l" is a plain rectangle: four corners
   LetterResult one = GenerateLetters(square, false);
