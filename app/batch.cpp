@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "app/batch_animation.h"
+#include "app/batch_convert.h"
 #include "app/batch_letters.h"
 #include "app/batch_support.h"
 #include "app/command_line.h"
@@ -534,6 +535,7 @@ int RunBatchCommand(const std::string& name, const std::vector<std::string>& arg
                : name == "assemble" ? AssembleCommand(args)
                : name == "keyframes" ? KeyframesCommand(args)
                : name == "letters"   ? LettersCommand(args)
+               : name == "convert"   ? ConvertCommand(args)
                                 : Project(args);
   nativeFiles.loadTexturePicture = nullptr;
   ShutdownScene();

@@ -70,6 +70,10 @@ constexpr BatchUsage kBatchCommands[] = {
      "                                unless given), 3D unless --2d; N: 1, 2, 4, 8, 16, 32 or 64 (4 unless given)\n"
      "       tessivar letters --list-fonts\n"
      "                                the TrueType families, one per line\n"},
+    {"convert",
+     "       tessivar convert IN OUT [--dxf polyline|3dface] [--scale-factor F]\n"
+     "                                an object from one file into another (.dxf or .cmf), written as the\n"
+     "                                export dialog writes it (Polyline DXF and factor 1.0 unless given)\n"},
 };
 
 }  // namespace

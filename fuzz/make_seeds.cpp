@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "composer/movie_output.h"
+#include "formats/dxf.h"
+#include "formats/formats_state.h"
 #include "formats/picture.h"
 #include "formats/picture_files.h"
 #include "formats/three_ds.h"
@@ -435,6 +437,53 @@ bool WriteThreeDsSeeds(const std::string& corpus) {
   return Encode3ds(*object, bytes) == kNoError && WriteBytes(corpus + "/three_ds/parts.3ds", bytes);
 }
 
+// DXF: a small closed mesh in both export variants, and one file of each entity kind the export
+// never writes (closed polyline, polygon mesh, a polyface with four-cornered faces, a quadrilateral
+// 3DFACE with right-aligned codes).
+bool WriteDxfSeeds(const std::string& corpus) {
+  const std::string folder = corpus + "/dxf/";
+  std::unique_ptr<SceneObject> object = NewSceneObject(4, 4);
+  if (!object) return false;
+  object->points = {{0, 100, 0}, {-80, -40, 60}, {80, -40, 60}, {0, -40, -90}};
+  Topology* topology = MutableTopology(*object);
+  if (topology == nullptr) return false;
+  topology->triangles = {{0, 1, 2}, {0, 2, 3}, {0, 3, 1}, {1, 3, 2}};
+  if (!BuildCornerLists(*object)) return false;
+  object->name = TextToCountedString("Tetra");
+  formatsState.exportScale = ExportScaleFactor(1.0f);
+  const bool exported = ExportDxf(object.get(), kDxfPolyline, FileSpecForPath(folder + "polyline.dxf", FourCC("TEXT"))) == kNoError &&
+                        ExportDxf(object.get(), kDxf3dFace, FileSpecForPath(folder + "faces.dxf", FourCC("TEXT"))) == kNoError;
+  DisposeSceneObject(object);
+  if (!exported) return false;
+  auto vertex = [](const char* x, const char* y, const char* z, const char* extra = "") {
+    return std::string("0\nVERTEX\n8\n0\n10\n") + x + "\n20\n" + y + "\n30\n" + z + "\n" + extra;
+  };
+  std::string closed = "0\nSECTION\n2\nENTITIES\n0\nPOLYLINE\n8\n0\n66\n1\n70\n9\n";
+  closed += vertex("0", "0", "0") + vertex("1", "0", "0") + vertex("1.5", "1", "0.5") + vertex("0.5", "2", "1") +
+            vertex("-1e0", "1", "0") + "0\nSEQEND\n0\nENDSEC\n0\nEOF\n";
+  std::string grid = "0\nSECTION\n2\nENTITIES\n0\nPOLYLINE\n8\n0\n66\n1\n70\n16\n71\n3\n72\n3\n";
+  for (int i = 0; i < 9; ++i) {
+    const std::string x = std::to_string(i % 3), y = std::to_string(i / 3), z = std::to_string((i * 7) % 3);
+    grid += vertex(x.c_str(), y.c_str(), z.c_str());
+  }
+  grid += "0\nSEQEND\n0\nENDSEC\n0\nEOF\n";
+  std::string polyface = "0\nSECTION\n2\nENTITIES\n0\nPOLYLINE\n8\n0\n66\n1\n70\n64\n71\n5\n72\n2\n";
+  for (const char* p : {"0", "1", "2", "3", "4"}) polyface += vertex(p, "1", p, "70\n192\n");
+  polyface += vertex("0", "0", "0", "70\n128\n71\n1\n72\n-2\n73\n3\n74\n4\n") +
+              vertex("0", "0", "0", "70\n128\n71\n3\n72\n4\n73\n5\n74\n0\n") + "0\nSEQEND\n0\nENDSEC\n0\nEOF\n";
+  const std::string quad =
+      "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\n3DFACE\r\n  8\r\nA\r\n 10\r\n0\r\n 20\r\n0\r\n 30\r\n0\r\n"
+      " 11\r\n1\r\n 21\r\n0\r\n 31\r\n0\r\n 12\r\n1\r\n 22\r\n1\r\n 32\r\n0\r\n 13\r\n0\r\n 23\r\n1\r\n 33\r\n0\r\n"
+      "  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
+  for (const auto& [name, text] : {std::pair<const char*, const std::string&>{"closed.dxf", closed},
+                                   {"grid.dxf", grid}, {"polyface.dxf", polyface}, {"quad.dxf", quad}}) {
+    if (!WriteBytes(folder + name, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -446,14 +495,15 @@ int main(int argc, char** argv) {
   const std::string corpus = argv[1];
   for (const char* target : {"object_file", "object_keyframes", "project_file", "optics_file", "preview_file", "preferences", "task_list",
                              "task_replay", "gif", "three_ds", "bmp", "ei", "tiff", "png", "jpeg", "mesh_ops", "letter_outlines", "quorvel_file",
-                             "composer_scene", "movie"}) {
+                             "composer_scene", "movie", "dxf"}) {
     std::filesystem::create_directories(corpus + "/" + target);
   }
   if (!InitScene()) return 1;
   const bool ok = WriteObjectSeeds(corpus) && WriteProjectSeeds(corpus) && WriteTaskListSeeds(corpus) &&
                   WritePreferenceSeeds(corpus) && WritePictureSeeds(corpus) && WriteMeshOpsSeeds(corpus) && WriteLetterSeeds(corpus) &&
                   WriteQuorvelSeeds(corpus) && WriteComposerSceneSeeds(corpus) && WriteKeyframeSeeds(corpus) &&
-                  WriteMovieSeeds(corpus) && WriteThreeDsSeeds(corpus);
+                  WriteMovieSeeds(corpus) && WriteThreeDsSeeds(corpus) &&
+                  WriteDxfSeeds(corpus);
   if (!ok) std::fprintf(stderr, "tessivar_fuzz_seeds: a seed could not be written\n");
   fuzz::ResetFuzzState();
   return ok ? 0 : 1;
