@@ -9,6 +9,7 @@
 
 #include "app/batch_support.h"
 #include "formats/dxf.h"
+#include "formats/three_ds.h"
 #include "formats/formats_state.h"
 #include "platform/file_spec.h"
 #include "render/render_state.h"
@@ -47,12 +48,24 @@ bool WriteObject(SceneObject& object, const FileSpec& spec, const ConvertOptions
   return SaveObjectToFile(object, spec);
 }
 
+// A 3D Studio file's object, named after the file like the other imports.
+std::unique_ptr<SceneObject> Read3ds(const FileSpec& spec) {
+  std::unique_ptr<SceneObject> object = Import3ds(spec);
+  if (object) object->name = ObjectNameOfFile(spec);
+  return object;
+}
+
+bool Write3ds(SceneObject& object, const FileSpec& spec, const ConvertOptions&) {
+  return Export3ds(&object, 0, spec) == kNoError;
+}
+
 bool WriteDxf(SceneObject& object, const FileSpec& spec, const ConvertOptions& options) {
   return ExportDxf(&object, options.dxfVariant, spec) == kNoError;
 }
 
 const ConvertFormat kConvertFormats[] = {
     {FourCC("TEXT"), "dxf", ImportDxf, WriteDxf},
+    {FourCC("STUD"), "3ds", Read3ds, Write3ds},
     {kObjectFileType, "cmf", ReadObject, WriteObject},
 };
 

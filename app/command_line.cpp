@@ -72,7 +72,7 @@ constexpr BatchUsage kBatchCommands[] = {
      "                                the TrueType families, one per line\n"},
     {"convert",
      "       tessivar convert IN OUT [--dxf polyline|3dface] [--scale-factor F]\n"
-     "                                an object from one file into another (.dxf or .cmf), written as the\n"
+     "                                an object from one file into another (.dxf, .3ds or .cmf), written as the\n"
      "                                export dialog writes it (Polyline DXF and factor 1.0 unless given)\n"},
 };
 

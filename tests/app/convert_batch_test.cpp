@@ -55,6 +55,20 @@ TEST_F(ConvertBatch, ObjectToDxfAndBack) {
   ASSERT_EQ(Run({"info", dir / "again.cmf"}), 0) << Err();
 }
 
+// A 3D Studio file out and back: the main chunk first, the same points and triangles both ways.
+TEST_F(ConvertBatch, ObjectTo3dsAndBack) {
+  ASSERT_EQ(Run({"new", "synthetic:cube", dir / "cube.cmf"}), 0) << Err();
+  ASSERT_EQ(Run({"convert", dir / "cube.cmf", dir / "cube.3ds"}), 0) << Err();
+  const std::string studio = test::ReadFileText(dir / "cube.3ds");
+  ASSERT_GE(studio.size(), 6u);
+  EXPECT_EQ(studio.substr(0, 2), std::string("\x4D\x4D"));
+  const std::string wrote = Out();
+  EXPECT_EQ(wrote.substr(0, 6), "wrote ");
+  ASSERT_EQ(Run({"convert", dir / "cube.3ds", dir / "back.cmf"}), 0) << Err();
+  EXPECT_EQ(Out(), wrote);
+  EXPECT_TRUE(std::filesystem::exists(dir / "back.cif"));
+}
+
 TEST_F(ConvertBatch, RefusalsSayWhyAndKeepTheOutput) {
   test::WriteFileText(dir / "header.dxf", "0\nSECTION\n2\nHEADER\n0\nENDSEC\n0\nEOF\n");
   test::WriteFileText(dir / "keep.cmf", "earlier");
@@ -66,7 +80,7 @@ TEST_F(ConvertBatch, RefusalsSayWhyAndKeepTheOutput) {
   const std::vector<Case> cases = {
       {{"convert", dir / "header.dxf", dir / "keep.cmf"}, "Error: Can't import object."},
       {{"convert", dir / "missing.dxf", dir / "keep.cmf"}, "missing.dxf"},
-      {{"convert", dir / "header.dxf", dir / "keep.png"}, "must end in .dxf, .cmf"},
+      {{"convert", dir / "header.dxf", dir / "keep.png"}, "must end in .dxf, .3ds, .cmf"},
       {{"convert", dir / "header.dxf", dir / "keep.dxf", "--dxf", "lines"}, "--dxf takes polyline or 3dface"},
       {{"convert", dir / "header.dxf", dir / "keep.dxf", "--scale-factor", "big"}, "--scale-factor takes a number"},
       {{"convert", dir / "header.dxf"}, "usage: tessivar convert"},
