@@ -16,21 +16,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class ConvertBatch : public testing::Test {
+class ConvertBatch : public test::BatchRun {
  protected:
-  int Run(const std::vector<std::string>& args) {
-    test::Process p = test::Start(args, {"XDG_CONFIG_HOME=" + (dir / "config"), "TMPDIR=" + dir.str(), "HOME=" + dir.str()},
-                                  dir / "out", dir / "err");
-    return test::WaitForExit(p, 120s);
-  }
-  std::string Out() { return test::ReadFileText(dir / "out"); }
-  std::string Err() { return test::ReadFileText(dir / "err"); }
   size_t Count(const std::string& text, const std::string& what) {
     size_t n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
   }
-  test::TempDir dir;
 };
 
 TEST_F(ConvertBatch, ObjectToDxfAndBack) {

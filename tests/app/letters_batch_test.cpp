@@ -20,17 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class LettersBatch : public testing::Test {
- protected:
-  int Run(const std::vector<std::string>& args) {
-    test::Process p = test::Start(args, {"XDG_CONFIG_HOME=" + (dir / "config"), "TMPDIR=" + dir.str(), "HOME=" + dir.str()},
-                                  dir / "out", dir / "err");
-    return test::WaitForExit(p, 120s);
-  }
-  std::string Out() { return test::ReadFileText(dir / "out"); }
-  std::string Err() { return test::ReadFileText(dir / "err"); }
-  test::TempDir dir;
-};
+class LettersBatch : public test::BatchRun {};
 
 TEST_F(LettersBatch, WritesTheLettersObject) {
   ASSERT_EQ(Run({"letters", "oi", dir / "oi.cmf", "--2d", "--segments", "2"}), 0) << Err();

@@ -16,6 +16,10 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+
 extern char** environ;
 
 namespace tsv::test {
@@ -121,5 +125,20 @@ inline std::vector<uint8_t> SmallBmp() {
   for (const auto& row : rows) bmp.insert(bmp.end(), row, row + 12);
   return bmp;
 }
+
+// A batch command run as the real program in a fresh folder of its own: its configuration, home
+// and scratch folders there, its standard output and error kept for the test to read.
+class BatchRun : public testing::Test {
+ protected:
+  int Run(const std::vector<std::string>& args) {
+    using namespace std::chrono_literals;
+    Process p = Start(args, {"XDG_CONFIG_HOME=" + (dir / "config"), "TMPDIR=" + dir.str(), "HOME=" + dir.str()},
+                      dir / "out", dir / "err");
+    return WaitForExit(p, 120s);
+  }
+  std::string Out() { return ReadFileText(dir / "out"); }
+  std::string Err() { return ReadFileText(dir / "err"); }
+  TempDir dir;
+};
 
 }  // namespace tsv::test

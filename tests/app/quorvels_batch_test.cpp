@@ -20,17 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class QuorvelsBatch : public testing::Test {
- protected:
-  int Run(const std::vector<std::string>& args) {
-    test::Process p = test::Start(args, {"XDG_CONFIG_HOME=" + (dir / "config"), "TMPDIR=" + dir.str(), "HOME=" + dir.str()},
-                                  dir / "out", dir / "err");
-    return test::WaitForExit(p, 120s);
-  }
-  std::string Out() { return test::ReadFileText(dir / "out"); }
-  std::string Err() { return test::ReadFileText(dir / "err"); }
-  test::TempDir dir;
-};
+class QuorvelsBatch : public test::BatchRun {};
 
 TEST_F(QuorvelsBatch, MakesObjectsAndSetsFromBallsOrSets) {
   // Balls on the command line into a set: left-out values as a new ball has them, the axis normalised.

@@ -4,6 +4,7 @@
 
 #include "core/app_state.h"
 #include "formats/formats_state.h"
+#include "letters/letters.h"
 #include "mesh/mesh_state.h"
 #include "paint/paint_state.h"
 #include "platform/events.h"
@@ -35,6 +36,7 @@ void ResetAllState() {
   ResetDialogState();
   ResetTaskRecorder();
   ResetFormatsState();
+  ResetLetterState();
   ResetPaintState();
   ResetMeshState();
   ResetBrushSession();
