@@ -56,11 +56,17 @@ struct MoviePlayer::State {
   av::FramePtr frame;
   av::PacketPtr packet;
   SwsContext* scale = nullptr;  // sws_getCachedContext replaces it in place
+  // The scaler writes here, not into the caller's pixels: its vector code may store whole blocks
+  // past a row's last pixel, so the rows are padded to 64 bytes and the block ends with a spare
+  // row; the shown pixels are copied out row by row.
+  uint8_t* scaled = nullptr;  // av_malloc'd
+  int scaledStride = 0;
   bool draining = false;
   bool ended = false;
   int64_t framesDecoded = 0;
 
   ~State() {
+    av_free(scaled);
     sws_freeContext(scale);
     packet.reset();
     frame.reset();
@@ -218,9 +224,18 @@ bool ConvertFrame(MoviePlayer::State& s, std::span<uint32_t> pixels) {
     sws_setColorspaceDetails(s.scale, sws_getCoefficients(space), fullRange, sws_getCoefficients(SWS_CS_DEFAULT), 1,
                              0, 1 << 16, 1 << 16);
   }
-  uint8_t* destination[4] = {reinterpret_cast<uint8_t*>(pixels.data()), nullptr, nullptr, nullptr};
-  const int destinationStride[4] = {s.width * 4, 0, 0, 0};
+  if (s.scaled == nullptr) {
+    s.scaledStride = (s.width * 4 + 63) / 64 * 64;
+    s.scaled = static_cast<uint8_t*>(av_malloc(size_t(s.scaledStride) * size_t(s.height + 1) + 256));
+    if (s.scaled == nullptr) return false;
+  }
+  uint8_t* destination[4] = {s.scaled, nullptr, nullptr, nullptr};
+  const int destinationStride[4] = {s.scaledStride, 0, 0, 0};
   if (sws_scale(s.scale, f.data, f.linesize, 0, f.height, destination, destinationStride) <= 0) return false;
+  for (int row = 0; row < s.height; ++row) {
+    std::memcpy(pixels.data() + size_t(row) * size_t(s.width), s.scaled + size_t(row) * size_t(s.scaledStride),
+                size_t(s.width) * 4);
+  }
   if (s.sourceWidth == 0 || s.sourceHeight == 0) {
     s.sourceWidth = f.width;
     s.sourceHeight = f.height;

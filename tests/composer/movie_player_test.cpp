@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <random>
+#include <utility>
 
 #include "composer/movie_player.h"
 #include "tests/composer/movie_fixture.h"
@@ -44,6 +45,27 @@ TEST(MoviePlayer, ScalesToTheShownSizeAndRewinds) {
   // A span too short for the shown size is refused.
   std::vector<uint32_t> small(10);
   EXPECT_EQ(player.NextFrame(small, seconds, ended), kMalformed);
+}
+
+// The scaler's vector code stores whole blocks: at shown widths that are no multiple of them, not
+// one word past the caller's pixels may change.
+TEST(MoviePlayer, NothingPastTheShownPixelsIsWritten) {
+  TempDir dir;
+  for (const uint32_t type : {FourCC("png "), FourCC("jpeg"), FourCC("avc1")}) {
+    if (!test::HasEncoder(type)) continue;
+    const std::string path = dir / "odd.mov";
+    ASSERT_EQ(test::WriteMovieFrames(path, 24, 16, 15, 2, test::OutputOf(type)), kNoError);
+    for (const auto& [width, height] : {std::pair{33, 17}, std::pair{7, 5}, std::pair{101, 3}, std::pair{250, 9}}) {
+      MoviePlayer player;
+      ASSERT_EQ(player.Open(path, width, height), kNoError);
+      const size_t shown = size_t(width) * size_t(height);
+      std::vector<uint32_t> block(shown + 64, 0xDEADBEEF);
+      double seconds = 0;
+      bool ended = false;
+      ASSERT_EQ(player.NextFrame(std::span<uint32_t>(block.data(), shown), seconds, ended), kNoError);
+      for (size_t i = shown; i < block.size(); ++i) ASSERT_EQ(block[i], 0xDEADBEEFu) << width << "x" << height << " " << i;
+    }
+  }
 }
 
 TEST(MoviePlayer, RefusesWhatIsNotAMovieOfOurs) {
