@@ -94,8 +94,8 @@ void BlendObjectState(SceneObject& object, const SceneObject& key, const Project
   ProjectRecord& scene = nativeFiles.project;
   if (settings.blendSize) object.scale = a * object.scale + b * key.scale;
   if (settings.blendPosition) object.position = object.position * a + key.position * b;
+  auto mix = [&](uint16_t& value, uint16_t keyValue) { value = TruncatedWord(double(a) * value + double(b) * keyValue); };
   if (settings.blendOptics) {
-    auto mix = [&](uint16_t& value, uint16_t keyValue) { value = TruncatedWord(double(a) * value + double(b) * keyValue); };
     mix(object.optics.shininess, key.optics.shininess);
     mix(object.optics.diffuseStrength, key.optics.diffuseStrength);
     mix(object.optics.ambientLevel, key.optics.ambientLevel);
@@ -104,16 +104,14 @@ void BlendObjectState(SceneObject& object, const SceneObject& key, const Project
     for (size_t i = 0; i < words.size(); ++i) mix(*words[i], keyWords[i]);
   }
   if (settings.blendTexture) {
-    object.textureBump = TruncatedWord(double(a) * object.textureBump + double(b) * key.textureBump);
-    for (size_t i = 0; i < object.textureParams.size(); ++i)
-      object.textureParams[i] = TruncatedWord(double(a) * object.textureParams[i] + double(b) * key.textureParams[i]);
+    mix(object.textureBump, key.textureBump);
+    for (size_t i = 0; i < object.textureParams.size(); ++i) mix(object.textureParams[i], key.textureParams[i]);
     object.textureZoom = a * object.textureZoom + b * key.textureZoom;
   }
   if (settings.blendFog) {
     const std::array<float*, 7> values = FogValues(scene.fogSmoke);
     const std::array<float, 7> keyValues = FogValuesOf(keyScene.fogSmoke);
     for (size_t i = 0; i < values.size(); ++i) *values[i] = a * *values[i] + b * keyValues[i];
-    auto mix = [&](uint16_t& value, uint16_t keyValue) { value = TruncatedWord(double(a) * value + double(b) * keyValue); };
     mix(scene.fogColor.red, keyScene.fogColor.red);
     mix(scene.fogColor.green, keyScene.fogColor.green);
     mix(scene.fogColor.blue, keyScene.fogColor.blue);

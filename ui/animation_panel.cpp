@@ -239,11 +239,7 @@ int AnimateCommand() {
   };
   // Every frame is shown in the composer view as its bands land.
   ui.composerPreviewStale = false;
-  renderState.composerBandStored = [](int, int) {
-    if (mainWindow.frame.width == 0) return;
-    DrawComposerView(mainWindow.frame);
-    PresentFrame();
-  };
+  renderState.composerBandStored = PresentComposerBand;
   (void)MakeAnimation(hooks);  // failures have been shown
   renderState.composerBandStored = nullptr;
   ui.composerPreviewStale = true;

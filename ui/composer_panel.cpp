@@ -392,11 +392,7 @@ int RenderScene(bool quick) {
   ui.composerPreviewStale = false;
   // A full render shows each band as it lands; a quick one is shown when it is done.
   if (!quick) {
-    renderState.composerBandStored = [](int, int) {
-      if (mainWindow.frame.width == 0) return;
-      DrawComposerView(mainWindow.frame);
-      PresentFrame();
-    };
+    renderState.composerBandStored = PresentComposerBand;
   }
   const int result = RenderComposerFrame();
   renderState.composerBandStored = nullptr;
@@ -423,6 +419,12 @@ int AnimationItemClick(int item) {
   if (item == layout::Animation::kRender) return RenderComposerPicture();
   if (item == layout::Animation::kSavePicture) return SaveComposerPicture();
   return 0;
+}
+
+void PresentComposerBand(int, int) {
+  if (mainWindow.frame.width == 0) return;
+  DrawComposerView(mainWindow.frame);
+  PresentFrame();
 }
 
 void DrawComposerView(Canvas& canvas) {

@@ -53,6 +53,9 @@ inline constexpr int kComposerViewHandler = 18;
 // The composer picture fitted into the composer view's area, after a quick render when the scene
 // changed since the last one.
 void DrawComposerView(Canvas& canvas);
+// Shows the composer picture as it stands in the window at once: the band hook of full renders
+// and of animation runs (a band of `rows` rows from picture row `firstRow` has just landed).
+void PresentComposerBand(int firstRow, int rows);
 
 // The composer view (part code 11): a click makes the object under it current; Space+drag moves
 // the camera. A loop result.

@@ -13,6 +13,7 @@
 #include "scene/object_table.h"
 #include "scene/organic.h"
 #include "scene/scene_state.h"
+#include "tests/support/dialog_fixture.h"
 #include "tests/support/interface_fixture.h"
 #include "ui/animation_panel.h"
 #include "ui/dialog.h"
@@ -55,38 +56,13 @@ TEST_F(AnimationPanel, KeyButtonsSetMarkDeleteAndBelongToTheirObject) {
   EXPECT_FALSE(AnimationItemEnabled(kAnimate));
 }
 
-bool Overlap(Rect a, Rect b) { return IntersectRects(a, b).width > 0 && IntersectRects(a, b).height > 0; }
-
 TEST_F(AnimationPanel, TheAnimateDialogIsReadableAndKeepsItsChoicesInStep) {
   const std::vector<MovieEncoder> encoders = ListMovieEncoders();
   ASSERT_GE(encoders.size(), 2u);  // the GIF and at least one movie encoder
   PictureSaveOptions gif;
   gif.interlaced = true;
   Dialog dialog = MakeAnimateDialog(encoders, gif);
-  const Rect window = DialogWindowRect(dialog, 1024, 768);
-  EXPECT_LE(window.width, 1024);
-  EXPECT_LE(window.height, 768);
-  for (size_t i = 0; i < dialog.items.size(); ++i) {
-    const DialogItem& item = dialog.items[i];
-    EXPECT_TRUE(item.rect.left >= 0 && item.rect.top >= 0 && item.rect.left + item.rect.width <= dialog.width &&
-                item.rect.top + item.rect.height <= dialog.height)
-        << item.text;
-    if (item.kind == DialogItemKind::Label) {
-      EXPECT_LE(TextWidth(FontKind::Normal, item.text), item.rect.width) << item.text;
-      continue;
-    }
-    if (item.kind == DialogItemKind::Group) continue;
-    if (item.kind == DialogItemKind::CheckBox) {
-      EXPECT_LE(TextWidth(FontKind::Normal, item.text) + 24, item.rect.width) << item.text;
-    }
-    if (item.kind != DialogItemKind::Button) {
-      EXPECT_FALSE(item.hover.empty()) << item.text;
-    }
-    for (size_t j = i + 1; j < dialog.items.size(); ++j) {
-      if (dialog.items[j].kind == DialogItemKind::Group) continue;
-      EXPECT_FALSE(Overlap(item.rect, dialog.items[j].rect)) << item.text << " and " << dialog.items[j].text;
-    }
-  }
+  test::ExpectReadableDialog(dialog);
 
   // The defaults: 15 frames a second for 2 seconds, Smooth, every transition, the GIF.
   AnimationSettings settings;

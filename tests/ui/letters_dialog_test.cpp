@@ -32,8 +32,6 @@ class LettersDialog : public test::DialogFixture {
   ScriptedServices services;
 };
 
-bool Overlap(Rect a, Rect b) { return IntersectRects(a, b).width > 0 && IntersectRects(a, b).height > 0; }
-
 DialogItem* Find(Dialog& dialog, DialogItemKind kind, const std::string& text = {}) {
   for (DialogItem& item : dialog.items)
     if (item.kind == kind && (text.empty() || item.text == text)) return &item;
@@ -47,26 +45,7 @@ TEST_F(LettersDialog, ReadableCompleteAndReadBack) {
   Canvas preview;
   Dialog dialog = MakeLettersDialog(settings, families, preview);
   EXPECT_EQ(dialog.title, "Lettrino");
-  const Rect window = DialogWindowRect(dialog, 1024, 768);
-  EXPECT_LE(window.width, 1024);
-  EXPECT_LE(window.height, 768);
-  for (size_t i = 0; i < dialog.items.size(); ++i) {
-    const DialogItem& item = dialog.items[i];
-    EXPECT_TRUE(item.rect.left >= 0 && item.rect.top >= 0 && item.rect.left + item.rect.width <= dialog.width &&
-                item.rect.top + item.rect.height <= dialog.height)
-        << item.text;
-    if (item.kind == DialogItemKind::Label) {
-      EXPECT_LE(TextWidth(FontKind::Normal, item.text), item.rect.width) << item.text;
-    } else if (item.kind != DialogItemKind::Button) {
-      EXPECT_FALSE(item.hover.empty()) << item.text;
-    }
-    if (item.kind == DialogItemKind::CheckBox) {
-      EXPECT_LE(TextWidth(FontKind::Normal, item.text) + 24, item.rect.width) << item.text;
-    }
-    for (size_t j = i + 1; j < dialog.items.size(); ++j) {
-      EXPECT_FALSE(Overlap(item.rect, dialog.items[j].rect)) << item.text << " and " << dialog.items[j].text;
-    }
-  }
+  test::ExpectReadableDialog(dialog);
 
   // The defaults come back as they went in; the family shown is DejaVu Sans.
   LetterSettings read;
